@@ -1,0 +1,19 @@
+#include <lang/Integer.h>
+#include <climits>
+#include <cstdlib>
+
+namespace lang
+{
+int Integer::parse(const char* text, const char** end, int*)
+{
+	char* e = nullptr;
+	long v = std::strtol(text, &e, 10);
+	if (end)
+		*end = e;
+	if (v > INT_MAX)
+		return INT_MAX;
+	if (v < INT_MIN)
+		return INT_MIN;
+	return static_cast<int>(v);
+}
+}

@@ -1,0 +1,17 @@
+#include <lang/Object.h>
+#include <lang/assert.h>
+
+namespace lang
+{
+Object::~Object()
+{
+	LANG_ASSERT(0 == m_refs);
+}
+
+// Out of line: keeps the delete out of callers, where GCC 12 misreads shared counts as use after free.
+void Object::releaseReference()
+{
+	if (1 == m_refs--)
+		delete this;
+}
+}
