@@ -19,3 +19,20 @@ function(engine_add_test name)
     ENGINE_BINARY_DIR="${PROJECT_BINARY_DIR}")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+# engine_glob(<var> <dir> [patterns...]): the .cpp files of a folder, re-globbed when files come or go.
+function(engine_glob var)
+  file(GLOB files CONFIGURE_DEPENDS ${ARGN})
+  list(SORT files)
+  set(${var} ${files} PARENT_SCOPE)
+endfunction()
+
+# engine_add_bench(<name> SOURCES ... DEPS ...): one Google Benchmark program.
+function(engine_add_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+  target_compile_definitions(${name} PRIVATE
+    ENGINE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    ENGINE_BINARY_DIR="${PROJECT_BINARY_DIR}")
+endfunction()
