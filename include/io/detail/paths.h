@@ -1,0 +1,28 @@
+#ifndef IO_DETAIL_PATHS_H
+#define IO_DETAIL_PATHS_H
+
+#include <string>
+
+namespace io
+{
+namespace detail
+{
+/** Root of the read-only bundle files; "." until set. */
+std::string bundlePath();
+/** Root of the writable user files; "." until set. */
+std::string appdataPath();
+
+/** Set once by the host at start-up, before any stream opens. */
+void setBundlePath(const std::string& path);
+void setAppdataPath(const std::string& path);
+
+/**
+ * The user-file folder of the named game: $XDG_DATA_HOME/<game>, or
+ * ~/.local/share/<game>; created with its parents when missing.
+ * Throws io::IOException when it cannot be made.
+ */
+std::string defaultAppdataPath(const std::string& game);
+}
+}
+
+#endif

@@ -1,0 +1,77 @@
+#include <io/detail/paths.h>
+#include <io/IOException.h>
+#include <lang/throwError.h>
+#include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace io
+{
+namespace detail
+{
+namespace
+{
+std::string& bundleRoot()
+{
+	static std::string root(".");
+	return root;
+}
+
+std::string& appdataRoot()
+{
+	static std::string root(".");
+	return root;
+}
+
+void makeDirectories(const std::string& path)
+{
+	for (size_t i = 1; i <= path.size(); ++i)
+	{
+		if (i < path.size() && path[i] != '/')
+			continue;
+		const std::string part = path.substr(0, i);
+		if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+			lang::throwError(IOException(lang::Format("Failed to create {0} with errno {1}", part, errno)));
+	}
+	struct stat st;
+	if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+		lang::throwError(IOException(lang::Format("Failed to create {0}: not a directory", path)));
+}
+}
+
+std::string bundlePath() { return bundleRoot(); }
+std::string appdataPath() { return appdataRoot(); }
+void setBundlePath(const std::string& path) { bundleRoot() = path; }
+void setAppdataPath(const std::string& path) { appdataRoot() = path; }
+
+std::string defaultAppdataPath(const std::string& game)
+{
+	std::string base;
+	const char* xdg = std::getenv("XDG_DATA_HOME");
+	// The base directory rules ignore relative values.
+	if (xdg && xdg[0] == '/')
+	{
+		base = xdg;
+	}
+	else
+	{
+		const char* home = std::getenv("HOME");
+		if (!home || !home[0])
+		{
+			const passwd* pw = getpwuid(getuid());
+			home = pw ? pw->pw_dir : nullptr;
+		}
+		if (!home || !home[0])
+			lang::throwError(IOException(lang::Format("No home folder for the user files of {0}", game)));
+		base = std::string(home) + "/.local/share";
+	}
+	while (base.size() > 1 && base.back() == '/')
+		base.pop_back();
+	const std::string path = base + "/" + game;
+	makeDirectories(path);
+	return path;
+}
+}
+}

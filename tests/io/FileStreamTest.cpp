@@ -1,0 +1,203 @@
+#include "TempDir.h"
+#include <io/AppDataInputStream.h>
+#include <io/AppDataOutputStream.h>
+#include <io/BundleInputStream.h>
+#include <io/FileInputStream.h>
+#include <io/FileOutputStream.h>
+#include <io/IOException.h>
+#include <io/detail/paths.h>
+#include <lang/Exception.h>
+#include <lang/throwError.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+class FileStreams : public ::testing::Test
+{
+protected:
+	TempDir tmp;
+
+	void SetUp() override
+	{
+		ASSERT_FALSE(tmp.path().empty());
+		mkdir((tmp / "app").c_str(), 0700);
+		mkdir((tmp / "app/images").c_str(), 0700);
+		mkdir((tmp / "user").c_str(), 0700);
+		io::detail::setBundlePath(tmp / "app");
+		io::detail::setAppdataPath(tmp / "user");
+	}
+	void TearDown() override
+	{
+		io::detail::setBundlePath(".");
+		io::detail::setAppdataPath(".");
+	}
+};
+
+template <class F> std::string messageOf(F f)
+{
+	try
+	{
+		f();
+	}
+	catch (const lang::Exception& e)
+	{
+		return e.getMessage().format();
+	}
+	return "(nothing thrown)";
+}
+}
+
+TEST_F(FileStreams, RootsStartAsCurrentFolder)
+{
+	io::detail::setBundlePath(".");
+	EXPECT_EQ(".", io::detail::bundlePath());
+	EXPECT_EQ(tmp / "user", io::detail::appdataPath());
+}
+
+TEST_F(FileStreams, BundleNameOpensUnderRootAndReads)
+{
+	writeFile(tmp / "app/images/a.png", "0123456789");
+	io::BundleInputStream in("/images/a.png");
+	EXPECT_EQ(tmp / "app/images/a.png", in.toString());
+	EXPECT_EQ(10, in.available());
+	char buf[16] = {};
+	EXPECT_EQ(3, in.read(buf, 3));
+	EXPECT_EQ("012", std::string(buf, 3));
+	EXPECT_EQ(2, in.skip(2));
+	EXPECT_EQ(5, in.available());
+	EXPECT_TRUE(in.seek(-2, io::InputStream::SEEK_END_));
+	EXPECT_EQ(2, in.read(buf, 16));
+	EXPECT_EQ("89", std::string(buf, 2));
+	EXPECT_EQ(0, in.read(buf, 16));
+	EXPECT_TRUE(in.seek(1, io::InputStream::SEEK_BEGIN));
+	EXPECT_TRUE(in.seek(1, io::InputStream::SEEK_CURRENT));
+	EXPECT_EQ(8, in.available());
+	EXPECT_FALSE(in.seek(-100, io::InputStream::SEEK_BEGIN));
+
+	writeFile(tmp / "user/save.lua", "x=1");
+	io::AppDataInputStream user("save.lua");
+	EXPECT_EQ(tmp / "user/save.lua", user.toString());
+	EXPECT_EQ(3, user.available());
+}
+
+TEST_F(FileStreams, OpenAndReadFailuresNameTheFile)
+{
+	std::string name;
+	while (name.size() < 200)
+		name += "abcdefghij/";
+	const std::string full = tmp.path() + "/" + name;
+	EXPECT_EQ("Failed to open ... " + full.substr(full.size() - 124) + " with errno 2", messageOf([&] { io::FileInputStream in(full); }));
+	EXPECT_EQ("Failed to open " + (tmp / "app/missing.png") + " with errno 2", messageOf([] { io::BundleInputStream in("missing.png"); }));
+	EXPECT_EQ("Failed to open " + (tmp / "no/x.bin") + " for writing with errno 2", messageOf([&] { io::FileOutputStream out(tmp / "no/x.bin"); }));
+	EXPECT_EQ("Failed to open " + (tmp / "user/no/x.lua") + " for writing, with errno 2", messageOf([] { io::AppDataOutputStream out("no/x.lua"); }));
+
+	// A folder opens for reading but every read fails.
+	io::FileInputStream dir(tmp / "app");
+	char buf[4];
+	EXPECT_EQ("Failed to read 4 bytes from " + (tmp / "app"), messageOf([&] { dir.read(buf, 4); }));
+}
+
+TEST_F(FileStreams, FileOutputWritesWholeFile)
+{
+	{
+		io::FileOutputStream out(tmp / "./out.bin");
+		EXPECT_EQ(tmp / "out.bin", out.toString());
+		out.write("abc", 3);
+		out.write("", 0);
+		out.write("de", 2);
+	}
+	EXPECT_EQ("abcde", readFile(tmp / "out.bin"));
+	EXPECT_EQ(5, io::FileInputStream(tmp / "out.bin").available());
+}
+
+TEST_F(FileStreams, UserFileIsReplacedOnlyWhenComplete)
+{
+	writeFile(tmp / "user/settings.lua", "old");
+	{
+		io::AppDataOutputStream out("/settings.lua");
+		EXPECT_EQ(tmp / "user/settings.lua", out.toString());
+		out.write("new ", 4);
+		out.write("version", 7);
+		EXPECT_TRUE(fileExists(tmp / "user/settings.lua.tmp"));
+		EXPECT_EQ("old", readFile(tmp / "user/settings.lua"));
+	}
+	EXPECT_EQ("new version", readFile(tmp / "user/settings.lua"));
+	EXPECT_FALSE(fileExists(tmp / "user/settings.lua.tmp"));
+}
+
+TEST_F(FileStreams, FailedSaveKeepsPreviousFile)
+{
+	writeFile(tmp / "user/settings.lua", "old");
+	// The temporary file is a device that refuses every byte.
+	ASSERT_EQ(0, symlink("/dev/full", (tmp / "user/settings.lua.tmp").c_str()));
+	{
+		// Small enough to sit in the buffer: the failure shows at the flush.
+		io::AppDataOutputStream out("settings.lua");
+		out.write("new", 3);
+	}
+	EXPECT_EQ("old", readFile(tmp / "user/settings.lua"));
+	EXPECT_FALSE(fileExists(tmp / "user/settings.lua.tmp"));
+
+	ASSERT_EQ(0, symlink("/dev/full", (tmp / "user/settings.lua.tmp").c_str()));
+	const std::vector<char> big(1 << 20, 'x');
+	EXPECT_EQ("Failed to write 1048576 bytes to " + (tmp / "user/settings.lua"), messageOf([&] {
+		io::AppDataOutputStream out("settings.lua");
+		out.write(big.data(), static_cast<int>(big.size()));
+	}));
+	EXPECT_EQ("old", readFile(tmp / "user/settings.lua"));
+	EXPECT_FALSE(fileExists(tmp / "user/settings.lua.tmp"));
+}
+
+TEST_F(FileStreams, InterruptedWriterKeepsPreviousFile)
+{
+	writeFile(tmp / "user/level.lua", "complete");
+	EXPECT_EQ("source failed", messageOf([] {
+		io::AppDataOutputStream out("level.lua");
+		out.write("part", 4);
+		lang::throwError(lang::Exception(lang::Format("source failed")));
+	}));
+	EXPECT_EQ("complete", readFile(tmp / "user/level.lua"));
+	EXPECT_FALSE(fileExists(tmp / "user/level.lua.tmp"));
+
+	// A stream destroyed during an unrelated exception that started before it still saves.
+	try
+	{
+		throw 1;
+	}
+	catch (int)
+	{
+		io::AppDataOutputStream out("level.lua");
+		out.write("again", 5);
+	}
+	EXPECT_EQ("again", readFile(tmp / "user/level.lua"));
+}
+
+TEST_F(FileStreams, DefaultUserFolderIsCreated)
+{
+	const char* oldHome = std::getenv("HOME");
+	const char* oldXdg = std::getenv("XDG_DATA_HOME");
+	const std::string home = oldHome ? oldHome : "";
+	const std::string xdg = oldXdg ? oldXdg : "";
+
+	setenv("XDG_DATA_HOME", (tmp / "xdg/data/").c_str(), 1);
+	EXPECT_EQ(tmp / "xdg/data/game", io::detail::defaultAppdataPath("game"));
+	struct stat st;
+	EXPECT_EQ(0, stat((tmp / "xdg/data/game").c_str(), &st));
+	EXPECT_TRUE(S_ISDIR(st.st_mode));
+
+	unsetenv("XDG_DATA_HOME");
+	setenv("HOME", (tmp / "home").c_str(), 1);
+	EXPECT_EQ(tmp / "home/.local/share/game", io::detail::defaultAppdataPath("game"));
+	EXPECT_EQ(tmp / "home/.local/share/game", io::detail::defaultAppdataPath("game"));
+	EXPECT_EQ(0, stat((tmp / "home/.local/share/game").c_str(), &st));
+
+	writeFile(tmp / "file", "");
+	setenv("HOME", (tmp / "file").c_str(), 1);
+	EXPECT_THROW(io::detail::defaultAppdataPath("game"), io::IOException);
+
+	oldHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
+	oldXdg ? setenv("XDG_DATA_HOME", xdg.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+}
