@@ -1,3 +1,4 @@
+#include <io/FileFormat.h>
 #include <io/PathName.h>
 #include <gtest/gtest.h>
 
@@ -78,4 +79,28 @@ TEST(PathName, LongPathsKeepEveryCharacter)
 	ASSERT_EQ(dir.size() - 9 + 8, std::string(p.toString()).size());
 	EXPECT_STREQ("name", p.basename());
 	EXPECT_EQ(dir.substr(0, dir.size() - 9), p.directory());
+}
+
+TEST(FileFormat, GuessedFromExtensionOnly)
+{
+	const struct
+	{
+		const char* name;
+		io::FileFormat format;
+	} guesses[] = {
+		{"shot.jpeg", io::FILEFORMAT_JPG},
+		{"dir.v2/x.Png", io::FILEFORMAT_PNG},
+		{"a.tiff", io::FILEFORMAT_TIF},
+		{"music.mp3", io::FILEFORMAT_MP3},
+		{".wav", io::FILEFORMAT_WAV},
+		{"README", io::FILEFORMAT_UNKNOWN},
+		{"x.zip", io::FILEFORMAT_UNKNOWN},
+		{"x.unknown", io::FILEFORMAT_UNKNOWN},
+		{"x.", io::FILEFORMAT_UNKNOWN},
+	};
+	for (const auto& g : guesses)
+		EXPECT_EQ(g.format, io::guessFileFormat(g.name)) << g.name;
+	EXPECT_STREQ("JPG", io::toString(io::FILEFORMAT_JPG));
+	EXPECT_STREQ("UNKNOWN", io::toString(io::FILEFORMAT_UNKNOWN));
+	EXPECT_STREQ("RAW", io::toString(io::FILEFORMAT_RAW));
 }
