@@ -29,10 +29,12 @@ int32_t toInt32(double v)
 	return static_cast<int32_t>(v);
 }
 
+const int NUMBER_TEXT_SIZE = 64;
+
 // Prints v under the number pattern at pos; returns the text.
 std::string formatNumber(double v, const std::string& pattern, int pos)
 {
-	char tmp[64];
+	char tmp[NUMBER_TEXT_SIZE];
 	int zeros = 0;
 	int decimals = 0;
 	bool fixed = false;
@@ -66,22 +68,13 @@ std::string formatNumber(double v, const std::string& pattern, int pos)
 		}
 	}
 	if (!fixed && decimals == 0)
-	{
 		std::snprintf(tmp, sizeof(tmp), "%g", v);
-		return tmp;
-	}
-	// Very wide patterns or huge values: snprintf tells the size, so never overflow.
-	const int n = zeros >= 1 ? std::snprintf(nullptr, 0, "%0*.*f", zeros, decimals, v)
-	                         : std::snprintf(nullptr, 0, "%.*f", decimals, v);
-	if (n < 0)
-		return std::string();
-	std::string out(static_cast<size_t>(n) + 1, '\0');
-	if (zeros >= 1)
-		std::snprintf(&out[0], out.size(), "%0*.*f", zeros, decimals, v);
+	else if (zeros >= 1)
+		std::snprintf(tmp, sizeof(tmp), "%0*.*f", zeros, decimals, v);
 	else
-		std::snprintf(&out[0], out.size(), "%.*f", decimals, v);
-	out.resize(static_cast<size_t>(n));
-	return out;
+		std::snprintf(tmp, sizeof(tmp), "%.*f", decimals, v);
+	// snprintf cuts what does not fit the temporary (huge values, very wide patterns).
+	return tmp;
 }
 }
 

@@ -10,6 +10,11 @@ struct Counted : lang::Object
 	~Counted() override { ++*m_deaths; }
 	int* m_deaths;
 };
+
+struct Derived : Counted
+{
+	explicit Derived(int* deaths) : Counted(deaths) {}
+};
 }
 
 TEST(Object, CopyStartsWithZeroCount)
@@ -21,6 +26,10 @@ TEST(Object, CopyStartsWithZeroCount)
 	ASSERT_EQ(3, a->refs());
 	Counted copy(*a);
 	EXPECT_EQ(0, copy.refs());
+	// Assigning one object to another leaves both counts alone.
+	copy = *a;
+	EXPECT_EQ(0, copy.refs());
+	EXPECT_EQ(3, a->refs());
 }
 
 TEST(Ptr, SelfAssignmentKeepsObjectAndLastReleaseDeletes)
@@ -28,15 +37,50 @@ TEST(Ptr, SelfAssignmentKeepsObjectAndLastReleaseDeletes)
 	int deaths = 0;
 	{
 		lang::Ptr<Counted> p = new Counted(&deaths);
-		p = p;
+		lang::Ptr<Counted>& alias = p;
+		p = alias;
 		EXPECT_EQ(1, p->refs());
 		EXPECT_EQ(0, deaths);
 	}
 	EXPECT_EQ(1, deaths);
 }
 
-TEST(PtrDeathTest, NullDereferenceStops)
+TEST(Ptr, AssignmentReleasesTheOldTargetAndConvertsToBase)
 {
+	int deaths = 0;
+	lang::Ptr<Counted> a = new Counted(&deaths);
+	lang::Ptr<Derived> d = new Derived(&deaths);
+	lang::Ptr<Counted> base = d;
+	EXPECT_EQ(2, d->refs());
+	a = base; // the first object's last reference goes
+	EXPECT_EQ(1, deaths);
+	EXPECT_EQ(3, d->refs());
+	a = nullptr;
+	base = nullptr;
+	EXPECT_EQ(1, d->refs());
+	EXPECT_EQ(nullptr, a.ptr());
+	EXPECT_FALSE(a);
+	d = nullptr; // deleted through the virtual destructor
+	EXPECT_EQ(2, deaths);
+}
+
+TEST(Ptr, ObjectsNeverGivenToAPtrAreDestroyedNormally)
+{
+	int deaths = 0;
+	{
+		Counted local(&deaths);
+		EXPECT_EQ(0, local.refs());
+	}
+	EXPECT_EQ(1, deaths);
+}
+
+TEST(ObjectDeathTest, NullDereferenceAndDestroyingAReferencedObjectStop)
+{
+	GTEST_FLAG_SET(death_test_style, "threadsafe");
+	int deaths = 0;
 	lang::Ptr<Counted> p;
-	EXPECT_DEATH(p->refs(), "m_ptr");
+	EXPECT_DEATH(p->refs(), "m_ptr.*operator->");
+	EXPECT_DEATH((*p).refs(), "m_ptr.*operator\\*");
+	lang::Ptr<Counted> held = new Counted(&deaths);
+	EXPECT_DEATH(delete held.ptr(), "0 == m_refs.*~Object.*source/lang/Object");
 }
