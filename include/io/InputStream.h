@@ -20,6 +20,9 @@ public:
 	explicit InputStream(InputStream& source) : lang::Object(), m_target(&source) {}
 	/** Forwards to the held stream (may be null for streams that forward nothing). */
 	explicit InputStream(lang::Ptr<InputStream> source) : m_held(source), m_target(this) {}
+	// A stream has one position: no copies (a copy would silently forward to its source).
+	InputStream(const InputStream&) = delete;
+	InputStream& operator=(const InputStream&) = delete;
 
 	/** Bytes read; fewer than n at the end of the data, 0 when nothing is left. */
 	virtual int read(void* buf, int n);

@@ -16,18 +16,19 @@ ByteArrayInputStream::ByteArrayInputStream(InputStream& in) : InputStream(lang::
 	const int a = in.available();
 	if (a < 0)
 	{
+		// Length unknown: read in 1 KiB pieces until the source gives nothing more
+		// (a short piece need not be the last one).
 		const size_t chunk = 1024;
+		size_t total = 0;
 		for (;;)
 		{
-			const size_t before = m_data.size();
-			m_data.resize(before + chunk);
-			const int got = in.read(m_data.data() + before, static_cast<int>(chunk));
-			if (got != static_cast<int>(chunk))
-			{
-				m_data.resize(before + (got > 0 ? got : 0));
+			m_data.resize(total + chunk);
+			const int got = in.read(m_data.data() + total, static_cast<int>(chunk));
+			if (got <= 0)
 				break;
-			}
+			total += static_cast<size_t>(got);
 		}
+		m_data.resize(total);
 	}
 	else
 	{
@@ -73,7 +74,8 @@ int ByteArrayInputStream::read(void* buf, int n)
 int ByteArrayInputStream::skip(int n)
 {
 	const int size = static_cast<int>(m_data.size());
-	LANG_ASSERT(m_index + n <= size);
+	// Wide sums: a huge n must fail the check, not wrap past it.
+	LANG_ASSERT(static_cast<long long>(m_index) + n <= size);
 	LANG_ASSERT(n >= 0);
 	const int count = n < size - m_index ? n : size - m_index;
 	m_index += count;
@@ -82,31 +84,33 @@ int ByteArrayInputStream::skip(int n)
 
 bool ByteArrayInputStream::seek(int offset, SeekMode mode)
 {
-	const int size = static_cast<int>(m_data.size());
+	const long long size = static_cast<long long>(m_data.size());
+	long long index = m_index;
 	switch (mode)
 	{
 	case SEEK_BEGIN:
 		LANG_ASSERT(offset >= 0);
 		LANG_ASSERT(offset <= size);
-		m_index = offset;
+		index = offset;
 		break;
 	case SEEK_CURRENT:
-		LANG_ASSERT(m_index + offset >= 0);
-		LANG_ASSERT(m_index + offset <= size);
-		m_index += offset;
+		LANG_ASSERT(index + offset >= 0);
+		LANG_ASSERT(index + offset <= size);
+		index += offset;
 		break;
 	case SEEK_END_:
 		LANG_ASSERT(size + offset >= 0);
 		LANG_ASSERT(offset <= 0);
-		m_index = size + offset;
+		index = size + offset;
 		break;
 	default:
 		break;
 	}
-	if (m_index < 0)
-		m_index = 0;
-	if (m_index > size)
-		m_index = size;
+	if (index < 0)
+		index = 0;
+	if (index > size)
+		index = size;
+	m_index = static_cast<int>(index);
 	return true;
 }
 
