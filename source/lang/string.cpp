@@ -62,10 +62,11 @@ std::vector<std::string> split(const std::string& text, const std::string& delim
 
 std::string toUTF8string(const std::basic_string<unsigned short>& text)
 {
-	std::string out;
-	out.reserve(text.size());
-	uint8_t buf[4];
+	// At most three bytes per unit: a pair of units makes four.
 	const std::size_t n = text.size();
+	std::string out(n * 3, '\0');
+	uint8_t* const begin = reinterpret_cast<uint8_t*>(&out[0]);
+	uint8_t* p = begin;
 	for (std::size_t i = 0; i < n;)
 	{
 		unsigned int cp = text[i];
@@ -81,29 +82,29 @@ std::string toUTF8string(const std::basic_string<unsigned short>& text)
 		{
 			++i;
 		}
-		const int len = utf8::put(buf, cp);
-		out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(len));
+		p += utf8::put(p, cp);
 	}
+	out.resize(static_cast<std::size_t>(p - begin));
 	return out;
 }
 
 std::string toUTF8string(const std::basic_string<unsigned int>& text)
 {
-	std::string out;
-	out.reserve(text.size());
-	uint8_t buf[4];
+	std::string out(text.size() * 4, '\0');
+	uint8_t* const begin = reinterpret_cast<uint8_t*>(&out[0]);
+	uint8_t* p = begin;
 	for (unsigned int cp : text)
-	{
-		const int len = utf8::put(buf, cp);
-		out.append(reinterpret_cast<const char*>(buf), static_cast<std::size_t>(len));
-	}
+		p += utf8::put(p, cp);
+	out.resize(static_cast<std::size_t>(p - begin));
 	return out;
 }
 
 std::basic_string<unsigned short> toUTF16string(const std::string& text)
 {
-	std::basic_string<unsigned short> out;
-	out.reserve(text.size());
+	// Never more units than bytes: four bytes make at most two units.
+	std::basic_string<unsigned short> out(text.size(), 0);
+	unsigned short* const begin = &out[0];
+	unsigned short* q = begin;
 	const uint8_t* p = reinterpret_cast<const uint8_t*>(text.data());
 	const uint8_t* end = p + text.size();
 	while (p < end)
@@ -118,36 +119,38 @@ std::basic_string<unsigned short> toUTF16string(const std::string& text)
 		p += used;
 		if (cp < 0x10000)
 		{
-			out.push_back(static_cast<unsigned short>(cp));
+			*q++ = static_cast<unsigned short>(cp);
 		}
 		else
 		{
 			const unsigned int v = cp - 0x10000;
-			out.push_back(static_cast<unsigned short>(0xD800 + (v >> 10)));
-			out.push_back(static_cast<unsigned short>(0xDC00 | (v & 0x3FF)));
+			*q++ = static_cast<unsigned short>(0xD800 + (v >> 10));
+			*q++ = static_cast<unsigned short>(0xDC00 | (v & 0x3FF));
 		}
 	}
+	out.resize(static_cast<std::size_t>(q - begin));
 	return out;
 }
 
 std::basic_string<unsigned int> toUTF32string(const std::string& text)
 {
-	std::basic_string<unsigned int> out;
-	out.reserve(text.size());
+	std::basic_string<unsigned int> out(text.size(), 0);
+	unsigned int* const begin = &out[0];
+	unsigned int* q = begin;
 	const uint8_t* p = reinterpret_cast<const uint8_t*>(text.data());
 	const uint8_t* end = p + text.size();
 	while (p < end)
 	{
 		int used;
-		unsigned int cp;
-		if (!utf8::decode(p, end, &used, &cp))
+		if (!utf8::decode(p, end, &used, q))
 		{
 			++p;
 			continue;
 		}
 		p += used;
-		out.push_back(cp);
+		++q;
 	}
+	out.resize(static_cast<std::size_t>(q - begin));
 	return out;
 }
 }
