@@ -18,20 +18,6 @@ struct Bytes : io::ByteArrayInputStream
 		setName(name);
 	}
 };
-
-// The message of the io::IOException that f throws, or "" when it throws none.
-std::string ioError(const std::function<void()>& f)
-{
-	try
-	{
-		f();
-	}
-	catch (const io::IOException& e)
-	{
-		return e.getMessage().format();
-	}
-	return "";
-}
 }
 
 TEST(DataInputStream, TypedReadsAreBigEndian)
@@ -124,7 +110,7 @@ TEST(DataInputStream, ErrorsNameTheSource)
 		io::ByteArrayInputStream src(c.data.data(), static_cast<int>(c.data.size()));
 		src.setName("level.dat");
 		io::DataInputStream in(src);
-		EXPECT_EQ(c.message, ioError([&] { c.read(in); })) << c.message;
+		EXPECT_EQ(c.message, iotest::messageOf<io::IOException>([&] { c.read(in); })) << c.message;
 	}
 }
 
@@ -134,7 +120,7 @@ TEST(DataInputStream, SourcesThatDeliverInPiecesStillReadWhole)
 	io::DataInputStream in(src);
 	EXPECT_EQ(256, in.readInt());
 	EXPECT_EQ("hi", in.readUTF());
-	EXPECT_EQ("Unexpected end of file in pipe.", ioError([&] { in.readByte(); }));
+	EXPECT_EQ("Unexpected end of file in pipe.", iotest::messageOf<io::IOException>([&] { in.readByte(); }));
 }
 
 TEST(DataInputStream, ForwardsStreamOperationsAndServesTheInterface)

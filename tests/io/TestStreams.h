@@ -2,6 +2,7 @@
 #define IO_TESTS_TESTSTREAMS_H
 
 #include <io/InputStream.h>
+#include <lang/Exception.h>
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -9,6 +10,20 @@
 
 namespace iotest
 {
+// The message of the exception of type E that f throws, or "(nothing thrown)".
+template <class E = lang::Exception, class F> std::string messageOf(F f)
+{
+	try
+	{
+		f();
+	}
+	catch (const E& e)
+	{
+		return e.getMessage().format();
+	}
+	return "(nothing thrown)";
+}
+
 // A named source that hands out at most `piece` bytes per read and may hide its length,
 // like a pipe or a decoder.
 class PieceStream : public io::InputStream
