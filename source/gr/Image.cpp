@@ -1,0 +1,9 @@
+#include <gr/Image.h>
+
+namespace gr
+{
+Texture* Image::getTexture() const
+{
+	return nullptr;
+}
+}
