@@ -1,0 +1,53 @@
+#ifndef LUA_LUAOBJECT_H
+#define LUA_LUAOBJECT_H
+
+#include <lua/LuaFunctor.h>
+#include <lua/LuaStackRestore.h>
+#include <lua/LuaState.h>
+#include <lua/LuaTable.h>
+#include <string>
+#include <vector>
+
+namespace lua
+{
+/**
+ * Base of engine objects whose member functions scripts call. The object
+ * owns a table holding itself at key 0 (light userdata), "_G" (the globals),
+ * "this" (the table itself) and one native closure per registered member.
+ * Scripts call the members as plain functions of the table (dot form); the
+ * first argument is stack position 1.
+ */
+class LuaObject : public LuaTable
+{
+public:
+	explicit LuaObject(LuaState* state);
+	/** Sets every name it registered to nil, so a late script call fails as a script error. */
+	~LuaObject() override;
+
+	LuaObject(const LuaObject&) = delete;
+	LuaObject& operator=(const LuaObject&) = delete;
+
+	/** table[name] = a closure of f with the functor's three words as upvalues; lf->obj must be this. */
+	void registerClosure(const char* name, const LuaFunctor* lf, lua_CFunction f);
+
+	/** Binds a member of any supported signature (see LuaObject.inl) under name. */
+	template <class T, class F> void registerMethod(const char* name, T* obj, F func);
+
+	/** Binds a member that reads its own arguments and returns how many results it pushed. */
+	template <class T> void registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*));
+
+	/** Calls table[name] with no arguments and no results; a script error throws LuaException. */
+	void call(const char* name);
+	/** The same with arguments: numbers, booleans, strings and tables. */
+	template <class A0, class... A> void call(const char* name, const A0& a0, const A&... rest);
+
+private:
+	std::vector<std::string> m_names;
+
+	void remember(const char* name);
+};
+}
+
+#include <lua/LuaObject.inl>
+
+#endif

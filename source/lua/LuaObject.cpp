@@ -1,0 +1,101 @@
+#include <lua/LuaObject.h>
+#include <lang/assert.h>
+#include <algorithm>
+
+namespace lua
+{
+LuaObject::LuaObject(LuaState* state) : LuaTable(state)
+{
+	lua_State* lua = state->getLua();
+	LuaStackRestore guard(lua);
+	LuaState::pushTable(lua, this);
+	lua_pushlightuserdata(lua, this);
+	lua_rawseti(lua, -2, 0);
+	lua_pushstring(lua, "_G");
+	LuaState::pushTable(lua, &state->globals());
+	lua_rawset(lua, -3);
+	lua_pushstring(lua, "this");
+	lua_pushvalue(lua, -2);
+	lua_rawset(lua, -3);
+}
+
+LuaObject::~LuaObject()
+{
+	if (m_names.empty() || !hasTable())
+		return;
+	lua_State* lua = getState()->getLua();
+	LuaStackRestore guard(lua);
+	LuaState::pushTable(lua, this);
+	const int table = lua_gettop(lua);
+	for (const std::string& name : m_names)
+	{
+		lua_pushlstring(lua, name.data(), name.size());
+		lua_rawget(lua, table);
+		// Only our own closures go; a function a script stored there stays.
+		bool ours = false;
+		if (lua_iscfunction(lua, -1) && lua_getupvalue(lua, -1, 1))
+		{
+			ours = lua_touserdata(lua, -1) == static_cast<void*>(this);
+			lua_pop(lua, 1);
+		}
+		lua_pop(lua, 1);
+		if (ours)
+		{
+			lua_pushlstring(lua, name.data(), name.size());
+			lua_pushnil(lua);
+			lua_rawset(lua, table);
+		}
+	}
+}
+
+void LuaObject::registerClosure(const char* name, const LuaFunctor* lf, lua_CFunction f)
+{
+	LANG_ASSERT(lf->obj == this);
+	lua_State* lua = getState()->getLua();
+	LuaStackRestore guard(lua);
+	LuaState::pushTable(lua, this);
+	lua_pushstring(lua, name);
+	lua_pushlightuserdata(lua, lf->obj);
+	lua_pushlightuserdata(lua, lf->func[0]);
+	lua_pushlightuserdata(lua, lf->func[1]);
+	lua_pushcclosure(lua, f, 3);
+	lua_rawset(lua, -3);
+	remember(name);
+}
+
+void LuaObject::remember(const char* name)
+{
+	if (std::find(m_names.begin(), m_names.end(), name) == m_names.end())
+		m_names.push_back(name);
+}
+
+void LuaObject::call(const char* name)
+{
+	LuaState* state = getState();
+	LuaStackRestore guard(state);
+	pushMember(name);
+	state->call(0, 0);
+}
+
+namespace detail
+{
+void pushException(lua_State* lua, const lang::Throwable& e)
+{
+	std::string msg;
+	try
+	{
+		msg = e.getMessage().format();
+	}
+	catch (const lang::Throwable&)
+	{
+		msg = e.getMessage().pattern();
+	}
+	lua_pushlstring(lua, msg.data(), msg.size());
+}
+
+void pushException(lua_State* lua, const std::exception& e)
+{
+	lua_pushstring(lua, e.what());
+}
+}
+}
