@@ -86,6 +86,9 @@ template <class T> using Plain = typename std::decay<T>::type;
 template <class R, class T, class F, class... A, size_t... I>
 int invoke(LuaState* s, T* obj, F f, std::index_sequence<I...>)
 {
+	// Missing arguments read as nil.
+	if (static_cast<int>(sizeof...(A)) > lua_gettop(s->getLua()))
+		lua_settop(s->getLua(), static_cast<int>(sizeof...(A)));
 	std::tuple<Plain<A>...> args{Arg<Plain<A>>::get(s, static_cast<int>(I) + 1)...};
 	(void)args;
 	if constexpr (std::is_void<R>::value)
