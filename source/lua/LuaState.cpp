@@ -137,6 +137,12 @@ struct ChunkReader
 	}
 };
 
+// A stack index that stays valid while values are pushed.
+int absoluteIndex(lua_State* lua, int index)
+{
+	return index > 0 || index <= LUA_REGISTRYINDEX ? index : lua_gettop(lua) + index + 1;
+}
+
 int getTableProtected(lua_State* lua)
 {
 	lua_gettable(lua, 1);
@@ -262,7 +268,7 @@ void LuaState::pushTable(lua_State* lua, const LuaTable* table)
 void LuaState::getTable(int index)
 {
 	checkType(index, TYPE_TABLE);
-	int t = index > 0 || index <= LUA_REGISTRYINDEX ? index : lua_gettop(m_lua) + index + 1;
+	int t = absoluteIndex(m_lua, index);
 	lua_pushcfunction(m_lua, getTableProtected);
 	lua_pushvalue(m_lua, t);
 	lua_pushvalue(m_lua, -3);
@@ -273,7 +279,7 @@ void LuaState::getTable(int index)
 void LuaState::setTable(int index)
 {
 	checkType(index, TYPE_TABLE);
-	int t = index > 0 || index <= LUA_REGISTRYINDEX ? index : lua_gettop(m_lua) + index + 1;
+	int t = absoluteIndex(m_lua, index);
 	lua_pushcfunction(m_lua, setTableProtected);
 	lua_pushvalue(m_lua, t);
 	lua_pushvalue(m_lua, -4);
