@@ -2,28 +2,19 @@
 #define IO_APPDATAINPUTSTREAM_H
 
 #include <io/InputStream.h>
-#include <lang/Ptr.h>
 #include <string>
 
 namespace io
 {
-/** Input from a file named relative to the user-file root (one leading '/' ignored). */
+/**
+ * Input from a file named relative to the user-file root (one leading '/'
+ * ignored); every operation goes to the io::FileInputStream it opens.
+ */
 class AppDataInputStream : public InputStream
 {
 public:
 	/** Throws io::IOException when the file cannot be opened. */
 	explicit AppDataInputStream(const std::string& name);
-	~AppDataInputStream() override;
-
-	int read(void* buf, int n) override;
-	int skip(int n) override;
-	bool seek(int offset, SeekMode mode) override;
-	int available() const override;
-	std::string toString() const override;
-
-private:
-	class Impl;
-	lang::Ptr<Impl> m_this;
 };
 }
 

@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "TestStreams.h"
 #include <io/AppDataInputStream.h>
 #include <io/AppDataOutputStream.h>
 #include <io/BundleInputStream.h>
@@ -36,18 +37,6 @@ protected:
 	}
 };
 
-template <class F> std::string messageOf(F f)
-{
-	try
-	{
-		f();
-	}
-	catch (const lang::Exception& e)
-	{
-		return e.getMessage().format();
-	}
-	return "(nothing thrown)";
-}
 }
 
 TEST_F(FileStreams, RootsStartAsCurrentFolder)
@@ -89,15 +78,15 @@ TEST_F(FileStreams, OpenAndReadFailuresNameTheFile)
 	while (name.size() < 200)
 		name += "abcdefghij/";
 	const std::string full = tmp.path() + "/" + name;
-	EXPECT_EQ("Failed to open ... " + full.substr(full.size() - 124) + " with errno 2", messageOf([&] { io::FileInputStream in(full); }));
-	EXPECT_EQ("Failed to open " + (tmp / "app/missing.png") + " with errno 2", messageOf([] { io::BundleInputStream in("missing.png"); }));
-	EXPECT_EQ("Failed to open " + (tmp / "no/x.bin") + " for writing with errno 2", messageOf([&] { io::FileOutputStream out(tmp / "no/x.bin"); }));
-	EXPECT_EQ("Failed to open " + (tmp / "user/no/x.lua") + " for writing, with errno 2", messageOf([] { io::AppDataOutputStream out("no/x.lua"); }));
+	EXPECT_EQ("Failed to open ... " + full.substr(full.size() - 124) + " with errno 2", iotest::messageOf([&] { io::FileInputStream in(full); }));
+	EXPECT_EQ("Failed to open " + (tmp / "app/missing.png") + " with errno 2", iotest::messageOf([] { io::BundleInputStream in("missing.png"); }));
+	EXPECT_EQ("Failed to open " + (tmp / "no/x.bin") + " for writing with errno 2", iotest::messageOf([&] { io::FileOutputStream out(tmp / "no/x.bin"); }));
+	EXPECT_EQ("Failed to open " + (tmp / "user/no/x.lua") + " for writing, with errno 2", iotest::messageOf([] { io::AppDataOutputStream out("no/x.lua"); }));
 
 	// A folder opens for reading but every read fails.
 	io::FileInputStream dir(tmp / "app");
 	char buf[4];
-	EXPECT_EQ("Failed to read 4 bytes from " + (tmp / "app"), messageOf([&] { dir.read(buf, 4); }));
+	EXPECT_EQ("Failed to read 4 bytes from " + (tmp / "app"), iotest::messageOf([&] { dir.read(buf, 4); }));
 }
 
 TEST_F(FileStreams, FileOutputWritesWholeFile)
@@ -143,7 +132,7 @@ TEST_F(FileStreams, FailedSaveKeepsPreviousFile)
 
 	ASSERT_EQ(0, symlink("/dev/full", (tmp / "user/settings.lua.tmp").c_str()));
 	const std::vector<char> big(1 << 20, 'x');
-	EXPECT_EQ("Failed to write 1048576 bytes to " + (tmp / "user/settings.lua"), messageOf([&] {
+	EXPECT_EQ("Failed to write 1048576 bytes to " + (tmp / "user/settings.lua"), iotest::messageOf([&] {
 		io::AppDataOutputStream out("settings.lua");
 		out.write(big.data(), static_cast<int>(big.size()));
 	}));
@@ -154,7 +143,7 @@ TEST_F(FileStreams, FailedSaveKeepsPreviousFile)
 TEST_F(FileStreams, InterruptedWriterKeepsPreviousFile)
 {
 	writeFile(tmp / "user/level.lua", "complete");
-	EXPECT_EQ("source failed", messageOf([] {
+	EXPECT_EQ("source failed", iotest::messageOf([] {
 		io::AppDataOutputStream out("level.lua");
 		out.write("part", 4);
 		lang::throwError(lang::Exception(lang::Format("source failed")));

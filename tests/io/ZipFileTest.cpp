@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "TestStreams.h"
 #include <io/ByteArrayInputStream.h>
 #include <io/FileInputStream.h>
 #include <io/IOException.h>
@@ -31,19 +32,6 @@ std::string entry(io::ZipFileInputStream& zip, int i)
 	return contents(*s);
 }
 
-template <class F> std::string messageOf(F f)
-{
-	try
-	{
-		f();
-	}
-	catch (const lang::Exception& e)
-	{
-		return e.getMessage().format();
-	}
-	return "(nothing thrown)";
-}
-
 // The archive read into memory, as the game does after deciphering it.
 struct MemoryArchive
 {
@@ -62,7 +50,7 @@ std::vector<std::string> names(const io::ZipFileInputStream& zip, int n)
 	std::vector<std::string> v;
 	for (int i = 0; i < n; ++i)
 		v.push_back(zip.getEntryName(i));
-	EXPECT_EQ("Entry index out of bounds! (index: " + std::to_string(n) + ", size: " + std::to_string(n) + ")", messageOf([&] { zip.getEntryName(n); }));
+	EXPECT_EQ("Entry index out of bounds! (index: " + std::to_string(n) + ", size: " + std::to_string(n) + ")", iotest::messageOf([&] { zip.getEntryName(n); }));
 	return v;
 }
 }
@@ -86,7 +74,7 @@ TEST(SevenZip, EveryCoderGivesTheFileBack)
 		MemoryArchive a(c.archive, io::ZipFileInputStream::FILEFORMAT_7ZIP);
 		EXPECT_EQ(std::vector<std::string>{c.file}, names(a.zip, 1));
 		EXPECT_EQ(readFile(dir + "/src/" + c.file), entry(a.zip, 0));
-		EXPECT_EQ("Entry index out of bounds! (index: -1, size: 1)", messageOf([&] { a.zip.getEntryStream(-1); }));
+		EXPECT_EQ("Entry index out of bounds! (index: -1, size: 1)", iotest::messageOf([&] { a.zip.getEntryStream(-1); }));
 	}
 }
 
@@ -114,11 +102,11 @@ TEST(SevenZip, BadArchivesFailToOpen)
 	for (const auto& c : cases)
 	{
 		EXPECT_EQ("Error opening 7zip file. Error " + std::to_string(c.error),
-			messageOf([&] { MemoryArchive a(c.archive, io::ZipFileInputStream::FILEFORMAT_7ZIP); }))
+			iotest::messageOf([&] { MemoryArchive a(c.archive, io::ZipFileInputStream::FILEFORMAT_7ZIP); }))
 			<< c.archive;
 	}
 	io::ByteArrayInputStream empty;
-	EXPECT_EQ("Error opening 7zip file. Error 17", messageOf([&] { io::ZipFileInputStream zip(empty, io::ZipFileInputStream::FILEFORMAT_7ZIP); }));
+	EXPECT_EQ("Error opening 7zip file. Error 17", iotest::messageOf([&] { io::ZipFileInputStream zip(empty, io::ZipFileInputStream::FILEFORMAT_7ZIP); }));
 }
 
 TEST(SevenZip, BrokenEntriesThrowNamingEntryAndArchive)
@@ -126,7 +114,7 @@ TEST(SevenZip, BrokenEntriesThrowNamingEntryAndArchive)
 	MemoryArchive crc("badcrc.7z", io::ZipFileInputStream::FILEFORMAT_7ZIP);
 	// 7zz orders the files by name.
 	ASSERT_EQ((std::vector<std::string>{"bad.txt", "good.txt"}), names(crc.zip, 2));
-	const std::string msg = messageOf([&] { crc.zip.getEntryStream(0); });
+	const std::string msg = iotest::messageOf([&] { crc.zip.getEntryStream(0); });
 	EXPECT_EQ(0u, msg.find("Failed to extract bad.txt from " + dir + "/badcrc.7z: ")) << msg;
 	EXPECT_NE(std::string::npos, msg.find("CRC")) << msg;
 	EXPECT_THROW(crc.zip.getEntryStream(0), io::IOException);
@@ -175,13 +163,13 @@ TEST(Zip, EntriesOverFileAndMemoryStreams)
 TEST(Zip, BadArchivesAndEntries)
 {
 	for (const char* name : {"notarchive.7z", "truncated.zip", "lzma.7z"})
-		EXPECT_EQ("Error opening 7zip file. Error 1", messageOf([&] { MemoryArchive a(name, io::ZipFileInputStream::FILEFORMAT_ZIP); })) << name;
+		EXPECT_EQ("Error opening 7zip file. Error 1", iotest::messageOf([&] { MemoryArchive a(name, io::ZipFileInputStream::FILEFORMAT_ZIP); })) << name;
 
 	io::FileInputStream file(dir + "/badcrc.zip");
 	io::ZipFileInputStream zip(file, io::ZipFileInputStream::FILEFORMAT_ZIP);
 	ASSERT_EQ((std::vector<std::string>{"good.txt", "bad.txt"}), names(zip, 2));
 	EXPECT_EQ(readFile(dir + "/src/good.txt"), entry(zip, 0));
-	EXPECT_EQ("Failed to extract bad.txt from " + dir + "/badcrc.zip: CRC error", messageOf([&] { zip.getEntryStream(1); }));
+	EXPECT_EQ("Failed to extract bad.txt from " + dir + "/badcrc.zip: CRC error", iotest::messageOf([&] { zip.getEntryStream(1); }));
 	EXPECT_EQ(readFile(dir + "/src/good.txt"), entry(zip, 0));
 }
 
@@ -202,7 +190,7 @@ TEST(ZipFileInputStream, FailingInputIsAnOpenError)
 	{
 		io::FileInputStream file(dir + (format == io::ZipFileInputStream::FILEFORMAT_ZIP ? "/plain.zip" : "/lzma.7z"));
 		FailingStream failing(file);
-		const std::string msg = messageOf([&] { io::ZipFileInputStream zip(failing, format); });
+		const std::string msg = iotest::messageOf([&] { io::ZipFileInputStream zip(failing, format); });
 		EXPECT_EQ(0u, msg.find("Error opening 7zip file. Error ")) << msg;
 	}
 }

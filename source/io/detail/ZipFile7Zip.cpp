@@ -1,5 +1,5 @@
 #include "ZipFile.h"
-#include <io/InputStream.h>
+#include <io/ByteArrayInputStream.h>
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
@@ -174,19 +174,9 @@ private:
 	{
 		try
 		{
-			const int n = in.available();
-			if (n < 0)
-				return false;
-			m_data.resize(static_cast<size_t>(n));
-			int total = 0;
-			while (total < n)
-			{
-				const int got = in.read(m_data.data() + total, n - total);
-				if (got <= 0)
-					break;
-				total += got;
-			}
-			m_data.resize(static_cast<size_t>(total));
+			ByteArrayInputStream bytes(in);
+			if (bytes.size() > 0)
+				m_data.assign(bytes.data(), bytes.data() + bytes.size());
 			return true;
 		}
 		catch (...)
