@@ -130,8 +130,7 @@ public:
 		{
 			if (m_entries[i].dir)
 				continue;
-			std::string name = m_entries[i].name;
-			names.push_back(name);
+			names.push_back(m_entries[i].name);
 			indices.push_back(static_cast<int>(i));
 		}
 		return 0;
