@@ -1,0 +1,3 @@
+#include <gr/gl/EAGLBackbufferFrameBuffer.h>
+
+uint32_t EAGLBackbufferFrameBuffer = 0;
