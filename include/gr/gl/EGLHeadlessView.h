@@ -17,7 +17,7 @@ namespace gl
 class EGLHeadlessView : public lang::Object
 {
 public:
-	/** glesVersion is 1 (OpenGL ES 1.1) or 2 (OpenGL ES 2.0). Throws lang::Exception when EGL cannot give such a context. */
+	/** glesVersion is 1 (OpenGL ES 1.1) or 2 (OpenGL ES 2.0). Throws gr::GraphicsException when EGL cannot give such a context. */
 	EGLHeadlessView(int glesVersion, int width, int height);
 	~EGLHeadlessView() override;
 

@@ -1,6 +1,6 @@
 #include <gr/gl/GL_Functions.h>
 #include <lang/assert.h>
-#include <lang/Exception.h>
+#include <gr/GraphicsException.h>
 #include <lang/Format.h>
 #include <lang/throwError.h>
 #include <EGL/egl.h>
@@ -35,7 +35,7 @@ void GL_Functions::load()
 #define GL_FN(R, M, S, P, A) \
 	t.M = reinterpret_cast<decltype(t.M)>(eglGetProcAddress(S)); \
 	if (!t.M) \
-		lang::throwError(lang::Exception(lang::Format("OpenGL ES entry point {0} not found", S)));
+		lang::throwError(GraphicsException(lang::Format("OpenGL ES entry point {0} not found", S)));
 #include <gr/gl/GL_functionList.h>
 #undef GL_FN
 	*this = t;

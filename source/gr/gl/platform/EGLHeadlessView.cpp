@@ -1,6 +1,6 @@
 #include <gr/gl/EGLHeadlessView.h>
 #include <gr/gl/EAGLBackbufferFrameBuffer.h>
-#include <lang/Exception.h>
+#include <gr/GraphicsException.h>
 #include <lang/Format.h>
 #include <lang/throwError.h>
 #include <EGL/egl.h>
@@ -17,7 +17,7 @@ namespace
 {
 [[noreturn]] void fail(const char* what)
 {
-	lang::throwError(lang::Exception(lang::Format("EGL headless view: {0} failed (error 0x{1,X})", what, (int)eglGetError())));
+	lang::throwError(GraphicsException(lang::Format("EGL headless view: {0} failed (error 0x{1,X})", what, (int)eglGetError())));
 }
 
 // The few calls the view makes itself; names differ between 1.1 (OES suffix) and 2.0,
@@ -99,7 +99,7 @@ public:
 	void init()
 	{
 		if ((version != 1 && version != 2) || width <= 0 || height <= 0)
-			lang::throwError(lang::Exception(lang::Format("EGL headless view: bad version {0} or size {1}x{2}", version, width, height)));
+			lang::throwError(GraphicsException(lang::Format("EGL headless view: bad version {0} or size {1}x{2}", version, width, height)));
 		display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
 		if (display == EGL_NO_DISPLAY)
 			fail("eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA)");
