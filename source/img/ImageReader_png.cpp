@@ -1,0 +1,203 @@
+#include "PngGlue.h"
+#include <img/ImageReader.h>
+#include <io/IOException.h>
+#include <lang/Format.h>
+#include <lang/assert.h>
+#include <lang/throwError.h>
+#include <climits>
+#include <cstring>
+
+namespace img
+{
+namespace detail
+{
+void pngErrorHandler(png_structp png, png_const_charp message)
+{
+	PngError* err = static_cast<PngError*>(png_get_error_ptr(png));
+	if (err)
+	{
+		std::strncpy(err->message, message ? message : "", sizeof(err->message) - 1);
+		err->message[sizeof(err->message) - 1] = 0;
+	}
+}
+
+void pngWarningHandler(png_structp, png_const_charp) {}
+
+namespace
+{
+struct PngInput
+{
+	io::InputStream* in;
+	PngError* err;
+};
+
+void pngRead(png_structp png, png_bytep data, png_size_t length)
+{
+	PngInput* input = static_cast<PngInput*>(png_get_io_ptr(png));
+	LANG_ASSERT(input != 0);
+	if (length > static_cast<png_size_t>(INT_MAX))
+		png_error(png, "Chunk too long");
+	int got = 0;
+	try
+	{
+		got = input->in->read(data, static_cast<int>(length));
+	}
+	catch (...)
+	{
+		input->err->streamError = std::current_exception();
+	}
+	if (input->err->streamError)
+		png_error(png, "Read error");
+	if (got != static_cast<int>(length))
+		png_error(png, "Unexpected end of file");
+}
+
+bool protectedReadInfo(png_structp png, png_infop info)
+{
+	if (setjmp(png_jmpbuf(png)))
+		return false;
+	png_read_info(png, info);
+	if (png_get_bit_depth(png, info) < 8)
+		png_set_expand(png);
+	png_set_interlace_handling(png);
+	png_read_update_info(png, info);
+	return true;
+}
+
+bool protectedReadImage(png_structp png, png_bytepp rows)
+{
+	if (setjmp(png_jmpbuf(png)))
+		return false;
+	png_read_image(png, rows);
+	return true;
+}
+
+// Frees the libpng records however the reading ends.
+struct PngReadRecords
+{
+	png_structp png = nullptr;
+	png_infop info = nullptr;
+	~PngReadRecords() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+}
+}
+
+void ImageReader::readHeader_png()
+{
+	const std::string name = m_in->toString();
+	png_byte signature[8];
+	if (m_in->read(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0)
+		lang::throwError(io::IOException(lang::Format("png_check_sig failed while loading \"{0}\". File is not png?", name)));
+
+	detail::PngError err;
+	err.message[0] = 0;
+	detail::PngReadRecords rec;
+	rec.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &err, detail::pngErrorHandler, detail::pngWarningHandler);
+	if (!rec.png)
+		lang::throwError(io::IOException(lang::Format("png_create_read_struct failed while loading \"{0}\"", name)));
+	rec.info = png_create_info_struct(rec.png);
+	if (!rec.info)
+		lang::throwError(io::IOException(lang::Format("png_create_info_struct failed while loading \"{0}\"", name)));
+
+	detail::PngInput input = {m_in.ptr(), &err};
+	png_set_read_fn(rec.png, &input, detail::pngRead);
+	png_set_sig_bytes(rec.png, 8);
+
+	auto fail = [&]() {
+		if (err.streamError)
+			std::rethrow_exception(err.streamError);
+		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": {1}", name, err.message)));
+	};
+
+	if (!detail::protectedReadInfo(rec.png, rec.info))
+		fail();
+
+	const png_uint_32 width = png_get_image_width(rec.png, rec.info);
+	const png_uint_32 height = png_get_image_height(rec.png, rec.info);
+	const int bitDepth = png_get_bit_depth(rec.png, rec.info);
+	const int colorType = png_get_color_type(rec.png, rec.info);
+	if (bitDepth != 8)
+		lang::throwError(io::IOException(lang::Format("{0}-bit PNG \"{1}\" is not supported", bitDepth, name)));
+
+	using SF = gr::SurfaceFormat;
+	m_paletteFormat = SF();
+	switch (colorType)
+	{
+	case PNG_COLOR_TYPE_GRAY:
+		m_fmt = SF(SF::SURFACE_L8);
+		break;
+	case PNG_COLOR_TYPE_RGB:
+		m_fmt = SF(SF::SURFACE_B8G8R8);
+		break;
+	case PNG_COLOR_TYPE_GRAY_ALPHA:
+		m_fmt = SF(SF::SURFACE_A8L8);
+		break;
+	case PNG_COLOR_TYPE_RGB_ALPHA:
+		m_fmt = SF(SF::SURFACE_A8B8G8R8);
+		break;
+	case PNG_COLOR_TYPE_PALETTE:
+	{
+		m_fmt = SF(SF::SURFACE_P8);
+		m_paletteFormat = SF(SF::SURFACE_A8R8G8B8);
+		std::memset(m_palette, 0xFF, sizeof(m_palette));
+		png_colorp palette = nullptr;
+		int count = 0;
+		if (png_get_PLTE(rec.png, rec.info, &palette, &count) & PNG_INFO_PLTE)
+		{
+			LANG_ASSERT(count <= 256);
+			for (int i = 0; i < count; ++i)
+			{
+				m_palette[4 * i] = palette[i].blue;
+				m_palette[4 * i + 1] = palette[i].green;
+				m_palette[4 * i + 2] = palette[i].red;
+			}
+		}
+		if (png_get_valid(rec.png, rec.info, PNG_INFO_tRNS))
+		{
+			png_bytep alpha = nullptr;
+			int alphaCount = 0;
+			png_color_16p unused = nullptr;
+			png_get_tRNS(rec.png, rec.info, &alpha, &alphaCount, &unused);
+			LANG_ASSERT(alphaCount <= 256);
+			for (int i = 0; i < alphaCount && alpha; ++i)
+				m_palette[4 * i + 3] = alpha[i];
+		}
+		break;
+	}
+	default:
+		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": colour type {1} not supported", name, colorType)));
+	}
+
+	const size_t rowBytes = png_get_rowbytes(rec.png, rec.info);
+	LANG_ASSERT(m_fmt.bitsPerPixel() == png_get_bit_depth(rec.png, rec.info) * png_get_channels(rec.png, rec.info));
+	LANG_ASSERT((unsigned int)m_fmt.getMemoryUsage(static_cast<int>(width), 1) == rowBytes);
+
+	// Deflate packs at most about 1032 bytes into one, so a declared size far
+	// beyond what the rest of the file can hold is refused before allocating it.
+	const uint64_t decoded = static_cast<uint64_t>(rowBytes) * height;
+	const int avail = m_in->available();
+	if (decoded > static_cast<uint64_t>(INT_MAX) ||
+		(avail >= 0 && (static_cast<uint64_t>(rowBytes) + 1) * height > static_cast<uint64_t>(avail) * 1100 + 65536))
+		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": image size {1}x{2} does not fit the file", name,
+			static_cast<double>(width), static_cast<double>(height))));
+
+	m_width = static_cast<int>(width);
+	m_height = static_cast<int>(height);
+	m_bitsPerPixel = m_fmt.bitsPerPixel();
+	m_pitch = static_cast<int>(rowBytes);
+	m_mipLevels = 1;
+	m_surfaceCount = 1;
+
+	m_surfaceBuffer.resize(1);
+	Surface& surface = m_surfaceBuffer[0];
+	surface.width = m_width;
+	surface.height = m_height;
+	surface.data.assign(static_cast<size_t>(m_pitch) * m_height, 0);
+	std::vector<png_bytep> rows(static_cast<size_t>(m_height));
+	for (int i = 0; i < m_height; ++i)
+		rows[i] = surface.data.data() + static_cast<size_t>(i) * m_pitch;
+
+	if (!detail::protectedReadImage(rec.png, rows.data()))
+		fail();
+}
+}

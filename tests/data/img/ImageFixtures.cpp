@@ -1,0 +1,236 @@
+#include "ImageFixtures.h"
+#include <cstdio>
+#include <stdexcept>
+
+namespace imgfix
+{
+void put8(Bytes& b, uint32_t v)
+{
+	b.push_back(static_cast<uint8_t>(v));
+}
+
+void put16(Bytes& b, uint32_t v)
+{
+	put8(b, v);
+	put8(b, v >> 8);
+}
+
+void put32(Bytes& b, uint32_t v)
+{
+	put16(b, v);
+	put16(b, v >> 16);
+}
+
+void append(Bytes& b, const Bytes& more)
+{
+	b.insert(b.end(), more.begin(), more.end());
+}
+
+Bytes makeBmp(const Bmp& bmp)
+{
+	Bytes info;
+	put32(info, bmp.headerLength);
+	if (bmp.headerLength == 12)
+	{
+		put16(info, static_cast<uint32_t>(bmp.width));
+		put16(info, static_cast<uint32_t>(bmp.height));
+		put16(info, static_cast<uint32_t>(bmp.planes));
+		put16(info, static_cast<uint32_t>(bmp.bitCount));
+	}
+	else
+	{
+		put32(info, static_cast<uint32_t>(bmp.width));
+		put32(info, static_cast<uint32_t>(bmp.height));
+		put16(info, static_cast<uint32_t>(bmp.planes));
+		put16(info, static_cast<uint32_t>(bmp.bitCount));
+		put32(info, bmp.compression);
+		put32(info, static_cast<uint32_t>(bmp.pixels.size()));
+		put32(info, 2835);
+		put32(info, 2835);
+		put32(info, bmp.colorsUsed);
+		put32(info, 0);
+	}
+	while (info.size() < bmp.headerLength)
+		put8(info, 0);
+
+	const uint32_t natural = static_cast<uint32_t>(14 + info.size() + bmp.palette.size());
+	const uint32_t offset = bmp.dataOffset < 0 ? natural : static_cast<uint32_t>(bmp.dataOffset);
+	Bytes out;
+	put16(out, bmp.magic);
+	put32(out, static_cast<uint32_t>(offset + bmp.pixels.size()));
+	put32(out, 0);
+	put32(out, offset);
+	append(out, info);
+	append(out, bmp.palette);
+	while (out.size() < offset)
+		put8(out, 0);
+	append(out, bmp.pixels);
+	return out;
+}
+
+Bytes makeTga(const Tga& tga)
+{
+	Bytes out;
+	put8(out, static_cast<uint32_t>(tga.id.size()));
+	put8(out, static_cast<uint32_t>(tga.colorMapType));
+	put8(out, static_cast<uint32_t>(tga.imageType));
+	put16(out, static_cast<uint32_t>(tga.colorMapFirst));
+	put16(out, static_cast<uint32_t>(tga.colorMapLength));
+	put8(out, static_cast<uint32_t>(tga.colorMapEntryBits));
+	put16(out, 0);
+	put16(out, 0);
+	put16(out, static_cast<uint32_t>(tga.width));
+	put16(out, static_cast<uint32_t>(tga.height));
+	put8(out, static_cast<uint32_t>(tga.depth));
+	put8(out, static_cast<uint32_t>(tga.descriptor));
+	append(out, tga.id);
+	append(out, tga.colorMap);
+	append(out, tga.pixels);
+	return out;
+}
+
+Bytes tgaRun(int count, const Bytes& pixel)
+{
+	if (count < 1 || count > 128)
+		throw std::invalid_argument("tgaRun count");
+	Bytes out;
+	put8(out, static_cast<uint32_t>(0x80 | (count - 1)));
+	append(out, pixel);
+	return out;
+}
+
+Bytes tgaRaw(const Bytes& pixels, int pixelBytes)
+{
+	const int count = static_cast<int>(pixels.size()) / pixelBytes;
+	if (count < 1 || count > 128)
+		throw std::invalid_argument("tgaRaw count");
+	Bytes out;
+	put8(out, static_cast<uint32_t>(count - 1));
+	append(out, pixels);
+	return out;
+}
+
+Bytes makePvr2(const Pvr2& pvr)
+{
+	Bytes out;
+	put32(out, pvr.headerLength);
+	put32(out, pvr.height);
+	put32(out, pvr.width);
+	put32(out, pvr.mipCount);
+	put32(out, pvr.flags);
+	put32(out, static_cast<uint32_t>(pvr.data.size()));
+	put32(out, pvr.bitCount);
+	for (int i = 0; i < 4; ++i)
+		put32(out, 0); // channel masks
+	put32(out, 0x21525650); // "PVR!"
+	put32(out, pvr.surfaces);
+	append(out, pvr.extraHeader);
+	append(out, pvr.data);
+	return out;
+}
+
+Bytes makePvr3(const Pvr3& pvr)
+{
+	Bytes out;
+	put32(out, 0x03525650);
+	put32(out, pvr.flags);
+	put32(out, pvr.formatLower);
+	put32(out, pvr.formatUpper);
+	put32(out, pvr.colourSpace);
+	put32(out, pvr.channelType);
+	put32(out, pvr.height);
+	put32(out, pvr.width);
+	put32(out, pvr.depth);
+	put32(out, pvr.members);
+	put32(out, pvr.faces);
+	put32(out, pvr.mipCount);
+	put32(out, static_cast<uint32_t>(pvr.metadata.size()));
+	append(out, pvr.metadata);
+	append(out, pvr.data);
+	return out;
+}
+
+Bytes dxt1Block(uint16_t c0, uint16_t c1, uint32_t indices)
+{
+	Bytes out;
+	put16(out, c0);
+	put16(out, c1);
+	put32(out, indices);
+	return out;
+}
+
+Bytes etc1Block(int r1, int g1, int b1, int r2, int g2, int b2, int table1, int table2, bool flip, int m)
+{
+	Bytes out;
+	put8(out, static_cast<uint32_t>((r1 << 4) | r2));
+	put8(out, static_cast<uint32_t>((g1 << 4) | g2));
+	put8(out, static_cast<uint32_t>((b1 << 4) | b2));
+	put8(out, static_cast<uint32_t>((table1 << 5) | (table2 << 2) | (flip ? 1 : 0)));
+	// Pixel index bits: high bits of all 16 pixels, then low bits.
+	const uint32_t msb = (m & 2) ? 0xFFFF : 0;
+	const uint32_t lsb = (m & 1) ? 0xFFFF : 0;
+	put8(out, msb >> 8);
+	put8(out, msb);
+	put8(out, lsb >> 8);
+	put8(out, lsb);
+	return out;
+}
+
+Bytes pvrtcOpaqueBlock(int r5, int g5, int b5)
+{
+	Bytes out;
+	put32(out, 0); // modulation: every pixel takes colour A
+	const uint32_t colourA = 0x8000u | (static_cast<uint32_t>(r5) << 10) | (static_cast<uint32_t>(g5) << 5) | (static_cast<uint32_t>(b5 >> 1) << 1);
+	const uint32_t colourB = 0x8000u | (static_cast<uint32_t>(r5) << 10) | (static_cast<uint32_t>(g5) << 5) | static_cast<uint32_t>(b5);
+	put32(out, colourA | (colourB << 16));
+	return out;
+}
+
+Bytes repeat(const Bytes& b, int count)
+{
+	Bytes out;
+	for (int i = 0; i < count; ++i)
+		append(out, b);
+	return out;
+}
+
+Bytes rgbaPattern(int w, int h)
+{
+	Bytes out(static_cast<size_t>(w) * h * 4);
+	uint32_t noise = 12345;
+	for (int y = 0; y < h; ++y)
+		for (int x = 0; x < w; ++x)
+		{
+			noise = noise * 1103515245u + 12345u;
+			uint8_t* p = &out[(static_cast<size_t>(y) * w + x) * 4];
+			p[0] = static_cast<uint8_t>(x * 255 / (w > 1 ? w - 1 : 1));
+			p[1] = static_cast<uint8_t>(y * 255 / (h > 1 ? h - 1 : 1));
+			p[2] = static_cast<uint8_t>(((x / 16 + y / 16) & 1) ? 200 : 40);
+			p[3] = static_cast<uint8_t>(128 + ((noise >> 16) & 63));
+		}
+	return out;
+}
+
+Bytes readFile(const std::string& path)
+{
+	FILE* f = std::fopen(path.c_str(), "rb");
+	if (!f)
+		throw std::runtime_error("cannot open " + path);
+	Bytes out;
+	uint8_t buf[4096];
+	size_t n;
+	while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0)
+		out.insert(out.end(), buf, buf + n);
+	std::fclose(f);
+	return out;
+}
+
+void writeFile(const std::string& path, const Bytes& data)
+{
+	FILE* f = std::fopen(path.c_str(), "wb");
+	if (!f)
+		throw std::runtime_error("cannot create " + path);
+	std::fwrite(data.data(), 1, data.size(), f);
+	std::fclose(f);
+}
+}

@@ -1,0 +1,147 @@
+// Corrupt, truncated and failing JPEG and PNG input: always an exception naming the file.
+#include "ImgTestUtil.h"
+#include <lang/Exception.h>
+
+using namespace imgtest;
+
+namespace
+{
+// Opens and reads the image whole; returns the exception's message, or "" when it decoded.
+std::string decodeError(const Bytes& bytes, io::FileFormat format, const std::string& name)
+{
+	try
+	{
+		lang::Ptr<img::ImageReader> r = open(bytes, format, name);
+		readRGBA(*r);
+	}
+	catch (const io::IOException& e)
+	{
+		return e.getMessage().format();
+	}
+	return std::string();
+}
+
+uint32_t crc32(const uint8_t* p, size_t n)
+{
+	uint32_t c = 0xFFFFFFFFu;
+	for (size_t i = 0; i < n; ++i)
+	{
+		c ^= p[i];
+		for (int k = 0; k < 8; ++k)
+			c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+	}
+	return ~c;
+}
+
+void putBE32(Bytes& b, uint32_t v)
+{
+	for (int s = 24; s >= 0; s -= 8)
+		b.push_back(static_cast<uint8_t>(v >> s));
+}
+}
+
+TEST(JpgErrors, TruncatedOrCorruptFilesThrowNamingTheFile)
+{
+	const Bytes jpg = imgfix::readFile(fixturePath("a.jpg"));
+	const Bytes progressive = imgfix::readFile(fixturePath("a_progressive.jpg"));
+	for (const Bytes* whole : {&jpg, &progressive})
+	{
+		// Cut inside the headers, inside the entropy-coded data and just before the end marker.
+		for (size_t cut : {size_t(0), size_t(2), size_t(30), whole->size() / 2, whole->size() - 40, whole->size() - 2})
+		{
+			const Bytes part(whole->begin(), whole->begin() + static_cast<ptrdiff_t>(cut));
+			const std::string msg = decodeError(part, io::FILEFORMAT_JPG, "cut.jpg");
+			EXPECT_EQ(0u, msg.find("Failed to read JPG cut.jpg: ")) << cut << ": " << msg;
+		}
+	}
+
+	EXPECT_EQ("Failed to read JPG cut.jpg: Empty input file", decodeError(Bytes(), io::FILEFORMAT_JPG, "cut.jpg"));
+
+	// A broken marker in the middle of the headers.
+	Bytes corrupt = jpg;
+	for (size_t i = 20; i < 60 && i < corrupt.size(); ++i)
+		corrupt[i] = 0xFF;
+	EXPECT_EQ(0u, decodeError(corrupt, io::FILEFORMAT_JPG, "bad.jpg").find("Failed to read JPG bad.jpg: "));
+
+	// Garbage after the start-of-image marker.
+	Bytes garbage = {0xFF, 0xD8};
+	for (int i = 0; i < 100; ++i)
+		garbage.push_back(static_cast<uint8_t>(i * 7));
+	EXPECT_EQ(0u, decodeError(garbage, io::FILEFORMAT_JPG, "bad.jpg").find("Failed to read JPG bad.jpg: "));
+}
+
+TEST(JpgErrors, ReaderCanBeDroppedBeforeReadingPixels)
+{
+	// The decompressor is released with the reader; a second reader works as usual.
+	const Bytes jpg = imgfix::readFile(fixturePath("a.jpg"));
+	for (int i = 0; i < 3; ++i)
+	{
+		lang::Ptr<img::ImageReader> r = open(jpg, io::FILEFORMAT_JPG);
+		EXPECT_EQ(9, r->surfaceWidth());
+	}
+	lang::Ptr<img::ImageReader> r = open(jpg, io::FILEFORMAT_JPG);
+	EXPECT_EQ(9u * 4 * 4, readRGBA(*r).size());
+}
+
+TEST(JpgPngErrors, StreamExceptionsPassThroughUnchanged)
+{
+	for (const char* file : {"a.jpg", "a_rgb.png"})
+	{
+		const Bytes bytes = imgfix::readFile(fixturePath(file));
+		const io::FileFormat format = file[2] == 'j' ? io::FILEFORMAT_JPG : io::FILEFORMAT_PNG;
+		for (int failAt : {0, 20, static_cast<int>(bytes.size()) - 16})
+		{
+			const std::string msg = messageOf<io::IOException>([&] {
+				lang::Ptr<img::ImageReader> r = new img::ImageReader(new FailingInputStream(bytes, failAt, format == io::FILEFORMAT_JPG), format);
+				readRGBA(*r);
+			});
+			EXPECT_EQ(std::string("Disk gone under failing.img"), msg) << file << " " << failAt;
+		}
+	}
+}
+
+TEST(PngErrors, TruncatedOrCorruptFilesThrowNamingTheFile)
+{
+	const Bytes png = imgfix::readFile(fixturePath("a_rgba.png"));
+	for (size_t cut : {size_t(3), size_t(12), size_t(30), png.size() - 30, png.size() - 13})
+	{
+		const Bytes part(png.begin(), png.begin() + static_cast<ptrdiff_t>(cut));
+		const std::string msg = decodeError(part, io::FILEFORMAT_PNG, "cut.png");
+		EXPECT_NE(std::string::npos, msg.find("\"cut.png\"")) << cut << ": " << msg;
+	}
+
+	// A damaged IHDR (its checksum no longer matches).
+	Bytes bad = png;
+	bad[17] ^= 0x40;
+	EXPECT_EQ(0u, decodeError(bad, io::FILEFORMAT_PNG, "bad.png").find("Failed to read PNG \"bad.png\": ")) << decodeError(bad, io::FILEFORMAT_PNG, "bad.png");
+
+	// Damaged compressed data with a correct checksum.
+	Bytes idat = png;
+	const size_t at = 33; // first chunk after IHDR
+	const uint32_t len = (uint32_t(idat[at]) << 24) | (uint32_t(idat[at + 1]) << 16) | (uint32_t(idat[at + 2]) << 8) | idat[at + 3];
+	ASSERT_EQ(0, std::memcmp(&idat[at + 4], "IDAT", 4));
+	for (uint32_t i = 2; i < len; ++i)
+		idat[at + 8 + i] ^= 0x5A;
+	const uint32_t crc = crc32(&idat[at + 4], len + 4);
+	for (int k = 0; k < 4; ++k)
+		idat[at + 8 + len + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+	EXPECT_EQ(0u, decodeError(idat, io::FILEFORMAT_PNG, "bad.png").find("Failed to read PNG \"bad.png\": ")) << decodeError(idat, io::FILEFORMAT_PNG, "bad.png");
+}
+
+TEST(PngErrors, HugeDeclaredSizeFailsBeforeAllocating)
+{
+	// A valid header declaring 1000000 x 1000000 RGBA pixels, then a tiny IDAT.
+	Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+	Bytes ihdr = {'I', 'H', 'D', 'R'};
+	putBE32(ihdr, 1000000);
+	putBE32(ihdr, 1000000);
+	ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+	putBE32(png, 13);
+	png.insert(png.end(), ihdr.begin(), ihdr.end());
+	putBE32(png, crc32(ihdr.data(), ihdr.size()));
+	const Bytes idat = {'I', 'D', 'A', 'T', 0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
+	putBE32(png, static_cast<uint32_t>(idat.size() - 4));
+	png.insert(png.end(), idat.begin(), idat.end());
+	putBE32(png, crc32(idat.data(), idat.size()));
+	EXPECT_EQ("Failed to read PNG \"huge.png\": image size 1e+06x1e+06 does not fit the file", decodeError(png, io::FILEFORMAT_PNG, "huge.png"));
+}
