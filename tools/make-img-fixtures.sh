@@ -35,14 +35,16 @@ A="txt:$TMP/A.txt"; B="txt:$TMP/B.txt"; C="txt:$TMP/C.txt"; D="txt:$TMP/D.txt"
 IMX="$IM -define png:exclude-chunks=date,time -strip"
 
 $IMX "$A" -alpha off -type TrueColor BMP3:"$OUT/a_rgb24.bmp"
-$IMX "$A" -alpha off -type Palette BMP3:"$OUT/a_pal8.bmp"
-$IMX "$B" -alpha off -type Palette BMP3:"$OUT/b_pal4.bmp"
+$IMX "$A" -alpha off -type Palette -compress None BMP3:"$OUT/a_pal8.bmp"
+$IMX "$B" -alpha off -type Palette -compress None BMP3:"$OUT/b_pal4.bmp"
 $IMX "$A" -alpha off -type TrueColor BMP2:"$OUT/a_core24.bmp"
 
-$IMX "$A" -alpha off -type TrueColor -compress None "$OUT/a_rgb24.tga"
-$IMX "$A" -type TrueColorAlpha -compress RLE "$OUT/a_rgba32_rle.tga"
-$IMX "$A" -alpha off -type Palette -compress None "$OUT/a_pal8.tga"
-$IMX "$C" -alpha off -type Grayscale -compress None "$OUT/c_grey8.tga"
+# ImageMagick stores TGA rows in memory order and labels them by the image's
+# orientation: flipped first, bottom-left files come out with the last row first.
+$IMX "$A" -flip -alpha off -type TrueColor -compress None "$OUT/a_rgb24.tga"
+$IMX "$A" -flip -type TrueColorAlpha -compress RLE "$OUT/a_rgba32_rle.tga"
+$IMX "$A" -orient TopLeft -alpha off -type Palette -compress None "$OUT/a_pal8.tga"
+$IMX "$C" -flip -alpha off -type Grayscale -compress None "$OUT/c_grey8.tga"
 
 $IMX "$A" -alpha off PNG24:"$OUT/a_rgb.png"
 $IMX "$A" PNG32:"$OUT/a_rgba.png"
@@ -50,7 +52,7 @@ $IMX "$A" -alpha off -interlace PNG PNG24:"$OUT/a_interlaced.png"
 $IMX "$A" -depth 16 PNG64:"$OUT/a_rgba64.png"
 $IMX "$C" -alpha off -define png:color-type=0 -define png:bit-depth=8 "$OUT/c_grey.png"
 $IMX "$C" -define png:color-type=4 -define png:bit-depth=8 "$OUT/c_greyalpha.png"
-$IMX "$A" -define png:color-type=3 -define png:bit-depth=8 "$OUT/a_pal8_trns.png"
+$IMX "$A" -type PaletteAlpha PNG:"$OUT/a_pal8_trns.png"
 $IMX "$D" -alpha off -define png:color-type=3 -define png:bit-depth=2 "$OUT/d_pal2.png"
 
 $IMX "$A" -alpha off -quality 95 -sampling-factor 1x1 "$OUT/a.jpg"

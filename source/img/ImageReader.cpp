@@ -116,33 +116,13 @@ void ImageReader::readSurfaceFromSurfaceBuffer(void* dst, int pitch, int w, int 
 	LANG_ASSERT(s.height == h);
 
 	const SF::SurfaceFormatType type = m_fmt.type();
-	const bool blockDecoded = type == SF::SURFACE_RGB_PVRTC_GL_2BPP || type == SF::SURFACE_RGBA_PVRTC_GL_2BPP ||
-		type == SF::SURFACE_RGB_PVRTC_GL_4BPP || type == SF::SURFACE_RGBA_PVRTC_GL_4BPP ||
-		type == SF::SURFACE_ETC1_RGB_4BPP;
-
 	if (m_fmt.compressed() && dstFormat.type() == type)
 	{
 		std::memcpy(dst, s.data.data(), s.data.size());
 	}
-	else if (blockDecoded)
-	{
-		// These decoders always write tightly packed R, G, B, A bytes, so decode
-		// through a buffer of that layout unless the caller asked for exactly it.
-		const SF rgba(SF::SURFACE_A8B8G8R8);
-		const int rgbaPitch = w * 4;
-		if (dstFormat.type() == rgba.type() && pitch == rgbaPitch)
-		{
-			rgba.copyPixels(dst, pitch, SF(), nullptr, m_fmt, s.data.data(), 0, m_paletteFormat, m_palette, w, h);
-		}
-		else
-		{
-			std::vector<uint8_t> decoded(static_cast<size_t>(rgbaPitch) * h);
-			rgba.copyPixels(decoded.data(), rgbaPitch, SF(), nullptr, m_fmt, s.data.data(), 0, m_paletteFormat, m_palette, w, h);
-			dstFormat.copyPixels(dst, pitch, dstPaletteFormat, dstPalette, rgba, decoded.data(), rgbaPitch, SF(), nullptr, w, h);
-		}
-	}
 	else
 	{
+		// Block formats are read a row of 4 x 4 blocks at a time.
 		int srcPitch;
 		if (type == SF::SURFACE_DXT1)
 			srcPitch = 8 * ((s.width + 3) / 4);

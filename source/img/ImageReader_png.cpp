@@ -19,6 +19,8 @@ void pngErrorHandler(png_structp png, png_const_charp message)
 		std::strncpy(err->message, message ? message : "", sizeof(err->message) - 1);
 		err->message[sizeof(err->message) - 1] = 0;
 	}
+	// Leave now: returning would make libpng print the message before it jumps.
+	png_longjmp(png, 1);
 }
 
 void pngWarningHandler(png_structp, png_const_charp) {}

@@ -21,8 +21,8 @@ struct PngError
 	std::exception_ptr streamError;
 };
 
-/** Error handler: keeps the message; libpng then jumps to the recovery point. */
-void pngErrorHandler(png_structp png, png_const_charp message);
+/** Error handler: keeps the message and jumps to the recovery point. */
+[[noreturn]] void pngErrorHandler(png_structp png, png_const_charp message);
 /** Warnings are not failures. */
 void pngWarningHandler(png_structp png, png_const_charp message);
 }
