@@ -172,25 +172,26 @@ inline void interpolateColours(const Pixel128& p, const Pixel128& q, const Pixel
 	int fx, int fy, int blockWidth, int out[4])
 {
 	const int wp = (blockWidth - fx) * (4 - fy), wq = fx * (4 - fy), wr = (blockWidth - fx) * fy, ws = fx * fy;
-	const int red = p.red * wp + q.red * wq + r.red * wr + s.red * ws;
-	const int green = p.green * wp + q.green * wq + r.green * wr + s.green * ws;
-	const int blue = p.blue * wp + q.blue * wq + r.blue * wr + s.blue * ws;
-	const int alpha = p.alpha * wp + q.alpha * wq + r.alpha * wr + s.alpha * ws;
+	const int pc[4] = {p.red, p.green, p.blue, p.alpha};
+	const int qc[4] = {q.red, q.green, q.blue, q.alpha};
+	const int rc[4] = {r.red, r.green, r.blue, r.alpha};
+	const int sc[4] = {s.red, s.green, s.blue, s.alpha};
+	int sum[4];
+	for (int c = 0; c < 4; ++c)
+		sum[c] = pc[c] * wp + qc[c] * wq + rc[c] * wr + sc[c] * ws;
 	// The weights add up to 16 (4 bpp) or 32 (2 bpp); dividing and
 	// replicating the top bits widens 5-bit colour and 4-bit alpha to 8 bits.
 	if (blockWidth == 4)
 	{
-		out[0] = (red >> 6) + (red >> 1);
-		out[1] = (green >> 6) + (green >> 1);
-		out[2] = (blue >> 6) + (blue >> 1);
-		out[3] = (alpha >> 4) + alpha;
+		for (int c = 0; c < 3; ++c)
+			out[c] = (sum[c] >> 6) + (sum[c] >> 1);
+		out[3] = (sum[3] >> 4) + sum[3];
 	}
 	else
 	{
-		out[0] = (red >> 7) + (red >> 2);
-		out[1] = (green >> 7) + (green >> 2);
-		out[2] = (blue >> 7) + (blue >> 2);
-		out[3] = (alpha >> 5) + (alpha >> 1);
+		for (int c = 0; c < 3; ++c)
+			out[c] = (sum[c] >> 7) + (sum[c] >> 2);
+		out[3] = (sum[3] >> 5) + (sum[3] >> 1);
 	}
 }
 }
@@ -256,32 +257,50 @@ int decompressPVRTC(const void* src, int do2bit, int width, int height, unsigned
 	if (twoBit)
 		getModulationValues(paddedWidth, paddedHeight, values.data(), modes.data());
 
+	// Colours A and B are defined at block centres: the pixels between the
+	// centres of four neighbouring blocks (p top-left, q top-right, r
+	// bottom-left, s bottom-right) mix those four, wrapping at the edges.
 	const int half = blockWidth / 2;
-	for (int y = 0; y < height; ++y)
+	const int xMask = paddedWidth - 1, yMask = paddedHeight - 1;
+	for (uint32_t by0 = 0; by0 < blocksY; ++by0)
 	{
-		// Colours A and B are defined at block centres; a pixel mixes the
-		// four blocks whose centres surround it, wrapping at the edges.
-		const int ys = y + paddedHeight - 2;
-		const uint32_t by0 = (ys / 4) % blocksY, by1 = (by0 + 1) % blocksY;
-		const int fy = ys % 4;
-		unsigned char* out = dst + size_t(y) * width * 4;
-		for (int x = 0; x < width; ++x, out += 4)
+		const uint32_t by1 = (by0 + 1) & (blocksY - 1);
+		for (uint32_t bx0 = 0; bx0 < blocksX; ++bx0)
 		{
-			const int xs = x + paddedWidth - half;
-			const uint32_t bx0 = (xs / blockWidth) % blocksX, bx1 = (bx0 + 1) % blocksX;
-			const int fx = xs % blockWidth;
-			const size_t p = by0 * blocksX + bx0, q = by0 * blocksX + bx1, r = by1 * blocksX + bx0, s = by1 * blocksX + bx1;
-			int a[4], b[4];
-			interpolateColours(colA[p], colA[q], colA[r], colA[s], fx, fy, blockWidth, a);
-			interpolateColours(colB[p], colB[q], colB[r], colB[s], fx, fy, blockWidth, b);
-			int mod = values[size_t(y) * paddedWidth + x];
-			const bool punch = mod == PUNCH;
-			if (punch)
-				mod = 4;
-			for (int c = 0; c < 4; ++c)
-				out[c] = static_cast<unsigned char>((a[c] * (8 - mod) + b[c] * mod) / 8);
-			if (punch)
-				out[3] = 0;
+			const uint32_t bx1 = (bx0 + 1) & (blocksX - 1);
+			// Copies: stores through the byte output must not force reloads.
+			const Pixel128 pa = colA[by0 * blocksX + bx0], qa = colA[by0 * blocksX + bx1], ra = colA[by1 * blocksX + bx0],
+				sa = colA[by1 * blocksX + bx1];
+			const Pixel128 pb = colB[by0 * blocksX + bx0], qb = colB[by0 * blocksX + bx1], rb = colB[by1 * blocksX + bx0],
+				sb = colB[by1 * blocksX + bx1];
+			for (int fy = 0; fy < 4; ++fy)
+			{
+				const int y = (by0 * 4 + 2 + fy) & yMask;
+				if (y >= height)
+					continue;
+				const uint8_t* mods = &values[size_t(y) * paddedWidth];
+				unsigned char* row = dst + size_t(y) * width * 4;
+				for (int fx = 0; fx < blockWidth; ++fx)
+				{
+					const int x = (bx0 * blockWidth + half + fx) & xMask;
+					if (x >= width)
+						continue;
+					int a[4], b[4];
+					interpolateColours(pa, qa, ra, sa, fx, fy, blockWidth, a);
+					interpolateColours(pb, qb, rb, sb, fx, fy, blockWidth, b);
+					int mod = mods[x];
+					const bool punch = mod == PUNCH;
+					if (punch)
+						mod = 4;
+					uint32_t pixel = 0;
+					for (int c = 0; c < 4; ++c)
+						pixel |= uint32_t((a[c] * (8 - mod) + b[c] * mod) >> 3) << (8 * c);
+					if (punch)
+						pixel &= 0x00FFFFFF;
+					const unsigned char bytes[4] = {uint8_t(pixel), uint8_t(pixel >> 8), uint8_t(pixel >> 16), uint8_t(pixel >> 24)};
+					std::memcpy(row + x * 4, bytes, 4);
+				}
+			}
 		}
 	}
 	return static_cast<int>(pixels / (twoBit ? 4 : 2));

@@ -236,6 +236,73 @@ inline void writeFloat(const Layout& l, uint8_t* p, const float f[4])
 	}
 }
 
+// Integer to integer rows, the common case: per channel a widening table
+// lookup, a narrowing shift and a placement, specialised on pixel sizes.
+struct IntChannel
+{
+	uint32_t srcMask;
+	int srcShift;
+	const uint8_t* widen;
+	int narrow;
+	int dstShift;
+	uint32_t dstMask;
+};
+
+template <int SB, int DB>
+void intRow(uint8_t* dst, const uint8_t* src, int count, const IntChannel* channels, int channelCount, uint32_t fill)
+{
+	bool bytes = true;
+	for (int c = 0; c < channelCount; ++c)
+		bytes = bytes && channels[c].srcMask >> channels[c].srcShift == 0xFF && channels[c].narrow == 0;
+	if (bytes)
+	{
+		// 8-bit channels on both sides: moved without widening.
+		for (int i = 0; i < count; ++i, src += SB, dst += DB)
+		{
+			const uint32_t v = readInt(src, SB);
+			uint32_t out = fill;
+			for (int c = 0; c < channelCount; ++c)
+				out |= ((v >> channels[c].srcShift) & 0xFF) << channels[c].dstShift;
+			writeInt(dst, DB, out);
+		}
+		return;
+	}
+	for (int i = 0; i < count; ++i, src += SB, dst += DB)
+	{
+		const uint32_t v = readInt(src, SB);
+		uint32_t out = fill;
+		for (int c = 0; c < channelCount; ++c)
+		{
+			const IntChannel& ch = channels[c];
+			out |= (uint32_t(ch.widen[(v & ch.srcMask) >> ch.srcShift] >> ch.narrow) << ch.dstShift) & ch.dstMask;
+		}
+		writeInt(dst, DB, out);
+	}
+}
+
+template <int SB>
+void intRowTo(int db, uint8_t* dst, const uint8_t* src, int count, const IntChannel* channels, int channelCount, uint32_t fill)
+{
+	switch (db)
+	{
+	case 1: intRow<SB, 1>(dst, src, count, channels, channelCount, fill); break;
+	case 2: intRow<SB, 2>(dst, src, count, channels, channelCount, fill); break;
+	case 3: intRow<SB, 3>(dst, src, count, channels, channelCount, fill); break;
+	default: intRow<SB, 4>(dst, src, count, channels, channelCount, fill); break;
+	}
+}
+
+void intRowAny(int sb, int db, uint8_t* dst, const uint8_t* src, int count, const IntChannel* channels, int channelCount, uint32_t fill)
+{
+	switch (sb)
+	{
+	case 1: intRowTo<1>(db, dst, src, count, channels, channelCount, fill); break;
+	case 2: intRowTo<2>(db, dst, src, count, channels, channelCount, fill); break;
+	case 3: intRowTo<3>(db, dst, src, count, channels, channelCount, fill); break;
+	default: intRowTo<4>(db, dst, src, count, channels, channelCount, fill); break;
+	}
+}
+
 inline uint8_t floatToByte(float v)
 {
 	if (!(v >= 0.f)) // negative or NaN
@@ -400,6 +467,26 @@ void SurfaceFormat::copyPixels(void* dstv, const SurfaceFormat& dstPalFormat, co
 	for (int c = 0; c < 4; ++c)
 		if (!s.hdr && s.bits[c] == 0)
 			fill |= d.mask[c];
+
+	if (!srcPalette && !dstPalette && !floatPath)
+	{
+		IntChannel channels[4];
+		int n = 0;
+		for (int c = 0; c < 4; ++c)
+		{
+			if (!d.bits[c] || !s.bits[c])
+				continue;
+			IntChannel& ch = channels[n++];
+			ch.srcMask = s.mask[c];
+			ch.srcShift = s.shift[c];
+			ch.widen = WIDEN.v[s.bits[c]];
+			ch.narrow = 8 - d.bits[c];
+			ch.dstShift = d.shift[c];
+			ch.dstMask = d.mask[c];
+		}
+		intRowAny(s.bytes, d.bytes, dst, src, count, channels, n, fill);
+		return;
+	}
 
 	for (int i = 0; i < count; ++i)
 	{
