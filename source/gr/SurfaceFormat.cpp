@@ -6,6 +6,7 @@
 #include <lang/throwError.h>
 #include "HalfFloat.h"
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -330,7 +331,7 @@ void copyDecoded(const SurfaceFormat& dstFormat, uint8_t* dst, int dstPitch, con
 {
 	const SurfaceFormat abgr(SF::SURFACE_A8B8G8R8);
 	for (int y = 0; y < height; ++y)
-		dstFormat.copyPixels(dst + size_t(y) * dstPitch, dstPalFormat, dstPal, abgr, decoded + size_t(y) * width * 4,
+		dstFormat.copyPixels(dst + ptrdiff_t(y) * dstPitch, dstPalFormat, dstPal, abgr, decoded + size_t(y) * width * 4,
 			SurfaceFormat(), nullptr, width);
 }
 }
@@ -619,7 +620,7 @@ void SurfaceFormat::copyPixels(void* dstv, int dstPitch, const SurfaceFormat& ds
 		uint32_t block[16];
 		for (int by = 0; by * 4 < height; ++by)
 		{
-			const uint8_t* in = src + size_t(by) * srcPitch;
+			const uint8_t* in = src + ptrdiff_t(by) * srcPitch;
 			for (int bx = 0; bx < blocksX; ++bx)
 			{
 				decodeDXTBlock(version, in + size_t(bx) * blockBytes, block);
@@ -627,12 +628,12 @@ void SurfaceFormat::copyPixels(void* dstv, int dstPitch, const SurfaceFormat& ds
 					std::memcpy(&rows[size_t(y) * blocksX * 4 + bx * 4], block + y * 4, 16);
 			}
 			for (int y = 0; y < 4 && by * 4 + y < height; ++y)
-				copyPixels(dst + size_t(by * 4 + y) * dstPitch, dstPalFormat, dstPal, argb, &rows[size_t(y) * blocksX * 4],
+				copyPixels(dst + ptrdiff_t(by * 4 + y) * dstPitch, dstPalFormat, dstPal, argb, &rows[size_t(y) * blocksX * 4],
 					SurfaceFormat(), nullptr, width);
 		}
 		return;
 	}
 	for (int y = 0; y < height; ++y)
-		copyPixels(dst + size_t(y) * dstPitch, dstPalFormat, dstPal, srcFormat, src + size_t(y) * srcPitch, srcPalFormat, srcPal, width);
+		copyPixels(dst + ptrdiff_t(y) * dstPitch, dstPalFormat, dstPal, srcFormat, src + ptrdiff_t(y) * srcPitch, srcPalFormat, srcPal, width);
 }
 }

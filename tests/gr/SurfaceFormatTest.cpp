@@ -264,3 +264,14 @@ TEST(SurfaceFormat, RectangleConversionKeepsPitchPadding)
 	for (int i = 0; i < 8; ++i)
 		EXPECT_EQ(expected[i], dst[i]) << i;
 }
+
+TEST(SurfaceFormat, NegativePitchWalksRowsUpwards)
+{
+	// Rows stored bottom-up: start at the last row and step back.
+	const uint16_t src[4] = {0xF800, 0xF800, 0x001F, 0x001F};
+	uint32_t dst[4];
+	SurfaceFormat(SF::SURFACE_A8R8G8B8).copyPixels(dst, 8, SurfaceFormat(), nullptr, SurfaceFormat(SF::SURFACE_R5G6B5), src + 2, -4,
+		SurfaceFormat(), nullptr, 2, 2);
+	EXPECT_EQ(0xFF0000FFu, dst[0]);
+	EXPECT_EQ(0xFFFF0000u, dst[3]);
+}
