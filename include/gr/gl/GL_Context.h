@@ -36,7 +36,7 @@ public:
 	Shader* createShader(const std::string& name, int flags) override;
 	Texture* createTexture(const std::string& fileName) override;
 	Texture* createTexture(int width, int height, int mipLevels, const SurfaceFormat& format, int usageFlags) override;
-	Texture* createCubeTexture(const std::string& fileName) override;
+	BaseTexture* createCubeTexture(const std::string& fileName) override;
 	Image* createImage(io::InputStream& in, const std::string& name) override;
 	Image* createImage(int width, int height, int mipLevels, const SurfaceFormat& format, UsageFlags usage) override;
 	Primitive* createPrimitive(Primitive::PrimType type, const VertexFormat& format, int vertices, int indices, UsageFlags usage) override;
@@ -92,7 +92,8 @@ public:
 	void clear(unsigned int argb, bool colour, bool depth, bool stencil) override;
 	void capture(const std::string& fileName) override;
 	void capture(io::OutputStream& out, io::FileFormat format) override;
-	Image* capture(Image* target) override;
+	/** Copies the frame into target; a null target has nowhere to receive it and is ignored. */
+	void capture(Image* target) override;
 	void flipWindingOrder() override;
 	void flush() override;
 

@@ -20,8 +20,8 @@ namespace gltest
 class GLFixture : public ::testing::Test
 {
 protected:
-	static const int WIDTH = 64;
-	static const int HEIGHT = 48;
+	static constexpr int WIDTH = 64;
+	static constexpr int HEIGHT = 48;
 
 	void SetUp() override;
 	void TearDown() override;
