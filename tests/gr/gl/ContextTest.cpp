@@ -3,6 +3,7 @@
 #include <gr/gl/GL_Context.h>
 #include <gr/gl/GL_createContext.h>
 #include <gr/GraphicsException.h>
+#include <io/ByteArrayOutputStream.h>
 #include <lang/Ptr.h>
 #include <cmath>
 #include <cstring>
@@ -376,3 +377,20 @@ TEST_F(GLT(Context), ModelViewIsViewTimesWorldWithScaleAndOffset)
 	EXPECT_FLOAT_EQ(0.f, m[12]);
 }
 #endif
+
+TEST_F(GLT(Context), CaptureWritesTheFrameTopRowFirst)
+{
+	m_context->clear(0xFF0000FF, true, true, false);
+	m_context->fillRect2D(0xFFFF0000, 0, 0, 16, 8); // red at the top left
+	const std::string name = std::string(ENGINE_BINARY_DIR) + (GR_GL_VERSION == 1 ? "/capture-gles1.png" : "/capture-gles2.png");
+	m_context->capture(name);
+	const gltest::RGBAImage png = gltest::readPng(name);
+	ASSERT_EQ(WIDTH, png.width);
+	EXPECT_EQ(0xFF0000FFu, png.at(0, 0));
+	EXPECT_EQ(0xFFFF0000u, png.at(WIDTH - 1, HEIGHT - 1));
+	EXPECT_EQ(frame().pixels, png.pixels);
+
+	io::ByteArrayOutputStream raw;
+	m_context->capture(raw, io::FILEFORMAT_RAW);
+	EXPECT_EQ(png.pixels, raw.data());
+}
