@@ -3,6 +3,7 @@
 #include <lang/throwError.h>
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace gr
@@ -238,9 +239,20 @@ int decompressPVRTC(const void* src, int do2bit, int width, int height, unsigned
 
 	const uint8_t* in = static_cast<const uint8_t*>(src);
 	const size_t blocks = size_t(blocksX) * blocksY;
-	std::vector<Pixel128> colA(blocks), colB(blocks);
 	const size_t pixels = size_t(paddedWidth) * paddedHeight;
-	std::vector<uint8_t> values(pixels), modes(twoBit ? pixels : 0);
+	std::vector<Pixel128> colA, colB;
+	std::vector<uint8_t> values, modes;
+	try
+	{
+		colA.resize(blocks);
+		colB.resize(blocks);
+		values.resize(pixels);
+		modes.resize(twoBit ? pixels : 0);
+	}
+	catch (const std::bad_alloc&)
+	{
+		lang::throw_OutOfMemoryException();
+	}
 	for (uint32_t by = 0; by < blocksY; ++by)
 	{
 		for (uint32_t bx = 0; bx < blocksX; ++bx)

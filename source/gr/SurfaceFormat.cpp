@@ -598,7 +598,7 @@ void SurfaceFormat::copyPixels(void* dstv, int dstPitch, const SurfaceFormat& ds
 		uint8_t* out = dst;
 		if (!direct)
 		{
-			buffer.resize(size_t(width) * height * 4);
+			buffer.resize(SurfaceFormat(SURFACE_A8B8G8R8).getMemoryUsage(width, height));
 			out = buffer.data();
 		}
 		if (st == SURFACE_ETC1_RGB_4BPP)
