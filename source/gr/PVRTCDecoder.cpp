@@ -166,33 +166,33 @@ void getModulationValues(int width, int height, uint8_t* values, const uint8_t* 
 
 /**
  * Bilinear mix of the colours of four neighbouring blocks (p top-left, q
- * top-right, r bottom-left, s bottom-right) at offset (fx, fy) from p's
- * centre, widened to 8 bits.
+ * top-right, r bottom-left, s bottom-right) along the row fy below p's
+ * centre: out[fx] for fx = 0 .. blockWidth-1, widened to 8 bits.
  */
 inline void interpolateColours(const Pixel128& p, const Pixel128& q, const Pixel128& r, const Pixel128& s,
-	int fx, int fy, int blockWidth, int out[4])
+	int fy, int blockWidth, int out[][4])
 {
-	const int wp = (blockWidth - fx) * (4 - fy), wq = fx * (4 - fy), wr = (blockWidth - fx) * fy, ws = fx * fy;
 	const int pc[4] = {p.red, p.green, p.blue, p.alpha};
 	const int qc[4] = {q.red, q.green, q.blue, q.alpha};
 	const int rc[4] = {r.red, r.green, r.blue, r.alpha};
 	const int sc[4] = {s.red, s.green, s.blue, s.alpha};
-	int sum[4];
+	int sum[4], step[4];
 	for (int c = 0; c < 4; ++c)
-		sum[c] = pc[c] * wp + qc[c] * wq + rc[c] * wr + sc[c] * ws;
+	{
+		const int left = pc[c] * (4 - fy) + rc[c] * fy, right = qc[c] * (4 - fy) + sc[c] * fy;
+		sum[c] = left * blockWidth;
+		step[c] = right - left;
+	}
 	// The weights add up to 16 (4 bpp) or 32 (2 bpp); dividing and
 	// replicating the top bits widens 5-bit colour and 4-bit alpha to 8 bits.
-	if (blockWidth == 4)
+	const int rgbShift = blockWidth == 4 ? 6 : 7, alphaShift = blockWidth == 4 ? 4 : 5;
+	for (int fx = 0; fx < blockWidth; ++fx)
 	{
 		for (int c = 0; c < 3; ++c)
-			out[c] = (sum[c] >> 6) + (sum[c] >> 1);
-		out[3] = (sum[3] >> 4) + sum[3];
-	}
-	else
-	{
-		for (int c = 0; c < 3; ++c)
-			out[c] = (sum[c] >> 7) + (sum[c] >> 2);
-		out[3] = (sum[3] >> 5) + (sum[3] >> 1);
+			out[fx][c] = (sum[c] >> rgbShift) + (sum[c] >> (rgbShift - 5));
+		out[fx][3] = (sum[3] >> alphaShift) + (sum[3] >> (alphaShift - 4));
+		for (int c = 0; c < 4; ++c)
+			sum[c] += step[c];
 	}
 }
 }
@@ -290,6 +290,9 @@ int decompressPVRTC(const void* src, int do2bit, int width, int height, unsigned
 				const int y = (by0 * 4 + 2 + fy) & yMask;
 				if (y >= height)
 					continue;
+				int a[8][4], b[8][4];
+				interpolateColours(pa, qa, ra, sa, fy, blockWidth, a);
+				interpolateColours(pb, qb, rb, sb, fy, blockWidth, b);
 				const uint8_t* mods = &values[size_t(y) * paddedWidth];
 				unsigned char* row = dst + size_t(y) * width * 4;
 				for (int fx = 0; fx < blockWidth; ++fx)
@@ -297,16 +300,13 @@ int decompressPVRTC(const void* src, int do2bit, int width, int height, unsigned
 					const int x = (bx0 * blockWidth + half + fx) & xMask;
 					if (x >= width)
 						continue;
-					int a[4], b[4];
-					interpolateColours(pa, qa, ra, sa, fx, fy, blockWidth, a);
-					interpolateColours(pb, qb, rb, sb, fx, fy, blockWidth, b);
 					int mod = mods[x];
 					const bool punch = mod == PUNCH;
 					if (punch)
 						mod = 4;
 					uint32_t pixel = 0;
 					for (int c = 0; c < 4; ++c)
-						pixel |= uint32_t((a[c] * (8 - mod) + b[c] * mod) >> 3) << (8 * c);
+						pixel |= uint32_t((a[fx][c] * (8 - mod) + b[fx][c] * mod) >> 3) << (8 * c);
 					if (punch)
 						pixel &= 0x00FFFFFF;
 					const unsigned char bytes[4] = {uint8_t(pixel), uint8_t(pixel >> 8), uint8_t(pixel >> 16), uint8_t(pixel >> 24)};

@@ -283,6 +283,14 @@ TEST(PVRTCDecoder, ColoursInterpolateBetweenBlockCentresInTwiddledOrder)
 	EXPECT_EQ(0x7F0000FFu, px(out, 8, 6, 4)); // half way down to block (1, 1)
 	EXPECT_EQ(0x3F0000FFu, px(out, 8, 4, 4));
 	EXPECT_EQ(0x000000FFu, px(out, 8, 2, 6));
+
+	// 2 bpp blocks are 8 wide: centres at x = 4 and 12.
+	std::vector<uint8_t> out2(16 * 8 * 4);
+	gr::decompressPVRTC(data.data(), 1, 16, 8, out2.data());
+	EXPECT_EQ(0x000000FFu, px(out2, 16, 4, 2));
+	EXPECT_EQ(0xFF0000FFu, px(out2, 16, 12, 2));
+	EXPECT_EQ(0x7F0000FFu, px(out2, 16, 8, 2));
+	EXPECT_EQ(0x3F0000FFu, px(out2, 16, 6, 2)); // a quarter of the way
 }
 
 TEST(PVRTCDecoder, TwoBitModulationModes)
