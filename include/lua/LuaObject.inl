@@ -106,6 +106,8 @@ int invoke(LuaState* s, T* obj, F f, std::index_sequence<I...>)
 /** Pushes the exception's message as the error value of a script error. */
 void pushException(lua_State* lua, const lang::Throwable& e);
 void pushException(lua_State* lua, const std::exception& e);
+/** The script error of a call through a closure whose object is gone. */
+int raiseDestroyed(lua_State* lua);
 
 template <class F> struct MethodTraits;
 }
@@ -147,6 +149,8 @@ template <class T, class F> struct LuaRawMethodDispatcher
 			LuaState* state;
 			LuaFunctor lf;
 			T* obj = static_cast<T*>(LuaState::getDispatchData(lua, &state, &lf));
+			if (!obj)
+				return detail::raiseDestroyed(lua);
 			LuaState::ThreadScope scope(state, lua);
 			try
 			{
@@ -177,6 +181,8 @@ template <class T> struct LuaStateMethodDispatcher
 			LuaState* state;
 			LuaFunctor lf;
 			T* obj = static_cast<T*>(LuaState::getDispatchData(lua, &state, &lf));
+			if (!obj)
+				return detail::raiseDestroyed(lua);
 			LuaState::ThreadScope scope(state, lua);
 			try
 			{

@@ -129,7 +129,8 @@ public:
 
 	/**
 	 * For native closures of bound members: the owning state and the functor
-	 * held by upvalues 1 to 3. Returns the object.
+	 * held by upvalues 1 to 3. Returns the object, null once the object is
+	 * destroyed (its destructor clears the closures it made).
 	 */
 	static void* getDispatchData(lua_State* lua, LuaState** state, LuaFunctor* functor)
 	{
@@ -139,7 +140,6 @@ public:
 		functor->obj = lua_touserdata(lua, lua_upvalueindex(1));
 		functor->func[0] = lua_touserdata(lua, lua_upvalueindex(2));
 		functor->func[1] = lua_touserdata(lua, lua_upvalueindex(3));
-		LANG_ASSERT(functor->obj);
 		return functor->obj;
 	}
 

@@ -6,6 +6,7 @@ namespace lua
 {
 LuaObject::LuaObject(LuaState* state) : LuaTable(state)
 {
+	LANG_ASSERT(state);
 	lua_State* lua = state->getLua();
 	LuaStackRestore guard(lua);
 	LuaState::pushTable(lua, this);
@@ -32,11 +33,17 @@ LuaObject::~LuaObject()
 		lua_pushlstring(lua, name.data(), name.size());
 		lua_rawget(lua, table);
 		// Only our own closures go; a function a script stored there stays.
+		// A copy of the closure kept elsewhere fails as a script error.
 		bool ours = false;
 		if (lua_iscfunction(lua, -1) && lua_getupvalue(lua, -1, 1))
 		{
 			ours = lua_touserdata(lua, -1) == static_cast<void*>(this);
 			lua_pop(lua, 1);
+			if (ours)
+			{
+				lua_pushnil(lua);
+				lua_setupvalue(lua, -2, 1);
+			}
 		}
 		lua_pop(lua, 1);
 		if (ours)
@@ -96,6 +103,12 @@ void pushException(lua_State* lua, const lang::Throwable& e)
 void pushException(lua_State* lua, const std::exception& e)
 {
 	lua_pushstring(lua, e.what());
+}
+
+int raiseDestroyed(lua_State* lua)
+{
+	lua_pushstring(lua, "Called a function of a destroyed object");
+	return lua_error(lua);
 }
 }
 }

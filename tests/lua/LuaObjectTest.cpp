@@ -240,6 +240,7 @@ TEST(LuaObject, DestroyedObjectLeavesNoCallableMembers)
 	EXPECT_TRUE(g.getBoolean("gone"));
 	EXPECT_TRUE(g.getBoolean("stays"));
 	EXPECT_EQ(0u, f.error("obj.twice(1)").find("[string \"test\"]:1: attempt to call field 'twice' (a nil value)"));
+	EXPECT_EQ("Called a function of a destroyed object\nCall stack:\ntest(1)\n(end)\n", f.error("keep(1)"));
 	f.state.globals().remove("obj");
 	f.state.globals().remove("keep");
 }
