@@ -1,6 +1,7 @@
 // A script calls an engine function a million times: through a member bound
-// with LuaObject::registerMethod, and through a plain lua_CFunction doing the
-// same argument checks, to see what the binding costs on top.
+// with LuaObject::registerMethod, through one bound with registerClosure and
+// the general dispatcher (member read from the closure), and through a plain
+// lua_CFunction doing the same argument checks, to see what binding costs.
 #include <lua/LuaObject.h>
 #include <lua/LuaState.h>
 #include <io/ByteArrayInputStream.h>
@@ -18,12 +19,18 @@ const char script[] =
 	"  return s\n"
 	"end\n"
 	"function runBound() return loop(obj.add, 1000000) end\n"
+	"function runFunctor() return loop(obj.addByFunctor, 1000000) end\n"
 	"function runPlain() return loop(plainAdd, 1000000) end\n";
 
 class Adder : public lua::LuaObject
 {
 public:
-	explicit Adder(lua::LuaState* state) : lua::LuaObject(state), m_bias(1) { registerMethod("add", this, &Adder::add); }
+	explicit Adder(lua::LuaState* state) : lua::LuaObject(state), m_bias(1)
+	{
+		registerMethod<&Adder::add>("add", this);
+		lua::LuaFunctor lf(this, &Adder::add);
+		registerClosure("addByFunctor", &lf, &lua::LuaRawMethodDispatcher<Adder, float (Adder::*)(float, float)>::dispatch);
+	}
 
 	float add(float a, float b) { return a + b + m_bias; }
 
@@ -79,8 +86,10 @@ void runCalls(benchmark::State& st, const char* name)
 }
 
 void BM_BoundMemberCall(benchmark::State& st) { runCalls(st, "runBound"); }
+void BM_FunctorClosureCall(benchmark::State& st) { runCalls(st, "runFunctor"); }
 void BM_PlainClosureCall(benchmark::State& st) { runCalls(st, "runPlain"); }
 }
 
 BENCHMARK(BM_PlainClosureCall)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BoundMemberCall)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FunctorClosureCall)->Unit(benchmark::kMillisecond);

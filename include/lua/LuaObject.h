@@ -30,8 +30,11 @@ public:
 	/** table[name] = a closure of f with the functor's three words as upvalues; lf->obj must be this. */
 	void registerClosure(const char* name, const LuaFunctor* lf, lua_CFunction f);
 
-	/** Binds a member of any supported signature (see LuaObject.inl) under name. */
-	template <class T, class F> void registerMethod(const char* name, T* obj, F func);
+	/**
+	 * Binds the member Method of obj, of any supported signature (see
+	 * LuaObject.inl), under name: registerMethod<&Game::score>("score", this).
+	 */
+	template <auto Method, class T> void registerMethod(const char* name, T* obj);
 
 	/** Binds a member that reads its own arguments and returns how many results it pushed. */
 	template <class T> void registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*));

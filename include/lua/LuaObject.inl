@@ -21,35 +21,60 @@ namespace lua
 {
 namespace detail
 {
+/** Throws the type message for argument i; a missing argument is reported as NIL. */
+[[noreturn]] void throwArgumentError(lua_State* lua, int i, int expected);
+
+inline void checkArgument(lua_State* lua, int i, int expected)
+{
+	if (lua_type(lua, i) != expected)
+		throwArgumentError(lua, i, expected);
+}
+
 template <class A> struct Arg;
 
 template <> struct Arg<float>
 {
-	static float get(LuaState* s, int i) { return s->toNumber(i); }
+	static float get(LuaState*, lua_State* lua, int i)
+	{
+		checkArgument(lua, i, LUA_TNUMBER);
+		return static_cast<float>(lua_tonumber(lua, i));
+	}
 };
 
 template <> struct Arg<int>
 {
-	static int get(LuaState* s, int i)
+	static int get(LuaState*, lua_State* lua, int i)
 	{
-		s->checkType(i, LuaState::TYPE_NUMBER);
-		return numberToInt(lua_tonumber(s->getLua(), i));
+		checkArgument(lua, i, LUA_TNUMBER);
+		return numberToInt(lua_tonumber(lua, i));
 	}
 };
 
 template <> struct Arg<bool>
 {
-	static bool get(LuaState* s, int i) { return s->toBoolean(i); }
+	static bool get(LuaState*, lua_State* lua, int i)
+	{
+		checkArgument(lua, i, LUA_TBOOLEAN);
+		return lua_toboolean(lua, i) != 0;
+	}
 };
 
 template <> struct Arg<std::string>
 {
-	static std::string get(LuaState* s, int i) { return std::string(s->toString(i)); }
+	static std::string get(LuaState*, lua_State* lua, int i)
+	{
+		checkArgument(lua, i, LUA_TSTRING);
+		return std::string(lua_tostring(lua, i));
+	}
 };
 
 template <> struct Arg<LuaTable>
 {
-	static LuaTable get(LuaState* s, int i) { return s->toTable(i); }
+	static LuaTable get(LuaState* s, lua_State* lua, int i)
+	{
+		checkArgument(lua, i, LUA_TTABLE);
+		return s->toTable(i);
+	}
 };
 
 template <class R> struct Result;
@@ -86,11 +111,10 @@ template <class T> using Plain = typename std::decay<T>::type;
 template <class R, class T, class F, class... A, size_t... I>
 int invoke(LuaState* s, T* obj, F f, std::index_sequence<I...>)
 {
-	// Missing arguments read as nil.
-	if (static_cast<int>(sizeof...(A)) > lua_gettop(s->getLua()))
-		lua_settop(s->getLua(), static_cast<int>(sizeof...(A)));
-	std::tuple<Plain<A>...> args{Arg<Plain<A>>::get(s, static_cast<int>(I) + 1)...};
+	lua_State* lua = s->getLua();
+	std::tuple<Plain<A>...> args{Arg<Plain<A>>::get(s, lua, static_cast<int>(I) + 1)...};
 	(void)args;
+	(void)lua;
 	if constexpr (std::is_void<R>::value)
 	{
 		(obj->*f)(std::get<I>(std::move(args))...);
@@ -139,35 +163,69 @@ template <class R, class T, class... A> struct MethodTraits<R (T::*)(A...) const
 };
 }
 
-/** The native function of a member bound with a typed signature F. */
+namespace detail
+{
+/**
+ * Runs body (which converts, calls and pushes, returning the result count)
+ * on the calling thread. What it throws becomes a script error, raised
+ * after every C++ local of the call is gone.
+ */
+template <class Body> int dispatchProtected(lua_State* lua, LuaState* state, Body body)
+{
+	int results = -1;
+	{
+		LuaState::ThreadScope scope(state, lua);
+		try
+		{
+			results = body();
+		}
+		catch (const lang::Throwable& e)
+		{
+			pushException(lua, e);
+		}
+		catch (const std::exception& e)
+		{
+			pushException(lua, e);
+		}
+	}
+	if (results < 0)
+		return lua_error(lua);
+	return results;
+}
+}
+
+/** The native function of a member bound with a typed signature F, read from the closure. */
 template <class T, class F> struct LuaRawMethodDispatcher
 {
 	static int dispatch(lua_State* lua)
 	{
-		int results = -1;
-		{
-			LuaState* state;
-			LuaFunctor lf;
-			T* obj = static_cast<T*>(LuaState::getDispatchData(lua, &state, &lf));
-			if (!obj)
-				return detail::raiseDestroyed(lua);
-			LuaState::ThreadScope scope(state, lua);
-			try
-			{
-				results = ReturnValue<typename detail::MethodTraits<F>::Return>::callMethod(state, obj, lf.method<F>());
-			}
-			catch (const lang::Throwable& e)
-			{
-				detail::pushException(lua, e);
-			}
-			catch (const std::exception& e)
-			{
-				detail::pushException(lua, e);
-			}
-		}
-		if (results < 0)
-			return lua_error(lua);
-		return results;
+		LuaState* state;
+		LuaFunctor lf;
+		T* obj = static_cast<T*>(LuaState::getDispatchData(lua, &state, &lf));
+		if (!obj)
+			return detail::raiseDestroyed(lua);
+		const F func = lf.method<F>();
+		return detail::dispatchProtected(lua, state, [&] {
+			return ReturnValue<typename detail::MethodTraits<F>::Return>::callMethod(state, obj, func);
+		});
+	}
+};
+
+/**
+ * The native function of the member Method, known when compiling: only the
+ * object is read from the closure, and the member is called directly.
+ */
+template <class T, auto Method> struct LuaMemberDispatcher
+{
+	static int dispatch(lua_State* lua)
+	{
+		T* obj = static_cast<T*>(lua_touserdata(lua, lua_upvalueindex(1)));
+		if (!obj)
+			return detail::raiseDestroyed(lua);
+		LuaState* state = static_cast<const LuaObject*>(obj)->getState();
+		return detail::dispatchProtected(lua, state, [&] {
+			return ReturnValue<typename detail::MethodTraits<decltype(Method)>::Return>::callMethod(state, obj, Method);
+		});
 	}
 };
 
@@ -176,37 +234,22 @@ template <class T> struct LuaStateMethodDispatcher
 {
 	static int dispatch(lua_State* lua)
 	{
-		int results = -1;
-		{
-			LuaState* state;
-			LuaFunctor lf;
-			T* obj = static_cast<T*>(LuaState::getDispatchData(lua, &state, &lf));
-			if (!obj)
-				return detail::raiseDestroyed(lua);
-			LuaState::ThreadScope scope(state, lua);
-			try
-			{
-				results = (obj->*lf.method<int (T::*)(LuaState*)>())(state);
-			}
-			catch (const lang::Throwable& e)
-			{
-				detail::pushException(lua, e);
-			}
-			catch (const std::exception& e)
-			{
-				detail::pushException(lua, e);
-			}
-		}
-		if (results < 0)
-			return lua_error(lua);
-		return results;
+		LuaState* state;
+		LuaFunctor lf;
+		T* obj = static_cast<T*>(LuaState::getDispatchData(lua, &state, &lf));
+		if (!obj)
+			return detail::raiseDestroyed(lua);
+		int (T::*func)(LuaState*) = lf.method<int (T::*)(LuaState*)>();
+		return detail::dispatchProtected(lua, state, [&] { return (obj->*func)(state); });
 	}
 };
 
-template <class T, class F> void LuaObject::registerMethod(const char* name, T* obj, F func)
+template <auto Method, class T> void LuaObject::registerMethod(const char* name, T* obj)
 {
-	LuaFunctor lf(obj, func);
-	registerClosure(name, &lf, &LuaRawMethodDispatcher<T, F>::dispatch);
+	static_assert(std::is_base_of<LuaObject, T>::value, "bound members belong to a LuaObject");
+	LANG_ASSERT(obj != 0);
+	LuaFunctor lf(obj, Method);
+	registerClosure(name, &lf, &LuaMemberDispatcher<T, Method>::dispatch);
 }
 
 template <class T> void LuaObject::registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*))

@@ -134,13 +134,19 @@ public:
 	 */
 	static void* getDispatchData(lua_State* lua, LuaState** state, LuaFunctor* functor)
 	{
-		void* ud = nullptr;
-		lua_getallocf(lua, &ud);
-		*state = static_cast<LuaState*>(ud);
+		*state = getOwner(lua);
 		functor->obj = lua_touserdata(lua, lua_upvalueindex(1));
 		functor->func[0] = lua_touserdata(lua, lua_upvalueindex(2));
 		functor->func[1] = lua_touserdata(lua, lua_upvalueindex(3));
 		return functor->obj;
+	}
+
+	/** The LuaState of an interpreter handle, of the main thread or any coroutine. */
+	static LuaState* getOwner(lua_State* lua)
+	{
+		void* ud = nullptr;
+		lua_getallocf(lua, &ud);
+		return static_cast<LuaState*>(ud);
 	}
 
 	/** The interpreter handle of the running thread, for code that uses the C interface directly. */

@@ -1,5 +1,8 @@
 #include <lua/LuaObject.h>
+#include <lua/LuaException.h>
+#include <lang/Format.h>
 #include <lang/assert.h>
+#include <lang/throwError.h>
 #include <algorithm>
 
 namespace lua
@@ -103,6 +106,16 @@ void pushException(lua_State* lua, const lang::Throwable& e)
 void pushException(lua_State* lua, const std::exception& e)
 {
 	lua_pushstring(lua, e.what());
+}
+
+void throwArgumentError(lua_State* lua, int i, int expected)
+{
+	int found = lua_type(lua, i);
+	if (found == LUA_TNONE)
+		found = LUA_TNIL;
+	lang::throwError(LuaException(lang::Format("Excepted type {0} at stack position {1} but found {2}{3}",
+		LuaState::toString(static_cast<LuaState::Type>(expected)), i,
+		LuaState::toString(static_cast<LuaState::Type>(found)), LuaState::getStackTrace(lua))));
 }
 
 int raiseDestroyed(lua_State* lua)

@@ -26,17 +26,20 @@ public:
 
 	explicit Target(LuaState* state) : lua::LuaObject(state)
 	{
-		registerMethod("set", this, &Target::set);
-		registerMethod("setInt", this, &Target::setInt);
-		registerMethod("twice", this, &Target::twice);
-		registerMethod("bigInt", this, &Target::bigInt);
-		registerMethod("isOn", this, &Target::isOn);
-		registerMethod("greet", this, &Target::greet);
-		registerMethod("table", this, &Target::table);
-		registerMethod("store", this, &Target::store);
-		registerMethod("fail", this, &Target::fail);
-		registerMethod("failStd", this, &Target::failStd);
+		registerMethod<&Target::set>("set", this);
+		registerMethod<&Target::setInt>("setInt", this);
+		registerMethod<&Target::twice>("twice", this);
+		registerMethod<&Target::bigInt>("bigInt", this);
+		registerMethod<&Target::isOn>("isOn", this);
+		registerMethod<&Target::greet>("greet", this);
+		registerMethod<&Target::table>("table", this);
+		registerMethod<&Target::store>("store", this);
+		registerMethod<&Target::fail>("fail", this);
+		registerMethod<&Target::failStd>("failStd", this);
 		registerLuaMethod("sumAll", this, &Target::sumAll);
+		// The general form: the member is read from the closure's functor.
+		lua::LuaFunctor lf(this, &Target::set);
+		registerClosure("setByFunctor", &lf, &lua::LuaRawMethodDispatcher<Target, decltype(&Target::set)>::dispatch);
 	}
 
 	void set(std::string s, bool b, float a, float c)
@@ -110,6 +113,10 @@ TEST(LuaObject, ArgumentsAndResults)
 	EXPECT_TRUE(f.target->flag);
 	EXPECT_EQ(1, f.target->x);
 	EXPECT_EQ(2, f.target->y);
+	f.script("obj.setByFunctor('other', false, 3, 4)");
+	EXPECT_EQ("other", f.target->text);
+	EXPECT_FALSE(f.target->flag);
+	EXPECT_EQ(4, f.target->y);
 	LuaTable& g = f.state.globals();
 	EXPECT_EQ(3, g.getNumber("doubled"));
 	EXPECT_EQ("16777217", g.getString("big"));
@@ -151,6 +158,7 @@ TEST(LuaObject, WrongArgumentTypesAreScriptErrors)
 		{"obj.set('a', true, '1', 2)", "Excepted type NUMBER at stack position 3 but found STRING"},
 		{"obj.set(5, true, 1, 2)", "Excepted type STRING at stack position 1 but found NUMBER"},
 		{"obj.set('a', true, 1)", "Excepted type NUMBER at stack position 4 but found NIL"},
+		{"obj.setByFunctor('a', true, 1)", "Excepted type NUMBER at stack position 4 but found NIL"},
 		{"obj:twice(1)", "Excepted type NUMBER at stack position 1 but found TABLE"},
 		{"obj.store('k', 1)", "Excepted type TABLE at stack position 2 but found NUMBER"},
 	};
