@@ -7,6 +7,7 @@
 #include <gr/Rect.h>
 #include <gr/RenderState2D.h>
 #include <gr/Shader.h>
+#include <gr/SortBuffer.h>
 #include <gr/SurfaceFormat.h>
 #include <lang/Ptr.h>
 #include <math/float2.h>
@@ -127,6 +128,7 @@ public:
 	std::vector<math::float4x4> m_boneMatrices;
 	math::float4x4 m_sortWorldMatrix;
 	math::float4 m_sortCamera;
+	SortBuffer m_sortBuffer;
 
 private:
 	std::map<std::string, lang::Ptr<Shader>> m_shaders;

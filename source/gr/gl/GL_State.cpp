@@ -165,8 +165,10 @@ int GL_State::activeUnit()
 void GL_State::setCap(GLenum cap, bool value, const char* operation)
 {
 	const GLenum capModified = cap == GL_TEXTURE_2D ? GLenum(GL_TEXTURE_2D + activeUnit()) : cap;
-	LANG_ASSERT(sm_current.m_caps.count( capModified ));
-	bool& stored = sm_current.m_caps[capModified];
+	const auto it = sm_current.m_caps.find(capModified);
+	if (it == sm_current.m_caps.end())
+		lang::assertFailed("sm_current.m_caps.count( capModified )", operation, "include/gr/gl/GL_State", __LINE__);
+	bool& stored = it->second;
 	if (stored == value)
 		return;
 	stored = value;
