@@ -394,3 +394,43 @@ TEST_F(GLT(Context), CaptureWritesTheFrameTopRowFirst)
 	m_context->capture(raw, io::FILEFORMAT_RAW);
 	EXPECT_EQ(png.pixels, raw.data());
 }
+
+TEST_F(GLT(Context), ProjectionAndWorldTransformMoveTwoDDrawing)
+{
+	m_context->clear(0xFF000000, true, true, false);
+	m_context->fillRect2D(0xFF404040, 0, 0, WIDTH, HEIGHT);
+	m_context->flush(); // a batch is drawn with the projection of its flush
+	math::float4x4 half(1.f);
+	half(0, 0) = 0.5f;
+	half(1, 1) = 0.5f;
+	m_context->setProjection(half); // the whole screen shrinks to its middle quarter
+	m_context->fillRect2D(0xFFFF0000, 0, 0, WIDTH, HEIGHT);
+	m_context->flush();
+	gr::RenderState2D& s = m_context->getRenderState2D();
+	s.worldTransform.setTranslation(math::float3(1.f, -1.f, 0.f)); // one device unit right and down, before the projection
+	m_context->fillRect2D(0xFF00FF00, 0, 0, WIDTH / 2, HEIGHT / 2);
+	m_context->present();
+	s.worldTransform = math::float4x4(1.f);
+	m_context->setOrthographicProjection();
+	const gltest::RGBAImage f = frame();
+	EXPECT_EQ(0xFF404040u, f.at(2, 2));
+	EXPECT_EQ(0xFF0000FFu, f.at(WIDTH / 4 + 2, HEIGHT / 4 + 2));
+	EXPECT_EQ(0xFF00FF00u, f.at(WIDTH / 2 + 2, HEIGHT / 2 + 2));
+	EXPECT_TRUE(gltest::matchesGolden("context-projection", f, 8));
+}
+
+TEST_F(GLT(Context), DrawingFillsTheViewport)
+{
+	m_context->clear(0xFF000000, true, true, false);
+	m_context->setViewport(Rect(WIDTH / 2, 0, WIDTH, HEIGHT / 2)); // the top-right quarter
+	m_context->fillRect2D(0xFFFFFF00, 0, 0, WIDTH, HEIGHT);
+	m_context->fillCircle2D(0xFF0000FF, WIDTH / 2, HEIGHT / 2, HEIGHT / 2);
+	m_context->setViewport(Rect(0, HEIGHT / 2, WIDTH / 2, HEIGHT)); // the bottom-left quarter
+	m_context->drawLine2D(0xFFFFFFFF, 0, 0, WIDTH, HEIGHT, 1);
+	m_context->present();
+	const gltest::RGBAImage f = frame();
+	EXPECT_EQ(0xFF000000u, f.at(1, 1));
+	EXPECT_EQ(0xFF00FFFFu, f.at(WIDTH - 1, 0));
+	EXPECT_EQ(0xFFFF0000u, f.at(WIDTH * 3 / 4, HEIGHT / 4));
+	EXPECT_TRUE(gltest::matchesGolden("context-viewports", f, 8));
+}
