@@ -36,6 +36,7 @@ public:
 		registerMethod<&Target::store>("store", this);
 		registerMethod<&Target::fail>("fail", this);
 		registerMethod<&Target::failStd>("failStd", this);
+		registerMethod<&Target::callBack>("callBack", this);
 		registerLuaMethod("sumAll", this, &Target::sumAll);
 		// The general form: the member is read from the closure's functor.
 		lua::LuaFunctor lf(this, &Target::set);
@@ -59,6 +60,7 @@ public:
 	void store(std::string key, LuaTable t) { returned = t; text = key; }
 	void fail(std::string name) { lang::throwError(io::IOException(lang::Format("Failed to open {0}", name))); }
 	void failStd() { throw std::runtime_error("plain failure"); }
+	void callBack(std::string name) { call(name.c_str()); }
 
 	// Sums its arguments, returns the sum and the count.
 	int sumAll(LuaState* s)
@@ -186,6 +188,13 @@ TEST(LuaObject, MemberExceptionsBecomeScriptErrors)
 	EXPECT_EQ("Failed to open x", g.getString("msg"));
 	EXPECT_EQ(8, g.getNumber("after"));
 	EXPECT_EQ(0, f.state.top());
+}
+
+TEST(LuaObject, ErrorOfANestedScriptCallKeepsItsTrace)
+{
+	Fixture f;
+	f.script("function obj.inner() error('deep') end");
+	EXPECT_EQ("deep\nCall stack:\ntest(1)\n=[C](-1)\ntest(2)\n(end)\n", f.error("\nobj.callBack('inner')"));
 }
 
 TEST(LuaObject, RawMethodReadsItsOwnStack)

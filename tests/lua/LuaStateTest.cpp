@@ -230,3 +230,14 @@ TEST(LuaState, StackOperations)
 	state.pop(1);
 	EXPECT_FALSE(state.next(-2));
 }
+
+TEST(LuaState, ErrorOutsideAnyCallReachesTheEngine)
+{
+	LuaState state;
+	lua_State* lua = state.getLua();
+	lua_pushstring(lua, "outside");
+	EXPECT_EQ("outside (call stack not available)", luaError([&] { lua_error(lua); }));
+	lua_settop(lua, 0);
+	run(state, "z = 3");
+	EXPECT_EQ(3, state.globals().getNumber("z"));
+}
