@@ -1,4 +1,5 @@
 #include "ImageFixtures.h"
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -107,6 +108,36 @@ Bytes tgaRaw(const Bytes& pixels, int pixelBytes)
 	Bytes out;
 	put8(out, static_cast<uint32_t>(count - 1));
 	append(out, pixels);
+	return out;
+}
+
+Bytes tgaEncodeRows(const Bytes& pixels, int w, int h, int pixelBytes)
+{
+	Bytes out;
+	const size_t b = static_cast<size_t>(pixelBytes);
+	for (int y = 0; y < h; ++y)
+	{
+		const uint8_t* row = pixels.data() + static_cast<size_t>(y) * w * b;
+		auto same = [&](int i, int j) { return std::equal(row + i * b, row + (i + 1) * b, row + j * b); };
+		int x = 0;
+		while (x < w)
+		{
+			int run = 1;
+			while (x + run < w && run < 128 && same(x, x + run))
+				++run;
+			if (run >= 2)
+			{
+				append(out, tgaRun(run, Bytes(row + x * b, row + (x + 1) * b)));
+				x += run;
+				continue;
+			}
+			int raw = 1;
+			while (x + raw < w && raw < 128 && !(x + raw + 1 < w && same(x + raw, x + raw + 1)))
+				++raw;
+			append(out, tgaRaw(Bytes(row + x * b, row + (x + raw) * b), pixelBytes));
+			x += raw;
+		}
+	}
 	return out;
 }
 

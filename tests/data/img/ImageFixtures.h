@@ -54,6 +54,8 @@ Bytes makeTga(const Tga& tga);
 Bytes tgaRun(int count, const Bytes& pixel);
 /** A raw packet of pixels (1..128 of them, pixelBytes each). */
 Bytes tgaRaw(const Bytes& pixels, int pixelBytes);
+/** Run-length packets for w x h pixels of pixelBytes each, row by row (no packet crosses a row). */
+Bytes tgaEncodeRows(const Bytes& pixels, int w, int h, int pixelBytes);
 
 struct Pvr2
 {
