@@ -7,6 +7,7 @@
 #include <lang/throwError.h>
 #include <algorithm>
 #include <climits>
+#include <string>
 #include <cstring>
 
 namespace img
@@ -146,13 +147,13 @@ void ImageReader::requireAvailable(int64_t n) const
 {
 	const int avail = m_in->available();
 	if (avail >= 0 && avail < n)
-		lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", static_cast<double>(n), m_in->toString())));
+		lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", std::to_string(n), m_in->toString())));
 }
 
 void ImageReader::readFully(const lang::Ptr<io::InputStream>& in, void* buf, int n)
 {
 	if (in->read(buf, n) != n)
-		lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", n, in->toString())));
+		lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", std::to_string(n), in->toString())));
 }
 
 void ImageReader::skipFully(const lang::Ptr<io::InputStream>& in, int64_t n)
@@ -163,12 +164,12 @@ void ImageReader::skipFully(const lang::Ptr<io::InputStream>& in, int64_t n)
 	// Streams may stop on a skip past their end, so check what is left first.
 	const int avail = in->available();
 	if (avail >= 0 && avail < n)
-		lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", static_cast<double>(n), in->toString())));
+		lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", std::to_string(n), in->toString())));
 	while (n > 0)
 	{
 		const int step = n > INT_MAX ? INT_MAX : static_cast<int>(n);
 		if (in->skip(step) != step)
-			lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", step, in->toString())));
+			lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", std::to_string(step), in->toString())));
 		n -= step;
 	}
 }
@@ -263,7 +264,7 @@ void ImageReader::readHeader_bmp()
 		if (planes != 1)
 			lang::throwError(io::IOException(lang::Format("BMP {0} header corrupted, invalid planes ({1})", name, planes)));
 		if (compression != 0)
-			lang::throwError(io::IOException(lang::Format("BMP {0} header corrupted, invalid compression ({1})", name, compression)));
+			lang::throwError(io::IOException(lang::Format("BMP {0} header corrupted, invalid compression ({1})", name, std::to_string(compression))));
 	}
 	else
 	{
@@ -275,7 +276,7 @@ void ImageReader::readHeader_bmp()
 	{
 		const uint32_t count = colorsUsed > 0 ? colorsUsed : (1u << bitCount);
 		if (count > 256)
-			lang::throwError(io::IOException(lang::Format("BMP {0} header corrupted, invalid no of used colors ({1})", name, count)));
+			lang::throwError(io::IOException(lang::Format("BMP {0} header corrupted, invalid no of used colors ({1})", name, std::to_string(count))));
 		std::memset(m_palette, 0, sizeof(m_palette));
 		readColorMap(m_in, paletteEntryBytes * 8, static_cast<int>(count), m_palette);
 		skip -= static_cast<int64_t>(count) * paletteEntryBytes;
@@ -283,7 +284,7 @@ void ImageReader::readHeader_bmp()
 	if (width == 0 || height == 0)
 		lang::throwError(io::IOException(lang::Format("BMP {0} header corrupted, invalid size ({1}x{2})", name, width, height)));
 	if (skip < 0)
-		lang::throwError(io::IOException(lang::Format("BMP {0} header corrupted, invalid pixel data offset ({1})", name, static_cast<double>(dataOffset))));
+		lang::throwError(io::IOException(lang::Format("BMP {0} header corrupted, invalid pixel data offset ({1})", name, std::to_string(dataOffset))));
 	skipFully(m_in, skip);
 
 	m_surfaceCount = 1;

@@ -5,6 +5,7 @@
 #include <lang/assert.h>
 #include <lang/throwError.h>
 #include <climits>
+#include <string>
 #include <cstring>
 
 namespace img
@@ -181,7 +182,7 @@ void ImageReader::readHeader_png()
 	if (decoded > static_cast<uint64_t>(INT_MAX) ||
 		(avail >= 0 && (static_cast<uint64_t>(rowBytes) + 1) * height > static_cast<uint64_t>(avail) * 1100 + 65536))
 		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": image size {1}x{2} does not fit the file", name,
-			static_cast<double>(width), static_cast<double>(height))));
+			std::to_string(width), std::to_string(height))));
 
 	m_width = static_cast<int>(width);
 	m_height = static_cast<int>(height);

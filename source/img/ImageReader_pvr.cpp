@@ -5,6 +5,7 @@
 #include <lang/assert.h>
 #include <lang/throwError.h>
 #include <climits>
+#include <string>
 #include <cstring>
 
 namespace img
@@ -125,13 +126,13 @@ void checkLayout(SF fmt, uint32_t width, uint32_t height, uint64_t mipLevels, co
 {
 	if (width == 0 || height == 0 || !sizeFits(fmt, width, height))
 		lang::throwError(io::IOException(lang::Format("Invalid PVR texture size {0}x{1}: {2}",
-			static_cast<double>(width), static_cast<double>(height), name)));
+			std::to_string(width), std::to_string(height), name)));
 	if (mipLevels > static_cast<uint64_t>(levelsAllowed(width, height)))
 		lang::throwError(io::IOException(lang::Format("Too many mip levels ({0}) for PVR texture {1}x{2}: {3}",
-			static_cast<double>(mipLevels), static_cast<double>(width), static_cast<double>(height), name)));
+			std::to_string(mipLevels), std::to_string(width), std::to_string(height), name)));
 	if (isPvrtc(fmt.type()) && (!isPowerOfTwo(width) || !isPowerOfTwo(height)))
 		lang::throwError(io::IOException(lang::Format("PVRTC texture size {0}x{1} is not a power of two: {2}",
-			static_cast<double>(width), static_cast<double>(height), name)));
+			std::to_string(width), std::to_string(height), name)));
 }
 }
 
@@ -185,7 +186,7 @@ void ImageReader::readHeader_pvr3()
 		checkLayout(m_fmt, width, height, mipCount, name);
 		if (faces == 0 || faces > 6 || depth == 0 || members == 0)
 			lang::throwError(io::IOException(lang::Format("Invalid PVR texture layout ({0} faces, {1} surfaces, depth {2}): {3}",
-				static_cast<double>(faces), static_cast<double>(members), static_cast<double>(depth), name)));
+				std::to_string(faces), std::to_string(members), std::to_string(depth), name)));
 	}
 	m_width = static_cast<int>(width);
 	m_height = static_cast<int>(height);
@@ -206,7 +207,7 @@ void ImageReader::readHeader_pvr2(uint32_t headerLength)
 {
 	const std::string name = m_in->toString();
 	if (headerLength < static_cast<uint32_t>(PVR2_HEADER_SIZE))
-		lang::throwError(io::IOException(lang::Format("Invalid PVR header length ({0}): {1}", static_cast<double>(headerLength), name)));
+		lang::throwError(io::IOException(lang::Format("Invalid PVR header length ({0}): {1}", std::to_string(headerLength), name)));
 	uint8_t h[PVR2_HEADER_SIZE];
 	readFully(m_in, h + 4, PVR2_HEADER_SIZE - 4);
 	// Fields added after ours are skipped.
@@ -229,7 +230,7 @@ void ImageReader::readHeader_pvr2(uint32_t headerLength)
 	const uint64_t levels = static_cast<uint64_t>(mipCount) + 1;
 	checkLayout(m_fmt, width, height, levels, name);
 	if (surfaces == 0 || surfaces > 6 || (m_cubeMap && surfaces != 6))
-		lang::throwError(io::IOException(lang::Format("Invalid PVR texture layout ({0} faces): {1}", static_cast<double>(surfaces), name)));
+		lang::throwError(io::IOException(lang::Format("Invalid PVR texture layout ({0} faces): {1}", std::to_string(surfaces), name)));
 
 	m_width = static_cast<int>(width);
 	m_height = static_cast<int>(height);

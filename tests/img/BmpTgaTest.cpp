@@ -1,5 +1,6 @@
 // BMP and TGA variants built by the fixture generator.
 #include "ImgTestUtil.h"
+#include <algorithm>
 
 using namespace imgtest;
 using imgfix::put16;
@@ -312,8 +313,32 @@ TEST(Tga, HugeDeclaredSizesFailBeforeReading)
 	t.width = 65535;
 	t.height = 65535;
 	t.pixels = {1, 2, 3};
-	EXPECT_EQ("Failed to read 1.28845e+10 bytes from bad.tga", tgaError(t));
+	EXPECT_EQ("Failed to read 12884508675 bytes from bad.tga", tgaError(t));
 	t.imageType = 10;
 	t.pixels = imgfix::tgaRun(128, {1, 2, 3});
 	EXPECT_NE(std::string::npos, tgaError(t).find("Failed to read")) << tgaError(t);
+}
+
+TEST(Tga, RunLengthImageRoundTrip)
+{
+	// Bottom-up 24-bit rows with runs and raw stretches, encoded by the fixture generator.
+	const int w = 300, h = 5;
+	Bytes rgb;
+	for (int y = 0; y < h; ++y)
+		for (int x = 0; x < w; ++x)
+		{
+			rgb.push_back(static_cast<uint8_t>(x / 7));
+			rgb.push_back(static_cast<uint8_t>(y * 40));
+			rgb.push_back(static_cast<uint8_t>(x < 150 ? 9 : x));
+		}
+	imgfix::Tga t;
+	t.imageType = 10;
+	t.width = w;
+	t.height = h;
+	t.pixels = imgfix::tgaEncodeRows(rgb, w, h, 3);
+	ASSERT_LT(t.pixels.size(), rgb.size());
+	lang::Ptr<img::ImageReader> r = open(imgfix::makeTga(t), io::FILEFORMAT_TGA);
+	const Bytes px = readNative(*r);
+	for (int y = 0; y < h; ++y)
+		EXPECT_TRUE(std::equal(px.begin() + y * w * 3, px.begin() + (y + 1) * w * 3, rgb.begin() + (h - 1 - y) * w * 3)) << y;
 }
