@@ -178,3 +178,6 @@ BENCHMARK_CAPTURE(decode, pvr_etc1, std::string("pvr_etc1"), io::FILEFORMAT_PVR,
 BENCHMARK_CAPTURE(decode, pvr_pvrtc4, std::string("pvr_pvrtc4"), io::FILEFORMAT_PVR, RGBA)->Unit(benchmark::kMillisecond);
 // Compressed data handed on as it is (a GPU that takes the format).
 BENCHMARK_CAPTURE(decode, pvr_dxt1_as_is, std::string("pvr_dxt1"), io::FILEFORMAT_PVR, SF(SF::SURFACE_DXT1))->Unit(benchmark::kMillisecond);
+// Stored pixels delivered in their own format: the decoders alone, without conversion.
+BENCHMARK_CAPTURE(decode, bmp24_native, std::string("bmp"), io::FILEFORMAT_BMP, SF(SF::SURFACE_R8G8B8))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(decode, tga24_rle_native, std::string("tga_rle"), io::FILEFORMAT_TGA, SF(SF::SURFACE_R8G8B8))->Unit(benchmark::kMillisecond);
