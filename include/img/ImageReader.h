@@ -71,6 +71,9 @@ private:
 	std::unique_ptr<JpegState> m_jpeg;
 	std::vector<Surface> m_surfaceBuffer;
 	std::vector<uint8_t> m_scanline;
+	std::vector<uint8_t> m_rleInput;  // run-length packets read ahead in blocks
+	int m_rlePos;
+	int m_rleEnd;
 
 	void readHeader_bmp();
 	void readHeader_tga();
@@ -89,6 +92,7 @@ private:
 		const void* dstPalette, gr::SurfaceFormat dstPaletteFormat);
 	void readScanline_jpg(void* row);
 	void readScanline_tgaRLE(uint8_t* row);
+	void readRLE(uint8_t* dst, int n);
 	void finishJpeg();
 	/** Throws when the stream is known to hold fewer than n more bytes. */
 	void requireAvailable(int64_t n) const;

@@ -26,7 +26,9 @@ ImageReader::ImageReader(lang::Ptr<io::InputStream> in, io::FileFormat format)
 	  m_fileFormat(format),
 	  m_bottomUp(false),
 	  m_rle(false),
-	  m_cubeMap(false)
+	  m_cubeMap(false),
+	  m_rlePos(0),
+	  m_rleEnd(0)
 {
 	// Cleared so palette entries a file leaves unset read as black, not as old memory.
 	std::memset(m_palette, 0, sizeof(m_palette));
@@ -392,11 +394,11 @@ void ImageReader::readScanline_tgaRLE(uint8_t* row)
 	while (x < width)
 	{
 		uint8_t p;
-		readFully(m_in, &p, 1);
+		readRLE(&p, 1);
 		const int n = (p & 0x7F) + 1;
 		if (p >= 128)
 		{
-			readFully(m_in, pixel, b);
+			readRLE(pixel, b);
 			const int count = std::min(n, width - x);
 			for (int i = 0; i < count; ++i, ++x)
 				std::memcpy(row + x * b, pixel, b);
@@ -404,11 +406,35 @@ void ImageReader::readScanline_tgaRLE(uint8_t* row)
 		else
 		{
 			// A packet never continues into the next row: pixels past the end are dropped.
-			readFully(m_in, packet, n * b);
+			readRLE(packet, n * b);
 			const int count = std::min(n, width - x);
 			std::memcpy(row + x * b, packet, static_cast<size_t>(count) * b);
 			x += count;
 		}
+	}
+}
+
+// Packets are a few bytes each, so the stream is read in blocks rather than packet by packet.
+void ImageReader::readRLE(uint8_t* dst, int n)
+{
+	const int BLOCK = 4096;
+	const int wanted = n;
+	while (n > 0)
+	{
+		if (m_rlePos == m_rleEnd)
+		{
+			m_rleInput.resize(BLOCK);
+			const int got = m_in->read(m_rleInput.data(), BLOCK);
+			if (got <= 0)
+				lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", std::to_string(wanted), m_in->toString())));
+			m_rlePos = 0;
+			m_rleEnd = got;
+		}
+		const int count = std::min(n, m_rleEnd - m_rlePos);
+		std::memcpy(dst, m_rleInput.data() + m_rlePos, static_cast<size_t>(count));
+		m_rlePos += count;
+		dst += count;
+		n -= count;
 	}
 }
 }
