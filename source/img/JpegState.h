@@ -37,6 +37,15 @@ struct ImageReader::JpegState
 	jpeg_decompress_struct cinfo;
 	detail::JpegError err;
 	bool created = false;
+
+	JpegState() = default;
+	JpegState(const JpegState&) = delete;
+	JpegState& operator=(const JpegState&) = delete;
+	~JpegState()
+	{
+		if (created)
+			jpeg_destroy_decompress(&cinfo);
+	}
 };
 }
 

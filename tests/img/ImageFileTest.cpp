@@ -1,5 +1,6 @@
 // Reading the files ImageMagick wrote from the patterns of tools/make-img-fixtures.sh.
 #include "ImgTestUtil.h"
+#include <io/FileInputStream.h>
 #include <lang/Exception.h>
 #include <cstdlib>
 
@@ -114,4 +115,28 @@ TEST(ImageFile, RefusedVariants)
 		const std::string msg = messageOf<io::IOException>([&] { open(bytes, c.format, c.file); });
 		EXPECT_EQ(0u, msg.find(c.message)) << msg;
 	}
+}
+
+TEST(ImageFile, ReadsFromFileStreams)
+{
+	// File streams skip by seeking and know what is left; the result is the same as from memory.
+	struct
+	{
+		const char* file;
+		io::FileFormat format;
+	} cases[] = {{"a_pal8.bmp", io::FILEFORMAT_BMP}, {"a_rgba32_rle.tga", io::FILEFORMAT_TGA}, {"a.jpg", io::FILEFORMAT_JPG},
+		{"a_rgba.png", io::FILEFORMAT_PNG}};
+	for (const auto& c : cases)
+	{
+		lang::Ptr<img::ImageReader> fromFile = new img::ImageReader(new io::FileInputStream(fixturePath(c.file)), c.format);
+		lang::Ptr<img::ImageReader> fromMemory = open(imgfix::readFile(fixturePath(c.file)), c.format);
+		EXPECT_EQ(readRGBA(*fromMemory), readRGBA(*fromFile)) << c.file;
+	}
+
+	// A short file names its path.
+	const std::string path = std::string(ENGINE_BINARY_DIR) + "/img_short.bmp";
+	const Bytes whole = imgfix::readFile(fixturePath("a_rgb24.bmp"));
+	imgfix::writeFile(path, Bytes(whole.begin(), whole.end() - 5));
+	const std::string msg = messageOf<io::IOException>([&] { new img::ImageReader(new io::FileInputStream(path), io::FILEFORMAT_BMP); });
+	EXPECT_NE(std::string::npos, msg.find("img_short.bmp")) << msg;
 }

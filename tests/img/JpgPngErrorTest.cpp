@@ -1,5 +1,7 @@
 // Corrupt, truncated and failing JPEG and PNG input: always an exception naming the file.
 #include "ImgTestUtil.h"
+#include <img/ImageWriter.h>
+#include <io/ByteArrayOutputStream.h>
 #include <lang/Exception.h>
 
 using namespace imgtest;
@@ -144,4 +146,28 @@ TEST(PngErrors, HugeDeclaredSizeFailsBeforeAllocating)
 	png.insert(png.end(), idat.begin(), idat.end());
 	putBE32(png, crc32(idat.data(), idat.size()));
 	EXPECT_EQ("Failed to read PNG \"huge.png\": image size 1000000x1000000 does not fit the file", decodeError(png, io::FILEFORMAT_PNG, "huge.png"));
+}
+
+TEST(JpgErrors, DamagedScanDataThrowsButStrayBytesBetweenMarkersDecode)
+{
+	const Bytes src = imgfix::rgbaPattern(64, 64);
+	io::ByteArrayOutputStream out;
+	img::ImageWriter::writeJPG(out, src.data(), 64, 64, SF(SF::SURFACE_A8B8G8R8), 90);
+	const Bytes jpg = out.data();
+	size_t sos = 0;
+	for (size_t i = 0; i + 1 < jpg.size() && !sos; ++i)
+		if (jpg[i] == 0xFF && jpg[i + 1] == 0xDA)
+			sos = i;
+	ASSERT_GT(sos, 0u);
+
+	// An end-of-image marker in the middle of the scan: image data lost.
+	Bytes cut = jpg;
+	cut[sos + 200] = 0xFF;
+	cut[sos + 201] = 0xD9;
+	EXPECT_EQ(0u, decodeError(cut, io::FILEFORMAT_JPG, "cut.jpg").find("Failed to read JPG cut.jpg: Corrupt JPEG data")) << decodeError(cut, io::FILEFORMAT_JPG, "cut.jpg");
+
+	// Padding before a marker loses nothing.
+	Bytes padded = jpg;
+	padded.insert(padded.begin() + static_cast<ptrdiff_t>(sos), {0, 0, 0});
+	EXPECT_EQ("", decodeError(padded, io::FILEFORMAT_JPG, "padded.jpg"));
 }
