@@ -92,7 +92,7 @@ private:
 		const void* dstPalette, gr::SurfaceFormat dstPaletteFormat);
 	void readScanline_jpg(void* row);
 	void readScanline_tgaRLE(uint8_t* row);
-	void readRLE(uint8_t* dst, int n);
+	const uint8_t* requireRLE(int n);
 	void finishJpeg();
 	/** Throws when the stream is known to hold fewer than n more bytes. */
 	void requireAvailable(int64_t n) const;

@@ -388,53 +388,61 @@ void ImageReader::readScanline_tgaRLE(uint8_t* row)
 {
 	const int b = m_bitsPerPixel / 8;
 	const int width = m_width;
-	uint8_t pixel[4];
-	uint8_t packet[128 * 4];
 	int x = 0;
 	while (x < width)
 	{
-		uint8_t p;
-		readRLE(&p, 1);
+		const uint8_t p = *requireRLE(1);
 		const int n = (p & 0x7F) + 1;
+		const int count = std::min(n, width - x);
+		uint8_t* out = row + static_cast<size_t>(x) * b;
 		if (p >= 128)
 		{
-			readRLE(pixel, b);
-			const int count = std::min(n, width - x);
-			for (int i = 0; i < count; ++i, ++x)
-				std::memcpy(row + x * b, pixel, b);
+			const uint8_t* pixel = requireRLE(b);
+			if (b == 4)
+			{
+				for (int i = 0; i < count; ++i, out += 4)
+					std::memcpy(out, pixel, 4);
+			}
+			else
+			{
+				for (int i = 0; i < count; ++i, out += b)
+					for (int k = 0; k < b; ++k)
+						out[k] = pixel[k];
+			}
 		}
 		else
 		{
 			// A packet never continues into the next row: pixels past the end are dropped.
-			readRLE(packet, n * b);
-			const int count = std::min(n, width - x);
-			std::memcpy(row + x * b, packet, static_cast<size_t>(count) * b);
-			x += count;
+			const uint8_t* pixels = requireRLE(n * b);
+			std::memcpy(out, pixels, static_cast<size_t>(count) * b);
 		}
+		x += count;
 	}
 }
 
-// Packets are a few bytes each, so the stream is read in blocks rather than packet by packet.
-void ImageReader::readRLE(uint8_t* dst, int n)
+// Packets are a few bytes each, so the stream is read in blocks rather than
+// packet by packet. Returns n bytes in the block and moves past them.
+const uint8_t* ImageReader::requireRLE(int n)
 {
 	const int BLOCK = 4096;
-	const int wanted = n;
-	while (n > 0)
+	if (m_rleEnd - m_rlePos < n)
 	{
-		if (m_rlePos == m_rleEnd)
-		{
+		if (m_rleInput.size() < static_cast<size_t>(BLOCK))
 			m_rleInput.resize(BLOCK);
-			const int got = m_in->read(m_rleInput.data(), BLOCK);
+		const int left = m_rleEnd - m_rlePos;
+		std::memmove(m_rleInput.data(), m_rleInput.data() + m_rlePos, static_cast<size_t>(left));
+		m_rlePos = 0;
+		m_rleEnd = left;
+		while (m_rleEnd < n)
+		{
+			const int got = m_in->read(m_rleInput.data() + m_rleEnd, BLOCK - m_rleEnd);
 			if (got <= 0)
-				lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", std::to_string(wanted), m_in->toString())));
-			m_rlePos = 0;
-			m_rleEnd = got;
+				lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", std::to_string(n), m_in->toString())));
+			m_rleEnd += got;
 		}
-		const int count = std::min(n, m_rleEnd - m_rlePos);
-		std::memcpy(dst, m_rleInput.data() + m_rlePos, static_cast<size_t>(count));
-		m_rlePos += count;
-		dst += count;
-		n -= count;
 	}
+	const uint8_t* p = m_rleInput.data() + m_rlePos;
+	m_rlePos += n;
+	return p;
 }
 }
