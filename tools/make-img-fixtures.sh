@@ -4,7 +4,7 @@
 #   A (9x4): r = 25x+5, g = 60y+15, b = 250-20x-30y, a = 255-20x-10y
 #   B (9x4): 16 colours, i = (x+3y) % 16: r = 17i, g = 255-17i, b = 53i % 256
 #   C (9x4): grey 28x+5y, alpha 255-25x
-#   D (9x4): 4 colours, i = (x+y) % 4: red, green, blue, white
+#   D (9x4): 4 colours, i = (x+y) % 4: red, green, blue, white (transparent in d_pal2_trns)
 # Usage: tools/make-img-fixtures.sh [output folder], default tests/data/img.
 set -e
 cd "$(dirname "$0")/.."
@@ -54,6 +54,7 @@ $IMX "$C" -alpha off -define png:color-type=0 -define png:bit-depth=8 "$OUT/c_gr
 $IMX "$C" -define png:color-type=4 -define png:bit-depth=8 "$OUT/c_greyalpha.png"
 $IMX "$A" -type PaletteAlpha PNG:"$OUT/a_pal8_trns.png"
 $IMX "$D" -alpha off -define png:color-type=3 -define png:bit-depth=2 "$OUT/d_pal2.png"
+$IMX "$D" -alpha off -transparent white -define png:bit-depth=2 PNG8:"$OUT/d_pal2_trns.png"
 
 $IMX "$A" -alpha off -quality 95 -sampling-factor 1x1 "$OUT/a.jpg"
 $IMX "$A" -alpha off -quality 95 -sampling-factor 1x1 -interlace JPEG "$OUT/a_progressive.jpg"

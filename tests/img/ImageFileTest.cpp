@@ -37,6 +37,7 @@ const FileCase FILE_CASES[] = {
 	// ImageMagick rounds some palette colours of this file by one.
 	{"a_pal8_trns.png", io::FILEFORMAT_PNG, SF::SURFACE_P8, patternA, true, 1},
 	{"d_pal2.png", io::FILEFORMAT_PNG, SF::SURFACE_B8G8R8, patternD, false, 0},
+	{"d_pal2_trns.png", io::FILEFORMAT_PNG, SF::SURFACE_A8B8G8R8, patternDTransparentWhite, true, 0},
 	{"a.jpg", io::FILEFORMAT_JPG, SF::SURFACE_B8G8R8, patternA, false, 12},
 	{"a_progressive.jpg", io::FILEFORMAT_JPG, SF::SURFACE_B8G8R8, patternA, false, 12},
 };

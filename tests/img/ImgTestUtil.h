@@ -144,6 +144,14 @@ inline void patternD(int x, int y, int c[4])
 	c[2] = k[2];
 	c[3] = 255;
 }
+
+/** Pattern D with its white pixels transparent. */
+inline void patternDTransparentWhite(int x, int y, int c[4])
+{
+	patternD(x, y, c);
+	if (c[0] == 255 && c[1] == 255 && c[2] == 255)
+		c[3] = 0;
+}
 }
 
 #endif
