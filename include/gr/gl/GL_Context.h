@@ -130,6 +130,9 @@ public:
 	math::float4 m_sortCamera;
 	SortBuffer m_sortBuffer;
 
+	/** Keeps system-memory copies of texture uploads from now on, so hibernation can rebuild textures. */
+	void setTextureShadowingEnabled(bool enabled) { m_textureShadowing = enabled; }
+
 private:
 	std::map<std::string, lang::Ptr<Shader>> m_shaders;
 	std::vector<lang::Ptr<Primitive>> m_dynamicPrimitives;

@@ -1,5 +1,5 @@
-#ifndef GR_GL_RENDERBATCHER_H
-#define GR_GL_RENDERBATCHER_H
+#ifndef GR_GL_GL_RENDERBATCHER_H
+#define GR_GL_GL_RENDERBATCHER_H
 
 #include <gr/gl/GL_config.h>
 #include <gr/Image.h>
@@ -18,8 +18,10 @@ class Context;
 namespace GR_GL_NS
 {
 /**
- * Joins consecutive 2-D pieces (lines, filled quads, image quads) that share a kind, an
- * image, a clip rectangle and an alpha factor, and draws them together on flush.
+ * Joins consecutive 2-D pieces (lines, fills, image quads) that share a kind, an image, a
+ * clip rectangle, an alpha factor and whether they carry colours into one vertex list, drawn
+ * with one pooled dynamic primitive when a piece that does not fit arrives or on flush().
+ * Positions arrive in device coordinates; nothing is transformed here.
  */
 class GL_RenderBatcher
 {
@@ -31,36 +33,39 @@ public:
 		TYPE_IMAGES = 2,
 	};
 
-	explicit GL_RenderBatcher(Context* context);
+	explicit GL_RenderBatcher(gr::Context* context);
 	~GL_RenderBatcher();
 
-	/** One piece: 2 points for lines, else 4 corners (top-left, top-right, bottom-left, bottom-right). Flushes first when it does not fit the batch. */
-	void render(Type type, Shader* shader, const math::float3* positions, const math::float2* texCoords,
-		const math::float4* colors, Image* image, int lineWidth);
-	/** Appends a piece without testing whether it fits. */
-	void add(Type type, Shader* shader, const math::float3* positions, const math::float2* texCoords,
-		const math::float4* colors, Image* image, int lineWidth);
-	/** Draws and empties the batch. */
+	/**
+	 * Submits 2 points (TYPE_LINES) or 4 corners (top-left, top-right, bottom-left,
+	 * bottom-right), flushing the pending batch first when the piece does not join it.
+	 * texCoords and colors may be null; colours are 0-255 per component.
+	 */
+	void render(Type type, gr::Shader* shader, const math::float3* positions, const math::float2* texCoords, const math::float4* colors, gr::Image* image, int lineWidth);
+	/** Appends the piece to the pending batch without testing whether it fits. */
+	void add(Type type, gr::Shader* shader, const math::float3* positions, const math::float2* texCoords, const math::float4* colors, gr::Image* image, int lineWidth);
+	/** Draws and empties the pending batch; does nothing from inside a flush or reset. */
 	void flush();
-	/** Empties the batch without drawing it. */
+	/** Empties the pending batch without drawing it. */
 	void reset();
-	Image* getImage() const { return m_image; }
+
+	gr::Image* getImage() const { return m_image; }
+	/** Vertices of the pending batch. */
+	int vertexCount() const { return int(m_positions.size()); }
 
 private:
-	RenderState2D m_state;
+	gr::RenderState2D m_state;
 	Type m_type;
-	Context* m_context;
-	lang::Ptr<Image> m_image;
-	lang::Ptr<Shader> m_shader;
+	gr::Context* m_context;
+	lang::Ptr<gr::Image> m_image;
+	lang::Ptr<gr::Shader> m_shader;
 	int m_lineWidth;
 	std::vector<math::float3> m_positions;
 	std::vector<math::float2> m_texCoords;
 	std::vector<math::float4> m_colors;
 	bool m_enabled;
-	// Stand-in drawing until GL primitives and shaders exist (see GL_RenderBatcher.cpp).
-	unsigned m_stubProgram;
-
-	void stubDraw();
+	/** Whether the pieces of the pending batch carry colours (then every vertex has one). */
+	bool m_hasColors;
 
 	GL_RenderBatcher(const GL_RenderBatcher&) = delete;
 	GL_RenderBatcher& operator=(const GL_RenderBatcher&) = delete;

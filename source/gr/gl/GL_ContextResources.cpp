@@ -1,9 +1,10 @@
-// STAND-IN for the context operations that need GL textures, images and primitives
-// (issue 9) and shaders (issue 10). Those issues replace this file with the real
-// operations of GL_Context: createTexture(w, h, ...), createImage(w, h, ...), newPrimitive,
-// frameBufferOf, hibernateContext, resumeContext, newEffectShader (2.0) and
-// createShadersTemplates (1.1).
+// The context's resources: textures, primitives, render-target frame buffers and their
+// rebuilding after hibernation. GL images and the shaders are STAND-INS until they exist:
+// createImage(w, h, ...), newEffectShader (2.0) and createShadersTemplates (1.1).
 #include <gr/gl/GL_Context.h>
+#include <gr/gl/GL_Primitive.h>
+#include <gr/gl/GL_State.h>
+#include <gr/gl/GL_Texture.h>
 #include "GL_StubShader.h"
 #include <gr/GraphicsException.h>
 #include <lang/assert.h>
@@ -14,6 +15,8 @@ namespace gr
 {
 namespace GR_GL_NS
 {
+#define CHECK(OPERATION) GR_GL_CHECK(OPERATION, "source/gr/gl/GL_Context")
+
 namespace
 {
 [[noreturn]] void notYet(const char* what)
@@ -22,9 +25,15 @@ namespace
 }
 }
 
-Texture* GL_Context::createTexture(int, int, int, const SurfaceFormat&, int)
+Texture* GL_Context::createTexture(int width, int height, int mipLevels, const SurfaceFormat& format, int usageFlags)
 {
-	notYet("GL textures");
+	const SurfaceFormat fmt = convertToCompatibleSurfaceFormat(format);
+	GL_Texture* texture = new GL_Texture(this, width, height, mipLevels, fmt, usageFlags);
+	m_statistics.textures += 1;
+	m_statistics.textureBytes += fmt.getMemoryUsage(width, height);
+	if (isTextureShadowingEnabled())
+		m_shadowedTextures.push_back(texture);
+	return texture;
 }
 
 Image* GL_Context::createImage(int, int, int, const SurfaceFormat&, UsageFlags)
@@ -32,24 +41,48 @@ Image* GL_Context::createImage(int, int, int, const SurfaceFormat&, UsageFlags)
 	notYet("GL images");
 }
 
-Primitive* GL_Context::newPrimitive(Primitive::PrimType, const VertexFormat&, int, int, int)
+Primitive* GL_Context::newPrimitive(Primitive::PrimType type, const VertexFormat& format, int vertices, int indices, int usage)
 {
-	notYet("GL primitives");
+	return new GL_Primitive(this, type, format, vertices, indices, usage);
 }
 
-unsigned GL_Context::frameBufferOf(Texture*)
+unsigned GL_Context::frameBufferOf(Texture* renderTarget)
 {
-	// No texture can exist before GL textures do.
-	LANG_ASSERT(!"render target textures");
-	return 0;
+	GL_Texture* texture = dynamic_cast<GL_Texture*>(renderTarget);
+	LANG_ASSERT(texture && texture->frameBuffer() != 0);
+	return texture->frameBuffer();
 }
 
 void GL_Context::hibernateContext()
 {
+	if (!isTextureShadowingEnabled())
+		return;
+	// Sent whatever the cache holds: the GL is about to lose its objects.
+	for (int unit = 0; unit < GL_State::TEXTURE_UNITS; ++unit)
+	{
+		gl.ActiveTexture(GLenum(GL_TEXTURE0 + unit));
+		CHECK("hibernateContext");
+		gl.BindTexture(GL_TEXTURE_2D, 0);
+		CHECK("hibernateContext");
+		GL_State::sm_current.m_bindedTexture[unit] = 0;
+	}
+	gl.ActiveTexture(GL_TEXTURE0);
+	CHECK("hibernateContext");
+	GL_State::sm_current.m_activeTexture = GL_TEXTURE0;
+	for (GL_Texture* texture : m_shadowedTextures)
+		texture->deallocate();
+	gl.Finish();
+	CHECK("hibernateContext");
 }
 
 void GL_Context::resumeContext()
 {
+	if (!isTextureShadowingEnabled())
+		return;
+	for (GL_Texture* texture : m_shadowedTextures)
+		texture->restore();
+	gl.Finish();
+	CHECK("resumeContext");
 }
 
 #if GR_GL_VERSION == 1

@@ -1,45 +1,49 @@
-// STAND-IN (issue 9 replaces the drawing): collects pieces as the batcher does, but a flush
-// draws the vertex lists directly with client arrays (1.1) or a built-in program (2.0)
-// instead of a pooled GL_Primitive and the batch shader's passes, which do not exist yet.
-// Blending follows the shader's name ("...alpha..."); image batches are dropped.
 #include <gr/gl/GL_RenderBatcher.h>
 #include <gr/gl/GL_State.h>
 #include <gr/Context.h>
+#include <gr/Image.h>
+#include <gr/Primitive.h>
+#include <gr/Shader.h>
+#include <gr/Texture.h>
+#include <gr/VertexFormat.h>
 #include <lang/assert.h>
-#include <cstdint>
 
 namespace gr
 {
 namespace GR_GL_NS
 {
-GL_RenderBatcher::GL_RenderBatcher(Context* context) :
-	m_type(TYPE_IMAGES), m_context(context), m_lineWidth(1), m_enabled(true), m_stubProgram(0)
+GL_RenderBatcher::GL_RenderBatcher(gr::Context* context) :
+	m_type(TYPE_IMAGES),
+	m_context(context),
+	m_lineWidth(1),
+	m_enabled(true),
+	m_hasColors(false)
 {
 }
 
 GL_RenderBatcher::~GL_RenderBatcher()
 {
-#if GR_GL_VERSION == 2
-	if (m_stubProgram && gl.DeleteProgram)
-		gl.DeleteProgram(m_stubProgram);
-#endif
 }
 
-void GL_RenderBatcher::render(Type type, Shader* shader, const math::float3* positions, const math::float2* texCoords,
-	const math::float4* colors, Image* image, int lineWidth)
+void GL_RenderBatcher::render(Type type, gr::Shader* shader, const math::float3* positions, const math::float2* texCoords, const math::float4* colors, gr::Image* image, int lineWidth)
 {
-	const RenderState2D& state = m_context->getRenderState2D();
+	if (type == TYPE_IMAGES)
+		m_context->statistics().imageQuads += 1;
+	const gr::RenderState2D& state = m_context->getRenderState2D();
 	if (!m_positions.empty())
 	{
-		if (m_type != type || (type == TYPE_LINES && m_lineWidth != lineWidth) || m_image.ptr() != image ||
-			!(m_state.clipRect == state.clipRect) || !(m_state.alphaFactor == state.alphaFactor))
+		if (m_type != type ||
+			(type == TYPE_LINES && m_lineWidth != lineWidth) ||
+			m_image.ptr() != image ||
+			m_state.clipRect != state.clipRect ||
+			!(m_state.alphaFactor == state.alphaFactor) ||
+			m_hasColors != (colors != nullptr))
 			flush();
 	}
 	add(type, shader, positions, texCoords, colors, image, lineWidth);
 }
 
-void GL_RenderBatcher::add(Type type, Shader* shader, const math::float3* positions, const math::float2* texCoords,
-	const math::float4* colors, Image* image, int lineWidth)
+void GL_RenderBatcher::add(Type type, gr::Shader* shader, const math::float3* positions, const math::float2* texCoords, const math::float4* colors, gr::Image* image, int lineWidth)
 {
 	if (m_positions.empty())
 	{
@@ -48,27 +52,48 @@ void GL_RenderBatcher::add(Type type, Shader* shader, const math::float3* positi
 		m_image = image;
 		m_state = m_context->getRenderState2D();
 		m_lineWidth = lineWidth;
+		m_hasColors = colors != nullptr;
 	}
+
 	if (type == TYPE_LINES)
 	{
-		for (int i = 0; i < 2; ++i)
+		m_positions.push_back(positions[0]);
+		m_positions.push_back(positions[1]);
+		if (texCoords)
 		{
-			m_positions.push_back(positions[i]);
-			if (texCoords)
-				m_texCoords.push_back(texCoords[i]);
-			if (colors)
-				m_colors.push_back(colors[i]);
+			m_texCoords.push_back(texCoords[0]);
+			m_texCoords.push_back(texCoords[1]);
+		}
+		if (colors)
+		{
+			m_colors.push_back(colors[0]);
+			m_colors.push_back(colors[1]);
 		}
 		return;
 	}
-	static const int order[6] = {0, 1, 2, 2, 1, 3};
-	for (int i : order)
+
+	// Corners 0 1 2 3 (top-left, top-right, bottom-left, bottom-right) as triangles (0 1 2) (2 1 3).
+	static const int ORDER[6] = {0, 1, 2, 2, 1, 3};
+	const size_t n = m_positions.size();
+	m_positions.resize(n + 6);
+	math::float3* p = &m_positions[n];
+	for (int i = 0; i < 6; ++i)
+		p[i] = positions[ORDER[i]];
+	if (texCoords)
 	{
-		m_positions.push_back(positions[i]);
-		if (texCoords)
-			m_texCoords.push_back(texCoords[i]);
-		if (colors)
-			m_colors.push_back(colors[i]);
+		const size_t t = m_texCoords.size();
+		m_texCoords.resize(t + 6);
+		math::float2* uv = &m_texCoords[t];
+		for (int i = 0; i < 6; ++i)
+			uv[i] = texCoords[ORDER[i]];
+	}
+	if (colors)
+	{
+		const size_t c = m_colors.size();
+		m_colors.resize(c + 6);
+		math::float4* col = &m_colors[c];
+		for (int i = 0; i < 6; ++i)
+			col[i] = colors[ORDER[i]];
 	}
 }
 
@@ -76,12 +101,58 @@ void GL_RenderBatcher::flush()
 {
 	if (!m_enabled || (!m_image && !m_shader))
 		return;
+	if (m_type == TYPE_IMAGES)
+		m_context->statistics().imageBatches += 1;
 	m_enabled = false;
+
+	gr::VertexFormat vf;
+	vf.addPosition(gr::VertexFormat::DF_FLOAT3);
+	if (!m_texCoords.empty())
+		vf.addTextureCoordinate(gr::VertexFormat::DF_FLOAT2);
+	if (!m_colors.empty())
+		vf.addDiffuse(gr::VertexFormat::DF_BYTE4);
+
+	const int n = int(m_positions.size());
+	gr::Primitive* primitive = m_context->getDynamicPrimitive(m_type == TYPE_LINES ? gr::Primitive::PRIM_LINES : gr::Primitive::PRIM_TRIANGLES, vf, n, 0);
+	{
+		gr::ContextObject::Lock lock(primitive, gr::ContextObject::LOCK_WRITE);
+		primitive->setVertexData(gr::VertexFormat::DT_POSITION, 0, m_positions.data(), gr::VertexFormat::DF_FLOAT3, n);
+		if (!m_texCoords.empty())
+			primitive->setVertexData(gr::VertexFormat::DT_TEX0, 0, m_texCoords.data(), gr::VertexFormat::DF_FLOAT2, int(m_texCoords.size()));
+		if (!m_colors.empty())
+			primitive->setVertexData(gr::VertexFormat::DT_DIFFUSE, 0, m_colors.data(), gr::VertexFormat::DF_FLOAT4, int(m_colors.size()));
+		primitive->setVertexRangeBegin(0);
+		primitive->setVertexRangeEnd(n);
+	}
+
 	m_context->setClipRect(m_state.clipRect);
-	if (m_type == TYPE_LINES && GL_State::sm_current.m_lineWidth != float(m_lineWidth))
+
+	if (m_type == TYPE_LINES)
 		GL_State::lineWidth(float(m_lineWidth));
-	if (m_type != TYPE_IMAGES)
-		stubDraw();
+
+	gr::Shader* shader = m_shader.operator->();
+	shader->setFloat("ALPHA_FACTOR", m_state.alphaFactor);
+	shader->setFloat("COLOR_SATURATION", m_state.colorSaturation);
+	if (m_image)
+		shader->setTexture("BASEMAP", m_image->getTexture());
+
+	primitive->setShader(shader);
+	const int passes = shader->begin();
+#if GR_GL_VERSION == 1
+	shader->setMatrix(gr::Shader::PARAM_WORLDTM, m_state.worldTransform);
+	shader->setMatrix(gr::Shader::PARAM_VIEWTM, math::float4x4(1.f));
+#else
+	shader->setMatrix(gr::Shader::PARAM_WORLDTM, m_state.worldTransform);
+	shader->setMatrix(gr::Shader::PARAM_PROJTM, m_context->projectionTransform() * m_state.worldTransform);
+#endif
+	for (int pass = 0; pass < passes; ++pass)
+	{
+		shader->beginPass(pass);
+		primitive->render();
+		shader->endPass();
+	}
+	shader->end();
+
 	m_positions.clear();
 	m_texCoords.clear();
 	m_colors.clear();
@@ -99,89 +170,6 @@ void GL_RenderBatcher::reset()
 	m_image = nullptr;
 	m_shader = nullptr;
 	m_enabled = true;
-}
-
-void GL_RenderBatcher::stubDraw()
-{
-	const int n = int(m_positions.size());
-	std::vector<uint8_t> colours(size_t(n) * 4, 255);
-	for (size_t i = 0; i < m_colors.size() && i < size_t(n); ++i)
-	{
-		const math::float4& c = m_colors[i];
-		const float a = c.w * m_state.alphaFactor;
-		colours[i * 4 + 0] = uint8_t(c.x);
-		colours[i * 4 + 1] = uint8_t(c.y);
-		colours[i * 4 + 2] = uint8_t(c.z);
-		colours[i * 4 + 3] = uint8_t(a < 0.f ? 0.f : a > 255.f ? 255.f : a);
-	}
-	const bool blend = m_shader && m_shader->name().find("alpha") != std::string::npos;
-	GL_State state;
-	state.m_cullFaceEnabled = false;
-	state.m_depthTest = false;
-	state.m_depthMask = false;
-	state.m_blend = blend;
-	if (blend)
-	{
-		state.m_blendSrc = GL_SRC_ALPHA;
-		state.m_blendDst = GL_ONE_MINUS_SRC_ALPHA;
-	}
-	const GLenum mode = m_type == TYPE_LINES ? GL_LINES : GL_TRIANGLES;
-#if GR_GL_VERSION == 1
-	state.begin(false);
-	GL_State::activeTexture(GL_TEXTURE0);
-	GL_State::disable(GL_TEXTURE_2D);
-	GL_State::setMatrixMode(GL_MODELVIEW);
-	GL_State::loadMatrixf(m_state.worldTransform);
-	GL_State::setMatrixMode(GL_PROJECTION);
-	GL_State::loadMatrixf(m_context->projectionTransform());
-	GL_State::enableClientState(GL_VERTEX_ARRAY);
-	GL_State::enableClientState(GL_COLOR_ARRAY);
-	gl.VertexPointer(3, GL_FLOAT, 0, m_positions.data());
-	gl.ColorPointer(4, GL_UNSIGNED_BYTE, 0, colours.data());
-	gl.DrawArrays(mode, 0, n);
-	GR_GL_CHECK("flush", "source/gr/gl/GL_RenderBatcher");
-	GL_State::disableClientState(GL_COLOR_ARRAY);
-	GL_State::disableClientState(GL_VERTEX_ARRAY);
-#else
-	if (!m_stubProgram)
-	{
-		static const char* const vs =
-			"attribute vec3 POSITION;\nattribute vec4 DIFFUSE;\nuniform mat4 PROJTM;\nvarying vec4 vColour;\n"
-			"void main() { vColour = DIFFUSE; gl_Position = PROJTM * vec4(POSITION, 1.0); }\n";
-		static const char* const fs =
-			"precision mediump float;\nvarying vec4 vColour;\nvoid main() { gl_FragColor = vColour; }\n";
-		const GLuint shaders[2] = {gl.CreateShader(GL_VERTEX_SHADER), gl.CreateShader(GL_FRAGMENT_SHADER)};
-		gl.ShaderSource(shaders[0], 1, &vs, nullptr);
-		gl.ShaderSource(shaders[1], 1, &fs, nullptr);
-		m_stubProgram = gl.CreateProgram();
-		for (GLuint s : shaders)
-		{
-			gl.CompileShader(s);
-			gl.AttachShader(m_stubProgram, s);
-		}
-		gl.BindAttribLocation(m_stubProgram, 0, "POSITION");
-		gl.BindAttribLocation(m_stubProgram, 1, "DIFFUSE");
-		gl.LinkProgram(m_stubProgram);
-		GLint linked = 0;
-		gl.GetProgramiv(m_stubProgram, GL_LINK_STATUS, &linked);
-		LANG_ASSERT(linked);
-		for (GLuint s : shaders)
-			gl.DeleteShader(s);
-		GR_GL_CHECK("flush", "source/gr/gl/GL_RenderBatcher");
-	}
-	state.m_program = m_stubProgram;
-	state.begin(false);
-	const math::float4x4 proj = m_context->projectionTransform() * m_state.worldTransform;
-	gl.UniformMatrix4fv(gl.GetUniformLocation(m_stubProgram, "PROJTM"), 1, GL_FALSE, proj.transpose().data());
-	gl.EnableVertexAttribArray(0);
-	gl.EnableVertexAttribArray(1);
-	gl.VertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, m_positions.data());
-	gl.VertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, colours.data());
-	gl.DrawArrays(mode, 0, n);
-	GR_GL_CHECK("flush", "source/gr/gl/GL_RenderBatcher");
-	gl.DisableVertexAttribArray(0);
-	gl.DisableVertexAttribArray(1);
-#endif
 }
 }
 }
