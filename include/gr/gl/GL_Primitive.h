@@ -52,6 +52,19 @@ private:
 	LockType m_lockType;
 	int m_usage;
 
+	/** A vertex component present in the format, as the draw call declares it. */
+	struct Stream
+	{
+		gr::VertexFormat::DataType dt;
+		GLint dim;
+		GLenum type;
+		GLsizei stride;
+		const unsigned char* plane;
+	};
+	// Worked out once per allocation: the frame path reads no format tables.
+	Stream m_streams[gr::VertexFormat::DT_SIZE];
+	int m_streamCount;
+
 	void upload(bool indices);
 	void bindArrays();
 	void unbindArrays();

@@ -5,10 +5,13 @@
 #include <gr/Image.h>
 #include <gr/RenderState2D.h>
 #include <gr/Shader.h>
+#include <gr/VertexFormat.h>
 #include <lang/Ptr.h>
 #include <math/float2.h>
 #include <math/float3.h>
 #include <math/float4.h>
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 namespace gr
@@ -54,18 +57,43 @@ public:
 	int vertexCount() const { return int(m_positions.size()); }
 
 private:
+	/** A list that keeps its storage when emptied and never initialises what it hands out. */
+	template <class T> class VertexList
+	{
+	public:
+		/** Room for k more elements, to be written by the caller. */
+		T* append(size_t k)
+		{
+			if (m_size + k > m_store.size())
+				m_store.resize(std::max(m_store.size() * 2, std::max(m_size + k, size_t(64))));
+			T* p = m_store.data() + m_size;
+			m_size += k;
+			return p;
+		}
+		void clear() { m_size = 0; }
+		bool empty() const { return m_size == 0; }
+		size_t size() const { return m_size; }
+		const T* data() const { return m_store.data(); }
+
+	private:
+		std::vector<T> m_store;
+		size_t m_size = 0;
+	};
+
 	gr::RenderState2D m_state;
 	Type m_type;
 	gr::Context* m_context;
 	lang::Ptr<gr::Image> m_image;
 	lang::Ptr<gr::Shader> m_shader;
 	int m_lineWidth;
-	std::vector<math::float3> m_positions;
-	std::vector<math::float2> m_texCoords;
-	std::vector<math::float4> m_colors;
+	VertexList<math::float3> m_positions;
+	VertexList<math::float2> m_texCoords;
+	VertexList<math::float4> m_colors;
 	bool m_enabled;
 	/** Whether the pieces of the pending batch carry colours (then every vertex has one). */
 	bool m_hasColors;
+	/** Vertex formats of a batch: bit 0 texture coordinates, bit 1 colours. */
+	gr::VertexFormat m_formats[4];
 
 	GL_RenderBatcher(const GL_RenderBatcher&) = delete;
 	GL_RenderBatcher& operator=(const GL_RenderBatcher&) = delete;

@@ -58,7 +58,8 @@ GL_Primitive::GL_Primitive(GL_Context* context, gr::Primitive::PrimType type, co
 	m_ibuffer(INVALID_BUFFER),
 	m_type(type),
 	m_lockType(LOCK_NONE),
-	m_usage(usage)
+	m_usage(usage),
+	m_streamCount(0)
 {
 	if (context->isExtensionSupported("GL_ARB_vertex_buffer_object"))
 		s_hasVBOsupport = true;
@@ -82,6 +83,23 @@ GL_Primitive::~GL_Primitive()
 void GL_Primitive::allocate(const gr::VertexFormat& format, int vertices, int indices)
 {
 	gr::DIPrimitive::allocate(format, vertices, indices);
+	m_streamCount = 0;
+	for (int i = 0; i < gr::VertexFormat::DT_SIZE; ++i)
+	{
+		const gr::VertexFormat::DataType dt = gr::VertexFormat::DataType(i);
+		const gr::VertexFormat::DataFormat df = format.getDataFormat(dt);
+		if (df == gr::VertexFormat::DF_NONE)
+			continue;
+		Stream& s = m_streams[m_streamCount++];
+		s.dt = dt;
+		s.dim = gr::VertexFormat::getDataDim(df);
+		s.type = getGLDataType(dt, df);
+		unsigned char* plane = nullptr;
+		int stride = 0;
+		gr::DIPrimitive::getVertexDataPtr(dt, &plane, &stride);
+		s.plane = plane;
+		s.stride = stride;
+	}
 	if (m_usage == USAGE_DYNAMIC)
 		return;
 	if (indices >= 1)
@@ -103,6 +121,7 @@ void GL_Primitive::allocate(const gr::VertexFormat& format, int vertices, int in
 void GL_Primitive::deallocate()
 {
 	gr::DIPrimitive::deallocate();
+	m_streamCount = 0;
 	if (m_usage == USAGE_DYNAMIC)
 		return;
 	if (m_ibuffer != INVALID_BUFFER)
@@ -150,15 +169,13 @@ void GL_Primitive::upload(bool indices)
 		CHECK("unlock");
 		GL_State::bindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 	}
-	for (int i = 0; i < gr::VertexFormat::DT_SIZE; ++i)
+	for (int i = 0; i < m_streamCount; ++i)
 	{
-		const gr::VertexFormat::DataType dt = gr::VertexFormat::DataType(i);
-		if (!vertexFormat().hasData(dt))
-			continue;
+		const gr::VertexFormat::DataType dt = m_streams[i].dt;
 		unsigned char* data = nullptr;
 		int stride = 0;
 		getVertexDataPtr(dt, &data, &stride);
-		GL_State::bindBuffer(GL_ARRAY_BUFFER, m_vbuffers[i]);
+		GL_State::bindBuffer(GL_ARRAY_BUFFER, m_vbuffers[dt]);
 		gl.BufferData(GL_ARRAY_BUFFER, GLsizeiptr(stride) * vertices(), data, GL_STATIC_DRAW);
 		CHECK("unlock");
 		GL_State::bindBuffer(GL_ARRAY_BUFFER, 0);
@@ -182,25 +199,17 @@ void GL_Primitive::getIndexDataPtr(unsigned short** data, int* indexSize)
 
 void GL_Primitive::bindArrays()
 {
-	const gr::VertexFormat& vf = vertexFormat();
 #if GR_GL_VERSION == 2
 	const GL_Shader_Platform* program = GL_Shader_Platform::sm_currentPlatformShader;
 #endif
-	for (int i = 0; i < gr::VertexFormat::DT_SIZE; ++i)
+	for (int i = 0; i < m_streamCount; ++i)
 	{
-		const gr::VertexFormat::DataType dt = gr::VertexFormat::DataType(i);
-		const gr::VertexFormat::DataFormat df = vf.getDataFormat(dt);
-		if (df == gr::VertexFormat::DF_NONE)
-			continue;
-		const GLint dim = gr::VertexFormat::getDataDim(df);
-		const GLenum type = getGLDataType(dt, df);
-		unsigned char* plane = nullptr;
-		int stride = 0;
-		getVertexDataPtr(dt, &plane, &stride);
-		const void* pointer = plane;
+		const Stream& st = m_streams[i];
+		const gr::VertexFormat::DataType dt = st.dt;
+		const void* pointer = st.plane;
 		if (m_usage != USAGE_DYNAMIC)
 		{
-			GL_State::bindBuffer(GL_ARRAY_BUFFER, m_vbuffers[i]);
+			GL_State::bindBuffer(GL_ARRAY_BUFFER, m_vbuffers[dt]);
 			pointer = nullptr;
 		}
 #if GR_GL_VERSION == 1
@@ -208,15 +217,15 @@ void GL_Primitive::bindArrays()
 		{
 		case gr::VertexFormat::DT_POSITION:
 			GL_State::enableClientState(GL_VERTEX_ARRAY);
-			gl.VertexPointer(dim, type, stride, pointer);
+			gl.VertexPointer(st.dim, st.type, st.stride, pointer);
 			break;
 		case gr::VertexFormat::DT_NORMAL:
 			GL_State::enableClientState(GL_NORMAL_ARRAY);
-			gl.NormalPointer(type, stride, pointer);
+			gl.NormalPointer(st.type, st.stride, pointer);
 			break;
 		case gr::VertexFormat::DT_DIFFUSE:
 			GL_State::enableClientState(GL_COLOR_ARRAY);
-			gl.ColorPointer(dim, type, stride, pointer);
+			gl.ColorPointer(st.dim, st.type, st.stride, pointer);
 			break;
 		case gr::VertexFormat::DT_TEX0:
 		case gr::VertexFormat::DT_TEX1:
@@ -224,7 +233,7 @@ void GL_Primitive::bindArrays()
 		case gr::VertexFormat::DT_TEX3:
 			GL_State::clientActiveTexture(GLenum(GL_TEXTURE0 + (dt - gr::VertexFormat::DT_TEX0)));
 			GL_State::enableClientState(GL_TEXTURE_COORD_ARRAY);
-			gl.TexCoordPointer(dim, type, stride, pointer);
+			gl.TexCoordPointer(st.dim, st.type, st.stride, pointer);
 			break;
 		default:
 			continue;
@@ -238,8 +247,8 @@ void GL_Primitive::bindArrays()
 			continue;
 		gl.EnableVertexAttribArray(GLuint(location));
 		CHECK("render");
-		const GLboolean normalized = type == GL_BYTE || type == GL_UNSIGNED_BYTE ? GL_TRUE : GL_FALSE;
-		gl.VertexAttribPointer(GLuint(location), dim, type, normalized, stride, pointer);
+		const GLboolean normalized = st.type == GL_BYTE || st.type == GL_UNSIGNED_BYTE ? GL_TRUE : GL_FALSE;
+		gl.VertexAttribPointer(GLuint(location), st.dim, st.type, normalized, st.stride, pointer);
 		CHECK("render");
 #endif
 	}
@@ -255,9 +264,10 @@ void GL_Primitive::bindArrays()
 		tm(1, 1) = sb.x;
 		tm(1, 3) = sb.z;
 	}
-	for (int layer = 0; layer < 4; ++layer)
+	for (int i = 0; i < m_streamCount; ++i)
 	{
-		if (!vf.hasData(gr::VertexFormat::DataType(gr::VertexFormat::DT_TEX0 + layer)))
+		const int layer = m_streams[i].dt - gr::VertexFormat::DT_TEX0;
+		if (layer < 0 || layer > 3)
 			continue;
 		GL_State::activeTexture(GLenum(GL_TEXTURE0 + layer));
 		GL_State::setMatrixMode(GL_TEXTURE);
@@ -268,15 +278,12 @@ void GL_Primitive::bindArrays()
 
 void GL_Primitive::unbindArrays()
 {
-	const gr::VertexFormat& vf = vertexFormat();
 #if GR_GL_VERSION == 2
 	const GL_Shader_Platform* program = GL_Shader_Platform::sm_currentPlatformShader;
 #endif
-	for (int i = 0; i < gr::VertexFormat::DT_SIZE; ++i)
+	for (int i = 0; i < m_streamCount; ++i)
 	{
-		const gr::VertexFormat::DataType dt = gr::VertexFormat::DataType(i);
-		if (!vf.hasData(dt))
-			continue;
+		const gr::VertexFormat::DataType dt = m_streams[i].dt;
 #if GR_GL_VERSION == 1
 		switch (dt)
 		{

@@ -19,6 +19,14 @@ GL_RenderBatcher::GL_RenderBatcher(gr::Context* context) :
 	m_enabled(true),
 	m_hasColors(false)
 {
+	for (int i = 0; i < 4; ++i)
+	{
+		m_formats[i].addPosition(gr::VertexFormat::DF_FLOAT3);
+		if (i & 1)
+			m_formats[i].addTextureCoordinate(gr::VertexFormat::DF_FLOAT2);
+		if (i & 2)
+			m_formats[i].addDiffuse(gr::VertexFormat::DF_BYTE4);
+	}
 }
 
 GL_RenderBatcher::~GL_RenderBatcher()
@@ -57,41 +65,38 @@ void GL_RenderBatcher::add(Type type, gr::Shader* shader, const math::float3* po
 
 	if (type == TYPE_LINES)
 	{
-		m_positions.push_back(positions[0]);
-		m_positions.push_back(positions[1]);
+		math::float3* p = m_positions.append(2);
+		p[0] = positions[0];
+		p[1] = positions[1];
 		if (texCoords)
 		{
-			m_texCoords.push_back(texCoords[0]);
-			m_texCoords.push_back(texCoords[1]);
+			math::float2* uv = m_texCoords.append(2);
+			uv[0] = texCoords[0];
+			uv[1] = texCoords[1];
 		}
 		if (colors)
 		{
-			m_colors.push_back(colors[0]);
-			m_colors.push_back(colors[1]);
+			math::float4* col = m_colors.append(2);
+			col[0] = colors[0];
+			col[1] = colors[1];
 		}
 		return;
 	}
 
 	// Corners 0 1 2 3 (top-left, top-right, bottom-left, bottom-right) as triangles (0 1 2) (2 1 3).
 	static const int ORDER[6] = {0, 1, 2, 2, 1, 3};
-	const size_t n = m_positions.size();
-	m_positions.resize(n + 6);
-	math::float3* p = &m_positions[n];
+	math::float3* p = m_positions.append(6);
 	for (int i = 0; i < 6; ++i)
 		p[i] = positions[ORDER[i]];
 	if (texCoords)
 	{
-		const size_t t = m_texCoords.size();
-		m_texCoords.resize(t + 6);
-		math::float2* uv = &m_texCoords[t];
+		math::float2* uv = m_texCoords.append(6);
 		for (int i = 0; i < 6; ++i)
 			uv[i] = texCoords[ORDER[i]];
 	}
 	if (colors)
 	{
-		const size_t c = m_colors.size();
-		m_colors.resize(c + 6);
-		math::float4* col = &m_colors[c];
+		math::float4* col = m_colors.append(6);
 		for (int i = 0; i < 6; ++i)
 			col[i] = colors[ORDER[i]];
 	}
@@ -105,12 +110,7 @@ void GL_RenderBatcher::flush()
 		m_context->statistics().imageBatches += 1;
 	m_enabled = false;
 
-	gr::VertexFormat vf;
-	vf.addPosition(gr::VertexFormat::DF_FLOAT3);
-	if (!m_texCoords.empty())
-		vf.addTextureCoordinate(gr::VertexFormat::DF_FLOAT2);
-	if (!m_colors.empty())
-		vf.addDiffuse(gr::VertexFormat::DF_BYTE4);
+	const gr::VertexFormat& vf = m_formats[(m_texCoords.empty() ? 0 : 1) | (m_colors.empty() ? 0 : 2)];
 
 	const int n = int(m_positions.size());
 	gr::Primitive* primitive = m_context->getDynamicPrimitive(m_type == TYPE_LINES ? gr::Primitive::PRIM_LINES : gr::Primitive::PRIM_TRIANGLES, vf, n, 0);
