@@ -17,23 +17,14 @@ GL_Shader_Platform* GL_Shader_Platform::sm_currentPlatformShader = nullptr;
 
 namespace
 {
-std::string shaderLog(GLuint shader)
+// The info log of a shader or program, read through the matching pair of queries.
+std::string infoLog(GLuint object, void(GL_APIENTRY* getiv)(GLuint, GLenum, GLint*), void(GL_APIENTRY* getLog)(GLuint, GLsizei, GLsizei*, GLchar*))
 {
 	GLint length = 0;
-	gl.GetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+	getiv(object, GL_INFO_LOG_LENGTH, &length);
 	std::vector<char> log(size_t(length > 0 ? length : 0) + 1, 0);
 	if (length > 0)
-		gl.GetShaderInfoLog(shader, length, nullptr, log.data());
-	return std::string(log.data());
-}
-
-std::string programLog(GLuint program)
-{
-	GLint length = 0;
-	gl.GetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-	std::vector<char> log(size_t(length > 0 ? length : 0) + 1, 0);
-	if (length > 0)
-		gl.GetProgramInfoLog(program, length, nullptr, log.data());
+		getLog(object, length, nullptr, log.data());
 	return std::string(log.data());
 }
 }
@@ -84,7 +75,7 @@ unsigned int GL_Shader_Platform::compile(GLenum type, const std::vector<char>& s
 	CHECK(operation);
 	if (!ok)
 	{
-		const std::string log = shaderLog(shader);
+		const std::string log = infoLog(shader, gl.GetShaderiv, gl.GetShaderInfoLog);
 		// Nothing keeps the failed object: let it go rather than leak it.
 		gl.DeleteShader(shader);
 		CHECK(operation);
@@ -130,7 +121,7 @@ void GL_Shader_Platform::createShaderProgram(unsigned int vertexShader, unsigned
 	CHECK("createShaderProgram");
 	if (!ok)
 	{
-		const std::string log = programLog(program);
+		const std::string log = infoLog(program, gl.GetProgramiv, gl.GetProgramInfoLog);
 		gl.DeleteProgram(program);
 		CHECK("createShaderProgram");
 		lang::throwError(gr::GraphicsException(lang::Format("Failed to link shader!\n\n{0}", log)));

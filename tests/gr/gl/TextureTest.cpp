@@ -74,9 +74,16 @@ TEST_F(GLT(Texture), MipChainAndMinifyingFilter)
 		EXPECT_EQ(std::max(c.h >> c.mips, 1), last.height);
 	}
 	GLRecorder rec;
-	make(256, 64, 8);
+	lang::Ptr<GL_Texture> chain = make(256, 64, 8);
 	EXPECT_EQ(1, GLRecorder::texImages[7].height); // 2 x 1
 	EXPECT_EQ(2, GLRecorder::texImages[7].width);
+	// Every level takes an upload of its own size.
+	std::vector<uint32_t> pixels(256 * 64, 0xFF808080u);
+	for (int level = 0; level <= 8; ++level)
+	{
+		const int w = std::max(256 >> level, 1), h = std::max(64 >> level, 1);
+		chain->blt(0, 0, pixels.data(), w * 4, level, w, h, SF::SURFACE_A8B8G8R8);
+	}
 	EXPECT_EQ(0, GL_State::sm_current.m_bindedTexture[0]) << "a plain texture is unbound after creation";
 }
 
