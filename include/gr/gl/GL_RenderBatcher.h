@@ -95,6 +95,11 @@ private:
 	/** Vertex formats of a batch: bit 0 texture coordinates, bit 1 colours. */
 	gr::VertexFormat m_formats[4];
 
+	/** Fills a pooled primitive with the batch and draws it pass by pass. */
+	void draw();
+	/** Empties the batch, keeping the lists' storage, and takes requests again. */
+	void empty();
+
 	GL_RenderBatcher(const GL_RenderBatcher&) = delete;
 	GL_RenderBatcher& operator=(const GL_RenderBatcher&) = delete;
 };

@@ -109,7 +109,21 @@ void GL_RenderBatcher::flush()
 	if (m_type == TYPE_IMAGES)
 		m_context->statistics().imageBatches += 1;
 	m_enabled = false;
+	try
+	{
+		draw();
+	}
+	catch (...)
+	{
+		// A batch that failed to draw is dropped, so later pieces are drawn again.
+		empty();
+		throw;
+	}
+	empty();
+}
 
+void GL_RenderBatcher::draw()
+{
 	const gr::VertexFormat& vf = m_formats[(m_texCoords.empty() ? 0 : 1) | (m_colors.empty() ? 0 : 2)];
 
 	const int n = int(m_positions.size());
@@ -152,7 +166,10 @@ void GL_RenderBatcher::flush()
 		shader->endPass();
 	}
 	shader->end();
+}
 
+void GL_RenderBatcher::empty()
+{
 	m_positions.clear();
 	m_texCoords.clear();
 	m_colors.clear();
@@ -164,12 +181,7 @@ void GL_RenderBatcher::flush()
 void GL_RenderBatcher::reset()
 {
 	m_enabled = false;
-	m_positions.clear();
-	m_texCoords.clear();
-	m_colors.clear();
-	m_image = nullptr;
-	m_shader = nullptr;
-	m_enabled = true;
+	empty();
 }
 }
 }

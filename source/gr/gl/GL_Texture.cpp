@@ -108,7 +108,16 @@ GL_Texture::GL_Texture(GL_Context* context, int width, int height, int mipLevels
 	m_restoring(false),
 	m_compressedLevels(0)
 {
-	allocate(context, width, height, mipLevels, format, usage);
+	try
+	{
+		allocate(context, width, height, mipLevels, format, usage);
+	}
+	catch (...)
+	{
+		// The caller gets no texture, so nothing else would ever release what was made.
+		deallocate();
+		throw;
+	}
 }
 
 GL_Texture::~GL_Texture()

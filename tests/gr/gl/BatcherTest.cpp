@@ -5,6 +5,8 @@
 #include <gr/gl/GL_RenderBatcher.h>
 #include <gr/gl/GL_State.h>
 #include <gr/gl/GL_Texture.h>
+#include <lang/Exception.h>
+#include <lang/Format.h>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -268,6 +270,20 @@ TEST_F(GLT(Batcher), FlushRequestsFromInsideAFlushAreIgnored)
 	EXPECT_EQ(1u, GLRecorder::draws.size());
 	EXPECT_EQ(1, m_context->statistics().imageBatches);
 	EXPECT_EQ(0, batcher().vertexCount());
+}
+
+TEST_F(GLT(Batcher), AFailedFlushDropsTheBatchAndLaterPiecesDraw)
+{
+	struct FailingShader : TestShader
+	{
+		int begin() override { throw lang::Exception(lang::Format("no program")); }
+	};
+	lang::Ptr<FailingShader> failing = new FailingShader;
+	image(Quad(0, 0, 8, 8), nullptr, failing);
+	EXPECT_THROW(batcher().flush(), lang::Exception);
+	EXPECT_EQ(0, batcher().vertexCount());
+	EXPECT_EQ(nullptr, batcher().getImage());
+	EXPECT_EQ(1u, drawsOf([&] { image(Quad(0, 0, 8, 8)); }));
 }
 
 TEST_F(GLT(Batcher), LineWidthGoesThroughTheCache)

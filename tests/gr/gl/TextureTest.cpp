@@ -108,7 +108,12 @@ TEST_F(GLT(Texture), NonPowerOfTwoSizes)
 TEST_F(GLT(Texture), BadRequestsThrow)
 {
 	EXPECT_EQ("Texture is too large: 20000x4, maximum supported size: 16384x16384", messageOf([&] { make(20000, 4, 0); }));
-	EXPECT_EQ("Unsupported texture format: DXT5", messageOf([&] { make(64, 64, 0, SF::SURFACE_DXT5); }));
+	{
+		GL_CallCounter calls;
+		EXPECT_EQ("Unsupported texture format: DXT5", messageOf([&] { make(64, 64, 0, SF::SURFACE_DXT5); }));
+		EXPECT_EQ(1, calls.count(F::INDEX_DeleteTextures)) << "a failed texture leaves no GL object behind";
+		EXPECT_EQ(0u, GL_State::sm_current.m_bindedTexture[0]);
+	}
 	EXPECT_EQ("Unsupported texture format: R5G5B5", messageOf([&] { make(64, 64, 0, SF::SURFACE_R5G5B5); }));
 
 	lang::Ptr<GL_Texture> t = make(4, 4, 0);
