@@ -166,7 +166,7 @@ GLint GL_APIENTRY nullGetAttribLocation(GLuint, const GLchar* name)
 }
 #endif
 
-enum Scene { ONE_IMAGE, FOUR_IMAGES, ALPHA_STEPS };
+enum Scene { ONE_IMAGE, FOUR_IMAGES, ALPHA_STEPS, CORNER_COLOURS };
 enum Device { NULL_GL, LLVMPIPE };
 
 struct Quad
@@ -227,6 +227,7 @@ void spriteFrames(benchmark::State& state, Device device, Scene scene)
 			q.p[3] = math::float3(r, b, 0.001f);
 		}
 		static const math::float2 uv[4] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+		static const math::float4 colours[4] = {{255, 255, 255, 255}, {255, 128, 128, 255}, {128, 255, 128, 255}, {128, 128, 255, 255}};
 		GL_RenderBatcher& batcher = c.getBatcher();
 		gr::RenderState2D& rs = c.getRenderState2D();
 
@@ -237,7 +238,7 @@ void spriteFrames(benchmark::State& state, Device device, Scene scene)
 				gr::Image* image = images[scene == FOUR_IMAGES ? i & 3 : 0];
 				if (scene == ALPHA_STEPS && i % 100 == 0)
 					rs.alphaFactor = (i / 100) & 1 ? 0.5f : 1.f;
-				batcher.render(GL_RenderBatcher::TYPE_IMAGES, shader, quads[size_t(i)].p, uv, nullptr, image, 1);
+				batcher.render(GL_RenderBatcher::TYPE_IMAGES, shader, quads[size_t(i)].p, uv, scene == CORNER_COLOURS ? colours : nullptr, image, 1);
 			}
 			c.present();
 			if (device == LLVMPIPE)
@@ -276,6 +277,8 @@ void spriteFrames(benchmark::State& state, Device device, Scene scene)
 SPRITE_BENCH(null_one_image, NULL_GL, ONE_IMAGE);
 SPRITE_BENCH(null_four_images, NULL_GL, FOUR_IMAGES);
 SPRITE_BENCH(null_alpha_every_100, NULL_GL, ALPHA_STEPS);
+// Particles and tinted glyphs: every corner carries a colour.
+SPRITE_BENCH(null_corner_colours, NULL_GL, CORNER_COLOURS);
 SPRITE_BENCH(llvmpipe_one_image, LLVMPIPE, ONE_IMAGE);
 SPRITE_BENCH(llvmpipe_four_images, LLVMPIPE, FOUR_IMAGES);
 SPRITE_BENCH(llvmpipe_alpha_every_100, LLVMPIPE, ALPHA_STEPS);

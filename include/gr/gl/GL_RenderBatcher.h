@@ -12,6 +12,7 @@
 #include <math/float4.h>
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace gr
@@ -88,7 +89,8 @@ private:
 	int m_lineWidth;
 	VertexList<math::float3> m_positions;
 	VertexList<math::float2> m_texCoords;
-	VertexList<math::float4> m_colors;
+	/** Colours already in the drawn form: four bytes per vertex, converted once per corner. */
+	VertexList<uint32_t> m_colors;
 	bool m_enabled;
 	/** Whether the pieces of the pending batch carry colours (then every vertex has one). */
 	bool m_hasColors;

@@ -7,11 +7,36 @@
 #include <gr/Texture.h>
 #include <gr/VertexFormat.h>
 #include <lang/assert.h>
+#include <cstring>
 
 namespace gr
 {
 namespace GR_GL_NS
 {
+namespace
+{
+// A colour as the primitive stores it (DF_BYTE4): each component truncated toward zero and
+// cut to its low 8 bits. Values outside the int range, and NaN, take the general conversion.
+inline uint32_t packColour(const math::float4& c)
+{
+	const float v[4] = {c.x, c.y, c.z, c.w};
+	unsigned char b[4];
+	for (int i = 0; i < 4; ++i)
+	{
+		if (!(v[i] > -2147483648.f && v[i] < 2147483648.f))
+		{
+			uint32_t packed;
+			gr::VertexFormat::setData(gr::VertexFormat::DF_BYTE4, &packed, c);
+			return packed;
+		}
+		b[i] = static_cast<unsigned char>(static_cast<int32_t>(v[i]) & 0xFF);
+	}
+	uint32_t packed;
+	std::memcpy(&packed, b, 4);
+	return packed;
+}
+}
+
 GL_RenderBatcher::GL_RenderBatcher(gr::Context* context) :
 	m_type(TYPE_IMAGES),
 	m_context(context),
@@ -76,9 +101,9 @@ void GL_RenderBatcher::add(Type type, gr::Shader* shader, const math::float3* po
 		}
 		if (colors)
 		{
-			math::float4* col = m_colors.append(2);
-			col[0] = colors[0];
-			col[1] = colors[1];
+			uint32_t* col = m_colors.append(2);
+			col[0] = packColour(colors[0]);
+			col[1] = packColour(colors[1]);
 		}
 		return;
 	}
@@ -96,9 +121,13 @@ void GL_RenderBatcher::add(Type type, gr::Shader* shader, const math::float3* po
 	}
 	if (colors)
 	{
-		math::float4* col = m_colors.append(6);
+		// The primitive stores colours as bytes: convert each corner once, then copy the words.
+		uint32_t corner[4];
+		for (int i = 0; i < 4; ++i)
+			corner[i] = packColour(colors[i]);
+		uint32_t* col = m_colors.append(6);
 		for (int i = 0; i < 6; ++i)
-			col[i] = colors[ORDER[i]];
+			col[i] = corner[ORDER[i]];
 	}
 }
 
@@ -134,7 +163,7 @@ void GL_RenderBatcher::draw()
 		if (!m_texCoords.empty())
 			primitive->setVertexData(gr::VertexFormat::DT_TEX0, 0, m_texCoords.data(), gr::VertexFormat::DF_FLOAT2, int(m_texCoords.size()));
 		if (!m_colors.empty())
-			primitive->setVertexData(gr::VertexFormat::DT_DIFFUSE, 0, m_colors.data(), gr::VertexFormat::DF_FLOAT4, int(m_colors.size()));
+			primitive->setVertexData(gr::VertexFormat::DT_DIFFUSE, 0, m_colors.data(), gr::VertexFormat::DF_BYTE4, int(m_colors.size()));
 		primitive->setVertexRangeBegin(0);
 		primitive->setVertexRangeEnd(n);
 	}

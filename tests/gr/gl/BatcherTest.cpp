@@ -286,6 +286,32 @@ TEST_F(GLT(Batcher), AFailedFlushDropsTheBatchAndLaterPiecesDraw)
 	EXPECT_EQ(1u, drawsOf([&] { image(Quad(0, 0, 8, 8)); }));
 }
 
+TEST_F(GLT(Batcher), ColoursReachThePrimitiveAsItsByteConversionGivesThem)
+{
+	const math::float4 colours[4] = {{255, 127.9f, 0.5f, -1}, {300, -300, 256, 1e12f}, {std::nanf(""), -0.9f, 3e9f, -3e9f}, {1, 2, 3, 4}};
+	Quad q(0, 0, 8, 8);
+	for (int i = 0; i < 4; ++i)
+		q.c[i] = colours[i];
+	rect(q);
+	batcher().flush();
+
+	gr::VertexFormat vf;
+	vf.addPosition(gr::VertexFormat::DF_FLOAT3);
+	vf.addDiffuse(gr::VertexFormat::DF_BYTE4);
+	gr::Primitive* p = m_context->getDynamicPrimitive(gr::Primitive::PRIM_TRIANGLES, vf, 6, 0);
+	unsigned char* bytes = nullptr;
+	int stride = 0;
+	p->getVertexDataPtr(gr::VertexFormat::DT_DIFFUSE, &bytes, &stride);
+	const int order[6] = {0, 1, 2, 2, 1, 3};
+	for (int v = 0; v < 6; ++v)
+	{
+		unsigned char expected[4];
+		gr::VertexFormat::setData(gr::VertexFormat::DF_BYTE4, expected, colours[order[v]]);
+		for (int k = 0; k < 4; ++k)
+			EXPECT_EQ(expected[k], bytes[v * stride + k]) << "vertex " << v << " component " << k;
+	}
+}
+
 TEST_F(GLT(Batcher), LineWidthGoesThroughTheCache)
 {
 	GLRecorder rec;
