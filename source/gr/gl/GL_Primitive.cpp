@@ -45,6 +45,14 @@ GLenum getGLMode(gr::Primitive::PrimType type)
 	return GL_POINTS;
 }
 
+#if GR_GL_VERSION == 2
+// Where the program of the pass in progress reads a component; -1 when it does not, or outside a pass.
+int attributeLocation(const GL_Shader_Platform* program, gr::VertexFormat::DataType dt)
+{
+	return program ? program->getAttributeLocation(dt) : -1;
+}
+#endif
+
 gr::VertexFormat alignedFormat(const gr::VertexFormat& format)
 {
 	gr::VertexFormat vf(format);
@@ -240,9 +248,7 @@ void GL_Primitive::bindArrays()
 		}
 		CHECK("render");
 #else
-		if (!program)
-			continue;
-		const int location = program->getAttributeLocation(dt);
+		const int location = attributeLocation(program, dt);
 		if (location == -1)
 			continue;
 		gl.EnableVertexAttribArray(GLuint(location));
@@ -302,9 +308,7 @@ void GL_Primitive::unbindArrays()
 		default: break;
 		}
 #else
-		if (!program)
-			continue;
-		const int location = program->getAttributeLocation(dt);
+		const int location = attributeLocation(program, dt);
 		if (location == -1)
 			continue;
 		gl.DisableVertexAttribArray(GLuint(location));
