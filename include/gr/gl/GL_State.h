@@ -5,6 +5,7 @@
 #include <gr/Rect.h>
 #include <math/float4x4.h>
 #include <map>
+#include <string>
 
 namespace gr
 {
@@ -111,6 +112,13 @@ public:
 #else
 	static void blendEquation(GLenum mode);
 	static void useProgram(GLuint program);
+
+	/**
+	 * Sets one render-state field from an effect file's pass (keys such as "EnableBlending",
+	 * values such as "TRUE" or "ONE_MINUS_SRC_ALPHA"; case-sensitive). An unknown key or
+	 * value throws gr::GraphicsException.
+	 */
+	void parse(const std::string& key, const std::string& value);
 #endif
 
 private:
@@ -120,6 +128,25 @@ private:
 	static void setClientState(GLenum array, bool value, const char* operation);
 #endif
 };
+
+#if GR_GL_VERSION == 2
+// Keywords of the effect render-state values (null-terminated) and the GL enums they stand for.
+extern const char* const CullFaceNames[];
+extern const GLenum CullFaceValues[];
+extern const char* const DepthFuncNames[];
+extern const GLenum DepthFuncValues[];
+extern const char* const BlendEquationNames[];
+extern const GLenum BlendEquationValues[];
+extern const char* const BlendFuncSrcNames[];
+extern const GLenum BlendFuncSrcValues[];
+extern const char* const BlendFuncDstNames[];
+extern const GLenum BlendFuncDstValues[];
+
+/** "TRUE" or "FALSE"; anything else throws gr::GraphicsException "Unsupported value". */
+bool parseBoolean(const std::string& value);
+/** The value at the index of `value` in the null-terminated names; unknown names throw. */
+GLenum parseValue(const std::string& value, const char* const* names, const GLenum* values);
+#endif
 }
 }
 

@@ -1,0 +1,16 @@
+precision mediump float;
+
+uniform sampler2D BASEMAP;
+uniform sampler2D BASEMAP1;
+uniform float ALPHA_FACTOR;
+
+varying vec2 v_tex0;
+varying vec2 v_tex1;
+
+void main()
+{
+	// Colour from the material, transparency from both and the fade.
+	vec4 material = texture2D(BASEMAP, v_tex0);
+	float mask = texture2D(BASEMAP1, v_tex1).a;
+	gl_FragColor = vec4(material.rgb, material.a * mask * ALPHA_FACTOR);
+}

@@ -1,0 +1,20 @@
+precision mediump float;
+
+#include "2d-common.glsl"
+
+uniform sampler2D BASEMAP;
+uniform float ALPHA_FACTOR;
+
+varying vec2 v_tex0;
+
+void main()
+{
+	vec4 c = texture2D(BASEMAP, v_tex0);
+	c.rgb = saturate(c.rgb);
+#ifdef PREMULTIPLIED_ALPHA
+	// Colours already carry their alpha: fading scales all four channels.
+	gl_FragColor = c * ALPHA_FACTOR;
+#else
+	gl_FragColor = vec4(c.rgb, c.a * ALPHA_FACTOR);
+#endif
+}
