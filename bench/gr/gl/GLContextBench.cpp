@@ -3,6 +3,7 @@
 #include <gr/gl/GL_State.h>
 #include <gr/gl/GL_createContext.h>
 #include <benchmark/benchmark.h>
+#include <io/detail/paths.h>
 #include <lang/Ptr.h>
 
 using namespace gr::GR_GL_NS;
@@ -14,6 +15,15 @@ struct NullGL
 {
 	NullGL() { gl = GL_Functions::null(); }
 };
+
+// A context over the do-nothing GL whose 2-D shaders come from the game's data folder.
+lang::Ptr<gr::Context> newContext()
+{
+	io::detail::setBundlePath(ENGINE_SOURCE_DIR "/data");
+	lang::Ptr<gr::Context> context = GL_createContext(1024, 768, gr::Context::ORIENTATION_PORTRAIT, nullptr);
+	context->setShaderPath("shaders");
+	return context;
+}
 
 void BM_StateCacheHits(benchmark::State& state)
 {
@@ -49,7 +59,7 @@ BENCHMARK(BM_StateBeginAlternating);
 void BM_FillRects(benchmark::State& state)
 {
 	NullGL null;
-	lang::Ptr<gr::Context> context = GL_createContext(1024, 768, gr::Context::ORIENTATION_PORTRAIT, nullptr);
+	lang::Ptr<gr::Context> context = newContext();
 	const int n = int(state.range(0));
 	for (auto _ : state)
 	{
@@ -64,7 +74,7 @@ BENCHMARK(BM_FillRects)->Arg(1000);
 void BM_FillCircles(benchmark::State& state)
 {
 	NullGL null;
-	lang::Ptr<gr::Context> context = GL_createContext(1024, 768, gr::Context::ORIENTATION_PORTRAIT, nullptr);
+	lang::Ptr<gr::Context> context = newContext();
 	for (auto _ : state)
 	{
 		for (int i = 0; i < 100; ++i)

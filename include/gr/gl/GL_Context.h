@@ -107,6 +107,9 @@ public:
 	GL_RenderBatcher& getBatcher() { return m_batcher; }
 	Shader* getPlainShader();
 	Shader* getPlainAlphaShader();
+	/** The shaders images are drawn with, opaque and with alpha; made on first use and kept. */
+	Shader* getSpriteShader();
+	Shader* getSpriteAlphaShader();
 	/** Forgets a texture that is going away (called by its destructor). */
 	void removeTexture(GL_Texture* texture);
 	/** True when the extension string holds name as a whole word. */

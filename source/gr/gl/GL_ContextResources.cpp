@@ -1,11 +1,10 @@
 // The context's resources: textures, primitives, render-target frame buffers and their
-// rebuilding after hibernation. GL images and the shaders are STAND-INS until they exist:
-// createImage(w, h, ...), newEffectShader (2.0) and createShadersTemplates (1.1).
+// rebuilding after hibernation. Images are made in GL_Image, shaders in GL1_Shader_Default
+// (fixed-function templates) and GL2_Shader (effects).
 #include <gr/gl/GL_Context.h>
 #include <gr/gl/GL_Primitive.h>
 #include <gr/gl/GL_State.h>
 #include <gr/gl/GL_Texture.h>
-#include "GL_StubShader.h"
 #include <gr/GraphicsException.h>
 #include <lang/assert.h>
 #include <lang/Format.h>
@@ -17,14 +16,6 @@ namespace GR_GL_NS
 {
 #define CHECK(OPERATION) GR_GL_CHECK(OPERATION, "source/gr/gl/GL_Context")
 
-namespace
-{
-[[noreturn]] void notYet(const char* what)
-{
-	lang::throwError(GraphicsException(lang::Format("{0} are not available in this build yet", what)));
-}
-}
-
 Texture* GL_Context::createTexture(int width, int height, int mipLevels, const SurfaceFormat& format, int usageFlags)
 {
 	const SurfaceFormat fmt = convertToCompatibleSurfaceFormat(format);
@@ -34,11 +25,6 @@ Texture* GL_Context::createTexture(int width, int height, int mipLevels, const S
 	if (isTextureShadowingEnabled())
 		m_shadowedTextures.push_back(texture);
 	return texture;
-}
-
-Image* GL_Context::createImage(int, int, int, const SurfaceFormat&, UsageFlags)
-{
-	notYet("GL images");
 }
 
 Primitive* GL_Context::newPrimitive(Primitive::PrimType type, const VertexFormat& format, int vertices, int indices, int usage)
@@ -84,20 +70,5 @@ void GL_Context::resumeContext()
 	gl.Finish();
 	CHECK("resumeContext");
 }
-
-#if GR_GL_VERSION == 1
-void createShadersTemplates(GL_Context* context)
-{
-	context->addShaderTemplate(new GL_StubShader("sprite-plain"));
-	context->addShaderTemplate(new GL_StubShader("sprite-alphaplain"));
-}
-#else
-Shader* GL_Context::newEffectShader(const std::string& basename, int, const std::string& effectFile)
-{
-	if (basename != "2d-vertexcolor" && basename != "2d-vertexcolor-alpha")
-		lang::throwError(GraphicsException(lang::Format("Effect shaders are not available in this build yet: {0}", effectFile)));
-	return new GL_StubShader(basename);
-}
-#endif
 }
 }

@@ -64,7 +64,11 @@ void GL_APIENTRY nullGetFloatv(GLenum, GLfloat* data) { data[0] = 0.f; }
 void GL_APIENTRY nullGetBooleanv(GLenum, GLboolean* data) { data[0] = GL_FALSE; }
 #if GR_GL_VERSION == 2
 GLuint GL_APIENTRY nullCreateShader(GLenum) { return ++s_nullNames; }
-void GL_APIENTRY nullGetObjectiv(GLuint, GLenum, GLint* data) { data[0] = GL_TRUE; }
+// Shaders compile and programs link; a program has no active uniforms.
+void GL_APIENTRY nullGetObjectiv(GLuint, GLenum pname, GLint* data)
+{
+	data[0] = pname == GL_ACTIVE_UNIFORMS || pname == GL_ACTIVE_ATTRIBUTES ? 0 : GL_TRUE;
+}
 #endif
 }
 

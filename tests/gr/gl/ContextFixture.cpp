@@ -9,6 +9,7 @@ void ContextFixture::SetUp()
 	GLFixture::SetUp();
 	gr::Context* c = gr::GR_GL_NS::GL_createContext(WIDTH, HEIGHT, gr::Context::ORIENTATION_PORTRAIT, &gr::gl::EGLHeadlessView::presentCurrent);
 	m_context = static_cast<gr::GR_GL_NS::GL_Context*>(c);
+	m_context->setShaderPath("shaders");
 }
 
 void ContextFixture::TearDown()

@@ -1,5 +1,6 @@
 #include "GLTestSupport.h"
 #include <gr/gl/GL_State.h>
+#include <io/detail/paths.h>
 #include <png.h>
 #include <cstdio>
 #include <cstdlib>
@@ -13,11 +14,14 @@ void GLFixture::SetUp()
 	gr::GR_GL_NS::gl.load();
 	gr::GR_GL_NS::GL_State::reset();
 	gr::GR_GL_NS::GL_setExtensionsOverride(nullptr);
+	// The game's data folder, whose "shaders" folder holds the 2-D effects.
+	io::detail::setBundlePath(ENGINE_SOURCE_DIR "/data");
 }
 
 void GLFixture::TearDown()
 {
 	gr::GR_GL_NS::GL_setExtensionsOverride(nullptr);
+	io::detail::setBundlePath(".");
 	m_view.reset();
 }
 
