@@ -1,0 +1,215 @@
+#include "ContextFixture.h"
+#include <gr/gl/GL_Context.h>
+#include <gr/gl/GL_Image.h>
+#include <gr/gl/GL_RenderBatcher.h>
+#include <gr/gl/GL_State.h>
+#include <gr/Primitive.h>
+#include <lang/Ptr.h>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+using namespace gr::GR_GL_NS;
+using gr::SurfaceFormat;
+
+namespace
+{
+class GLT(Image) : public gltest::ContextFixture
+{
+protected:
+	// An image of 0xAABBGGRR pixels made by fn(x, y).
+	template <class Fn> lang::Ptr<gr::Image> image(int w, int h, SurfaceFormat::SurfaceFormatType type, Fn fn)
+	{
+		const SurfaceFormat rgba(SurfaceFormat::SURFACE_A8B8G8R8);
+		lang::Ptr<gr::Image> img = m_context->createImage(w, h, 0, SurfaceFormat(type), gr::Context::USAGE_NONE);
+		std::vector<uint32_t> pixels(size_t(w * h));
+		for (int y = 0; y < h; ++y)
+			for (int x = 0; x < w; ++x)
+				pixels[size_t(y * w + x)] = fn(x, y);
+		// The image holds its own format: convert the words to it.
+		const SurfaceFormat own = img->format();
+		std::vector<uint8_t> converted(size_t(own.getMemoryUsage(w, h)));
+		const int pitch = own.getMemoryUsage(w, 1);
+		const SurfaceFormat none(SurfaceFormat::SURFACE_UNKNOWN);
+		own.copyPixels(converted.data(), pitch, none, nullptr, rgba, pixels.data(), w * 4, none, nullptr, w, h);
+		img->blt(0, 0, converted.data(), pitch, 0, w, h, own);
+		return img;
+	}
+
+	lang::Ptr<gr::Image> picture()
+	{
+		// Quadrants (premultiplied): red, half-transparent green, blue, white; a dark frame.
+		return image(16, 16, SurfaceFormat::SURFACE_A8R8G8B8, [](int x, int y) -> uint32_t {
+			if (x == 0 || y == 0 || x == 15 || y == 15)
+				return 0xFF202020;
+			static const uint32_t q[4] = {0xFF0000FF, 0x80008000, 0xFFFF0000, 0xFFFFFFFF};
+			return q[(y / 8) * 2 + x / 8];
+		});
+	}
+
+	GL_RenderBatcher& batcher() { return m_context->getBatcher(); }
+	gr::RenderState2D& state() { return m_context->getRenderState2D(); }
+
+	// Positions and texture coordinates of the image batch just flushed.
+	void lastBatch(std::vector<math::float4>& pos, std::vector<math::float4>& uv, int n)
+	{
+		gr::VertexFormat vf;
+		vf.addPosition(gr::VertexFormat::DF_FLOAT3);
+		vf.addTextureCoordinate(gr::VertexFormat::DF_FLOAT2);
+		gr::Primitive* p = m_context->getDynamicPrimitive(gr::Primitive::PRIM_TRIANGLES, vf, n, 0);
+		pos.resize(size_t(n));
+		uv.resize(size_t(n));
+		gr::ContextObject::Lock lock(p, gr::ContextObject::LOCK_READ);
+		p->getVertexPositions(0, pos.data(), n);
+		p->getVertexTextureCoordinates(0, 0, uv.data(), n);
+	}
+
+	int quads() const { return m_context->statistics().imageQuads; }
+};
+
+void expectCorner(const math::float4& p, float x, float y, float z, const char* what)
+{
+	EXPECT_NEAR(p.x, x, 1e-5f) << what;
+	EXPECT_NEAR(p.y, y, 1e-5f) << what;
+	EXPECT_EQ(p.z, z) << what;
+}
+}
+
+TEST_F(GLT(Image), QuadsBecomeDeviceCornersWithTexelCoordinates)
+{
+	lang::Ptr<gr::Image> img = picture();
+	img->draw(m_context, 0.f, 0.f, 0, 0, 8, 4, float(WIDTH), float(HEIGHT));
+	m_context->flush();
+	std::vector<math::float4> pos, uv;
+	lastBatch(pos, uv, 6);
+	// Corner order in the batch: 0 1 2 2 1 3.
+	expectCorner(pos[0], -1, 1, 0.001f, "top-left");
+	expectCorner(pos[1], 1, 1, 0.001f, "top-right");
+	expectCorner(pos[2], -1, -1, 0.001f, "bottom-left");
+	expectCorner(pos[5], 1, -1, 0.001f, "bottom-right");
+	EXPECT_EQ(uv[0].x, 0.f);
+	EXPECT_EQ(uv[0].y, 0.f);
+	EXPECT_EQ(uv[5].x, 0.5f);
+	EXPECT_EQ(uv[5].y, 0.25f);
+
+	// A zero angle keeps the quad upright whatever the rotation; another angle turns it about the pivot.
+	const float a = float(M_PI) / 2.f;
+	state().rotation[0] = std::cos(a), state().rotation[1] = std::sin(a), state().rotation[2] = -std::sin(a), state().rotation[3] = std::cos(a);
+	state().pivot = math::float2(8.f, 8.f);
+	img->draw(m_context, 16.f, 8.f, 0, 0, 16, 16, 16.f, 16.f);
+	m_context->flush();
+	lastBatch(pos, uv, 6);
+	expectCorner(pos[0], 2.f * 16 / WIDTH - 1, 1 - 2.f * 8 / HEIGHT, 0.001f, "upright");
+	state().angle = a;
+	img->draw(m_context, 16.f, 8.f, 0, 0, 16, 16, 16.f, 16.f);
+	m_context->flush();
+	lastBatch(pos, uv, 6);
+	// The top-left corner turns a quarter about (24, 16) to (32, 8).
+	expectCorner(pos[0], 2.f * 32 / WIDTH - 1, 1 - 2.f * 8 / HEIGHT, 0.001f, "turned");
+}
+
+TEST_F(GLT(Image), QuadsOffTheScreenAreDropped)
+{
+	lang::Ptr<gr::Image> img = picture();
+	const struct
+	{
+		float x, y, w, h, sx, sy;
+		bool drawn;
+	} cases[] = {
+		{-16, 0, 16, 16, 1, 1, true},     // right edge at x = 0
+		{float(WIDTH), 0, 16, 16, 1, 1, false}, // left edge at the right border
+		{0, -16, 16, 16, 1, 1, true},     // bottom edge at y = 0
+		{0, float(HEIGHT), 16, 16, 1, 1, false},
+		{-17, 0, 16, 16, 1, 1, false},
+		{20, 10, 16, 16, -1, 1, false},   // mirrored to the left of the screen
+		{-20, 10, 16, 16, -1, 1, true},
+	};
+	for (const auto& c : cases)
+	{
+		state().scale = math::float2(c.sx, c.sy);
+		const int before = quads();
+		img->draw(m_context, c.x, c.y, 0, 0, 16, 16, c.w, c.h);
+		EXPECT_EQ(quads() - before, c.drawn ? 1 : 0) << c.x << "," << c.y << " scale " << c.sx;
+	}
+	state().scale = math::float2(1.f, 1.f);
+	batcher().reset();
+
+	// Texture-coordinate form in transform mode: pixels, z 0, never culled.
+	const math::float2 uv[4] = {math::float2(0, 0), math::float2(1, 0), math::float2(0, 1), math::float2(1, 1)};
+	state().useTransform = true;
+	const int before = quads();
+	img->draw(m_context, 5000.f, 5000.f, 10.f, 10.f, uv);
+	EXPECT_EQ(quads() - before, 1);
+	state().useTransform = false;
+	batcher().reset();
+}
+
+TEST_F(GLT(Image), OpaqueImagesPickTheirShaderByForm)
+{
+	lang::Ptr<gr::Image> opaque = image(4, 4, SurfaceFormat::SURFACE_R8G8B8, [](int, int) -> uint32_t { return 0xFFFFFFFF; });
+	ASSERT_FALSE(opaque->format().hasAlpha());
+	const math::float2 uv[4] = {math::float2(0, 0), math::float2(1, 0), math::float2(0, 1), math::float2(1, 1)};
+	const math::float3 corners[4] = {math::float3(0, 0, 0.001f), math::float3(4, 0, 0.001f), math::float3(0, 4, 0.001f), math::float3(4, 4, 0.001f)};
+	state().alphaFactor = 0.5f;
+	opaque->draw(m_context, 0.f, 0.f, 0, 0, 4, 4, 4.f, 4.f);
+	m_context->flush();
+	EXPECT_TRUE(GL_State::isEnabled(GL_BLEND));
+	opaque->draw(m_context, 0.f, 0.f, 4.f, 4.f, uv);
+	m_context->flush();
+	EXPECT_TRUE(GL_State::isEnabled(GL_BLEND));
+	// The corner forms do not consult the alpha factor.
+	opaque->draw(m_context, corners, uv, nullptr);
+	m_context->flush();
+	EXPECT_FALSE(GL_State::isEnabled(GL_BLEND));
+	state().alphaFactor = 1.f;
+	opaque->draw(m_context, 0.f, 0.f, 0, 0, 4, 4, 4.f, 4.f);
+	m_context->flush();
+	EXPECT_FALSE(GL_State::isEnabled(GL_BLEND));
+}
+
+TEST_F(GLT(Image), TexturesAreRoundedUpOnlyWithoutNonPowerOfTwoSupport)
+{
+	GL_setExtensionsOverride("GL_OES_framebuffer_object");
+	lang::Ptr<gr::Image> img = m_context->createImage(100, 60, 0, SurfaceFormat(SurfaceFormat::SURFACE_A8R8G8B8), gr::Context::USAGE_NONE);
+	EXPECT_EQ(img->width(), 100);
+	EXPECT_EQ(img->height(), 60);
+	EXPECT_EQ(img->getTexture()->width(), GR_GL_VERSION == 1 ? 128 : 100);
+	EXPECT_EQ(img->getTexture()->height(), GR_GL_VERSION == 1 ? 64 : 60);
+
+	lang::Ptr<gr::Image> small = m_context->createImage(30, 30, 0, SurfaceFormat(SurfaceFormat::SURFACE_A8R8G8B8), gr::Context::USAGE_NONE);
+	small->draw(m_context, 0.f, 0.f, 0, 0, 30, 30, 30.f, 30.f);
+	m_context->flush();
+	std::vector<math::float4> pos, uv;
+	lastBatch(pos, uv, 6);
+	EXPECT_EQ(uv[5].x, GR_GL_VERSION == 1 ? 0.9375f : 1.f);
+	EXPECT_EQ(uv[5].y, GR_GL_VERSION == 1 ? 0.9375f : 1.f);
+	GL_setExtensionsOverride(nullptr);
+
+	lang::Ptr<gr::Image> npot = m_context->createImage(100, 60, 0, SurfaceFormat(SurfaceFormat::SURFACE_A8R8G8B8), gr::Context::USAGE_NONE);
+	EXPECT_EQ(npot->getTexture()->width(), 100);
+	EXPECT_EQ(m_context->statistics().images, 3);
+}
+
+// Source rectangles, scaling, rotation and alpha, drawn the same on both back ends.
+TEST_F(GLT(Image), DrawsMatchTheGoldenImage)
+{
+	lang::Ptr<gr::Image> img = picture();
+	m_context->clear(0xFF406080, true, true, false);
+	img->draw(m_context, 2.f, 2.f, 0, 0, 16, 16, 16.f, 16.f);        // whole
+	img->draw(m_context, 20.f, 2.f, 8, 0, 8, 8, 16.f, 16.f);         // the green quadrant, doubled
+	img->draw(m_context, 40.f, 2.f, 0, 0, 16, 16, 20.f, 10.f);       // squeezed
+	state().alphaFactor = 0.5f;
+	img->draw(m_context, 2.f, 26.f, 0, 0, 16, 16, 16.f, 16.f);       // faded
+	state().alphaFactor = 1.f;
+	const float a = float(M_PI) / 6.f;
+	state().rotation[0] = std::cos(a), state().rotation[1] = std::sin(a), state().rotation[2] = -std::sin(a), state().rotation[3] = std::cos(a);
+	state().angle = a;
+	state().pivot = math::float2(8.f, 8.f);
+	img->draw(m_context, 22.f, 26.f, 0, 0, 16, 16, 16.f, 16.f);      // turned by 30 degrees
+	state().angle = 0.f;
+	state().scale = math::float2(2.f, 2.f);
+	img->draw(m_context, 22.f, 14.f, 0, 0, 16, 16, 8.f, 8.f);        // render-state scale 2
+	state().scale = math::float2(1.f, 1.f);
+	m_context->flush();
+	EXPECT_TRUE(gltest::matchesGolden("image-draws", capture(), 3));
+}
