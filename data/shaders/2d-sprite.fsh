@@ -6,10 +6,11 @@ uniform sampler2D BASEMAP;
 uniform float ALPHA_FACTOR;
 
 varying vec2 v_tex0;
+varying vec4 v_color;
 
 void main()
 {
-	vec4 c = texture2D(BASEMAP, v_tex0);
+	vec4 c = texture2D(BASEMAP, v_tex0) * v_color;
 	c.rgb = saturate(c.rgb);
 #ifdef PREMULTIPLIED_ALPHA
 	// Colours already carry their alpha: fading scales all four channels.

@@ -1,14 +1,18 @@
 // Sprite quads: positions arrive in device coordinates (or pixels with a
-// transform in PROJTM), one texture layer.
+// transform in PROJTM), one texture layer, an optional colour per corner
+// (white when the vertices carry none).
 uniform mat4 PROJTM;
 
 attribute vec4 DT_POSITION;
 attribute vec2 DT_TEX0;
+attribute vec4 DT_DIFFUSE;
 
 varying vec2 v_tex0;
+varying vec4 v_color;
 
 void main()
 {
 	v_tex0 = DT_TEX0;
+	v_color = DT_DIFFUSE;
 	gl_Position = PROJTM * DT_POSITION;
 }

@@ -254,6 +254,15 @@ void GL_Shader::beginPass(int pass)
 	m_currentPass->begin();
 
 	GL_Shader_Platform* program = m_currentPass->getPlatformShader();
+	// Vertices without colours read the attribute's constant value: white, like the
+	// fixed-function current colour.
+	const int diffuse = program->getAttributeLocation(gr::VertexFormat::DT_DIFFUSE);
+	if (diffuse >= 0)
+	{
+		static const GLfloat WHITE[4] = {1.f, 1.f, 1.f, 1.f};
+		gl.VertexAttrib4fv(GLuint(diffuse), WHITE);
+		GR_GL_CHECK("beginPass", "source/gr/gl/GL2_Shader");
+	}
 	for (const auto& p : m_floats)
 		program->setFloat(p.first.c_str(), p.second);
 	for (const auto& p : m_vectors)

@@ -213,3 +213,19 @@ TEST_F(GLT(Image), DrawsMatchTheGoldenImage)
 	m_context->flush();
 	EXPECT_TRUE(gltest::matchesGolden("image-draws", capture(), 3));
 }
+
+TEST_F(GLT(Image), CornerColoursTintTheImage)
+{
+	lang::Ptr<gr::Image> white = image(4, 4, SurfaceFormat::SURFACE_A8R8G8B8, [](int, int) -> uint32_t { return 0xFFFFFFFF; });
+	const math::float2 uv[4] = {math::float2(0, 0), math::float2(1, 0), math::float2(0, 1), math::float2(1, 1)};
+	const math::float3 corners[4] = {math::float3(0, 0, 0.001f), math::float3(16, 0, 0.001f), math::float3(0, 16, 0.001f), math::float3(16, 16, 0.001f)};
+	const math::float4 red[4] = {math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255)};
+	m_context->clear(0xFF000000, true, true, false);
+	white->draw(m_context, corners, uv, red, nullptr);
+	m_context->flush();
+	// The next batch has no colours: drawn untinted.
+	white->draw(m_context, 32.f, 0.f, 0, 0, 4, 4, 16.f, 16.f);
+	m_context->flush();
+	EXPECT_EQ(pixel(8, 8), 0xFF0000FFu);
+	EXPECT_EQ(pixel(40, 8), 0xFFFFFFFFu);
+}
