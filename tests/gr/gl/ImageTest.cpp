@@ -4,8 +4,12 @@
 #include <gr/gl/GL_RenderBatcher.h>
 #include <gr/gl/GL_State.h>
 #include <gr/Primitive.h>
+#include <io/FileInputStream.h>
 #include <lang/Ptr.h>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <cstdint>
 #include <vector>
 
@@ -278,4 +282,40 @@ TEST_F(GLT(Image), MaskedQuadsMatchTheGoldenImage)
 	}
 	shader->end();
 	EXPECT_TRUE(gltest::matchesGolden("masked-quad", capture(), 3));
+}
+
+TEST_F(GLT(Image), ImagesLoadFromFilesAndDrawPixelForPixel)
+{
+	const char* base = std::getenv("TMPDIR");
+	const std::string path = std::string(base && *base ? base : "/tmp") + "/engine-image-" + std::to_string(GR_GL_VERSION) + ".png";
+	gltest::RGBAImage source;
+	source.width = 20;
+	source.height = 12;
+	for (int y = 0; y < 12; ++y)
+		for (int x = 0; x < 20; ++x)
+		{
+			const uint8_t px[4] = {uint8_t(x * 12), uint8_t(y * 20), uint8_t(x * y), 255};
+			source.pixels.insert(source.pixels.end(), px, px + 4);
+		}
+	gltest::writePng(path, source);
+	lang::Ptr<gr::Image> img;
+	{
+		io::FileInputStream in(path);
+		img = m_context->createImage(in, "sprite.png");
+	}
+	std::remove(path.c_str());
+	EXPECT_EQ(img->width(), 20);
+	EXPECT_EQ(img->height(), 12);
+	EXPECT_EQ(m_context->statistics().images, 1);
+
+	m_context->clear(0xFF000000, true, true, false);
+	img->draw(m_context, 10.f, 20.f, 0, 0, 20, 12, 20.f, 12.f);
+	const gltest::RGBAImage frame = capture();
+	int wrong = 0;
+	for (int y = 0; y < 12; ++y)
+		for (int x = 0; x < 20; ++x)
+			wrong += frame.at(10 + x, 20 + y) != source.at(x, y);
+	EXPECT_EQ(wrong, 0);
+	EXPECT_EQ(frame.at(9, 20), 0xFF000000u);
+	EXPECT_EQ(frame.at(30, 20), 0xFF000000u);
 }
