@@ -224,11 +224,17 @@ void GL_Texture::allocate(GL_Context* context, int width, int height, int mipLev
 	CHECK("allocate");
 
 	// A new target starts magenta with the cleared depth; depth writes are left off.
+	// The clip rectangle of 2-D drawing must not cut the clear short: the scissor test is off
+	// for it and back on afterwards when it was on.
+	const bool scissor = GL_State::isEnabled(GL_SCISSOR_TEST);
+	GL_State::disable(GL_SCISSOR_TEST);
 	GL_State::depthMask(true);
 	GL_State::clearColor(1.f, 0.f, 1.f, NEW_TARGET_ALPHA);
 	gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 	CHECK("allocate");
 	GL_State::depthMask(false);
+	if (scissor)
+		GL_State::enable(GL_SCISSOR_TEST);
 
 	gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
 	CHECK("allocate");

@@ -147,6 +147,19 @@ TEST_F(GLT(Texture), RenderTargetsStartMagentaAndKeepTheBoundFrameBuffer)
 		ASSERT_EQ(magenta, px);
 }
 
+TEST_F(GLT(Texture), RenderTargetIsWhollyMagentaUnderAClipRectangle)
+{
+	// 2-D drawing leaves the scissor test on with the last clip rectangle.
+	m_context->setClipRect(gr::Rect(0, 0, 8, 8));
+	lang::Ptr<GL_Texture> t = make(64, 64, 0, SF::SURFACE_A8B8G8R8, 0x08);
+	const uint32_t magenta = GR_GL_VERSION == 1 ? 0xFFFF00FFu : 0x00FF00FFu;
+	for (uint32_t px : readTarget(*t))
+		ASSERT_EQ(magenta, px);
+	// The clipping stays in force for what is drawn next.
+	EXPECT_TRUE(GL_State::isEnabled(GL_SCISSOR_TEST));
+	EXPECT_EQ(GL_TRUE, gl.IsEnabled(GL_SCISSOR_TEST));
+}
+
 TEST_F(GLT(Texture), BltWithWidePitchUploadsPackedRows)
 {
 	lang::Ptr<GL_Texture> t = make(4, 4, 0, SF::SURFACE_A8B8G8R8, 0x08);
