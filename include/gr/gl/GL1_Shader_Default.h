@@ -49,6 +49,13 @@ public:
 	const std::string& name() const override { return m_name; }
 
 	int flags() const;
+	/**
+	 * What the current colour of a pass multiplies a vertex colour by in 2-D drawing, for the
+	 * given alpha factor: (k, k, k, alphaFactor), k being the factor when the template blends
+	 * premultiplied colours, else 1. Colour arrays replace the current colour, so vertex
+	 * colours get this factor before they are drawn.
+	 */
+	math::float4 vertexColourFactor(float alphaFactor) const;
 
 private:
 	class Shared : public lang::Object

@@ -75,6 +75,7 @@ private:
 		bool empty() const { return m_size == 0; }
 		size_t size() const { return m_size; }
 		const T* data() const { return m_store.data(); }
+		T* data() { return m_store.data(); }
 
 	private:
 		std::vector<T> m_store;
@@ -99,6 +100,10 @@ private:
 
 	/** Fills a pooled primitive with the batch and draws it pass by pass. */
 	void draw();
+#if GR_GL_VERSION == 1
+	/** Applies the alpha factor to the vertex colours, which replace the fixed-function current colour. */
+	void fadeColours();
+#endif
 	/** Empties the batch, keeping the lists' storage, and takes requests again. */
 	void empty();
 

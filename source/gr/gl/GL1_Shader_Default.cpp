@@ -139,6 +139,14 @@ int GL_Shader_Default::flags() const
 	return m_shared->flags;
 }
 
+math::float4 GL_Shader_Default::vertexColourFactor(float alphaFactor) const
+{
+	const Shared& s = *m_shared;
+	const bool premultiplied = s.blendSource == GL_ONE && s.blendDestination != GL_ZERO;
+	const float k = premultiplied ? alphaFactor : 1.f;
+	return math::float4(k, k, k, alphaFactor);
+}
+
 namespace
 {
 GLuint nameOf(BaseTexture* texture)

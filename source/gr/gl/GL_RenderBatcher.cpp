@@ -1,5 +1,8 @@
 #include <gr/gl/GL_RenderBatcher.h>
 #include <gr/gl/GL_State.h>
+#if GR_GL_VERSION == 1
+#include <gr/gl/GL1_Shader_Default.h>
+#endif
 #include <gr/Context.h>
 #include <gr/Image.h>
 #include <gr/Primitive.h>
@@ -155,6 +158,11 @@ void GL_RenderBatcher::draw()
 {
 	const gr::VertexFormat& vf = m_formats[(m_texCoords.empty() ? 0 : 1) | (m_colors.empty() ? 0 : 2)];
 
+#if GR_GL_VERSION == 1
+	if (!m_colors.empty() && !(m_state.alphaFactor == 1.f))
+		fadeColours();
+#endif
+
 	const int n = int(m_positions.size());
 	gr::Primitive* primitive = m_context->getDynamicPrimitive(m_type == TYPE_LINES ? gr::Primitive::PRIM_LINES : gr::Primitive::PRIM_TRIANGLES, vf, n, 0);
 	{
@@ -196,6 +204,30 @@ void GL_RenderBatcher::draw()
 	}
 	shader->end();
 }
+
+#if GR_GL_VERSION == 1
+void GL_RenderBatcher::fadeColours()
+{
+	const GL_Shader_Default* fixed = dynamic_cast<const GL_Shader_Default*>(m_shader.ptr());
+	if (!fixed)
+		return;
+	const math::float4 f = fixed->vertexColourFactor(m_state.alphaFactor);
+	const float k[4] = {f.x, f.y, f.z, f.w};
+	uint32_t* c = m_colors.data();
+	for (size_t i = 0, n = m_colors.size(); i < n; ++i)
+	{
+		unsigned char b[4];
+		std::memcpy(b, &c[i], 4);
+		for (int j = 0; j < 4; ++j)
+		{
+			// As GL clamps the current colour: 0 to 1 (NaN gives 0).
+			const float v = float(b[j]) * k[j];
+			b[j] = v > 0.f ? (v < 255.f ? static_cast<unsigned char>(v + 0.5f) : 255) : 0;
+		}
+		std::memcpy(&c[i], b, 4);
+	}
+}
+#endif
 
 void GL_RenderBatcher::empty()
 {

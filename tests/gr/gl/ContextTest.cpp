@@ -336,9 +336,8 @@ TEST_F(GLT(Context), TwoDStateMovesScalesRotatesAndClips)
 	s.alphaFactor = 1.f;
 	m_context->setViewport(Rect(0, 0, WIDTH, HEIGHT));
 	m_context->present();
-	// Fixed-function colour arrays replace the current colour, so the 1.1 back end draws
-	// vertex-coloured fills without the alpha factor.
-	EXPECT_TRUE(gltest::matchesGolden(GR_GL_VERSION == 1 ? "context-render-state-gles1" : "context-render-state", frame(), 8));
+	// Both back ends fade vertex-coloured fills by the alpha factor alike.
+	EXPECT_TRUE(gltest::matchesGolden("context-render-state", frame(), 8));
 }
 
 TEST_F(GLT(Context), ThickLinesFollowTheScale)

@@ -232,6 +232,16 @@ TEST_F(GLT(Image), CornerColoursTintTheImage)
 	m_context->flush();
 	EXPECT_EQ(pixel(8, 8), 0xFF0000FFu);
 	EXPECT_EQ(pixel(40, 8), 0xFFFFFFFFu);
+
+	// Coloured corners fade with the alpha factor, as uncoloured ones do: half red over black.
+	state().alphaFactor = 0.5f;
+	const math::float3 below[4] = {math::float3(0, 24, 0.001f), math::float3(16, 24, 0.001f), math::float3(0, 40, 0.001f), math::float3(16, 40, 0.001f)};
+	white->draw(m_context, below, uv, red, nullptr);
+	m_context->flush();
+	state().alphaFactor = 1.f;
+	const uint32_t faded = pixel(8, 32);
+	EXPECT_NEAR(0x80, int(faded & 0xFF), 2) << std::hex << faded;
+	EXPECT_EQ(0u, faded & 0x00FFFF00u) << std::hex << faded;
 }
 
 // The masked-image batch of the game: colour from a material picture, transparency from a
