@@ -21,7 +21,11 @@ class LuaObject : public LuaTable
 {
 public:
 	explicit LuaObject(LuaState* state);
-	/** Sets every name it registered to nil, so a late script call fails as a script error. */
+	/**
+	 * Sets every name it registered to nil and detaches every closure it
+	 * made, so a late call, also through a copy a script kept, fails as a
+	 * script error.
+	 */
 	~LuaObject() override;
 
 	LuaObject(const LuaObject&) = delete;
@@ -46,6 +50,8 @@ public:
 
 private:
 	std::vector<std::string> m_names;
+	/** Registry references to every closure made, also those no longer under their name. */
+	std::vector<int> m_closures;
 
 	void remember(const char* name);
 };

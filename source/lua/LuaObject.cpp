@@ -25,7 +25,7 @@ LuaObject::LuaObject(LuaState* state) : LuaTable(state)
 
 LuaObject::~LuaObject()
 {
-	if (m_names.empty() || !hasTable())
+	if (!hasTable())
 		return;
 	lua_State* lua = getState()->getLua();
 	LuaStackRestore guard(lua);
@@ -36,17 +36,11 @@ LuaObject::~LuaObject()
 		lua_pushlstring(lua, name.data(), name.size());
 		lua_rawget(lua, table);
 		// Only our own closures go; a function a script stored there stays.
-		// A copy of the closure kept elsewhere fails as a script error.
 		bool ours = false;
 		if (lua_iscfunction(lua, -1) && lua_getupvalue(lua, -1, 1))
 		{
 			ours = lua_touserdata(lua, -1) == static_cast<void*>(this);
 			lua_pop(lua, 1);
-			if (ours)
-			{
-				lua_pushnil(lua);
-				lua_setupvalue(lua, -2, 1);
-			}
 		}
 		lua_pop(lua, 1);
 		if (ours)
@@ -55,6 +49,15 @@ LuaObject::~LuaObject()
 			lua_pushnil(lua);
 			lua_rawset(lua, table);
 		}
+	}
+	// A closure a script kept, under any name or none, now finds no object.
+	for (int ref : m_closures)
+	{
+		lua_rawgeti(lua, LUA_REGISTRYINDEX, ref);
+		lua_pushnil(lua);
+		lua_setupvalue(lua, -2, 1);
+		lua_pop(lua, 1);
+		luaL_unref(lua, LUA_REGISTRYINDEX, ref);
 	}
 }
 
@@ -69,6 +72,8 @@ void LuaObject::registerClosure(const char* name, const LuaFunctor* lf, lua_CFun
 	lua_pushlightuserdata(lua, lf->func[0]);
 	lua_pushlightuserdata(lua, lf->func[1]);
 	lua_pushcclosure(lua, f, 3);
+	lua_pushvalue(lua, -1);
+	m_closures.push_back(luaL_ref(lua, LUA_REGISTRYINDEX));
 	lua_rawset(lua, -3);
 	remember(name);
 }

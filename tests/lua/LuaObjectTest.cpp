@@ -249,17 +249,27 @@ TEST(LuaObject, DestroyedObjectLeavesNoCallableMembers)
 {
 	Fixture f;
 	f.script("function obj.scripted() return 1 end\n"
-			 "keep = obj.twice\n");
+			 "keep = obj.twice\n"
+			 // Copies of closures no longer under their name: removed, replaced
+			 // by a script function, replaced by registering the name again.
+			 "kept = { set = obj.set, setByFunctor = obj.setByFunctor, sumAll = obj.sumAll, setInt = obj.setInt }\n"
+			 "obj.set = nil\n"
+			 "obj.setByFunctor = function() end\n"
+			 "obj.sumAll = nil\n");
+	f.target->registerMethod<&Target::setInt>("setInt", f.target.get());
 	f.target.reset();
-	f.script("gone = obj.twice == nil and obj.set == nil\n"
+	f.script("gone = obj.twice == nil and obj.set == nil and obj.setInt == nil\n"
 			 "stays = obj.scripted() == 1\n");
 	LuaTable& g = f.state.globals();
 	EXPECT_TRUE(g.getBoolean("gone"));
 	EXPECT_TRUE(g.getBoolean("stays"));
 	EXPECT_EQ(0u, f.error("obj.twice(1)").find("[string \"test\"]:1: attempt to call field 'twice' (a nil value)"));
 	EXPECT_EQ("Called a function of a destroyed object\nCall stack:\ntest(1)\n(end)\n", f.error("keep(1)"));
+	for (const char* call : {"kept.set('a', true, 1, 2)", "kept.setByFunctor('a', true, 1, 2)", "kept.sumAll(1)", "kept.setInt(1)"})
+		EXPECT_EQ(0u, f.error(call).find("Called a function of a destroyed object")) << call;
 	f.state.globals().remove("obj");
 	f.state.globals().remove("keep");
+	f.state.globals().remove("kept");
 }
 
 TEST(LuaObjectDeathTest, RegistrationMisuse)
