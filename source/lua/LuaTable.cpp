@@ -219,12 +219,20 @@ void LuaTable::traverse(LuaTableVisitor& v)
 	v.end();
 }
 
+void LuaTableAccess::reserve(lua_State* lua, int n)
+{
+	if (!lua_checkstack(lua, n))
+		lang::throwError(LuaException(lang::Format("Table nested too deeply: no room on the script stack")));
+}
+
 void LuaTableAccess::traverseRecursively(LuaTable& t, LuaTableVisitor& v, Path& path)
 {
 	LANG_ASSERT(t.m_luastate);
 	LuaState* state = t.m_luastate;
 	lua_State* lua = luaOf(t);
 	LuaStackRestore guard(lua);
+	// The table, a key, a value and the nested handle's reference copy.
+	reserve(lua, 4);
 	pushSelf(lua, t);
 	const void* self = lua_topointer(lua, -1);
 	if (std::find(path.begin(), path.end(), self) != path.end())

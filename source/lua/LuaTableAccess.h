@@ -35,6 +35,13 @@ struct LuaTableAccess
 		--state->m_tableRefs;
 	}
 
+	/**
+	 * Room for n more values on the running thread's stack. Recursive walks
+	 * keep a few values per nesting level, beyond what the interpreter
+	 * guarantees; past its limit the walk throws instead of overrunning.
+	 */
+	static void reserve(lua_State* lua, int n);
+
 	/** Identities of the tables on the path of a recursive walk, for cycle checks. */
 	typedef std::vector<const void*> Path;
 

@@ -122,6 +122,8 @@ struct SaveTextWriter
 	void table(const LuaTable& t, int indent, bool nested)
 	{
 		LuaStackRestore guard(LuaTableAccess::luaOf(t));
+		// The table, a key, a value and the nested handle's reference copy.
+		LuaTableAccess::reserve(lua, 4);
 		LuaTableAccess::pushSelf(lua, t);
 		const int tableIndex = lua_gettop(lua);
 		const void* self = lua_topointer(lua, -1);
@@ -144,7 +146,10 @@ struct SaveTextWriter
 			bool validName = false;
 			if (keyType == LUA_TSTRING)
 			{
-				validName = LuaKeywordChecker::isValidKeyName(lua_tostring(lua, -2));
+				// A zero byte ends the name check early but would still be written.
+				size_t len = 0;
+				const char* key = lua_tolstring(lua, -2, &len);
+				validName = std::strlen(key) == len && LuaKeywordChecker::isValidKeyName(key);
 				if (!nested && !validName)
 				{
 					lua_pop(lua, 1);

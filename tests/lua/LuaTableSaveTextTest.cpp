@@ -131,6 +131,31 @@ TEST(LuaTableSaveText, StringsAreQuotedSoTheyReadBack)
 	readText(back, text);
 	EXPECT_EQ(nasty, back.getString("nasty"));
 	EXPECT_EQ("abc", back.getString("name"));
+
+	// A key with a zero byte is no bare name: left out at top level, bracketed when nested.
+	const std::string zeroKey("ab\0cd", 5);
+	LuaTable keys(&state);
+	keys.setNumber(zeroKey, 1);
+	keys.setNumber("ok", 2);
+	EXPECT_EQ("ok = 2\n", saveText(keys));
+	LuaTable outer(&state);
+	outer.setTable("keys", keys);
+	LuaTable outerBack(&state);
+	readText(outerBack, saveText(outer));
+	EXPECT_EQ(1, outerBack.getTable("keys").getNumber(zeroKey));
+}
+
+TEST(LuaTableSaveText, DeeplyNestedTablesWriteAndReadBack)
+{
+	LuaState state;
+	run(state, "t = {} local c = t for i = 1, 150 do c.x = {} c = c.x end c.v = 7");
+	LuaTable t = state.globals().getTable("t");
+	LuaTable back(&state);
+	readText(back, saveText(t));
+	state.globals().setTable("t2", back);
+	run(state, "local c = t2 for i = 1, 150 do c = c.x end depthValue = c.v");
+	EXPECT_EQ(7, state.globals().getNumber("depthValue"));
+	EXPECT_EQ(0, state.top());
 }
 
 TEST(LuaTableSaveText, RoundTripMergesIntoExistingFields)

@@ -2,6 +2,7 @@
 #include <lua/LuaKeywordChecker.h>
 #include <lua/LuaTableVisitor.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <sstream>
 
 using lua::LuaState;
@@ -173,6 +174,18 @@ TEST(LuaTable, TraversalRejectsBooleanKeysAndCycles)
 	RecordingVisitor v;
 	EXPECT_EQ(0u, luaError([&] { global(state, "b").traverse(v); }).find("Excepted type NUMBER at stack position -2 but found BOOLEAN"));
 	EXPECT_EQ("Table traversal stopped: a table contains itself", luaError([&] { global(state, "c").traverse(v); }));
+	EXPECT_EQ(0, state.top());
+}
+
+TEST(LuaTable, TraversalOfDeeplyNestedTables)
+{
+	LuaState state;
+	run(state, "t = {} local c = t for i = 1, 1000 do c.x = {} c = c.x end c.v = 7");
+	RecordingVisitor v;
+	global(state, "t").traverse(v);
+	const std::string log = v.log.str();
+	EXPECT_EQ(1000, static_cast<int>(std::count(log.begin(), log.end(), '{')));
+	EXPECT_NE(std::string::npos, log.find("v=7 }"));
 	EXPECT_EQ(0, state.top());
 }
 
