@@ -83,10 +83,10 @@ TEST_F(FileStreams, OpenAndReadFailuresNameTheFile)
 	EXPECT_EQ("Failed to open " + (tmp / "no/x.bin") + " for writing with errno 2", iotest::messageOf([&] { io::FileOutputStream out(tmp / "no/x.bin"); }));
 	EXPECT_EQ("Failed to open " + (tmp / "user/no/x.lua") + " for writing, with errno 2", iotest::messageOf([] { io::AppDataOutputStream out("no/x.lua"); }));
 
-	// A folder opens for reading but every read fails.
-	io::FileInputStream dir(tmp / "app");
-	char buf[4];
-	EXPECT_EQ("Failed to read 4 bytes from " + (tmp / "app"), iotest::messageOf([&] { dir.read(buf, 4); }));
+	// A folder is no file: refused at once, not read as a 2 GiB stream of nothing.
+	EXPECT_EQ("Failed to open " + (tmp / "app") + " with errno 21", iotest::messageOf([&] { io::FileInputStream dir(tmp / "app"); }));
+	EXPECT_EQ("Failed to open " + (tmp / "app/images/") + " with errno 21", iotest::messageOf([] { io::BundleInputStream in("images/"); }));
+	EXPECT_EQ("Failed to open " + (tmp / "app/") + " with errno 21", iotest::messageOf([] { io::BundleInputStream in(""); }));
 }
 
 TEST_F(FileStreams, FileOutputWritesWholeFile)

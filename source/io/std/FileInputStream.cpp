@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace io
 {
@@ -20,6 +21,14 @@ public:
 	{
 		if (!m_file)
 			lang::throwError(IOException(lang::Format("Failed to open {0} with errno {1}", detail::shortPath(m_path), errno)));
+		// A folder opens for reading but has no bytes, and its end lies past
+		// 2 GiB: refuse it here rather than let a reader size a buffer by it.
+		struct stat st;
+		if (fstat(fileno(m_file), &st) == 0 && S_ISDIR(st.st_mode))
+		{
+			std::fclose(m_file);
+			lang::throwError(IOException(lang::Format("Failed to open {0} with errno {1}", detail::shortPath(m_path), EISDIR)));
+		}
 	}
 
 	~Impl() override { std::fclose(m_file); }
