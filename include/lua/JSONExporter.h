@@ -54,7 +54,7 @@ private:
 	void objectPrefix(const char* key);
 	void arrayPrefix(int index);
 	void writeKey(const char* key);
-	void writeString(const char* s);
+	void backslashEscape(const char* s);
 	void writeNumber(double v);
 };
 }

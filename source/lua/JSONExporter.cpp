@@ -48,11 +48,11 @@ void JSONExporter::arrayPrefix(int index)
 void JSONExporter::writeKey(const char* key)
 {
 	m_json += '"';
-	writeString(key);
+	backslashEscape(key);
 	m_json += "\":";
 }
 
-void JSONExporter::writeString(const char* s)
+void JSONExporter::backslashEscape(const char* s)
 {
 	for (; *s; ++s)
 	{
@@ -97,7 +97,7 @@ void JSONExporter::visit(const char* key, const char* value)
 {
 	objectPrefix(key);
 	m_json += '"';
-	writeString(value);
+	backslashEscape(value);
 	m_json += '"';
 	m_currentState.m_firstEntry = false;
 }
@@ -124,7 +124,7 @@ void JSONExporter::visit(int index, const char* value)
 {
 	arrayPrefix(index);
 	m_json += '"';
-	writeString(value);
+	backslashEscape(value);
 	m_json += '"';
 	m_currentState.m_firstEntry = false;
 }
