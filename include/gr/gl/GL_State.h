@@ -4,8 +4,9 @@
 #include <gr/gl/GL_Functions.h>
 #include <gr/Rect.h>
 #include <math/float4x4.h>
-#include <map>
+#include <cstddef>
 #include <string>
+#include <utility>
 
 namespace gr
 {
@@ -19,6 +20,42 @@ namespace GR_GL_NS
 class GL_State
 {
 public:
+	/**
+	 * The enabled capabilities, keyed by the GL enable enum (GL_TEXTURE_2D has one key per
+	 * unit, GL_TEXTURE_2D + unit). A fixed table of the back end's keys: looking a key up is a
+	 * compiled switch, and copying a state copies no heap memory.
+	 */
+	class CapTable
+	{
+	public:
+		typedef std::pair<GLenum, bool> value_type;
+		enum { COUNT = GR_GL_VERSION == 1 ? 42 : 18 };
+
+		/** The default table: every key false except GL_MULTISAMPLE on 1.1. */
+		CapTable();
+
+		/** Index of the key in the table, -1 when the back end does not cache it. */
+		static int slot(GLenum key);
+
+		size_t size() const { return COUNT; }
+		size_t count(GLenum key) const { return slot(key) >= 0 ? 1 : 0; }
+		/** The key's value; a key outside the table throws std::out_of_range. */
+		bool at(GLenum key) const;
+		/** The key's value, to change; the key must be in the table. */
+		bool& operator[](GLenum key);
+		/** The key's value, or null when the key is not in the table. */
+		bool* find(GLenum key)
+		{
+			const int i = slot(key);
+			return i < 0 ? nullptr : &m_entries[i].second;
+		}
+		const value_type* begin() const { return m_entries; }
+		const value_type* end() const { return m_entries + COUNT; }
+
+	private:
+		value_type m_entries[COUNT];
+	};
+
 	enum
 	{
 		TEXTURE_UNITS = 8,
@@ -46,7 +83,7 @@ public:
 	GLenum m_blendDst;
 	GLuint m_program;
 	/** Enabled capabilities; GL_TEXTURE_2D has one key per unit (GL_TEXTURE_2D + unit). */
-	std::map<GLenum, bool> m_caps;
+	CapTable m_caps;
 	/** Model-view, projection, then the texture matrix of each unit. */
 	math::float4x4 m_matrices[MATRIX_COUNT];
 	/** Stored as (x, y, x + width, y + height). */

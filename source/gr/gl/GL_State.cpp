@@ -1,6 +1,8 @@
 #include <gr/gl/GL_State.h>
 #include <lang/assert.h>
 #include <cstring>
+#include <stdexcept>
+#include <type_traits>
 
 namespace gr
 {
@@ -16,7 +18,43 @@ GL_State GL_State::sm_current;
 
 namespace
 {
-const GLenum GL_SAMPLE_COVERAGE_INVERT_KEY = 0x80AB;
+// GL_SAMPLE_COVERAGE_INVERT, a value of glSampleCoverage, is a key of the table all the same.
+#define GR_GL_SAMPLE_COVERAGE_INVERT_KEY 0x80AB
+
+// The capability keys, in table order. GL_TEXTURE_2D has one key per unit.
+#if GR_GL_VERSION == 1
+#define GR_GL_CAPS(X) \
+	X(GL_VERTEX_ARRAY) X(GL_NORMAL_ARRAY) X(GL_COLOR_ARRAY) X(GL_TEXTURE_COORD_ARRAY) X(GL_NORMALIZE) \
+	X(GL_RESCALE_NORMAL) X(GL_CLIP_PLANE0) X(GL_CLIP_PLANE1) X(GL_CLIP_PLANE2) X(GL_CLIP_PLANE3) \
+	X(GL_CLIP_PLANE4) X(GL_CLIP_PLANE5) X(GL_FOG) X(GL_LIGHTING) X(GL_COLOR_MATERIAL) X(GL_LIGHT0) \
+	X(GL_POINT_SMOOTH) X(GL_LINE_SMOOTH) X(GL_MULTISAMPLE) X(GL_SAMPLE_ALPHA_TO_ONE) X(GL_ALPHA_TEST) \
+	X(GL_COLOR_LOGIC_OP) X(GL_CULL_FACE) X(GL_POLYGON_OFFSET_FILL) X(GL_SAMPLE_ALPHA_TO_COVERAGE) \
+	X(GL_SAMPLE_COVERAGE) X(GR_GL_SAMPLE_COVERAGE_INVERT_KEY) \
+	X(GL_TEXTURE_2D + 0) X(GL_TEXTURE_2D + 1) X(GL_TEXTURE_2D + 2) X(GL_TEXTURE_2D + 3) \
+	X(GL_TEXTURE_2D + 4) X(GL_TEXTURE_2D + 5) X(GL_TEXTURE_2D + 6) X(GL_TEXTURE_2D + 7) \
+	X(GL_SCISSOR_TEST) X(GL_STENCIL_TEST) X(GL_DEPTH_TEST) X(GL_BLEND) X(GL_DITHER) \
+	X(GL_POINT_SIZE_ARRAY_OES) X(GL_POINT_SPRITE_OES)
+#else
+#define GR_GL_CAPS(X) \
+	X(GL_CULL_FACE) X(GL_POLYGON_OFFSET_FILL) X(GL_SAMPLE_ALPHA_TO_COVERAGE) X(GL_SAMPLE_COVERAGE) \
+	X(GR_GL_SAMPLE_COVERAGE_INVERT_KEY) \
+	X(GL_TEXTURE_2D + 0) X(GL_TEXTURE_2D + 1) X(GL_TEXTURE_2D + 2) X(GL_TEXTURE_2D + 3) \
+	X(GL_TEXTURE_2D + 4) X(GL_TEXTURE_2D + 5) X(GL_TEXTURE_2D + 6) X(GL_TEXTURE_2D + 7) \
+	X(GL_SCISSOR_TEST) X(GL_STENCIL_TEST) X(GL_DEPTH_TEST) X(GL_BLEND) X(GL_DITHER)
+#endif
+
+#define GR_GL_CAP_KEY(KEY) GLenum(KEY),
+constexpr GLenum CAP_KEYS[] = {GR_GL_CAPS(GR_GL_CAP_KEY)};
+#undef GR_GL_CAP_KEY
+static_assert(sizeof(CAP_KEYS) / sizeof(CAP_KEYS[0]) == GL_State::CapTable::COUNT, "the capability table");
+
+constexpr int capIndex(GLenum key)
+{
+	for (int i = 0; i < GL_State::CapTable::COUNT; ++i)
+		if (CAP_KEYS[i] == key)
+			return i;
+	return -1;
+}
 
 #if GR_GL_VERSION == 1
 bool sameMatrix(const math::float4x4& a, const math::float4x4& b)
@@ -24,6 +62,42 @@ bool sameMatrix(const math::float4x4& a, const math::float4x4& b)
 	return std::memcmp(a.data(), b.data(), sizeof(float) * 16) == 0;
 }
 #endif
+}
+
+GL_State::CapTable::CapTable()
+{
+	for (int i = 0; i < COUNT; ++i)
+		m_entries[i] = value_type(CAP_KEYS[i], false);
+#if GR_GL_VERSION == 1
+	(*this)[GL_MULTISAMPLE] = true;
+#endif
+}
+
+int GL_State::CapTable::slot(GLenum key)
+{
+	// A switch the compiler turns into a few comparisons; duplicate keys would not compile.
+	switch (key)
+	{
+#define GR_GL_CAP_CASE(KEY) case KEY: return std::integral_constant<int, capIndex(KEY)>::value;
+		GR_GL_CAPS(GR_GL_CAP_CASE)
+#undef GR_GL_CAP_CASE
+	default: return -1;
+	}
+}
+
+bool GL_State::CapTable::at(GLenum key) const
+{
+	const int i = slot(key);
+	if (i < 0)
+		throw std::out_of_range("GL_State::CapTable::at");
+	return m_entries[i].second;
+}
+
+bool& GL_State::CapTable::operator[](GLenum key)
+{
+	const int i = slot(key);
+	LANG_ASSERT(i >= 0);
+	return m_entries[i].second;
 }
 
 GL_State::GL_State() :
@@ -66,34 +140,6 @@ GL_State::GL_State() :
 	m_boundBuffer[0] = m_boundBuffer[1] = 0;
 	for (float& c : m_clearColor)
 		c = 0.f;
-
-#if GR_GL_VERSION == 1
-	static const GLenum caps[] = {
-		GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_NORMALIZE,
-		GL_RESCALE_NORMAL, GL_CLIP_PLANE0, GL_CLIP_PLANE1, GL_CLIP_PLANE2, GL_CLIP_PLANE3,
-		GL_CLIP_PLANE4, GL_CLIP_PLANE5, GL_FOG, GL_LIGHTING, GL_COLOR_MATERIAL, GL_LIGHT0,
-		GL_POINT_SMOOTH, GL_LINE_SMOOTH, GL_MULTISAMPLE, GL_SAMPLE_ALPHA_TO_ONE, GL_ALPHA_TEST,
-		GL_COLOR_LOGIC_OP, GL_CULL_FACE, GL_POLYGON_OFFSET_FILL, GL_SAMPLE_ALPHA_TO_COVERAGE,
-		GL_SAMPLE_COVERAGE, GL_SAMPLE_COVERAGE_INVERT_KEY,
-		GL_TEXTURE_2D + 0, GL_TEXTURE_2D + 1, GL_TEXTURE_2D + 2, GL_TEXTURE_2D + 3,
-		GL_TEXTURE_2D + 4, GL_TEXTURE_2D + 5, GL_TEXTURE_2D + 6, GL_TEXTURE_2D + 7,
-		GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_DEPTH_TEST, GL_BLEND, GL_DITHER,
-		GL_POINT_SIZE_ARRAY_OES, GL_POINT_SPRITE_OES};
-	static_assert(sizeof(caps) / sizeof(caps[0]) == 42, "the 1.1 capability table");
-#else
-	static const GLenum caps[] = {
-		GL_CULL_FACE, GL_POLYGON_OFFSET_FILL, GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_COVERAGE,
-		GL_SAMPLE_COVERAGE_INVERT_KEY,
-		GL_TEXTURE_2D + 0, GL_TEXTURE_2D + 1, GL_TEXTURE_2D + 2, GL_TEXTURE_2D + 3,
-		GL_TEXTURE_2D + 4, GL_TEXTURE_2D + 5, GL_TEXTURE_2D + 6, GL_TEXTURE_2D + 7,
-		GL_SCISSOR_TEST, GL_STENCIL_TEST, GL_DEPTH_TEST, GL_BLEND, GL_DITHER};
-	static_assert(sizeof(caps) / sizeof(caps[0]) == 18, "the 2.0 capability table");
-#endif
-	for (GLenum cap : caps)
-		m_caps[cap] = false;
-#if GR_GL_VERSION == 1
-	m_caps[GL_MULTISAMPLE] = true;
-#endif
 }
 
 void GL_State::begin(bool force) const
@@ -165,10 +211,10 @@ int GL_State::activeUnit()
 void GL_State::setCap(GLenum cap, bool value, const char* operation)
 {
 	const GLenum capModified = cap == GL_TEXTURE_2D ? GLenum(GL_TEXTURE_2D + activeUnit()) : cap;
-	const auto it = sm_current.m_caps.find(capModified);
-	if (it == sm_current.m_caps.end())
+	bool* const found = sm_current.m_caps.find(capModified);
+	if (!found)
 		lang::assertFailed("sm_current.m_caps.count( capModified )", operation, "include/gr/gl/GL_State", __LINE__);
-	bool& stored = it->second;
+	bool& stored = *found;
 	if (stored == value)
 		return;
 	stored = value;
@@ -199,8 +245,8 @@ void GL_State::disable(GLenum cap)
 bool GL_State::isEnabled(GLenum cap)
 {
 	const GLenum key = cap == GL_TEXTURE_2D ? GLenum(GL_TEXTURE_2D + activeUnit()) : cap;
-	auto it = sm_current.m_caps.find(key);
-	return it != sm_current.m_caps.end() && it->second;
+	const bool* value = sm_current.m_caps.find(key);
+	return value && *value;
 }
 
 void GL_State::frontFace(GLenum mode)
