@@ -23,7 +23,8 @@ namespace GR_GL_NS
 {
 /**
  * Joins consecutive 2-D pieces (lines, fills, image quads) that share a kind, an image, a
- * clip rectangle, an alpha factor and whether they carry colours into one vertex list, drawn
+ * clip rectangle, an alpha factor, whether they carry colours and, for lines and fills, the
+ * shader into one vertex list, drawn
  * with one pooled dynamic primitive when a piece that does not fit arrives or on flush().
  * Positions arrive in device coordinates; nothing is transformed here.
  */

@@ -71,6 +71,9 @@ void GL_RenderBatcher::render(Type type, gr::Shader* shader, const math::float3*
 		if (m_type != type ||
 			(type == TYPE_LINES && m_lineWidth != lineWidth) ||
 			m_image.ptr() != image ||
+			// Lines and fills pick an opaque or a blending shader per piece: a translucent
+			// piece must not be drawn by an opaque batch.
+			(type != TYPE_IMAGES && m_shader.ptr() != shader) ||
 			m_state.clipRect != state.clipRect ||
 			!(m_state.alphaFactor == state.alphaFactor) ||
 			m_hasColors != (colors != nullptr))

@@ -203,6 +203,11 @@ TEST_F(GLT(Batcher), KeysThatSplitBatches)
 	EXPECT_EQ(2u, drawsOf([&] { line(Quad(0, 0, 8, 8), 1); line(Quad(0, 8, 8, 8), 3); })) << "line width";
 	EXPECT_EQ(1u, drawsOf([&] { rect(Quad(0, 0, 8, 8), 1); rect(Quad(0, 8, 8, 8), 5); })) << "width of fills";
 	EXPECT_EQ(2u, drawsOf([&] { line(Quad(0, 0, 8, 8), 1); rect(Quad(0, 8, 8, 8)); })) << "kind";
+	const lang::Ptr<TestShader> fill = m_fillShader;
+	EXPECT_EQ(2u, drawsOf([&] { rect(Quad(0, 0, 8, 8)); m_fillShader = other; rect(Quad(0, 8, 8, 8)); })) << "shader of fills";
+	m_fillShader = fill;
+	EXPECT_EQ(2u, drawsOf([&] { line(Quad(0, 0, 8, 8), 1); m_fillShader = other; line(Quad(0, 8, 8, 8), 1); })) << "shader of lines";
+	m_fillShader = fill;
 	rs.alphaFactor = std::nanf("");
 	EXPECT_EQ(2u, drawsOf([&] { image(Quad(0, 0, 8, 8)); image(Quad(0, 0, 8, 8)); })) << "NaN alpha never equals";
 }
