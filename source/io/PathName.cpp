@@ -26,13 +26,18 @@ void resolveDots(std::string& s)
 			{
 				if (p == 0)
 					return;
-				if (p == 1)
+				// Doubled slashes separate like one: "a//../b" is "b", as the file system sees it.
+				size_t sep = p - 1;
+				while (sep > 0 && s[sep - 1] == '/')
+					--sep;
+				if (sep == 0)
 				{
 					// Nothing above the root: "/../a" is "/a".
-					s.erase(p, 3);
+					s.erase(1, p + 2);
+					p = 1;
 					continue;
 				}
-				const size_t slash = s.rfind('/', p - 2);
+				const size_t slash = s.rfind('/', sep - 1);
 				const size_t begin = (slash == std::string::npos) ? 0 : slash + 1;
 				s.erase(begin, p + 3 - begin);
 				p = begin;

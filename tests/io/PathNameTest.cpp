@@ -26,6 +26,11 @@ const PathCase cases[] = {
 	{nullptr, "x/../y", "y", "", "", "y", ""},
 	{nullptr, "/../a", "/a", "", "/", "a", ""},
 	{nullptr, "a/b/..", "a/b/..", "", "a/b/", ".", "."},
+	// A doubled slash is one separator: ".." takes away the component before it.
+	{nullptr, "a//../b", "b", "", "", "b", ""},
+	{nullptr, "x/a//../b", "x/b", "", "x/", "b", ""},
+	{nullptr, "//../a", "/a", "", "/", "a", ""},
+	{"/app/", "/data//../x.lua", "/app/x.lua", "", "/app/", "x", ".lua"},
 	// Dots inside names are not path components.
 	{nullptr, "images/a..png", "images/a..png", "", "images/", "a.", ".png"},
 	{nullptr, "x./y", "x./y", "", "x./", "y", ""},
