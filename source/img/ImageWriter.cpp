@@ -51,6 +51,15 @@ struct PngRows
 	int height;
 };
 
+// Frees the libpng records however the writing ends (a source format with
+// no row conversion throws from between the library calls).
+struct PngWriteRecords
+{
+	png_structp png = nullptr;
+	png_infop info = nullptr;
+	~PngWriteRecords() { png_destroy_write_struct(&png, &info); }
+};
+
 bool protectedWritePng(png_structp png, png_infop info, int colorType, const PngRows* rows)
 {
 	if (setjmp(png_jmpbuf(png)))
@@ -182,29 +191,25 @@ void ImageWriter::writePNG(io::OutputStream& out, const void* data, int w, int h
 {
 	detail::PngError err;
 	err.message[0] = 0;
-	png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &err, detail::pngErrorHandler, detail::pngWarningHandler);
-	if (!png)
+	PngWriteRecords rec;
+	rec.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &err, detail::pngErrorHandler, detail::pngWarningHandler);
+	if (!rec.png)
 		lang::throwError(io::IOException(lang::Format("png_create_write_struct failed while saving \"{0}\" ({1}x{2}, srcformat {3})",
 			out.toString(), w, h, format.toString())));
-	png_infop info = png_create_info_struct(png);
-	if (!info)
-	{
-		png_destroy_write_struct(&png, nullptr);
+	rec.info = png_create_info_struct(rec.png);
+	if (!rec.info)
 		lang::throwError(io::IOException(lang::Format("png_create_info_struct failed while saving \"{0}\" ({1}x{2}, format {3})",
 			out.toString(), w, h, format.toString())));
-	}
 
 	PngOutput output = {&out, &err};
-	png_set_write_fn(png, &output, pngWrite, pngFlush);
+	png_set_write_fn(rec.png, &output, pngWrite, pngFlush);
 
 	const bool alpha = format.hasAlpha();
 	const SF rowFormat(alpha ? SF::SURFACE_A8R8G8B8 : SF::SURFACE_R8G8B8);
 	std::vector<uint8_t> row(static_cast<size_t>(w > 0 ? rowFormat.getMemoryUsage(w, 1) : 0) + 1, 0);
 	const PngRows rows = {static_cast<const uint8_t*>(data), format.getMemoryUsage(w, 1), row.data(), format, rowFormat, w, h};
 
-	const bool ok = protectedWritePng(png, info, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, &rows);
-	png_destroy_write_struct(&png, &info);
-	if (!ok)
+	if (!protectedWritePng(rec.png, rec.info, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, &rows))
 	{
 		if (err.streamError)
 			std::rethrow_exception(err.streamError);

@@ -140,6 +140,14 @@ TEST(ImageWriter, LibraryAndStreamFailuresThrow)
 	RecordingOutputStream jpg(0);
 	EXPECT_EQ("Disk full under shot.out", messageOf<io::IOException>([&] { img::ImageWriter::writeJPG(jpg, src.data(), 64, 64, fmt, 100); }));
 
+	// PNG rows have no conversion from block-compressed or palette pixels
+	// (without a palette): refused, with the library records released.
+	for (SF::SurfaceFormatType t : {SF::SURFACE_DXT1, SF::SURFACE_P8})
+	{
+		RecordingOutputStream bad;
+		EXPECT_THROW(img::ImageWriter::writePNG(bad, src.data(), 8, 8, SF(t)), lang::Exception) << SF(t).toString();
+	}
+
 	// After all that, writing still works.
 	RecordingOutputStream ok;
 	img::ImageWriter::writePNG(ok, src.data(), 64, 64, fmt);
