@@ -6,4 +6,4 @@ tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build
 echo "Built libraries:"
-ls build/source/*/*.a 2>/dev/null | sed 's|.*/||'
+find build/source -name '*.a' | sed 's|.*/||' | sort
