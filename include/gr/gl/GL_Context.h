@@ -110,7 +110,10 @@ public:
 	/** The shaders images are drawn with, opaque and with alpha; made on first use and kept. */
 	Shader* getSpriteShader();
 	Shader* getSpriteAlphaShader();
-	/** Forgets a texture that is going away (called by its destructor). */
+	/**
+	 * Forgets a texture that is going away (called by its destructor); a render target
+	 * that is still bound is unbound first, returning drawing to the screen.
+	 */
 	void removeTexture(GL_Texture* texture);
 	/** True when the extension string holds name as a whole word. */
 	bool isExtensionSupported(const char* name) const;

@@ -2,6 +2,7 @@
 #include <gr/gl/EAGLBackbufferFrameBuffer.h>
 #include <gr/gl/GL_Capture.h>
 #include <gr/gl/GL_createContext.h>
+#include <gr/gl/GL_Texture.h>
 #include <gr/GraphicsException.h>
 #include <gr/Image.h>
 #include <gr/Primitive.h>
@@ -154,6 +155,10 @@ Shader* GL_Context::getPlainAlphaShader()
 
 void GL_Context::removeTexture(GL_Texture* texture)
 {
+	// A target going away while bound: what was drawn into it goes there first, then
+	// drawing returns to the screen, so nothing refers to the freed texture.
+	if (m_renderTarget && m_renderTarget == static_cast<Texture*>(texture))
+		setRenderTarget(nullptr);
 	for (size_t i = m_shadowedTextures.size(); i-- > 0;)
 		if (m_shadowedTextures[i] == texture)
 			m_shadowedTextures.erase(m_shadowedTextures.begin() + i);

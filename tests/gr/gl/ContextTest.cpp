@@ -433,3 +433,29 @@ TEST_F(GLT(Context), DrawingFillsTheViewport)
 	EXPECT_EQ(0xFFFF0000u, f.at(WIDTH * 3 / 4, HEIGHT / 4));
 	EXPECT_TRUE(gltest::matchesGolden("context-viewports", f, 8));
 }
+
+TEST_F(GLT(Context), DestroyingTheBoundRenderTargetReturnsToTheScreen)
+{
+	lang::Ptr<gr::Texture> target = m_context->createTexture(16, 16, 0, SurfaceFormat(SurfaceFormat::SURFACE_A8B8G8R8),
+		Context::USAGE_RENDERTARGET);
+	m_context->setRenderTarget(target);
+	m_context->fillRect2D(0xFFFFFFFF, 0, 0, 4, 4);
+	EXPECT_EQ(Rect(0, 0, 16, 16), m_context->viewport());
+	GL_CallCounter calls;
+	target = nullptr;
+	// What was drawn into the target went there before it was released.
+	EXPECT_EQ(1, calls.count(F::INDEX_DrawArrays));
+
+	// The context no longer refers to the target: drawing, viewports and capture use the screen.
+	EXPECT_EQ(GLint(m_view->frameBuffer()), getInt(GL_FRAMEBUFFER_BINDING));
+	EXPECT_EQ(Rect(0, 0, WIDTH, HEIGHT), m_context->viewport());
+	m_context->setViewport(Rect(0, 0, 8, 8));
+	EXPECT_EQ(HEIGHT - 8, getInt(GL_VIEWPORT, 1));
+	m_context->setRenderState2D(gr::RenderState2D());
+	m_context->clear(0xFF000000, true, true, false);
+	m_context->setViewport(Rect(0, 0, WIDTH, HEIGHT));
+	m_context->fillRect2D(0xFFFFFFFF, 0, 0, 4, 4);
+	m_context->present();
+	EXPECT_EQ(0xFFFFFFFFu, frame().at(1, 1));
+	EXPECT_EQ(GLenum(GL_NO_ERROR), gl.GetError());
+}
