@@ -179,6 +179,26 @@ SurfaceFormat GL_Context::convertToCompatibleSurfaceFormat(const SurfaceFormat& 
 	case SurfaceFormat::SURFACE_P4:
 	case SurfaceFormat::SURFACE_P8:
 		return SurfaceFormat::SURFACE_A8B8G8R8;
+	// Colour layouts OpenGL ES has no pixel type for (16- and 32-bit BMP and TGA files give
+	// some of them) are converted when read into the nearest one it has.
+	case SurfaceFormat::SURFACE_X8R8G8B8:
+	case SurfaceFormat::SURFACE_X8B8G8R8:
+	case SurfaceFormat::SURFACE_R6G6B6:
+		return SurfaceFormat::SURFACE_B8G8R8;
+	case SurfaceFormat::SURFACE_R5G5B5:
+	case SurfaceFormat::SURFACE_X4R4G4B4:
+	case SurfaceFormat::SURFACE_R3G3B2:
+	case SurfaceFormat::SURFACE_R3G2B3:
+		return SurfaceFormat::SURFACE_R5G6B5;
+	case SurfaceFormat::SURFACE_A1R5G5B5:
+	case SurfaceFormat::SURFACE_A1B5G5R5:
+		return SurfaceFormat::SURFACE_R5G5B5A1;
+	case SurfaceFormat::SURFACE_A4R4G4B4:
+	case SurfaceFormat::SURFACE_A4B4G4R4:
+		return SurfaceFormat::SURFACE_R4G4B4A4;
+	case SurfaceFormat::SURFACE_A8R3G3B2:
+	case SurfaceFormat::SURFACE_A8R3G2B3:
+		return SurfaceFormat::SURFACE_A8B8G8R8;
 	case SurfaceFormat::SURFACE_ETC1_RGB_4BPP:
 		// Without the extension the blocks are decoded when the file is read.
 		return isExtensionSupported("GL_OES_compressed_ETC1_RGB8_texture") ? format : SurfaceFormat::SURFACE_A8B8G8R8;

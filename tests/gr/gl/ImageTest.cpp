@@ -5,6 +5,7 @@
 #include <gr/gl/GL_State.h>
 #include <gr/Primitive.h>
 #include <io/FileInputStream.h>
+#include <lang/Exception.h>
 #include <lang/Ptr.h>
 #include <cmath>
 #include <cstdio>
@@ -328,4 +329,53 @@ TEST_F(GLT(Image), ImagesLoadFromFilesAndDrawPixelForPixel)
 	EXPECT_EQ(wrong, 0);
 	EXPECT_EQ(frame.at(9, 20), 0xFF000000u);
 	EXPECT_EQ(frame.at(30, 20), 0xFF000000u);
+}
+
+TEST_F(GLT(Image), EveryColourFormatUploadsAndDraws)
+{
+	// Pixels in any colour format an image may be made for (the readers give several of them) are
+	// converted into one the GL takes, and draw as the colour they hold.
+	using S = SurfaceFormat;
+	const S rgba(S::SURFACE_A8B8G8R8), none;
+	for (int t = S::SURFACE_R8G8B8; t <= S::SURFACE_A8R3G2B3; ++t)
+	{
+		const S asked = S(S::SurfaceFormatType(t));
+		if (asked.type() == S::SURFACE_A8)
+			continue; // GL gives alpha-only textures black colour channels
+		const bool grey = asked.type() == S::SURFACE_L8 || asked.type() == S::SURFACE_A8L8;
+		const uint32_t colour = grey ? 0xFF808080u : 0xFF2080E0u;
+		// Sixteen pixels of the colour as a file would hold them (palette formats: index 0).
+		const uint32_t palette[16] = {colour};
+		const S palFormat = asked.palettized() ? rgba : none;
+		std::vector<uint8_t> held(size_t(asked.getMemoryUsage(4, 4)), 0);
+		if (!asked.palettized())
+			asked.copyPixels(held.data(), asked.getMemoryUsage(4, 1), none, nullptr, rgba, std::vector<uint32_t>(16, colour).data(), 16,
+				none, nullptr, 4, 4);
+		uint32_t expected = 0;
+		rgba.copyPixels(&expected, none, nullptr, asked, held.data(), palFormat, palette, 1);
+
+		lang::Ptr<gr::Image> img;
+		try
+		{
+			img = m_context->createImage(4, 4, 0, asked, gr::Context::USAGE_NONE);
+		}
+		catch (const lang::Exception& e)
+		{
+			ADD_FAILURE() << asked.toString() << ": " << e.getMessage().format();
+			continue;
+		}
+		const S own = img->format();
+		std::vector<uint8_t> converted(size_t(own.getMemoryUsage(4, 4)));
+		own.copyPixels(converted.data(), own.getMemoryUsage(4, 1), none, nullptr, asked, held.data(), asked.getMemoryUsage(4, 1),
+			palFormat, palette, 4, 4);
+		img->blt(0, 0, converted.data(), own.getMemoryUsage(4, 1), 0, 4, 4, own);
+		EXPECT_EQ(GLenum(GL_NO_ERROR), gl.GetError()) << asked.toString();
+
+		m_context->clear(0xFF000000, true, true, false);
+		img->draw(m_context, 0.f, 0.f, 0, 0, 4, 4, 4.f, 4.f);
+		const uint32_t drawn = pixel(1, 1);
+		for (int shift = 0; shift < 32; shift += 8)
+			EXPECT_NEAR(int((expected >> shift) & 0xFF), int((drawn >> shift) & 0xFF), 5)
+				<< asked.toString() << " as " << own.toString() << std::hex << ": expected " << expected << ", drawn " << drawn;
+	}
 }
