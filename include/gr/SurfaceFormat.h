@@ -84,8 +84,10 @@ public:
 	const char* toString() const;
 
 	/**
-	 * Bytes of a width x height surface. Throws GraphicsException for a
-	 * negative size or one above MAX_SURFACE_BYTES.
+	 * Bytes of a width x height surface. Uncompressed surfaces are height rows of
+	 * getMemoryUsage(width, 1) bytes each (a 4-bit row of odd width ends in a
+	 * spare half byte). Throws GraphicsException for a negative size or one above
+	 * MAX_SURFACE_BYTES.
 	 */
 	int getMemoryUsage(int width, int height) const;
 

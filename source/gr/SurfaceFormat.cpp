@@ -403,8 +403,9 @@ int SurfaceFormat::getMemoryUsage(int width, int height) const
 		bytes = ((w + 3) / 4) * ((h + 3) / 4) * 8;
 		break;
 	default:
-		// Rounded up so that an odd-width 4-bit surface keeps its last pixel.
-		bytes = (w * h * bitsPerPixel() + 7) / 8;
+		// Rows are stored one after another, each starting on a byte: an odd-width 4-bit
+		// row keeps its last pixel and the next row does not begin in its spare half.
+		bytes = h * ((w * bitsPerPixel() + 7) / 8);
 		break;
 	}
 	if (bytes > MAX_SURFACE_BYTES)

@@ -51,6 +51,9 @@ TEST(SurfaceFormat, MemoryUsage)
 		{SF::SURFACE_R8G8B8, 3, 2, 18},
 		// An odd 4-bit count keeps its last pixel.
 		{SF::SURFACE_P4, 5, 1, 3},
+		// Every 4-bit row starts on a byte: three rows of five pixels take three bytes each.
+		{SF::SURFACE_P4, 5, 3, 9},
+		{SF::SURFACE_P4, 4, 3, 6},
 		{SF::SURFACE_A32B32G32R32F, 2, 2, 64},
 		{SF::SURFACE_A8R8G8B8, 0, 0, 0},
 	};

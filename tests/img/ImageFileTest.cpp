@@ -3,6 +3,8 @@
 #include <io/FileInputStream.h>
 #include <lang/Exception.h>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 
 using namespace imgtest;
 
@@ -92,6 +94,29 @@ TEST(ImageFile, StoredFormatIsCopiedAsItLies)
 	EXPECT_EQ(want[2], px[6]);
 	EXPECT_EQ(want[1], px[7]);
 	EXPECT_EQ(want[0], px[8]);
+}
+
+TEST(ImageFile, OddWidthFourBitRowsEachStartOnAByte)
+{
+	// 9 pixels a row: five bytes, the last half empty; the rows fill the surface's size exactly.
+	const Bytes file = imgfix::readFile(fixturePath("b_pal4.bmp"));
+	lang::Ptr<img::ImageReader> r = open(file, io::FILEFORMAT_BMP);
+	ASSERT_EQ(SF::SURFACE_P4, r->format().type());
+	const Bytes px = readNative(*r);
+	ASSERT_EQ(4u * 5, px.size());
+	// Each index stands for one colour of the decoded picture, in every row.
+	lang::Ptr<img::ImageReader> again = open(file, io::FILEFORMAT_BMP);
+	const Bytes rgba = readRGBA(*again);
+	std::map<int, uint32_t> colourOf;
+	for (int y = 0; y < 4; ++y)
+		for (int x = 0; x < 9; ++x)
+		{
+			const int index = px[y * 5 + x / 2] >> (x % 2 ? 0 : 4) & 15;
+			uint32_t colour;
+			std::memcpy(&colour, &rgba[(y * 9 + x) * 4], 4);
+			EXPECT_EQ(colour, colourOf.emplace(index, colour).first->second) << x << "," << y;
+		}
+	EXPECT_EQ(16u, colourOf.size());
 }
 
 TEST(ImageFile, RefusedVariants)

@@ -107,6 +107,15 @@ TEST(ImageWriter, RawIsTheBytesAsTheyAre)
 	EXPECT_EQ(src, out.data());
 }
 
+TEST(ImageWriter, RawFourBitRowsOfOddWidthAreWrittenWhole)
+{
+	// Three pixels a row take two bytes; both rows reach the stream.
+	const Bytes src = {0x12, 0x30, 0x45, 0x60};
+	io::ByteArrayOutputStream out;
+	img::ImageWriter::write(out, io::FILEFORMAT_RAW, src.data(), 3, 2, SF(SF::SURFACE_P4), SF());
+	EXPECT_EQ(src, out.data());
+}
+
 TEST(ImageWriter, UnsupportedFormatsWriteNothing)
 {
 	const Bytes src(16, 0);

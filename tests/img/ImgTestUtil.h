@@ -43,13 +43,21 @@ inline Bytes readRGBA(img::ImageReader& r)
 	return out;
 }
 
-/** Reads the next surface in the file's own format. */
+/**
+ * Reads the next surface in the file's own format into a buffer of the format's size for
+ * it, failing the test when the reader writes past that size.
+ */
 inline Bytes readNative(img::ImageReader& r)
 {
 	const int w = r.surfaceWidth(), h = r.surfaceHeight();
 	const SF fmt = r.format();
-	Bytes out(static_cast<size_t>(fmt.getMemoryUsage(w, h)), 0xCD);
+	const size_t size = static_cast<size_t>(fmt.getMemoryUsage(w, h));
+	const size_t GUARD = 64;
+	Bytes out(size + GUARD, 0xCD);
 	r.readSurface(out.data(), fmt.getMemoryUsage(w, 1), w, h, fmt, nullptr, SF());
+	EXPECT_EQ(Bytes(GUARD, 0xCD), Bytes(out.begin() + static_cast<ptrdiff_t>(size), out.end()))
+		<< fmt.toString() << " " << w << "x" << h << " written past " << size << " bytes";
+	out.resize(size);
 	return out;
 }
 
