@@ -94,6 +94,11 @@ private:
 	void readScanline_tgaRLE(uint8_t* row);
 	const uint8_t* requireRLE(int n);
 	void finishJpeg();
+	/**
+	 * Throws io::IOException naming the stream when the current surface is too large for
+	 * gr::SurfaceFormat in the file's format or in 32-bit pixels (what the back ends hold).
+	 */
+	void checkSurfaceSize() const;
 	/** Throws when the stream is known to hold fewer than n more bytes. */
 	void requireAvailable(int64_t n) const;
 

@@ -1,5 +1,6 @@
 #include <img/ImageReader.h>
 #include "JpegState.h"
+#include <gr/GraphicsException.h>
 #include <io/IOException.h>
 #include <lang/Exception.h>
 #include <lang/Format.h>
@@ -142,6 +143,21 @@ void ImageReader::readSurfaceFromSurfaceBuffer(void* dst, int pitch, int w, int 
 	{
 		m_width = m_surfaceBuffer[m_surfaceIndex].width;
 		m_height = m_surfaceBuffer[m_surfaceIndex].height;
+	}
+}
+
+void ImageReader::checkSurfaceSize() const
+{
+	// Callers size their buffers with getMemoryUsage, usually for 32-bit pixels; a size it
+	// refuses is refused here, where the file can be named.
+	try
+	{
+		m_fmt.getMemoryUsage(m_width, m_height);
+		SF(SF::SURFACE_A8B8G8R8).getMemoryUsage(m_width, m_height);
+	}
+	catch (const gr::GraphicsException&)
+	{
+		lang::throwError(io::IOException(lang::Format("Image {0} is too large: {1}x{2} pixels", m_in->toString(), m_width, m_height)));
 	}
 }
 
@@ -307,6 +323,7 @@ void ImageReader::readHeader_bmp()
 
 	// A size the file cannot hold is refused now, before the caller allocates for it.
 	requireAvailable(static_cast<int64_t>(m_pitch) * m_height);
+	checkSurfaceSize();
 }
 
 void ImageReader::readHeader_tga()
@@ -382,6 +399,7 @@ void ImageReader::readHeader_tga()
 		requireAvailable(static_cast<int64_t>(height) * ((width + 127) / 128) * (1 + bytesPerPixel));
 	else
 		requireAvailable(static_cast<int64_t>(m_pitch) * height);
+	checkSurfaceSize();
 }
 
 void ImageReader::readScanline_tgaRLE(uint8_t* row)

@@ -122,11 +122,18 @@ bool protectedCreate(jpeg_decompress_struct* cinfo, JpegError* err)
 	return true;
 }
 
-bool protectedStart(jpeg_decompress_struct* cinfo, JpegError* err)
+bool protectedReadHeader(jpeg_decompress_struct* cinfo, JpegError* err)
 {
 	if (setjmp(err->jump))
 		return false;
 	jpeg_read_header(cinfo, TRUE);
+	return true;
+}
+
+bool protectedStart(jpeg_decompress_struct* cinfo, JpegError* err)
+{
+	if (setjmp(err->jump))
+		return false;
 	jpeg_start_decompress(cinfo);
 	return true;
 }
@@ -209,6 +216,22 @@ void ImageReader::readHeader_jpg()
 		s->cinfo.src = &src->pub;
 	}
 
+	if (!detail::protectedReadHeader(&s->cinfo, &s->err))
+		throwJpegError(&s->cinfo, &s->err, &s->created, m_in->toString());
+	// The size is checked before decompression starts: a progressive file has its whole
+	// picture allocated then.
+	m_width = static_cast<int>(s->cinfo.image_width);
+	m_height = static_cast<int>(s->cinfo.image_height);
+	m_fmt = gr::SurfaceFormat(gr::SurfaceFormat::SURFACE_B8G8R8);
+	try
+	{
+		checkSurfaceSize();
+	}
+	catch (...)
+	{
+		finishJpeg();
+		throw;
+	}
 	if (!detail::protectedStart(&s->cinfo, &s->err))
 		throwJpegError(&s->cinfo, &s->err, &s->created, m_in->toString());
 

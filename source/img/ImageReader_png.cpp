@@ -186,6 +186,7 @@ void ImageReader::readHeader_png()
 
 	m_width = static_cast<int>(width);
 	m_height = static_cast<int>(height);
+	checkSurfaceSize();
 	m_bitsPerPixel = m_fmt.bitsPerPixel();
 	m_pitch = static_cast<int>(rowBytes);
 	m_mipLevels = 1;

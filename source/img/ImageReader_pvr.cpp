@@ -192,6 +192,8 @@ void ImageReader::readHeader_pvr3()
 	m_height = static_cast<int>(height);
 	m_mipLevels = static_cast<int>(mipCount);
 	m_surfaceCount = mipCount > 0 ? static_cast<int>(faces * mipCount) : 0;
+	if (m_surfaceCount > 0)
+		checkSurfaceSize();
 
 	skipFully(m_in, metadataSize);
 
@@ -237,6 +239,7 @@ void ImageReader::readHeader_pvr2(uint32_t headerLength)
 	m_mipLevels = static_cast<int>(levels);
 	m_bitsPerPixel = static_cast<int>(bitCount);
 	m_surfaceCount = static_cast<int>(surfaces) * m_mipLevels;
+	checkSurfaceSize();
 
 	m_surfaceBuffer.resize(static_cast<size_t>(m_surfaceCount));
 	for (uint32_t face = 0; face < surfaces; ++face)

@@ -171,3 +171,50 @@ TEST(JpgErrors, DamagedScanDataThrowsButStrayBytesBetweenMarkersDecode)
 	padded.insert(padded.begin() + static_cast<ptrdiff_t>(sos), {0, 0, 0});
 	EXPECT_EQ("", decodeError(padded, io::FILEFORMAT_JPG, "padded.jpg"));
 }
+
+TEST(ImageSizes, SizesTooLargeForASurfaceAreRefusedNamingTheFile)
+{
+	// What a caller does first: size a buffer of 32-bit pixels for the surface.
+	auto sizeError = [](lang::Ptr<io::InputStream> in, io::FileFormat format) -> std::string {
+		try
+		{
+			img::ImageReader r(in, format);
+			SF(SF::SURFACE_A8B8G8R8).getMemoryUsage(r.surfaceWidth(), r.surfaceHeight());
+		}
+		catch (const lang::Exception& e)
+		{
+			return e.getMessage().format();
+		}
+		return std::string();
+	};
+	// A JPEG whose frame header declares w x h (the 9 x 4 fixture with its size changed).
+	auto jpegOfSize = [](int w, int h) {
+		Bytes jpg = imgfix::readFile(fixturePath("a.jpg"));
+		size_t sof = 0;
+		while (sof + 9 < jpg.size() && !(jpg[sof] == 0xFF && jpg[sof + 1] == 0xC0))
+			++sof;
+		jpg[sof + 5] = static_cast<uint8_t>(h >> 8);
+		jpg[sof + 6] = static_cast<uint8_t>(h);
+		jpg[sof + 7] = static_cast<uint8_t>(w >> 8);
+		jpg[sof + 8] = static_cast<uint8_t>(w);
+		return jpg;
+	};
+	// Too large in the file's own 24-bit pixels, and in the 32-bit pixels the caller asks for.
+	EXPECT_EQ("Image huge.jpg is too large: 20000x20000 pixels", sizeError(memory(jpegOfSize(20000, 20000), "huge.jpg"), io::FILEFORMAT_JPG));
+	EXPECT_EQ("Image huge.jpg is too large: 17000x17000 pixels", sizeError(memory(jpegOfSize(17000, 17000), "huge.jpg"), io::FILEFORMAT_JPG));
+	EXPECT_EQ("", sizeError(memory(jpegOfSize(300, 200), "big.jpg"), io::FILEFORMAT_JPG));
+
+	// BMP and TGA on a stream that cannot tell how much it holds.
+	imgfix::Bmp bmp;
+	bmp.width = bmp.height = 65535;
+	bmp.pixels = {1, 2, 3, 0};
+	const Bytes bmpBytes = imgfix::makeBmp(bmp);
+	EXPECT_EQ("Image failing.img is too large: 65535x65535 pixels",
+		sizeError(new FailingInputStream(bmpBytes, int(bmpBytes.size()), false), io::FILEFORMAT_BMP));
+	imgfix::Tga tga;
+	tga.width = tga.height = 65535;
+	tga.pixels = {1, 2, 3};
+	const Bytes tgaBytes = imgfix::makeTga(tga);
+	EXPECT_EQ("Image failing.img is too large: 65535x65535 pixels",
+		sizeError(new FailingInputStream(tgaBytes, int(tgaBytes.size()), false), io::FILEFORMAT_TGA));
+}
