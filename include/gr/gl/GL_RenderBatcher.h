@@ -17,10 +17,10 @@
 
 namespace gr
 {
-class Context;
-
 namespace GR_GL_NS
 {
+class GL_Context;
+
 /**
  * Joins consecutive 2-D pieces (lines, fills, image quads) that share a kind, an image, a
  * clip rectangle, an alpha factor, whether they carry colours and, for lines and fills, the
@@ -38,7 +38,7 @@ public:
 		TYPE_IMAGES = 2,
 	};
 
-	explicit GL_RenderBatcher(gr::Context* context);
+	explicit GL_RenderBatcher(GL_Context* context);
 	~GL_RenderBatcher();
 
 	/**
@@ -85,7 +85,7 @@ private:
 
 	gr::RenderState2D m_state;
 	Type m_type;
-	gr::Context* m_context;
+	GL_Context* m_context;
 	lang::Ptr<gr::Image> m_image;
 	lang::Ptr<gr::Shader> m_shader;
 	int m_lineWidth;

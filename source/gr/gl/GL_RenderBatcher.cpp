@@ -1,4 +1,5 @@
 #include <gr/gl/GL_RenderBatcher.h>
+#include <gr/gl/GL_Context.h>
 #include <gr/gl/GL_State.h>
 #if GR_GL_VERSION == 1
 #include <gr/gl/GL1_Shader_Default.h>
@@ -18,29 +19,44 @@ namespace GR_GL_NS
 {
 namespace
 {
+// Whether a colour component converts to int without overflow (NaN does not).
+inline bool inIntRange(float v)
+{
+	return v > -2147483648.f && v < 2147483648.f;
+}
+
 // A colour as the primitive stores it (DF_BYTE4): each component truncated toward zero and
 // cut to its low 8 bits. Values outside the int range, and NaN, take the general conversion.
 inline uint32_t packColour(const math::float4& c)
 {
-	const float v[4] = {c.x, c.y, c.z, c.w};
-	unsigned char b[4];
-	for (int i = 0; i < 4; ++i)
-	{
-		if (!(v[i] > -2147483648.f && v[i] < 2147483648.f))
-		{
-			uint32_t packed;
-			gr::VertexFormat::setData(gr::VertexFormat::DF_BYTE4, &packed, c);
-			return packed;
-		}
-		b[i] = static_cast<unsigned char>(static_cast<int32_t>(v[i]) & 0xFF);
-	}
 	uint32_t packed;
+	if (!(inIntRange(c.x) && inIntRange(c.y) && inIntRange(c.z) && inIntRange(c.w)))
+	{
+		gr::VertexFormat::setData(gr::VertexFormat::DF_BYTE4, &packed, c);
+		return packed;
+	}
+	const unsigned char b[4] = {
+		static_cast<unsigned char>(static_cast<int32_t>(c.x) & 0xFF),
+		static_cast<unsigned char>(static_cast<int32_t>(c.y) & 0xFF),
+		static_cast<unsigned char>(static_cast<int32_t>(c.z) & 0xFF),
+		static_cast<unsigned char>(static_cast<int32_t>(c.w) & 0xFF)};
 	std::memcpy(&packed, b, 4);
 	return packed;
 }
+
+// Corners 0 1 2 3 (top-left, top-right, bottom-left, bottom-right) as triangles (0 1 2) (2 1 3).
+template <class T> inline void quadAsTriangles(T* out, const T* corner)
+{
+	out[0] = corner[0];
+	out[1] = corner[1];
+	out[2] = corner[2];
+	out[3] = corner[2];
+	out[4] = corner[1];
+	out[5] = corner[3];
+}
 }
 
-GL_RenderBatcher::GL_RenderBatcher(gr::Context* context) :
+GL_RenderBatcher::GL_RenderBatcher(GL_Context* context) :
 	m_type(TYPE_IMAGES),
 	m_context(context),
 	m_lineWidth(1),
@@ -114,26 +130,14 @@ void GL_RenderBatcher::add(Type type, gr::Shader* shader, const math::float3* po
 		return;
 	}
 
-	// Corners 0 1 2 3 (top-left, top-right, bottom-left, bottom-right) as triangles (0 1 2) (2 1 3).
-	static const int ORDER[6] = {0, 1, 2, 2, 1, 3};
-	math::float3* p = m_positions.append(6);
-	for (int i = 0; i < 6; ++i)
-		p[i] = positions[ORDER[i]];
+	quadAsTriangles(m_positions.append(6), positions);
 	if (texCoords)
-	{
-		math::float2* uv = m_texCoords.append(6);
-		for (int i = 0; i < 6; ++i)
-			uv[i] = texCoords[ORDER[i]];
-	}
+		quadAsTriangles(m_texCoords.append(6), texCoords);
 	if (colors)
 	{
 		// The primitive stores colours as bytes: convert each corner once, then copy the words.
-		uint32_t corner[4];
-		for (int i = 0; i < 4; ++i)
-			corner[i] = packColour(colors[i]);
-		uint32_t* col = m_colors.append(6);
-		for (int i = 0; i < 6; ++i)
-			col[i] = corner[ORDER[i]];
+		const uint32_t corner[4] = {packColour(colors[0]), packColour(colors[1]), packColour(colors[2]), packColour(colors[3])};
+		quadAsTriangles(m_colors.append(6), corner);
 	}
 }
 
