@@ -47,9 +47,10 @@ unsigned char* DIPrimitive::plane(int slot) const
 {
 	if (!m_sysMemData)
 		return nullptr;
-	unsigned char* table[PTR_TABLE];
-	std::memcpy(table, m_sysMemData, sizeof(table));
-	return table[slot];
+	// The block starts with the table of plane pointers; read the one entry.
+	unsigned char* p;
+	std::memcpy(&p, m_sysMemData + size_t(slot) * sizeof(p), sizeof(p));
+	return p;
 }
 
 void DIPrimitive::setFormat(const VertexFormat& vf, int vertices, int indices)
@@ -169,10 +170,11 @@ void DIPrimitive::setVertexData(VertexFormat::DataType dt, int first, const void
 	const VertexFormat::DataFormat dstdf = m_vf.getDataFormat(dt);
 	LANG_ASSERT(VertexFormat::DF_NONE != dstdf);
 	LANG_ASSERT(first >= 0 && count >= 0 && first + count <= m_vertices);
-	unsigned char* dst = nullptr;
-	int stride = 0;
-	getVertexDataPtr(dt, &dst, &stride);
-	VertexFormat::copyData(dst + size_t(first) * stride, stride, dstdf, data, VertexFormat::getDataSize(df), df, count);
+	LANG_ASSERT(locked() != LOCK_NONE);
+	// The plane and stride as getVertexDataPtr() gives them, with the format looked up
+	// once: every 2-D batch comes through here.
+	const int stride = VertexFormat::getDataSizeAligned(dstdf, m_vf.alignEach());
+	VertexFormat::copyData(plane(dt) + size_t(first) * stride, stride, dstdf, data, VertexFormat::getDataSize(df), df, count);
 }
 
 void DIPrimitive::getVertexPositions(int first, math::float4* data, int count) const

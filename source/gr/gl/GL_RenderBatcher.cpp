@@ -11,6 +11,7 @@
 #include <gr/Texture.h>
 #include <gr/VertexFormat.h>
 #include <lang/assert.h>
+#include <cmath>
 #include <cstring>
 
 namespace gr
@@ -22,7 +23,7 @@ namespace
 // Whether a colour component converts to int without overflow (NaN does not).
 inline bool inIntRange(float v)
 {
-	return v > -2147483648.f && v < 2147483648.f;
+	return std::fabs(v) < 2147483648.f;
 }
 
 // A colour as the primitive stores it (DF_BYTE4): each component truncated toward zero and
