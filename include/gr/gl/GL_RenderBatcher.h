@@ -66,8 +66,11 @@ private:
 		/** Room for k more elements, to be written by the caller. */
 		T* append(size_t k)
 		{
-			if (m_size + k > m_store.size())
-				m_store.resize(std::max(m_store.size() * 2, std::max(m_size + k, size_t(64))));
+			if (m_size + k > m_capacity)
+			{
+				m_store.resize(std::max(m_capacity * 2, std::max(m_size + k, size_t(64))));
+				m_capacity = m_store.size();
+			}
 			T* p = m_store.data() + m_size;
 			m_size += k;
 			return p;
@@ -81,6 +84,8 @@ private:
 	private:
 		std::vector<T> m_store;
 		size_t m_size = 0;
+		/** m_store.size(), kept at hand for the test of every append. */
+		size_t m_capacity = 0;
 	};
 
 	gr::RenderState2D m_state;
@@ -99,6 +104,10 @@ private:
 	/** Vertex formats of a batch: bit 0 texture coordinates, bit 1 colours. */
 	gr::VertexFormat m_formats[4];
 
+	/** Starts a batch with the keys of its first piece and the current 2-D state. */
+	void begin(Type type, gr::Shader* shader, bool hasColors, gr::Image* image, int lineWidth);
+	/** Appends a piece's vertices (six per quad, as two triangles) to the lists. */
+	void appendVertices(Type type, const math::float3* positions, const math::float2* texCoords, const math::float4* colors);
 	/** Fills a pooled primitive with the batch and draws it pass by pass. */
 	void draw();
 #if GR_GL_VERSION == 1

@@ -78,39 +78,9 @@ GL_RenderBatcher::~GL_RenderBatcher()
 {
 }
 
-void GL_RenderBatcher::render(Type type, gr::Shader* shader, const math::float3* positions, const math::float2* texCoords, const math::float4* colors, gr::Image* image, int lineWidth)
+// Inline: it is most of the work of every piece.
+inline void GL_RenderBatcher::appendVertices(Type type, const math::float3* positions, const math::float2* texCoords, const math::float4* colors)
 {
-	if (type == TYPE_IMAGES)
-		m_context->statistics().imageQuads += 1;
-	const gr::RenderState2D& state = m_context->getRenderState2D();
-	if (!m_positions.empty())
-	{
-		if (m_type != type ||
-			(type == TYPE_LINES && m_lineWidth != lineWidth) ||
-			m_image.ptr() != image ||
-			// Lines and fills pick an opaque or a blending shader per piece: a translucent
-			// piece must not be drawn by an opaque batch.
-			(type != TYPE_IMAGES && m_shader.ptr() != shader) ||
-			m_state.clipRect != state.clipRect ||
-			!(m_state.alphaFactor == state.alphaFactor) ||
-			m_hasColors != (colors != nullptr))
-			flush();
-	}
-	add(type, shader, positions, texCoords, colors, image, lineWidth);
-}
-
-void GL_RenderBatcher::add(Type type, gr::Shader* shader, const math::float3* positions, const math::float2* texCoords, const math::float4* colors, gr::Image* image, int lineWidth)
-{
-	if (m_positions.empty())
-	{
-		m_type = type;
-		m_shader = shader;
-		m_image = image;
-		m_state = m_context->getRenderState2D();
-		m_lineWidth = lineWidth;
-		m_hasColors = colors != nullptr;
-	}
-
 	if (type == TYPE_LINES)
 	{
 		math::float3* p = m_positions.append(2);
@@ -140,6 +110,46 @@ void GL_RenderBatcher::add(Type type, gr::Shader* shader, const math::float3* po
 		const uint32_t corner[4] = {packColour(colors[0]), packColour(colors[1]), packColour(colors[2]), packColour(colors[3])};
 		quadAsTriangles(m_colors.append(6), corner);
 	}
+}
+
+void GL_RenderBatcher::render(Type type, gr::Shader* shader, const math::float3* positions, const math::float2* texCoords, const math::float4* colors, gr::Image* image, int lineWidth)
+{
+	if (type == TYPE_IMAGES)
+		m_context->statistics().imageQuads += 1;
+	const gr::RenderState2D& state = m_context->getRenderState2D();
+	if (!m_positions.empty())
+	{
+		if (m_type != type ||
+			(type == TYPE_LINES && m_lineWidth != lineWidth) ||
+			m_image.ptr() != image ||
+			// Lines and fills pick an opaque or a blending shader per piece: a translucent
+			// piece must not be drawn by an opaque batch.
+			(type != TYPE_IMAGES && m_shader.ptr() != shader) ||
+			m_state.clipRect != state.clipRect ||
+			!(m_state.alphaFactor == state.alphaFactor) ||
+			m_hasColors != (colors != nullptr))
+			flush();
+	}
+	if (m_positions.empty())
+		begin(type, shader, colors != nullptr, image, lineWidth);
+	appendVertices(type, positions, texCoords, colors);
+}
+
+void GL_RenderBatcher::add(Type type, gr::Shader* shader, const math::float3* positions, const math::float2* texCoords, const math::float4* colors, gr::Image* image, int lineWidth)
+{
+	if (m_positions.empty())
+		begin(type, shader, colors != nullptr, image, lineWidth);
+	appendVertices(type, positions, texCoords, colors);
+}
+
+void GL_RenderBatcher::begin(Type type, gr::Shader* shader, bool hasColors, gr::Image* image, int lineWidth)
+{
+	m_type = type;
+	m_shader = shader;
+	m_image = image;
+	m_state = m_context->getRenderState2D();
+	m_lineWidth = lineWidth;
+	m_hasColors = hasColors;
 }
 
 void GL_RenderBatcher::flush()
