@@ -24,8 +24,11 @@ namespace GR_GL_NS
 {
 class GL_Texture;
 
-/** The graphics context over OpenGL ES (one per back end, made by GL_createContext). */
-class GL_Context : public gr::Context
+/**
+ * The graphics context over OpenGL ES (one per back end, made by GL_createContext). Final,
+ * so the batcher and images reach its state and size per piece without virtual calls.
+ */
+class GL_Context final : public gr::Context
 {
 public:
 	typedef void (*PresentCallback)();
@@ -55,8 +58,7 @@ public:
 	void texturizeRect2D(Image*, const math::float4&, int, int, int, int) override {}
 	void texturizeCircle2D(Image*, const math::float4&, int, int, int) override {}
 
-	// Final, so the batcher reads it per piece without a virtual call.
-	RenderState2D& getRenderState2D() final { return m_renderState; }
+	RenderState2D& getRenderState2D() override { return m_renderState; }
 	const Rect& viewport() const override { return m_viewport; }
 	SurfaceFormat surfaceFormat() const override { return SurfaceFormat(SurfaceFormat::SURFACE_B8G8R8); }
 	int width() const override { return m_width; }
