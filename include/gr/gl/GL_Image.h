@@ -45,6 +45,10 @@ private:
 	lang::Ptr<gr::Texture> m_texture;
 	int m_width;
 	int m_height;
+	/** Fixed with the texture, read by every draw: whether its format has alpha, and 1 / its size. */
+	bool m_alphaTexture;
+	float m_texelWidth;
+	float m_texelHeight;
 
 	/** Corners of an x, y, w, h quad under the render state; false when it lies off screen. */
 	bool transform(float x, float y, float w, float h, math::float3* corners) const;

@@ -51,6 +51,9 @@ GL_Image::GL_Image(GL_Context* context, int width, int height, int mipLevels, gr
 	}
 #endif
 	m_texture = context->createTexture(textureWidth, textureHeight, mipLevels, format, usage);
+	m_alphaTexture = m_texture->format().hasAlpha();
+	m_texelWidth = 1.f / float(m_texture->width());
+	m_texelHeight = 1.f / float(m_texture->height());
 }
 
 GL_Image::~GL_Image()
@@ -106,7 +109,7 @@ bool GL_Image::transform(float x, float y, float w, float h, math::float3* c) co
 
 gr::Shader* GL_Image::spriteShader() const
 {
-	const bool alpha = m_texture->format().hasAlpha() || !(m_context->getRenderState2D().alphaFactor >= 1.f);
+	const bool alpha = m_alphaTexture || !(m_context->getRenderState2D().alphaFactor >= 1.f);
 	return alpha ? m_context->getSpriteAlphaShader() : m_context->getSpriteShader();
 }
 
@@ -115,8 +118,8 @@ void GL_Image::draw(gr::Context*, float x, float y, int srcX, int srcY, int srcW
 	math::float3 corners[4];
 	if (!transform(x, y, width, height, corners))
 		return;
-	const float iu = 1.f / float(m_texture->width());
-	const float iv = 1.f / float(m_texture->height());
+	const float iu = m_texelWidth;
+	const float iv = m_texelHeight;
 	const float uL = float(srcX) * iu;
 	const float uR = float(srcX + srcWidth) * iu;
 	const float vT = float(srcY) * iv;
@@ -158,7 +161,7 @@ void GL_Image::draw(gr::Context*, const math::float3* corners, const math::float
 	if (!onScreen(c))
 		return;
 	if (!shader)
-		shader = m_texture->format().hasAlpha() ? m_context->getSpriteAlphaShader() : m_context->getSpriteShader();
+		shader = m_alphaTexture ? m_context->getSpriteAlphaShader() : m_context->getSpriteShader();
 	m_context->getBatcher().render(GL_RenderBatcher::TYPE_IMAGES, shader, c, uv, colors, this, 1);
 }
 
