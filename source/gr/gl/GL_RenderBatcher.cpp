@@ -78,8 +78,7 @@ GL_RenderBatcher::~GL_RenderBatcher()
 {
 }
 
-// Inline: it is most of the work of every piece.
-inline void GL_RenderBatcher::appendVertices(Type type, const math::float3* positions, const math::float2* texCoords, const math::float4* colors)
+void GL_RenderBatcher::appendVertices(Type type, const math::float3* positions, const math::float2* texCoords, const math::float4* colors)
 {
 	if (type == TYPE_LINES)
 	{
