@@ -10,6 +10,7 @@
 #include <gr/gl/GL2_Shader_Platform.h>
 #endif
 #include <gr/Image.h>
+#include "TextureImage.h"
 #include <gr/Shader.h>
 #include <benchmark/benchmark.h>
 #include <atomic>
@@ -130,26 +131,6 @@ private:
 #endif
 };
 
-class SpriteImage : public gr::Image
-{
-public:
-	explicit SpriteImage(GL_Texture* texture) : m_texture(texture) {}
-	void draw(gr::Context*, float, float, int, int, int, int, float, float) override {}
-	void draw(gr::Context*, float, float, float, float, const math::float2*) override {}
-	void draw(gr::Context*, const math::float3*, const math::float2*, gr::Shader*) override {}
-	void draw(gr::Context*, const math::float3*, const math::float2*, const math::float4*, gr::Shader*) override {}
-	void blt(int, int, const void*, int, int, int, int, const gr::SurfaceFormat&) override {}
-	void clear() override {}
-	int width() const override { return m_texture->width(); }
-	int height() const override { return m_texture->height(); }
-	gr::SurfaceFormat format() const override { return m_texture->format(); }
-	void getData(void**, int*) const override {}
-	gr::Texture* getTexture() const override { return m_texture; }
-
-private:
-	lang::Ptr<GL_Texture> m_texture;
-};
-
 // The do-nothing GL answers 0 to every query; a few answers make it look like a small device.
 void GL_APIENTRY nullGetIntegerv(GLenum pname, GLint* data)
 {
@@ -205,13 +186,13 @@ void spriteFrames(benchmark::State& state, Device device, Scene scene)
 		lang::Ptr<gr::Context> context = GL_createContext(WIDTH, HEIGHT, gr::Context::ORIENTATION_PORTRAIT, [] {});
 		GL_Context& c = static_cast<GL_Context&>(*context);
 		lang::Ptr<SpriteShader> shader = new SpriteShader;
-		std::vector<lang::Ptr<SpriteImage>> images;
+		std::vector<lang::Ptr<gltest::TextureImage>> images;
 		for (int i = 0; i < 4; ++i)
 		{
 			lang::Ptr<GL_Texture> t = new GL_Texture(&c, 32, 32, 0, gr::SurfaceFormat::SURFACE_A8B8G8R8, 0);
 			std::vector<uint32_t> px(32 * 32, 0xFF000000u | (0x3F << (8 * i)));
 			t->blt(0, 0, px.data(), 32 * 4, 0, 32, 32, gr::SurfaceFormat::SURFACE_A8B8G8R8);
-			images.push_back(new SpriteImage(t));
+			images.push_back(new gltest::TextureImage(t));
 		}
 
 		std::vector<Quad> quads(static_cast<size_t>(sprites));

@@ -1,6 +1,7 @@
 #include "ContextFixture.h"
 #include "GLRecorder.h"
 #include "TestShader.h"
+#include "TextureImage.h"
 #include <gr/gl/GL_Primitive.h>
 #include <gr/gl/GL_RenderBatcher.h>
 #include <gr/gl/GL_State.h>
@@ -14,32 +15,12 @@
 using namespace gr::GR_GL_NS;
 using gltest::GLRecorder;
 using gltest::TestShader;
+using TestImage = gltest::TextureImage;
 using B = GL_RenderBatcher;
 using F = GL_Functions;
 
 namespace
 {
-/** An image that only carries its texture: the batcher reads nothing else. */
-class TestImage : public gr::Image
-{
-public:
-	explicit TestImage(GL_Texture* texture) : m_texture(texture) {}
-	void draw(gr::Context*, float, float, int, int, int, int, float, float) override {}
-	void draw(gr::Context*, float, float, float, float, const math::float2*) override {}
-	void draw(gr::Context*, const math::float3*, const math::float2*, gr::Shader*) override {}
-	void draw(gr::Context*, const math::float3*, const math::float2*, const math::float4*, gr::Shader*) override {}
-	void blt(int, int, const void*, int, int, int, int, const gr::SurfaceFormat&) override {}
-	void clear() override {}
-	int width() const override { return m_texture->width(); }
-	int height() const override { return m_texture->height(); }
-	gr::SurfaceFormat format() const override { return m_texture->format(); }
-	void getData(void**, int*) const override {}
-	gr::Texture* getTexture() const override { return m_texture; }
-
-private:
-	lang::Ptr<GL_Texture> m_texture;
-};
-
 /** A shader that asks for a flush when it begins, as the back ends' shaders do. */
 class FlushingShader : public TestShader
 {
