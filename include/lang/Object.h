@@ -1,12 +1,14 @@
 #ifndef LANG_OBJECT_H
 #define LANG_OBJECT_H
 
+#include <atomic>
+
 namespace lang
 {
 /**
  * Base of every shared engine object: an intrusive reference count
- * managed by lang::Ptr. The count is plain (not atomic): share an object
- * only among code that runs on one thread at a time.
+ * managed by lang::Ptr. The count is atomic, so references may be taken
+ * and dropped on the mixer, worker and upload threads too.
  */
 class Object
 {
@@ -17,13 +19,14 @@ public:
 	Object& operator=(const Object&) { return *this; }
 	virtual ~Object();
 
-	int refs() const { return m_refs; }
+	int refs() const { return m_refs.load(std::memory_order_relaxed); }
+	int references() const { return refs(); }
 
 private:
 	template <class T> friend class Ptr;
-	int m_refs;
+	std::atomic<int> m_refs;
 
-	void addReference() { ++m_refs; }
+	void addReference() { m_refs.fetch_add(1, std::memory_order_relaxed); }
 	/** Decrements the count and deletes the object when it was 1. */
 	void releaseReference();
 };

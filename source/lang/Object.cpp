@@ -11,7 +11,7 @@ Object::~Object()
 // Out of line: keeps the delete out of callers, where GCC 12 misreads shared counts as use after free.
 void Object::releaseReference()
 {
-	if (1 == m_refs--)
+	if (1 == m_refs.fetch_sub(1, std::memory_order_acq_rel))
 		delete this;
 }
 }

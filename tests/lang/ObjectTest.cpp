@@ -1,6 +1,8 @@
 #include <lang/Object.h>
 #include <lang/Ptr.h>
 #include <gtest/gtest.h>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -83,4 +85,24 @@ TEST(ObjectDeathTest, NullDereferenceAndDestroyingAReferencedObjectStop)
 	EXPECT_DEATH((*p).refs(), "m_ptr.*operator\\*");
 	lang::Ptr<Counted> held = new Counted(&deaths);
 	EXPECT_DEATH(delete held.ptr(), "0 == m_refs.*~Object.*source/lang/Object");
+}
+
+TEST(Ptr, CopiesOnManyThreadsKeepTheCountExact)
+{
+	int deaths = 0;
+	lang::Ptr<Counted> shared = new Counted(&deaths);
+	std::vector<std::thread> threads;
+	for (int t = 0; t < 4; ++t)
+		threads.emplace_back([&shared] {
+			for (int i = 0; i < 100000; ++i)
+			{
+				lang::Ptr<Counted> copy = shared;
+				lang::Ptr<Counted> again = copy;
+			}
+		});
+	for (auto& t : threads)
+		t.join();
+	EXPECT_EQ(1, shared->references());
+	shared = nullptr;
+	EXPECT_EQ(1, deaths);
 }
