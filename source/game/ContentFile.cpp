@@ -1,0 +1,65 @@
+#include "ContentFile.h"
+#include <io/BundleInputStream.h>
+#include <io/IOException.h>
+#include <lang/Format.h>
+#include <lang/throwError.h>
+
+namespace game
+{
+ContentFile::ContentFile(const std::string& bundleName) : m_in(m_bytes), m_name(bundleName)
+{
+	io::BundleInputStream file(bundleName);
+	io::ByteArrayInputStream whole(file);
+	m_bytes.reset(whole.data(), whole.size());
+	m_bytes.setName(whole.toString());
+}
+
+ContentFile::ContentFile(io::InputStream& in) : m_bytes(in), m_in(m_bytes), m_name(in.toString()) {}
+
+bool ContentFile::readHeader()
+{
+	if (available() < 4 || m_in.readInt() != TAG_QF3D)
+	{
+		m_bytes.seek(0, io::InputStream::SEEK_BEGIN);
+		return false;
+	}
+	const int length = m_in.readInt();
+	if (length < 0 || length > available())
+		malformed();
+	return true;
+}
+
+bool ContentFile::nextChunk(int* tag, int* size)
+{
+	if (available() < 1)
+		return false;
+	*tag = m_in.readInt();
+	*size = m_in.readInt();
+	if (*size < 0 || *size > available())
+		malformed();
+	return true;
+}
+
+int ContentFile::readVersion(int size, int minVersion, int maxVersion)
+{
+	const int version = m_in.readShort();
+	if (version >= minVersion && version <= maxVersion)
+		return version;
+	if (size < 2)
+		malformed();
+	skip(size - 2);
+	return 0;
+}
+
+void ContentFile::skip(int n)
+{
+	if (n < 0 || n > available())
+		malformed();
+	m_bytes.skip(n);
+}
+
+void ContentFile::malformed() const
+{
+	lang::throwError(io::IOException(lang::Format("Malformed QF3D file: {0}", m_name)));
+}
+}
