@@ -10,6 +10,7 @@ PACKAGES="
   libopenal-dev libarchive-dev 7zip libminizip-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev imagemagick
   liblua5.1-0-dev libbox2d-dev libmpg123-dev lame sox
   libcjson-dev libcurl4-openssl-dev libssl-dev
+  libfreetype-dev fonts-dejavu-core
 "
 missing=""
 for p in $PACKAGES; do

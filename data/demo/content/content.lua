@@ -1,0 +1,67 @@
+-- The demo's 2-D content: built by "qf3d build" into the demo data folder.
+
+sheets = {
+	{
+		file = "images/title.sheet",
+		sprites = {
+			{ name = "title_background", shape = "gradient", width = 256, height = 128, from = { 20, 40, 90 }, to = { 90, 150, 220 } },
+			{ name = "title_button", shape = "roundrect", width = 160, height = 48, radius = 12, color = { 240, 180, 40 } },
+			{ name = "title_button_frame", shape = "roundrect", width = 160, height = 48, radius = 12, outline = 3, color = { 120, 60, 10 } },
+			{ name = "title_sun", shape = "circle", radius = 24, color = { 255, 220, 60 } },
+			{ name = "title_halo", shape = "ring", radius = 32, thickness = 4, color = { 255, 240, 160, 200 } },
+			{ name = "title_bar", shape = "rect", width = 200, height = 12, color = { 255, 255, 255 } },
+		},
+	},
+	{
+		file = "images/level.sheet",
+		sprites = {
+			{ name = "level_ground", shape = "gradient", width = 128, height = 32, from = { 110, 80, 40 }, to = { 60, 40, 20 } },
+			{ name = "level_block", shape = "rect", width = 40, height = 40, color = { 170, 120, 70 } },
+			{ name = "level_block_frame", shape = "rect", width = 40, height = 40, outline = 2, color = { 80, 50, 20 } },
+			{ name = "level_ball", shape = "circle", radius = 12, color = { 220, 40, 40 } },
+			{ name = "level_target", shape = "ring", radius = 16, thickness = 5, color = { 40, 200, 80 } },
+			{ name = "level_panel", shape = "roundrect", width = 96, height = 64, radius = 10, color = { 0, 0, 0, 160 } },
+		},
+	},
+}
+
+composites = {
+	{
+		file = "images/logo.compo",
+		version = 2,
+		items = {
+			{
+				name = "logo",
+				parts = {
+					{ sprite = "title_halo", x = 0, y = 0 },
+					{ sprite = "title_sun", x = 0, y = 0 },
+					{ sprite = "title_bar", x = 0, y = 44 },
+					{ sprite = "title_button", x = 0, y = 80 },
+					{ sprite = "title_button_frame", x = 0, y = 80 },
+				},
+				extras = { { name = "shine", a = 0, b = -32 } },
+			},
+		},
+	},
+}
+
+fonts = {
+	{ file = "fonts/FONT_BASIC_DEFAULT.font", size = 20, tracking = 0 },
+}
+
+texts = {
+	{
+		file = "localization/TEXTS_BASIC.lang",
+		locales = { "en_EN", "fr_FR" },
+		texts = {
+			{ id = "TITLE", en_EN = "Physics Demo", fr_FR = "Démo de physique" },
+			{ id = "PLAY", en_EN = "Play", fr_FR = "Jouer" },
+			{ id = "SETTINGS", en_EN = "Settings", fr_FR = "Réglages" },
+			{ id = "LEVEL", en_EN = "Level", fr_FR = "Niveau" },
+			{ id = "SCORE", en_EN = "Score", fr_FR = "Score" },
+			{ id = "LEVEL_CLEARED", en_EN = "Level cleared!", fr_FR = "Niveau réussi !" },
+			{ id = "TRY_AGAIN", en_EN = "Try again", fr_FR = "Réessayer" },
+			{ id = "BACK", en_EN = "Back", fr_FR = "Retour" },
+		},
+	},
+}

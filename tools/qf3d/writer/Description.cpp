@@ -1,0 +1,389 @@
+#include "Tool.h"
+#include <qf3d/ContentWriter.h>
+#include <io/FileInputStream.h>
+#include <io/PathName.h>
+#include <lang/Throwable.h>
+#include <lua/LuaState.h>
+#include <lua/LuaTable.h>
+#include <cmath>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+
+namespace qf3d
+{
+namespace
+{
+/** Where in the description we are, for messages: "sheets[2] \"title\": sprites[3] \"button\"". */
+class Entry
+{
+public:
+	Entry(const std::string& description, const std::string& where) : m_description(description), m_where(where) {}
+	Entry child(const std::string& where) const { return Entry(m_description, m_where + ": " + where); }
+	[[noreturn]] void fail(const std::string& problem) const { throw BuildError(m_description + ": " + m_where + ": " + problem); }
+
+private:
+	std::string m_description;
+	std::string m_where;
+};
+
+std::string label(const char* list, int i, const std::string& name)
+{
+	return std::string(list) + "[" + std::to_string(i) + "]" + (name.empty() ? "" : " \"" + name + "\"");
+}
+
+std::string text(const lua::LuaTable& t, const char* key, const Entry& e, bool required = true)
+{
+	if (t.isString(key))
+		return t.getString(key);
+	if (required || !t.isNil(key))
+		e.fail(std::string("\"") + key + "\" must be a string");
+	return "";
+}
+
+int number(const lua::LuaTable& t, const char* key, const Entry& e, int fallback, bool required = false)
+{
+	if (t.isNumber(key))
+	{
+		const float v = t.getNumber(key);
+		if (v != std::floor(v) || v < -32768 || v > 32767)
+			e.fail(std::string("\"") + key + "\" must be a whole number that fits 16 bits");
+		return int(v);
+	}
+	if (required || !t.isNil(key))
+		e.fail(std::string("\"") + key + "\" must be a number");
+	return fallback;
+}
+
+Colour colour(const lua::LuaTable& t, const char* key, const Entry& e, const Colour& fallback)
+{
+	if (t.isNil(key))
+		return fallback;
+	if (!t.isTable(key))
+		e.fail(std::string("\"") + key + "\" must be a table {r, g, b[, a]} of 0 to 255");
+	const lua::LuaTable c = t.getTable(key);
+	Colour out;
+	float* channels[] = {&out.r, &out.g, &out.b, &out.a};
+	const int n = c.size();
+	if (n < 3 || n > 4)
+		e.fail(std::string("\"") + key + "\" must be a table {r, g, b[, a]} of 0 to 255");
+	for (int i = 1; i <= n; ++i)
+	{
+		const float v = c.getNumber(i);
+		if (!c.isNumber(i) || v < 0 || v > 255)
+			e.fail(std::string("\"") + key + "\" must be a table {r, g, b[, a]} of 0 to 255");
+		*channels[i - 1] = v;
+	}
+	return out;
+}
+
+Layout layout(const lua::LuaTable& t, const Entry& e)
+{
+	Layout l;
+	const std::string name = text(t, "layout", e, false);
+	if (name == "untagged")
+		l.untagged = true;
+	else if (!name.empty() && name != "tagged")
+		e.fail("\"layout\" must be \"tagged\" or \"untagged\"");
+	l.version = number(t, "version", e, 0);
+	l.unknownChunk = t.getBoolean("unknownChunk");
+	return l;
+}
+
+void makeDirectories(const std::string& path)
+{
+	for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
+		::mkdir(path.substr(0, at).c_str(), 0755);
+}
+
+class Builder
+{
+public:
+	Builder(const std::string& description, const std::string& outDir) : m_description(description), m_out(outDir) {}
+
+	std::vector<std::string> run()
+	{
+		lua::LuaState lua;
+		try
+		{
+			io::FileInputStream in(m_description);
+			lua.compile(in, m_description, nullptr);
+		}
+		catch (const lang::Throwable& e)
+		{
+			throw BuildError(m_description + ": " + e.getMessage().format());
+		}
+		const lua::LuaTable& g = lua.globals();
+		forEach(g, "sheets", [&](const lua::LuaTable& t, const Entry& e) { sheet(t, e); });
+		forEach(g, "composites", [&](const lua::LuaTable& t, const Entry& e) { composites(t, e); });
+		forEach(g, "fonts", [&](const lua::LuaTable& t, const Entry& e) { font(t, e); });
+		forEach(g, "texts", [&](const lua::LuaTable& t, const Entry& e) { texts(t, e); });
+		// Everything is checked before anything is written.
+		for (const auto& f : m_files)
+		{
+			makeDirectories(f.first);
+			writeFile(f.first, f.second);
+		}
+		std::vector<std::string> written;
+		for (const auto& f : m_files)
+			written.push_back(f.first);
+		return written;
+	}
+
+private:
+	std::string m_description;
+	std::string m_out;
+	std::map<std::string, Bytes> m_files;
+	/** Every sprite of the build by name, for composite parts. */
+	std::set<std::string> m_sprites;
+
+	template <class F> void forEach(const lua::LuaTable& g, const char* list, F f)
+	{
+		if (g.isNil(list))
+			return;
+		const Entry top(m_description, list);
+		if (!g.isTable(list))
+			top.fail("must be a list of tables");
+		const lua::LuaTable items = g.getTable(list);
+		for (int i = 1; i <= items.size(); ++i)
+		{
+			if (!items.isTable(i))
+				Entry(m_description, label(list, i, "")).fail("must be a table");
+			const lua::LuaTable t = items.getTable(i);
+			const std::string name = t.isString("file") ? t.getString("file") : "";
+			f(t, Entry(m_description, label(list, i, name)));
+		}
+	}
+
+	std::string output(const lua::LuaTable& t, const Entry& e)
+	{
+		const std::string file = text(t, "file", e);
+		if (file.empty() || file[0] == '/' || file.find("..") != std::string::npos)
+			e.fail("\"file\" must be a relative path inside the output folder");
+		const std::string path = m_out + "/" + file;
+		if (m_files.count(path))
+			e.fail("\"" + file + "\" is written twice");
+		return path;
+	}
+
+	static std::string imageBeside(const std::string& path)
+	{
+		const io::PathName p(path);
+		return std::string(p.basename()) + ".png";
+	}
+
+	void addFile(const std::string& path, const Bytes& bytes, const Entry& e)
+	{
+		if (m_files.count(path))
+			e.fail("\"" + path + "\" is written twice");
+		m_files[path] = bytes;
+	}
+
+	void sheet(const lua::LuaTable& t, const Entry& e)
+	{
+		const std::string path = output(t, e);
+		const std::string image = imageBeside(path);
+		if (!t.isTable("sprites"))
+			e.fail("\"sprites\" must be a list");
+		const lua::LuaTable list = t.getTable("sprites");
+		std::vector<Bitmap> bitmaps;
+		SheetRecord record;
+		record.image = image;
+		for (int i = 1; i <= list.size(); ++i)
+		{
+			const lua::LuaTable s = list.getTable(i);
+			const std::string name = s.isString("name") ? s.getString("name") : "";
+			const Entry se = e.child(label("sprites", i, name));
+			if (name.empty())
+				se.fail("\"name\" must be a non-empty string");
+			ShapeSpec spec;
+			spec.shape = text(s, "shape", se);
+			if (spec.shape == "circle" || spec.shape == "ring")
+				spec.width = spec.height = 2 * number(s, "radius", se, 0, true);
+			else
+			{
+				spec.width = number(s, "width", se, 0, true);
+				spec.height = number(s, "height", se, 0, true);
+				spec.radius = float(number(s, "radius", se, 0));
+			}
+			spec.thickness = float(number(s, "thickness", se, 0));
+			spec.outline = float(number(s, "outline", se, 0));
+			spec.colour = colour(s, "color", se, Colour());
+			if (spec.shape == "gradient" || !s.isNil("from"))
+			{
+				spec.gradient = true;
+				spec.from = colour(s, "from", se, Colour());
+				spec.to = colour(s, "to", se, Colour());
+				const std::string direction = text(s, "direction", se, false);
+				if (!direction.empty() && direction != "vertical" && direction != "horizontal")
+					se.fail("\"direction\" must be \"vertical\" or \"horizontal\"");
+				spec.vertical = direction != "horizontal";
+			}
+			try
+			{
+				bitmaps.push_back(drawShape(spec));
+			}
+			catch (const std::invalid_argument& x)
+			{
+				se.fail(x.what());
+			}
+			int px = spec.width / 2, py = spec.height / 2;
+			if (!s.isNil("pivot"))
+			{
+				const lua::LuaTable p = s.getTable("pivot");
+				if (!s.isTable("pivot") || !p.isNumber(1) || !p.isNumber(2))
+					se.fail("\"pivot\" must be {x, y}");
+				px = int(p.getNumber(1)), py = int(p.getNumber(2));
+			}
+			record.sprites.push_back(SpriteRecord{name, 0, 0, spec.width, spec.height, px, py});
+			m_sprites.insert(name);
+		}
+		std::vector<std::pair<int, int>> sizes;
+		for (const Bitmap& b : bitmaps)
+			sizes.emplace_back(b.width, b.height);
+		int w = 0, h = 0;
+		std::vector<Placement> at;
+		try
+		{
+			at = pack(sizes, &w, &h);
+		}
+		catch (const BuildError& x)
+		{
+			e.fail(x.what());
+		}
+		Bitmap atlas(w, h);
+		for (size_t i = 0; i < bitmaps.size(); ++i)
+		{
+			atlas.paste(bitmaps[i], at[i].x, at[i].y);
+			record.sprites[i].x = at[i].x;
+			record.sprites[i].y = at[i].y;
+		}
+		addFile(path, encodeSheet(record, layout(t, e)), e);
+		addFile(io::PathName(io::PathName(path).parent().toString(), image).toString(), encodePng(atlas), e);
+	}
+
+	void composites(const lua::LuaTable& t, const Entry& e)
+	{
+		const std::string path = output(t, e);
+		Layout l = layout(t, e);
+		if (l.untagged)
+			e.fail("composite files have no untagged layout");
+		const int version = l.version ? l.version : 1;
+		if (!t.isTable("items"))
+			e.fail("\"items\" must be a list");
+		const lua::LuaTable items = t.getTable("items");
+		std::vector<CompoRecord> records;
+		for (int i = 1; i <= items.size(); ++i)
+		{
+			const lua::LuaTable c = items.getTable(i);
+			CompoRecord r;
+			r.name = c.isString("name") ? c.getString("name") : "";
+			const Entry ce = e.child(label("items", i, r.name));
+			if (r.name.empty())
+				ce.fail("\"name\" must be a non-empty string");
+			const lua::LuaTable parts = c.getTable("parts");
+			for (int k = 1; k <= parts.size(); ++k)
+			{
+				const lua::LuaTable p = parts.getTable(k);
+				const std::string sprite = p.isString("sprite") ? p.getString("sprite") : "";
+				const Entry pe = ce.child(label("parts", k, sprite));
+				// Version 1 and 2 parts both name sprites of this build.
+				if (version <= 2 && !m_sprites.count(sprite))
+					pe.fail("no sprite \"" + sprite + "\" in this build");
+				r.parts.push_back(CompoPart{sprite, number(p, "x", pe, 0), number(p, "y", pe, 0)});
+			}
+			const lua::LuaTable extras = c.getTable("extras");
+			for (int k = 1; k <= extras.size(); ++k)
+			{
+				const lua::LuaTable x = extras.getTable(k);
+				const Entry xe = ce.child(label("extras", k, ""));
+				r.extras.push_back(CompoExtra{text(x, "name", xe), number(x, "a", xe, 0), number(x, "b", xe, 0)});
+			}
+			records.push_back(r);
+		}
+		addFile(path, encodeCompos(records, l), e);
+	}
+
+	void font(const lua::LuaTable& t, const Entry& e)
+	{
+		const std::string path = output(t, e);
+		const std::string image = imageBeside(path);
+		const int size = number(t, "size", e, 0, true);
+		std::vector<int> codes;
+		for (int c = 0x20; c <= 0x7E; ++c)
+			codes.push_back(c);
+		for (int c = 0xA0; c <= 0xFF; ++c)
+			codes.push_back(c);
+		const std::string fontFile = t.isString("font") ? t.getString("font") : defaultFontFile();
+		RenderedFont rendered;
+		try
+		{
+			rendered = renderFont(fontFile, size, colour(t, "color", e, Colour()), codes);
+		}
+		catch (const std::runtime_error& x)
+		{
+			e.fail(x.what());
+		}
+		std::vector<std::pair<int, int>> sizes;
+		for (const RenderedGlyph& g : rendered.glyphs)
+			sizes.emplace_back(g.cell.width, g.cell.height);
+		int w = 0, h = 0;
+		const std::vector<Placement> at = pack(sizes, &w, &h);
+		Bitmap atlas(w, h);
+		FontRecord record;
+		record.image = image;
+		record.leading = number(t, "leading", e, rendered.leading);
+		record.tracking = number(t, "tracking", e, 0);
+		for (size_t i = 0; i < rendered.glyphs.size(); ++i)
+		{
+			const RenderedGlyph& g = rendered.glyphs[i];
+			atlas.paste(g.cell, at[i].x, at[i].y);
+			record.glyphs.push_back(GlyphRecord{g.code, at[i].x, at[i].y, g.cell.width, g.cell.height, g.baseline});
+		}
+		addFile(path, encodeFont(record, layout(t, e)), e);
+		addFile(io::PathName(io::PathName(path).parent().toString(), image).toString(), encodePng(atlas), e);
+	}
+
+	void texts(const lua::LuaTable& t, const Entry& e)
+	{
+		const std::string path = output(t, e);
+		TextSetRecord record;
+		const lua::LuaTable locales = t.getTable("locales");
+		for (int i = 1; i <= locales.size(); ++i)
+		{
+			if (!locales.isString(i))
+				e.fail("\"locales\" must be a list of strings");
+			record.locales.push_back(locales.getString(i));
+		}
+		if (record.locales.empty())
+			e.fail("\"locales\" must name at least one locale");
+		record.texts.resize(record.locales.size());
+		const lua::LuaTable list = t.getTable("texts");
+		std::set<std::string> seen;
+		for (int i = 1; i <= list.size(); ++i)
+		{
+			const lua::LuaTable x = list.getTable(i);
+			const std::string id = x.isString("id") ? x.getString("id") : "";
+			const Entry xe = e.child(label("texts", i, id));
+			if (id.empty())
+				xe.fail("\"id\" must be a non-empty string");
+			if (!seen.insert(id).second)
+				xe.fail("the id is given twice");
+			record.ids.push_back(id);
+			for (size_t k = 0; k < record.locales.size(); ++k)
+			{
+				if (!x.isString(record.locales[k]))
+					xe.fail("no text for the locale " + record.locales[k]);
+				record.texts[k].push_back(x.getString(record.locales[k]));
+			}
+		}
+		addFile(path, encodeTexts(record, layout(t, e)), e);
+	}
+};
+}
+
+std::vector<std::string> build(const std::string& description, const std::string& outDir)
+{
+	return Builder(description, outDir).run();
+}
+}
