@@ -58,14 +58,8 @@ BitmapFont::BitmapFont(gr::Context* context, const std::string& fileName) :
 		readFont();
 		return;
 	}
-	int tag = 0, size = 0;
-	while (file.nextChunk(&tag, &size))
-	{
-		if (tag != ContentFile::TAG_FONT)
-			file.skip(size);
-		else if (file.readVersion(size, 1, 1))
-			readFont();
-	}
+	while (file.nextChunkOf(ContentTag::FONT, 1, 1))
+		readFont();
 }
 
 BitmapFont::~BitmapFont() {}

@@ -14,17 +14,8 @@ CompoSpriteSet::CompoSpriteSet(io::InputStream& stream, SpriteProvider* provider
 	io::DataInputStream& in = file.in();
 	if (!file.readHeader())
 		file.malformed();
-	int tag = 0, size = 0;
-	while (file.nextChunk(&tag, &size))
+	while (const int version = file.nextChunkOf(ContentTag::COMP, 1, 2))
 	{
-		if (tag != ContentFile::TAG_COMP)
-		{
-			file.skip(size);
-			continue;
-		}
-		const int version = file.readVersion(size, 1, 2);
-		if (!version)
-			continue;
 		const int count = in.readShort();
 		for (int i = 0; i < count; ++i)
 		{

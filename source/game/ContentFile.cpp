@@ -18,7 +18,7 @@ ContentFile::ContentFile(io::InputStream& in) : m_bytes(in), m_in(m_bytes), m_na
 
 bool ContentFile::readHeader()
 {
-	if (available() < 4 || m_in.readInt() != TAG_QF3D)
+	if (available() < 4 || m_in.readInt() != int(ContentTag::QF3D))
 	{
 		m_bytes.seek(0, io::InputStream::SEEK_BEGIN);
 		return false;
@@ -40,14 +40,23 @@ bool ContentFile::nextChunk(int* tag, int* size)
 	return true;
 }
 
-int ContentFile::readVersion(int size, int minVersion, int maxVersion)
+int ContentFile::nextChunkOf(uint32_t wanted, int minVersion, int maxVersion)
 {
-	const int version = m_in.readShort();
-	if (version >= minVersion && version <= maxVersion)
-		return version;
-	if (size < 2)
-		malformed();
-	skip(size - 2);
+	int tag = 0, size = 0;
+	while (nextChunk(&tag, &size))
+	{
+		if (tag != int(wanted))
+		{
+			skip(size);
+			continue;
+		}
+		const int version = m_in.readShort();
+		if (version >= minVersion && version <= maxVersion)
+			return version;
+		if (size < 2)
+			malformed();
+		skip(size - 2);
+	}
 	return 0;
 }
 

@@ -1,6 +1,7 @@
 #ifndef GAME_CONTENTFILE_H
 #define GAME_CONTENTFILE_H
 
+#include <game/ContentTag.h>
 #include <io/ByteArrayInputStream.h>
 #include <io/DataInputStream.h>
 #include <string>
@@ -15,18 +16,6 @@ namespace game
 class ContentFile
 {
 public:
-	enum Tag
-	{
-		TAG_QF3D = 0x51463344,
-		TAG_SPRT = 0x53505254,
-		TAG_COMP = 0x434F4D50,
-		TAG_FONT = 0x464F4E54,
-		TAG_TEXT = 0x54455854,
-		TAG_LDAT = 0x4C444154,
-		TAG_LIDS = 0x4C494453,
-		TAG_TXGP = 0x54584750
-	};
-
 	/** Reads a bundle file; name is the one messages give. */
 	explicit ContentFile(const std::string& bundleName);
 	/** Reads a stream whole; messages give its toString(). */
@@ -40,10 +29,11 @@ public:
 	/** Reads the next chunk's tag and size; false at the end of the data. */
 	bool nextChunk(int* tag, int* size);
 	/**
-	 * Reads the version of a handled chunk; a version outside [minVersion, maxVersion]
-	 * has the rest of the chunk skipped and gives 0.
+	 * Moves to the body of the next chunk with the tag whose version lies in
+	 * [minVersion, maxVersion] (from 1), skipping every other chunk; answers the
+	 * version, or 0 at the end of the data.
 	 */
-	int readVersion(int size, int minVersion, int maxVersion);
+	int nextChunkOf(uint32_t tag, int minVersion, int maxVersion);
 	/** Skips n bytes, failing as malformed when n is negative or runs past the data. */
 	void skip(int n);
 	/** Throws io::IOException "Malformed QF3D file: {0}". */

@@ -30,14 +30,8 @@ SpriteSheet::SpriteSheet(gr::Context* context, const std::string& fileName)
 		readSheet();
 		return;
 	}
-	int tag = 0, size = 0;
-	while (file.nextChunk(&tag, &size))
-	{
-		if (tag != ContentFile::TAG_SPRT)
-			file.skip(size);
-		else if (file.readVersion(size, 1, 1))
-			readSheet();
-	}
+	while (file.nextChunkOf(ContentTag::SPRT, 1, 1))
+		readSheet();
 }
 
 SpriteSheet::~SpriteSheet()

@@ -46,19 +46,12 @@ void TextGroupSet::loadLocaleCodes()
 		return;
 	}
 	int tag = 0, size = 0;
-	while (file.nextChunk(&tag, &size))
+	while (file.nextChunkOf(ContentTag::TEXT, 1, 1))
 	{
-		if (tag != ContentFile::TAG_TEXT)
-		{
-			file.skip(size);
-			continue;
-		}
-		if (!file.readVersion(size, 1, 1))
-			continue;
 		// The sub-chunks run to the end of the data.
 		while (file.nextChunk(&tag, &size))
 		{
-			if (tag == ContentFile::TAG_LDAT)
+			if (tag == int(ContentTag::LDAT))
 				m_locales = readStrings(in, in.readShort());
 			else
 				file.skip(size);
@@ -106,24 +99,17 @@ TextGroup* TextGroupSet::loadTextGroup(const std::string& locale)
 	std::vector<std::string> ids;
 	bool haveIds = false;
 	int tag = 0, size = 0;
-	while (file.nextChunk(&tag, &size))
+	while (file.nextChunkOf(ContentTag::TEXT, 1, 1))
 	{
-		if (tag != ContentFile::TAG_TEXT)
-		{
-			file.skip(size);
-			continue;
-		}
-		if (!file.readVersion(size, 1, 1))
-			continue;
 		int group = 0;
 		while (file.nextChunk(&tag, &size))
 		{
-			if (tag == ContentFile::TAG_LIDS)
+			if (tag == int(ContentTag::LIDS))
 			{
 				ids = readStrings(in, in.readShort());
 				haveIds = true;
 			}
-			else if (tag == ContentFile::TAG_TXGP)
+			else if (tag == int(ContentTag::TXGP))
 			{
 				if (!haveIds)
 					lang::throwError(io::IOException(lang::Format("Missing LIDS chunk before TXGP chunk in file {0}", m_path)));

@@ -127,8 +127,8 @@ TEST_F(Fonts, GlyphsOutliveAReplacedSheet)
 	m_bundle.image("fonts/font.png", 64, 16);
 	qf3d::FontRecord second = font();
 	second.glyphs = {{'B', 0, 0, 7, 12, 10}};
-	m_bundle.write("fonts/f.font", qf3d::container({qf3d::versioned(qf3d::TAG_FONT, 1, qf3d::fontBody(font())),
-		qf3d::versioned(qf3d::TAG_FONT, 1, qf3d::fontBody(second))}));
+	m_bundle.write("fonts/f.font", qf3d::container({qf3d::versioned(qf3d::Tag::FONT, 1, qf3d::fontBody(font())),
+		qf3d::versioned(qf3d::Tag::FONT, 1, qf3d::fontBody(second))}));
 	lang::Ptr<game::BitmapFont> f = new game::BitmapFont(&m_ctx, "fonts/f.font");
 	f->drawString(&m_ctx, "AB", 0.f, 0.f, Anchor());
 	EXPECT_EQ(xs(), (std::vector<float>{0.f, 12.f}));

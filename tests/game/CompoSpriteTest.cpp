@@ -131,9 +131,9 @@ TEST_F(CompoSprites, FilesOfBothVersionsReadTheSame)
 		EXPECT_EQ(set->getCompoSprite("other"), nullptr);
 	}
 	// A composite of the same name replaces the first; a chunk of version 3 is skipped.
-	qf3d::Bytes bytes = qf3d::container({qf3d::versioned(qf3d::TAG_COMP, 1, qf3d::compoBody({{"c", {{"A", 0, 0}}, {}}}, 1)),
-		qf3d::versioned(qf3d::TAG_COMP, 3, qf3d::compoBody({{"d", {{"nothing", 0, 0}}, {}}}, 1)),
-		qf3d::versioned(qf3d::TAG_COMP, 2, qf3d::compoBody({{"c", {{"A", 0, 0}, {"B", 10, 0}}, {}}}, 2))});
+	qf3d::Bytes bytes = qf3d::container({qf3d::versioned(qf3d::Tag::COMP, 1, qf3d::compoBody({{"c", {{"A", 0, 0}}, {}}}, 1)),
+		qf3d::versioned(qf3d::Tag::COMP, 3, qf3d::compoBody({{"d", {{"nothing", 0, 0}}, {}}}, 1)),
+		qf3d::versioned(qf3d::Tag::COMP, 2, qf3d::compoBody({{"c", {{"A", 0, 0}, {"B", 10, 0}}, {}}}, 2))});
 	lang::Ptr<game::CompoSpriteSet> set = read(bytes);
 	EXPECT_EQ(set->getCompoSprites().size(), 1u);
 	EXPECT_EQ(set->getCompoSprite("c")->getSpriteCount(), 2);

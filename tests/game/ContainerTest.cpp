@@ -90,14 +90,14 @@ std::vector<size_t> sizeFields(const Sample& s)
 {
 	std::vector<size_t> out;
 	const qf3d::Bytes& b = s.bytes;
-	if (readInt(b, 0) == int(qf3d::TAG_QF3D))
+	if (readInt(b, 0) == int(qf3d::Tag::QF3D))
 	{
 		out.push_back(4);
 		for (size_t at = 8; at + 8 <= b.size();)
 		{
 			const int tag = readInt(b, at), size = readInt(b, at + 4);
 			out.push_back(at + 4);
-			if (tag == int(qf3d::TAG_TEXT))
+			if (tag == int(qf3d::Tag::TEXT))
 			{
 				for (size_t sub = at + 10; sub + 8 <= at + 8 + size_t(size); sub += 8 + size_t(readInt(b, sub + 4)))
 					out.push_back(sub + 4);

@@ -52,6 +52,14 @@ gr::Image* RecordingContext::createImage(io::InputStream& in, const std::string&
 	return new RecordedImage(name, w, h);
 }
 
+std::vector<NamedLayout> readableLayouts()
+{
+	qf3d::Layout untagged, unknown;
+	untagged.untagged = true;
+	unknown.unknownChunk = true;
+	return {{"tagged", qf3d::Layout()}, {"untagged", untagged}, {"unknown chunk", unknown}};
+}
+
 std::string thrownMessage(const std::function<void()>& f)
 {
 	try

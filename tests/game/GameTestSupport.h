@@ -122,6 +122,14 @@ private:
 	TempDir m_dir;
 };
 
+struct NamedLayout
+{
+	const char* name;
+	qf3d::Layout layout;
+};
+/** The layouts a reader reads alike: tagged, untagged, and tagged after an unknown chunk. */
+std::vector<NamedLayout> readableLayouts();
+
 /** The message of an engine exception thrown by f, or "" when none is thrown. */
 std::string thrownMessage(const std::function<void()>& f);
 }

@@ -101,12 +101,7 @@ TEST(Sprite, TransformedCornersDrawWithTheSpriteCoordinates)
 
 TEST(SpriteSheet, LayoutsReadTheSameSprites)
 {
-	struct Case
-	{
-		const char* name;
-		qf3d::Layout layout;
-	} cases[] = {{"tagged", {}}, {"untagged", {true, 0, false}}, {"unknown chunk", {false, 0, true}}};
-	for (const Case& c : cases)
+	for (const NamedLayout& c : readableLayouts())
 	{
 		Bundle bundle;
 		::mkdir((bundle.path() + "/img").c_str(), 0700);
@@ -134,9 +129,9 @@ TEST(SpriteSheet, ChunksOfOtherVersionsAreSkippedAndLaterNamesReplace)
 	qf3d::SheetRecord first = {"one.png", {{"x", 0, 0, 4, 4, 0, 0}, {"x", 1, 1, 5, 5, 0, 0}}};
 	qf3d::SheetRecord skipped = {"missing.png", {{"y", 0, 0, 1, 1, 0, 0}}};
 	qf3d::SheetRecord second = {"two.png", {{"z", 0, 0, 8, 8, 0, 0}}};
-	bundle.write("s.sheet", qf3d::container({qf3d::versioned(qf3d::TAG_SPRT, 1, qf3d::sheetBody(first)),
-		qf3d::versioned(qf3d::TAG_SPRT, 9, qf3d::sheetBody(skipped)), {0x41424344, qf3d::Bytes(12, 0)},
-		qf3d::versioned(qf3d::TAG_SPRT, 1, qf3d::sheetBody(second))}));
+	bundle.write("s.sheet", qf3d::container({qf3d::versioned(qf3d::Tag::SPRT, 1, qf3d::sheetBody(first)),
+		qf3d::versioned(qf3d::Tag::SPRT, 9, qf3d::sheetBody(skipped)), {0x41424344, qf3d::Bytes(12, 0)},
+		qf3d::versioned(qf3d::Tag::SPRT, 1, qf3d::sheetBody(second))}));
 	RecordingContext ctx;
 	lang::Ptr<game::SpriteSheet> sheet = new game::SpriteSheet(&ctx, "s.sheet");
 	EXPECT_EQ(sheet->getSprites().size(), 2u);

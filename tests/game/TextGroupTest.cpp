@@ -19,12 +19,7 @@ const std::string NOT_LOADED = "Trying to get TextGroup for language which is no
 
 TEST(TextGroupSet, LoadsOneLocaleOrAllInEveryLayout)
 {
-	struct Case
-	{
-		const char* name;
-		qf3d::Layout layout;
-	} cases[] = {{"tagged", {}}, {"untagged", {true, 0, false}}, {"unknown chunk", {false, 0, true}}};
-	for (const Case& c : cases)
+	for (const NamedLayout& c : readableLayouts())
 	{
 		Bundle bundle;
 		bundle.write("t.lang", qf3d::encodeTexts(texts(), c.layout));
@@ -77,15 +72,15 @@ TEST(TextGroupSet, SubChunkOrderMatters)
 	ids.int16(1), ids.utf("title");
 	group.utf("Title");
 	// A TXGP before any LIDS.
-	bundle.write("bad.lang", qf3d::container({qf3d::versioned(qf3d::TAG_TEXT, 1,
-		qf3d::subChunks({{qf3d::TAG_LDAT, locales.bytes()}, {qf3d::TAG_TXGP, group.bytes()}, {qf3d::TAG_LIDS, ids.bytes()}}))}));
+	bundle.write("bad.lang", qf3d::container({qf3d::versioned(qf3d::Tag::TEXT, 1,
+		qf3d::subChunks({{qf3d::Tag::LDAT, locales.bytes()}, {qf3d::Tag::TXGP, group.bytes()}, {qf3d::Tag::LIDS, ids.bytes()}}))}));
 	lang::Ptr<game::TextGroupSet> set = new game::TextGroupSet("bad.lang");
 	set->loadLocaleCodes();
 	EXPECT_EQ(thrownMessage([&] { set->loadTextGroup("en_EN"); }), "Missing LIDS chunk before TXGP chunk in file bad.lang");
 
 	// Only one group for two locales: the second loads nothing and leaves the loaded groups alone.
-	bundle.write("short.lang", qf3d::container({qf3d::versioned(qf3d::TAG_TEXT, 1,
-		qf3d::subChunks({{qf3d::TAG_LDAT, locales.bytes()}, {0x41424344, qf3d::Bytes(3, 1)}, {qf3d::TAG_LIDS, ids.bytes()}, {qf3d::TAG_TXGP, group.bytes()}}))}));
+	bundle.write("short.lang", qf3d::container({qf3d::versioned(qf3d::Tag::TEXT, 1,
+		qf3d::subChunks({{qf3d::Tag::LDAT, locales.bytes()}, {0x41424344, qf3d::Bytes(3, 1)}, {qf3d::Tag::LIDS, ids.bytes()}, {qf3d::Tag::TXGP, group.bytes()}}))}));
 	set = new game::TextGroupSet("short.lang");
 	set->loadLocaleCodes();
 	ASSERT_TRUE(set->loadTextGroup("en_EN"));

@@ -51,7 +51,7 @@ Bytes container(const std::vector<Chunk>& chunks)
 {
 	const Bytes payload = subChunks(chunks);
 	ByteWriter w;
-	w.int32(int(TAG_QF3D));
+	w.int32(int(Tag::QF3D));
 	w.int32(int(payload.size()));
 	w.append(payload);
 	return w.bytes();
@@ -129,18 +129,18 @@ Bytes textBody(const TextSetRecord& texts)
 	locales.int16(int(texts.locales.size()));
 	for (const std::string& l : texts.locales)
 		locales.utf(l);
-	chunks.push_back(Chunk{TAG_LDAT, locales.bytes()});
+	chunks.push_back(Chunk{Tag::LDAT, locales.bytes()});
 	ByteWriter ids;
 	ids.int16(int(texts.ids.size()));
 	for (const std::string& id : texts.ids)
 		ids.utf(id);
-	chunks.push_back(Chunk{TAG_LIDS, ids.bytes()});
+	chunks.push_back(Chunk{Tag::LIDS, ids.bytes()});
 	for (const std::vector<std::string>& group : texts.texts)
 	{
 		ByteWriter g;
 		for (const std::string& t : group)
 			g.utf(t);
-		chunks.push_back(Chunk{TAG_TXGP, g.bytes()});
+		chunks.push_back(Chunk{Tag::TXGP, g.bytes()});
 	}
 	return subChunks(chunks);
 }
@@ -195,12 +195,12 @@ Bytes encode(uint32_t tag, int usualVersion, const Bytes& body, const Layout& la
 
 Bytes encodeSheet(const SheetRecord& sheet, const Layout& layout)
 {
-	return encode(TAG_SPRT, 1, sheetBody(sheet), layout);
+	return encode(Tag::SPRT, 1, sheetBody(sheet), layout);
 }
 
 Bytes encodeFont(const FontRecord& font, const Layout& layout)
 {
-	return encode(TAG_FONT, 1, fontBody(font), layout);
+	return encode(Tag::FONT, 1, fontBody(font), layout);
 }
 
 Bytes encodeCompos(const std::vector<CompoRecord>& compos, const Layout& layout)
@@ -208,14 +208,14 @@ Bytes encodeCompos(const std::vector<CompoRecord>& compos, const Layout& layout)
 	const int version = layout.version ? layout.version : 1;
 	Layout tagged = layout;
 	tagged.untagged = false;
-	return encode(TAG_COMP, 1, compoBody(compos, version), tagged);
+	return encode(Tag::COMP, 1, compoBody(compos, version), tagged);
 }
 
 Bytes encodeTexts(const TextSetRecord& texts, const Layout& layout)
 {
 	if (layout.untagged)
 		return untaggedTexts(texts);
-	return encode(TAG_TEXT, 1, textBody(texts), layout);
+	return encode(Tag::TEXT, 1, textBody(texts), layout);
 }
 
 void writeFile(const std::string& path, const Bytes& bytes)

@@ -153,11 +153,11 @@ void texts(Reader& r, std::ostream& out, int* idCount)
 		const size_t size = r.size();
 		out << "  " << tagName(tag) << " size " << size << "\n";
 		const size_t end = r.at() + size;
-		if (tag == int(TAG_LDAT))
+		if (tag == int(Tag::LDAT))
 			strings(r, r.int16(), "locale", out);
-		else if (tag == int(TAG_LIDS))
+		else if (tag == int(Tag::LIDS))
 			strings(r, *idCount = r.int16(), "id", out);
-		else if (tag == int(TAG_TXGP))
+		else if (tag == int(Tag::TXGP))
 			strings(r, *idCount, "text", out);
 		if (r.at() < end)
 			r.skip(end - r.at());
@@ -173,7 +173,7 @@ std::string dump(const std::string& path)
 	const Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 	std::ostringstream out;
 	Reader r(b, 0, b.size(), path);
-	if (b.size() < 4 || r.int32() != int(TAG_QF3D))
+	if (b.size() < 4 || r.int32() != int(Tag::QF3D))
 	{
 		out << "untagged layout, " << b.size() << " bytes\n";
 		return out.str();
@@ -188,7 +188,7 @@ std::string dump(const std::string& path)
 		const int tag = r.int32();
 		const size_t size = r.size();
 		const size_t end = r.at() + size;
-		const bool known = tag == int(TAG_SPRT) || tag == int(TAG_COMP) || tag == int(TAG_FONT) || tag == int(TAG_TEXT);
+		const bool known = tag == int(Tag::SPRT) || tag == int(Tag::COMP) || tag == int(Tag::FONT) || tag == int(Tag::TEXT);
 		if (!known)
 		{
 			out << tagName(tag) << " size " << size << " (skipped)\n";
@@ -197,18 +197,18 @@ std::string dump(const std::string& path)
 		}
 		const int version = r.int16();
 		out << tagName(tag) << " size " << size << " version " << version << "\n";
-		const bool supported = version == 1 || (tag == int(TAG_COMP) && version == 2);
+		const bool supported = version == 1 || (tag == int(Tag::COMP) && version == 2);
 		if (!supported)
 		{
 			out << "  (version not read)\n";
 			r.skip(end - r.at());
 			continue;
 		}
-		if (tag == int(TAG_SPRT))
+		if (tag == int(Tag::SPRT))
 			sheet(r, out);
-		else if (tag == int(TAG_FONT))
+		else if (tag == int(Tag::FONT))
 			font(r, out);
-		else if (tag == int(TAG_COMP))
+		else if (tag == int(Tag::COMP))
 			compos(r, version, out);
 		else
 			texts(r, out, &ids);

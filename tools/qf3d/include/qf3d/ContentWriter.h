@@ -1,6 +1,7 @@
 #ifndef QF3D_CONTENTWRITER_H
 #define QF3D_CONTENTWRITER_H
 
+#include <game/ContentTag.h>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,17 +11,8 @@ namespace qf3d
 {
 typedef std::vector<uint8_t> Bytes;
 
-enum Tag : uint32_t
-{
-	TAG_QF3D = 0x51463344,
-	TAG_SPRT = 0x53505254,
-	TAG_COMP = 0x434F4D50,
-	TAG_FONT = 0x464F4E54,
-	TAG_TEXT = 0x54455854,
-	TAG_LDAT = 0x4C444154,
-	TAG_LIDS = 0x4C494453,
-	TAG_TXGP = 0x54584750
-};
+/** The chunk tags, as the engine reads them. */
+typedef game::ContentTag Tag;
 
 /** Big-endian numbers and 16-bit-length strings appended to a byte vector. */
 class ByteWriter
