@@ -3,15 +3,16 @@
 #include <io/IOException.h>
 #include <lang/Format.h>
 #include <lang/throwError.h>
+#include <memory>
 
 namespace game
 {
-ContentFile::ContentFile(const std::string& bundleName) : m_in(m_bytes), m_name(bundleName)
+// The file stream lives to the end of the initialiser, after it has been read whole.
+ContentFile::ContentFile(const std::string& bundleName) :
+	m_bytes(*std::unique_ptr<io::BundleInputStream>(new io::BundleInputStream(bundleName))),
+	m_in(m_bytes),
+	m_name(bundleName)
 {
-	io::BundleInputStream file(bundleName);
-	io::ByteArrayInputStream whole(file);
-	m_bytes.reset(whole.data(), whole.size());
-	m_bytes.setName(whole.toString());
 }
 
 ContentFile::ContentFile(io::InputStream& in) : m_bytes(in), m_in(m_bytes), m_name(in.toString()) {}

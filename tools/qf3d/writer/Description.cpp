@@ -196,38 +196,38 @@ private:
 			const Entry se = e.child(label("sprites", i, name));
 			if (name.empty())
 				se.fail("\"name\" must be a non-empty string");
-			ShapeSpec spec;
-			spec.shape = text(s, "shape", se);
-			if (spec.shape == "circle" || spec.shape == "ring")
-				spec.width = spec.height = 2 * number(s, "radius", se, 0, true);
+			Shape shape;
+			shape.kind = text(s, "shape", se);
+			if (shape.kind == "circle" || shape.kind == "ring")
+				shape.width = shape.height = 2 * number(s, "radius", se, 0, true);
 			else
 			{
-				spec.width = number(s, "width", se, 0, true);
-				spec.height = number(s, "height", se, 0, true);
-				spec.radius = float(number(s, "radius", se, 0));
+				shape.width = number(s, "width", se, 0, true);
+				shape.height = number(s, "height", se, 0, true);
+				shape.radius = float(number(s, "radius", se, 0));
 			}
-			spec.thickness = float(number(s, "thickness", se, 0));
-			spec.outline = float(number(s, "outline", se, 0));
-			spec.colour = colour(s, "color", se, Colour());
-			if (spec.shape == "gradient" || !s.isNil("from"))
+			shape.thickness = float(number(s, "thickness", se, 0));
+			shape.outline = float(number(s, "outline", se, 0));
+			shape.colour = colour(s, "color", se, Colour());
+			if (shape.kind == "gradient" || !s.isNil("from"))
 			{
-				spec.gradient = true;
-				spec.from = colour(s, "from", se, Colour());
-				spec.to = colour(s, "to", se, Colour());
+				shape.gradient = true;
+				shape.from = colour(s, "from", se, Colour());
+				shape.to = colour(s, "to", se, Colour());
 				const std::string direction = text(s, "direction", se, false);
 				if (!direction.empty() && direction != "vertical" && direction != "horizontal")
 					se.fail("\"direction\" must be \"vertical\" or \"horizontal\"");
-				spec.vertical = direction != "horizontal";
+				shape.vertical = direction != "horizontal";
 			}
 			try
 			{
-				bitmaps.push_back(drawShape(spec));
+				bitmaps.push_back(drawShape(shape));
 			}
 			catch (const std::invalid_argument& x)
 			{
 				se.fail(x.what());
 			}
-			int px = spec.width / 2, py = spec.height / 2;
+			int px = shape.width / 2, py = shape.height / 2;
 			if (!s.isNil("pivot"))
 			{
 				const lua::LuaTable p = s.getTable("pivot");
@@ -235,7 +235,7 @@ private:
 					se.fail("\"pivot\" must be {x, y}");
 				px = int(p.getNumber(1)), py = int(p.getNumber(2));
 			}
-			record.sprites.push_back(SpriteRecord{name, 0, 0, spec.width, spec.height, px, py});
+			record.sprites.push_back(SpriteRecord{name, 0, 0, shape.width, shape.height, px, py});
 			m_sprites.insert(name);
 		}
 		std::vector<std::pair<int, int>> sizes;

@@ -22,29 +22,29 @@ uint32_t pack(const Colour& c, float coverage)
 }
 }
 
-Bitmap drawShape(const ShapeSpec& s)
+Bitmap drawShape(const Shape& s)
 {
 	if (s.width <= 0 || s.height <= 0 || s.width > 4096 || s.height > 4096)
 		throw std::invalid_argument("a size of 1 to 4096 pixels is needed");
 	const float hw = s.width * 0.5f, hh = s.height * 0.5f;
 	float radius = 0.f;
 	bool round = false;
-	if (s.shape == "rect" || s.shape == "gradient")
+	if (s.kind == "rect" || s.kind == "gradient")
 		radius = 0.f;
-	else if (s.shape == "roundrect")
+	else if (s.kind == "roundrect")
 		radius = std::min(std::max(s.radius, 0.f), std::min(hw, hh));
-	else if (s.shape == "circle" || s.shape == "ring")
+	else if (s.kind == "circle" || s.kind == "ring")
 		radius = std::min(hw, hh), round = true;
 	else
-		throw std::invalid_argument("unknown shape \"" + s.shape + "\"");
-	if (s.shape == "ring" && s.thickness <= 0.f)
+		throw std::invalid_argument("unknown shape \"" + s.kind + "\"");
+	if (s.kind == "ring" && s.thickness <= 0.f)
 		throw std::invalid_argument("a ring needs a thickness above 0");
 	// Inside test at one point; rings and outlines are bands inside the edge.
 	auto inside = [&](float x, float y) {
 		const float d = round ? std::sqrt(x * x + y * y) - radius : roundedBox(x, y, hw, hh, radius);
 		if (d > 0.f)
 			return false;
-		const float band = s.shape == "ring" ? s.thickness : s.outline;
+		const float band = s.kind == "ring" ? s.thickness : s.outline;
 		return band <= 0.f || d > -band;
 	};
 	Bitmap out(s.width, s.height);

@@ -13,10 +13,10 @@ struct Colour
 	float r = 255, g = 255, b = 255, a = 255;
 };
 
-struct ShapeSpec
+struct Shape
 {
 	/** "rect", "roundrect", "circle", "ring" or "gradient" (a rectangle). */
-	std::string shape;
+	std::string kind;
 	int width = 0;
 	int height = 0;
 	float radius = 0;
@@ -30,8 +30,8 @@ struct ShapeSpec
 	bool vertical = true;
 };
 
-/** Draws a shape anti-aliased into a bitmap of its size; throws std::invalid_argument on a bad spec. */
-Bitmap drawShape(const ShapeSpec& spec);
+/** Draws a shape anti-aliased into a bitmap of its size; throws std::invalid_argument on a bad shape. */
+Bitmap drawShape(const Shape& shape);
 
 struct RenderedGlyph
 {
