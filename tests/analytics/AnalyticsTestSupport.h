@@ -90,6 +90,7 @@ protected:
 		setenv("XDG_DATA_HOME", (m_root + "/data").c_str(), 1);
 		io::detail::setAppdataPath(m_root + "/data/game");
 		restart();
+		Clock::now() = 1700000000000000LL;
 		lang::System::setTimeSource(&Clock::read);
 	}
 
