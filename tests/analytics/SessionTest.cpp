@@ -452,3 +452,34 @@ TEST_F(SessionTest, RecordingWhileAnotherThreadSavesAndWritesRecords)
 	EXPECT_EQ(2000, currentFile()->eventCounts["tick"]);
 	EXPECT_EQ(1000u, currentFile()->eventLog.size());
 }
+
+namespace
+{
+int g_sends = 0;
+void countSend()
+{
+	++g_sends;
+}
+}
+
+TEST_F(SessionTest, EndOfSessionSendOnlyWhenAskedAndEnabled)
+{
+	AnalyticsSession::setEndOfSessionSender(&countSend);
+	struct Case
+	{
+		bool reportsOnClose, send, remove;
+		int sends;
+	};
+	const Case cases[] = {{true, true, true, 1}, {false, true, true, 0}, {true, false, false, 0}, {true, true, false, 1}};
+	for (const Case& c : cases)
+	{
+		g_sends = 0;
+		auto s = start();
+		s->setSessionReportsOnCloseEnabled(c.reportsOnClose);
+		s->endSessionAndSend(c.send, c.remove);
+		EXPECT_EQ(c.sends, g_sends);
+		EXPECT_EQ(c.remove, s->closed());
+		EXPECT_EQ(!c.remove, AnalyticsSession::currentSession() == s);
+		advanceMillis(1);
+	}
+}

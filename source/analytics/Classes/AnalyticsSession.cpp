@@ -226,6 +226,8 @@ void AnalyticsSession::saveSession()
 		const std::string path = currentSessionFilePath();
 		AnalyticsFiles::writeJSON(path, json);
 		cJSON_Delete(json);
+		if (AnalyticsUtil::isDebugLogEnabled())
+			debugLog("AnalyticsAgent: Add session with startTime[" + detail::dateText(copy.startTime) + "] to saved sessions");
 		if (addRecordToSavedSessions(copy.record()))
 			AnalyticsFiles::remove(path);
 	}
@@ -255,8 +257,9 @@ void AnalyticsSession::endSessionAndSend(bool send, bool removeCurrentSession)
 			debugLog("AnalyticsAgent: Ending session with endTime[" + detail::dateText(end) + "]");
 		endTimedEventsLocked();
 	}
-	if (reports && send && state().endOfSessionSender)
-		state().endOfSessionSender();
+	void (*sender)() = state().endOfSessionSender;
+	if (reports && send && sender)
+		sender();
 	if (removeCurrentSession)
 		saveSession();
 	else

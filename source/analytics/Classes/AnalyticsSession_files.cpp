@@ -44,7 +44,12 @@ std::vector<Bytes> readBytesArray(const cJSON* obj, const char* key)
 std::string keyedPath(const char* newer, const char* older, bool withVersion)
 {
 	const std::string dir = AnalyticsSession::filePathDirectory();
-	const std::string hash = std::to_string(AnalyticsSession::fileKeyHash(state().fileKey));
+	std::string key;
+	{
+		std::lock_guard<std::mutex> lock(state().classLock);
+		key = state().fileKey;
+	}
+	const std::string hash = std::to_string(AnalyticsSession::fileKeyHash(key));
 	const std::string tail = withVersion ? hash + "_" + AnalyticsSession::getAgentVersion() + ".archive" : hash + ".archive";
 	const std::string old = dir + "/" + older + tail;
 	if (AnalyticsFiles::exists(old))

@@ -5,6 +5,7 @@
 #include <analytics/AnalyticsDevice.h>
 #include <analytics/AnalyticsProtocolData.h>
 #include <analytics/AnalyticsUtil.h>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,19 +23,20 @@ struct AnalyticsState
 	std::mutex classLock;
 	std::shared_ptr<AnalyticsSession> currentSession;
 	std::string fileKey;
-	int maxSessions = 50;
+	std::atomic<int> maxSessions{50};
 	std::mutex savedSessionsLock;
 	std::mutex initialTimestampLock;
 	Date lastPageView;
-	void (*endOfSessionSender)() = nullptr;
+	std::atomic<void (*)()> endOfSessionSender{nullptr};
 	AnalyticsAutoIncrement counters;
 
 	// Utilities.
-	bool debugLog = false;
-	bool showErrors = false;
-	int systemVersionInteger = 0;
+	// Read from the send threads too.
+	std::atomic<bool> debugLog{false};
+	std::atomic<bool> showErrors{false};
+	std::atomic<int> systemVersionInteger{0};
 	std::string systemVersionOverride;
-	AnalyticsUtil::LogSink logSink = nullptr;
+	std::atomic<AnalyticsUtil::LogSink> logSink{nullptr};
 	int statusBarOrientation = 1;
 
 	// Device.

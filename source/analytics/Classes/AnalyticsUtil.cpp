@@ -125,9 +125,12 @@ int AnalyticsUtil::systemVersionAsInteger(const std::string& version)
 
 int AnalyticsUtil::getSystemVersionAsAnInteger()
 {
-	int& cached = state().systemVersionInteger;
+	int cached = state().systemVersionInteger;
 	if (cached == 0)
+	{
 		cached = systemVersionAsInteger(systemVersion());
+		state().systemVersionInteger = cached;
+	}
 	return cached;
 }
 

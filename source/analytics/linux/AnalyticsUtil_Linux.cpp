@@ -13,8 +13,8 @@ void AnalyticsUtil::log(const std::string& line)
 {
 	if (!state().debugLog)
 		return;
-	if (state().logSink)
-		state().logSink(line);
+	if (AnalyticsUtil::LogSink sink = state().logSink)
+		sink(line);
 	else
 		syslog(LOG_NOTICE, "%s", line.c_str());
 }
