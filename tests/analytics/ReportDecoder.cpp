@@ -17,30 +17,28 @@ uint8_t ReportReader::byte()
 	return m_data[m_pos++];
 }
 
+uint64_t ReportReader::number(size_t bytes)
+{
+	need(bytes);
+	uint64_t v = 0;
+	for (size_t i = 0; i < bytes; ++i)
+		v = (v << 8) | m_data[m_pos++];
+	return v;
+}
+
 uint16_t ReportReader::ushort()
 {
-	need(2);
-	const uint16_t v = static_cast<uint16_t>((m_data[m_pos] << 8) | m_data[m_pos + 1]);
-	m_pos += 2;
-	return v;
+	return static_cast<uint16_t>(number(2));
 }
 
 int32_t ReportReader::int32()
 {
-	need(4);
-	uint32_t v = 0;
-	for (int i = 0; i < 4; ++i)
-		v = (v << 8) | m_data[m_pos++];
-	return static_cast<int32_t>(v);
+	return static_cast<int32_t>(static_cast<uint32_t>(number(4)));
 }
 
 int64_t ReportReader::int64()
 {
-	need(8);
-	uint64_t v = 0;
-	for (int i = 0; i < 8; ++i)
-		v = (v << 8) | m_data[m_pos++];
-	return static_cast<int64_t>(v);
+	return static_cast<int64_t>(number(8));
 }
 
 float ReportReader::float32()

@@ -31,6 +31,8 @@ private:
 	const analytics::Bytes& m_data;
 	size_t m_pos;
 	void need(size_t n);
+	/** A big-endian unsigned number of that many bytes. */
+	uint64_t number(size_t bytes);
 };
 
 struct DecodedEvent
