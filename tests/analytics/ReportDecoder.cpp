@@ -59,11 +59,8 @@ double ReportReader::float64()
 
 std::string ReportReader::string()
 {
-	const size_t n = ushort();
-	need(n);
-	std::string s(m_data.begin() + m_pos, m_data.begin() + m_pos + n);
-	m_pos += n;
-	return s;
+	const analytics::Bytes b = shortData();
+	return std::string(b.begin(), b.end());
 }
 
 analytics::Bytes ReportReader::shortData()
