@@ -2,9 +2,7 @@
 #include <analytics/AnalyticsUtil.h>
 #include <cjson/cJSON.h>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
