@@ -1,0 +1,142 @@
+#include <analytics/AnalyticsFiles.h>
+#include <analytics/AnalyticsUtil.h>
+#include <cjson/cJSON.h>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace analytics
+{
+namespace
+{
+std::string folderOf(const std::string& path)
+{
+	const size_t slash = path.rfind('/');
+	if (slash == std::string::npos)
+		return ".";
+	return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool writeAll(int fd, const std::string& contents)
+{
+	size_t done = 0;
+	while (done < contents.size())
+	{
+		const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n <= 0)
+			return false;
+		done += static_cast<size_t>(n);
+	}
+	return true;
+}
+}
+
+bool AnalyticsFiles::writeFile(const std::string& path, const std::string& contents)
+{
+	// A unique temporary per writer: two threads may save the same file.
+	std::string temp = path + ".tmpXXXXXX";
+	const int fd = mkstemp(&temp[0]);
+	if (fd < 0)
+		return false;
+	bool ok = fchmod(fd, 0600) == 0 && writeAll(fd, contents) && fsync(fd) == 0;
+	if (::close(fd) != 0)
+		ok = false;
+	if (ok)
+	{
+		AnalyticsUtil::addSkipBackupAttributeToItemAtPath(temp);
+		ok = ::rename(temp.c_str(), path.c_str()) == 0;
+	}
+	if (!ok)
+	{
+		::unlink(temp.c_str());
+		return false;
+	}
+	const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+	if (dir >= 0)
+	{
+		fsync(dir);
+		::close(dir);
+	}
+	return true;
+}
+
+std::optional<std::string> AnalyticsFiles::readFile(const std::string& path)
+{
+	const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+	if (fd < 0)
+		return std::nullopt;
+	std::string out;
+	char buf[16384];
+	for (;;)
+	{
+		const ssize_t n = ::read(fd, buf, sizeof(buf));
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n < 0)
+		{
+			::close(fd);
+			return std::nullopt;
+		}
+		if (n == 0)
+			break;
+		out.append(buf, static_cast<size_t>(n));
+	}
+	::close(fd);
+	return out;
+}
+
+bool AnalyticsFiles::exists(const std::string& path)
+{
+	struct stat st;
+	return ::stat(path.c_str(), &st) == 0;
+}
+
+bool AnalyticsFiles::remove(const std::string& path)
+{
+	return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool AnalyticsFiles::makeDirectories(const std::string& path)
+{
+	for (size_t i = 1; i <= path.size(); ++i)
+	{
+		if (i < path.size() && path[i] != '/')
+			continue;
+		if (::mkdir(path.substr(0, i).c_str(), 0700) != 0 && errno != EEXIST)
+			return false;
+	}
+	struct stat st;
+	return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string AnalyticsFiles::moveAside(const std::string& path)
+{
+	std::string target = path + ".damaged";
+	for (int i = 1; exists(target) && i < 1000; ++i)
+		target = path + ".damaged." + std::to_string(i);
+	if (exists(target) || ::rename(path.c_str(), target.c_str()) != 0)
+		return std::string();
+	return target;
+}
+
+bool AnalyticsFiles::writeJSON(const std::string& path, const cJSON* json)
+{
+	std::unique_ptr<char, void (*)(void*)> text(cJSON_PrintUnformatted(json), cJSON_free);
+	if (!text)
+		return false;
+	return writeFile(path, text.get());
+}
+
+cJSON* AnalyticsFiles::readJSON(const std::string& path)
+{
+	const std::optional<std::string> text = readFile(path);
+	if (!text)
+		return nullptr;
+	return cJSON_ParseWithLength(text->data(), text->size());
+}
+}
