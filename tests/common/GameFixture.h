@@ -69,6 +69,7 @@ protected:
 	std::string eval(const std::string& expression);
 
 	std::string userFile(const std::string& name) const { return m_dir.path() + "/" + name; }
+public:
 	static std::vector<unsigned char> readBytes(const std::string& path);
 	static void writeBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 	static bool exists(const std::string& path);
