@@ -90,6 +90,7 @@ void GameLua::registerOperations()
 	registerMethod<&GameLua::setBGColor>("setBGColor", this);
 	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
 
+	setString("uniqueDeviceId", pf::DeviceID().getDeviceIDHash());
 	registerMethod<&GameLua::loadLuaFile>("loadLuaFile", this);
 	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject);
 	registerMethod<&GameLua::loadBlocksForEditing>("loadBlocksForEditing", this);

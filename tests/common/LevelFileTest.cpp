@@ -191,3 +191,13 @@ TEST_F(ScriptFiles, JsonAndBase64)
 	EXPECT_EQ("hello", eval("decodeBase64('aGVsbG8=')"));
 	EXPECT_EQ("false", eval("checkDirectory('x')"));
 }
+
+TEST_F(ScriptFiles, ActivationBeforeTheMainScriptCallsNothing)
+{
+	start();
+	lang::Ptr<GameLua> fresh = new GameLua(app(), app()->luaResources()->getResources(), app()->luaState(), m_context);
+	EXPECT_FALSE(fresh->compileDone());
+	// Its table defines no "gamePaused": a call would raise a script error.
+	EXPECT_NO_THROW(fresh->activate(false));
+	EXPECT_NO_THROW(fresh->activate(true));
+}

@@ -113,3 +113,14 @@ TEST_F(LinuxHostTest, AScriptErrorInAFrameEndsTheLoop)
 	EXPECT_EQ("Game crashed", events.back().name);
 	EXPECT_NE(std::string::npos, events.back().parameters.at("exception").find("boom"));
 }
+
+TEST_F(LinuxHostTest, TurningToTheOtherLandscapeKeepsTheSurface)
+{
+	framework::LinuxHost host(options());
+	host.os()->setOrientation(gr::Context::ORIENTATION_LANDSCAPE_LEFT);
+	EXPECT_EQ(gr::Context::ORIENTATION_LANDSCAPE_LEFT, host.context()->orientation());
+	EXPECT_EQ(960, host.context()->width());
+	EXPECT_EQ(640, host.context()->height());
+	// The game hears of the new size.
+	EXPECT_EQ("resolutionChanged", calls().back());
+}

@@ -16,6 +16,14 @@ out=$("$engine" --user "$work/user" --frames 2)
 echo "$out"
 echo "$out" | grep -q "demo: start 2"
 if echo "$out" | grep -q "File Created:settings.lua"; then exit 1; fi
+# A termination signal ends the run the same way: the files are saved.
+rm -rf "$work/user2"
+"$engine" --user "$work/user2" --frames 1000000 > "$work/signal.log" &
+pid=$!
+sleep 2
+kill -TERM $pid
+wait $pid
+test -s "$work/user2/settings.lua"
 # Bad options and a missing bundle are refused with exit code 2.
 set +e
 "$engine" --frames x >/dev/null 2>&1; test $? -eq 2 || exit 1
