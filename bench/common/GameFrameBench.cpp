@@ -2,7 +2,7 @@
 // and its plain reference: the same two script calls straight through the Lua C API
 // plus the scene, clear and present of the context.
 #include "GameApp.h"
-#include <framework/OSInterface.h>
+#include "NullOSInterface.h"
 #include <gr/gl/GL_Functions.h>
 #include <gr/gl/GL_createContext.h>
 #include <io/ByteArrayInputStream.h>
@@ -17,24 +17,8 @@ using namespace gr::GR_GL_NS;
 
 namespace
 {
-class BenchOS : public framework::OSInterface
-{
-public:
-	void loadShaders(const std::string&, bool) override {}
-	std::string getDefaultDataPath() override { return ""; }
-	void setResolution(int, int) override {}
-	void setOrientation(gr::Context::OrientationType) override {}
-	void allowSleep(bool) override {}
-	bool isSilentProfile() override { return false; }
-	void startUpdate() override {}
-	void stopUpdate() override {}
-	void setFullscreen(bool) override {}
-	bool isFullscreen() override { return true; }
-	bool captureMouse(bool) override { return true; }
-	bool isMouseCaptured() override { return false; }
-	void setMousePosition(int, int) override {}
-	void setCursor(const std::string&) override {}
-};
+typedef NullOSInterface BenchOS;
+
 
 const float DT = 1.f / 60.f;
 

@@ -25,22 +25,8 @@ namespace
 {
 std::vector<unsigned char> readAll(io::InputStream& in)
 {
-	std::vector<unsigned char> data;
-	const int n = in.available();
-	if (n > 0)
-	{
-		data.assign(static_cast<size_t>(n), 0);
-		int got = 0;
-		while (got < n)
-		{
-			const int r = in.read(data.data() + got, n - got);
-			if (r <= 0)
-				break;
-			got += r;
-		}
-		data.resize(static_cast<size_t>(got));
-	}
-	return data;
+	io::ByteArrayInputStream whole(in);
+	return std::vector<unsigned char>(whole.data(), whole.data() + whole.size());
 }
 
 std::string userFilePath(const std::string& name)

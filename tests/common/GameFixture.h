@@ -2,7 +2,7 @@
 #define TESTS_COMMON_GAMEFIXTURE_H
 
 #include "GameApp.h"
-#include <framework/OSInterface.h>
+#include "NullOSInterface.h"
 #include <gr/gl/EGLHeadlessView.h>
 #include <gtest/gtest.h>
 #include <lua/LuaState.h>
@@ -21,24 +21,8 @@ private:
 	std::string m_path;
 };
 
-class TestOS : public framework::OSInterface
-{
-public:
-	void loadShaders(const std::string&, bool) override {}
-	std::string getDefaultDataPath() override { return ""; }
-	void setResolution(int, int) override {}
-	void setOrientation(gr::Context::OrientationType) override {}
-	void allowSleep(bool) override {}
-	bool isSilentProfile() override { return false; }
-	void startUpdate() override {}
-	void stopUpdate() override {}
-	void setFullscreen(bool) override {}
-	bool isFullscreen() override { return true; }
-	bool captureMouse(bool) override { return true; }
-	bool isMouseCaptured() override { return false; }
-	void setMousePosition(int, int) override {}
-	void setCursor(const std::string&) override {}
-};
+typedef NullOSInterface TestOS;
+
 
 /**
  * The game on the test bundle (tests/data/common/bundle, packed at build

@@ -1,28 +1,11 @@
 #include <framework/App.h>
-#include <framework/OSInterface.h>
+#include "NullOSInterface.h"
 #include <gtest/gtest.h>
 
 namespace
 {
-class NullOS : public framework::OSInterface
-{
-public:
-	std::string dataPath;
-	void loadShaders(const std::string&, bool) override {}
-	std::string getDefaultDataPath() override { return dataPath; }
-	void setResolution(int, int) override {}
-	void setOrientation(gr::Context::OrientationType) override {}
-	void allowSleep(bool) override {}
-	bool isSilentProfile() override { return false; }
-	void startUpdate() override {}
-	void stopUpdate() override {}
-	void setFullscreen(bool) override {}
-	bool isFullscreen() override { return true; }
-	bool captureMouse(bool) override { return true; }
-	bool isMouseCaptured() override { return false; }
-	void setMousePosition(int, int) override {}
-	void setCursor(const std::string&) override {}
-};
+typedef NullOSInterface NullOS;
+
 
 class TestApp : public framework::App
 {
