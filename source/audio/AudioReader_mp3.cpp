@@ -87,19 +87,21 @@ void AudioReader::shutdown_mp3()
 
 bool AudioReader::seek_mp3(long target)
 {
+	// The decoder answers with the input offset it wants next and skips to the target sample itself
+	// as it is fed from there; it asks for more input only when it knows too little of the stream yet.
 	unsigned char in[FEED_BYTES];
 	for (;;)
 	{
 		off_t inputOffset = 0;
 		const off_t result = mpg123_feedseek(m_mpg123, off_t(target), SEEK_SET, &inputOffset);
-		if (result == off_t(target))
+		if (result >= 0)
 			return m_stream->seek(int(inputOffset), io::InputStream::SEEK_BEGIN);
-		if (result < 0 && result != MPG123_NEED_MORE)
+		if (result != MPG123_NEED_MORE)
 		{
 			lang::Debug::printf("AudioReader: MP3 seek to sample %ld failed in %s\n", target, m_stream->toString().c_str());
 			return false;
 		}
-		// Stops when the stream is exhausted, e.g. when the target lies past the end.
+		// Stops when the stream is exhausted.
 		const int n = m_stream->read(in, FEED_BYTES);
 		if (n <= 0)
 			return false;
