@@ -154,6 +154,12 @@ bool AudioOutputImpl::startOutput()
 		alSourcePlay(m_source);
 		checkAL("alSourcePlay");
 	}
+	else
+	{
+		// The silent sink starts with a full ring too, so clips keep the same timing.
+		for (int i = 0; i < BUFFER_COUNT; ++i)
+			mixBuffer();
+	}
 
 	m_thread = new lang::Thread(
 		lang::Functor(new lang::Func1<void, void (AudioOutputImpl::*)(), AudioOutputImpl*>(&AudioOutputImpl::threadFunc, this)),
@@ -255,14 +261,14 @@ void AudioOutputImpl::fillBuffer()
 
 void AudioOutputImpl::runSilentSink()
 {
-	// Consumes buffers as fast as a device would play them, ahead by the ring's length.
+	// Consumes buffers as fast as a device would play them; the ring was filled by the start.
 	const int64_t bufferMicros =
 		int64_t(m_bufferSize) * 1000000 / (int64_t(m_config.bitsPerSample / 8 * m_config.channels) * m_config.samplesPerSecond);
 	const int64_t start = lang::System::currentTimeMicros();
 	int64_t mixed = 0;
 	while (isStarted())
 	{
-		const int64_t due = (lang::System::currentTimeMicros() - start) / bufferMicros + BUFFER_COUNT;
+		const int64_t due = (lang::System::currentTimeMicros() - start) / bufferMicros;
 		for (; mixed < due && isStarted(); ++mixed)
 			mixBuffer();
 		lang::Thread::sleep(POLL_MS);
