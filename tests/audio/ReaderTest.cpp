@@ -214,3 +214,22 @@ TEST(AudioReader, Mp3HeaderErrorsNameTheStream)
 	AudioReader reader(new io::FileInputStream(fixture("tone.mp3")), io::FILEFORMAT_MP3);
 	EXPECT_EQ(44100, reader.sampleRate());
 }
+
+TEST(AudioReader, DemoSoundsAreClipsTheDemoOutputPlays)
+{
+	const std::string dir = std::string(ENGINE_BINARY_DIR) + "/demo/data_iphone/audio/";
+	std::vector<lang::Ptr<AudioClip>> jingle;
+	for (const char* name : {"hit.wav", "pop.wav", "whoosh.wav", "break.wav", "music.mp3", "jingle1.wav", "jingle2.wav", "jingle3.wav"})
+	{
+		const std::string path = dir + name;
+		lang::Ptr<AudioClip> clip = new AudioClip(nullptr, new io::FileInputStream(path), io::guessFileFormat(path));
+		EXPECT_EQ(44100, clip->sampleRate()) << name;
+		EXPECT_EQ(16, clip->bitsPerSample()) << name;
+		EXPECT_LE(clip->channels(), 2) << name;
+		EXPECT_GT(readAll(*clip, 4096).size(), 4096u) << name;
+		if (std::string(name).rfind("jingle", 0) == 0)
+			jingle.push_back(clip);
+	}
+	audio::CompositeAudioClip whole(nullptr, jingle);
+	EXPECT_EQ(jingle[0]->dataSize() + jingle[1]->dataSize() + jingle[2]->dataSize(), int(readAll(whole, 4096).size()));
+}
