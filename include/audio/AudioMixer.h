@@ -111,8 +111,12 @@ private:
 	static float clipVolume(float volume);
 	// Game thread, under the lock: deletes what the mixing thread let go of.
 	void deleteReleased();
-	// Fetches one instance's PCM into the scratch buffer; bytes fetched.
-	int fetch(AudioClipInstance* inst, unsigned bytes);
+	// Flushes, then adds every playing instance to the accumulator.
+	void mixInstances(const AudioConfiguration& config, unsigned bytes, bool sixteenBit);
+	// Fetches one instance's PCM for an output buffer of bytes into the scratch buffer; bytes fetched.
+	// Gives the instance's gain (unity = 1.0) and whether a mono clip feeds a stereo output.
+	int fetch(AudioClipInstance* inst, const AudioConfiguration& config, unsigned bytes, float unity, int& gain,
+		bool& monoOnStereo);
 };
 }
 

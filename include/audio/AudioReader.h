@@ -60,6 +60,8 @@ private:
 
 	static int sm_refCount;
 
+	// Reads until bytes are there or the stream ends; the count read.
+	static int readUpTo(io::InputStream& stream, void* buffer, int bytes);
 	void reset(lang::Ptr<io::InputStream> stream, io::FileFormat format, const AudioConfiguration& config);
 	void readHeader_raw(const AudioConfiguration& config);
 	void readHeader_wav();

@@ -214,11 +214,62 @@ void AudioMixer::flushQueueAndRemoveEndedClips()
 	m_playing.resize(kept);
 }
 
-int AudioMixer::fetch(AudioClipInstance* inst, unsigned bytes)
+int AudioMixer::fetch(AudioClipInstance* inst, const AudioConfiguration& config, unsigned bytes, float unity, int& gain,
+	bool& monoOnStereo)
 {
+	const float volume =
+		inst->volume.load(std::memory_order_relaxed) * m_trackVolumes[inst->track].load(std::memory_order_relaxed);
+	gain = int(volume * unity);
+	monoOnStereo = config.channels == 2 && inst->clip->channels() == 1;
+	if (monoOnStereo)
+		bytes /= 2;
 	if (m_scratch.size() * 2 < bytes)
 		m_scratch.resize((bytes + 1) / 2);
 	return inst->fetchData(m_scratch.data(), int(bytes));
+}
+
+namespace
+{
+// Adds one instance's samples, scaled by a fixed-point gain, to the accumulator.
+template <class Sample, int SHIFT, int BIAS>
+void accumulate(const Sample* __restrict s, int count, int gain, bool monoOnStereo, int* __restrict acc)
+{
+	if (monoOnStereo)
+	{
+		for (int i = 0; i < count; ++i)
+		{
+			const int v = ((int(s[i]) - BIAS) * gain) >> SHIFT;
+			acc[2 * i] += v;
+			acc[2 * i + 1] += v;
+		}
+	}
+	else
+	{
+		for (int i = 0; i < count; ++i)
+			acc[i] += ((int(s[i]) - BIAS) * gain) >> SHIFT;
+	}
+}
+}
+
+void AudioMixer::mixInstances(const AudioConfiguration& config, unsigned bytes, bool sixteenBit)
+{
+	flushQueueAndRemoveEndedClips();
+	for (AudioClipInstance* inst : m_playing)
+	{
+		if (inst->ended.load(std::memory_order_relaxed))
+			continue;
+		int gain = 0;
+		bool monoOnStereo = false;
+		// The cursor advances even when nothing is heard.
+		const int got = fetch(inst, config, bytes, sixteenBit ? 4096.0f : 256.0f, gain, monoOnStereo);
+		if (gain < 1)
+			continue;
+		if (sixteenBit)
+			accumulate<int16_t, 12, 0>(m_scratch.data(), got / 2, gain, monoOnStereo, m_accumulator.data());
+		else
+			accumulate<uint8_t, 8, 128>(reinterpret_cast<const uint8_t*>(m_scratch.data()), got, gain, monoOnStereo,
+				m_accumulator.data());
+	}
 }
 
 void AudioMixer::mixUnlimited16(const AudioConfiguration& config, void* out, unsigned bytes)
@@ -226,38 +277,9 @@ void AudioMixer::mixUnlimited16(const AudioConfiguration& config, void* out, uns
 	const unsigned samples = bytes / 2;
 	m_accumulator.resize(samples);
 	std::fill(m_accumulator.begin(), m_accumulator.end(), 0);
-	flushQueueAndRemoveEndedClips();
+	mixInstances(config, bytes, true);
 
-	int* acc = m_accumulator.data();
-	for (AudioClipInstance* inst : m_playing)
-	{
-		if (inst->ended.load(std::memory_order_relaxed))
-			continue;
-		const float volume = inst->volume.load(std::memory_order_relaxed) *
-			m_trackVolumes[inst->track].load(std::memory_order_relaxed);
-		const int gain = int(volume * 4096.0f);
-		const bool monoOnStereo = config.channels == 2 && inst->clip->channels() == 1;
-		const int got = fetch(inst, monoOnStereo ? bytes / 2 : bytes);
-		if (gain < 1)
-			continue;
-		const int16_t* s = m_scratch.data();
-		const int count = got / 2;
-		if (monoOnStereo)
-		{
-			for (int i = 0; i < count; ++i)
-			{
-				const int v = (s[i] * gain) >> 12;
-				acc[2 * i] += v;
-				acc[2 * i + 1] += v;
-			}
-		}
-		else
-		{
-			for (int i = 0; i < count; ++i)
-				acc[i] += (s[i] * gain) >> 12;
-		}
-	}
-
+	const int* acc = m_accumulator.data();
 	unsigned char* o = static_cast<unsigned char*>(out);
 	for (unsigned i = 0; i < samples; ++i)
 	{
@@ -271,39 +293,9 @@ void AudioMixer::mixUnlimited8(const AudioConfiguration& config, void* out, unsi
 	if (m_accumulator.size() < bytes)
 		m_accumulator.resize(bytes);
 	std::fill(m_accumulator.begin(), m_accumulator.begin() + bytes, 0);
-	flushQueueAndRemoveEndedClips();
+	mixInstances(config, bytes, false);
 
-	int* acc = m_accumulator.data();
-	for (AudioClipInstance* inst : m_playing)
-	{
-		if (inst->ended.load(std::memory_order_relaxed))
-			continue;
-		const float volume = inst->volume.load(std::memory_order_relaxed) *
-			m_trackVolumes[inst->track].load(std::memory_order_relaxed);
-		const int gain = int(volume * 256.0f);
-		const bool monoOnStereo = config.channels == 2 && inst->clip->channels() == 1;
-		const int got = fetch(inst, monoOnStereo ? bytes / 2 : bytes);
-		if (gain < 1)
-			continue;
-		// Byte pointers may alias anything: promise they do not, so the loops vectorise.
-		const unsigned char* __restrict s = reinterpret_cast<const unsigned char*>(m_scratch.data());
-		int* __restrict a = acc;
-		if (monoOnStereo)
-		{
-			for (int i = 0; i < got; ++i)
-			{
-				const int v = ((int(s[i]) - 128) * gain) >> 8;
-				a[2 * i] += v;
-				a[2 * i + 1] += v;
-			}
-		}
-		else
-		{
-			for (int i = 0; i < got; ++i)
-				a[i] += ((int(s[i]) - 128) * gain) >> 8;
-		}
-	}
-
+	const int* acc = m_accumulator.data();
 	unsigned char* o = static_cast<unsigned char*>(out);
 	for (unsigned i = 0; i < bytes; ++i)
 		o[i] = static_cast<unsigned char>(std::min(255, std::max(0, acc[i] + 128)));

@@ -79,17 +79,22 @@ int AudioReader::readData(void* buffer, int offset, int bytes)
 	}
 }
 
-void AudioReader::readFully(lang::Ptr<io::InputStream> stream, void* buffer, int bytes)
+int AudioReader::readUpTo(io::InputStream& stream, void* buffer, int bytes)
 {
 	int got = 0;
 	while (got < bytes)
 	{
-		const int n = stream->read(static_cast<char*>(buffer) + got, bytes - got);
+		const int n = stream.read(static_cast<char*>(buffer) + got, bytes - got);
 		if (n <= 0)
 			break;
 		got += n;
 	}
-	if (got != bytes)
+	return got;
+}
+
+void AudioReader::readFully(lang::Ptr<io::InputStream> stream, void* buffer, int bytes)
+{
+	if (readUpTo(*stream, buffer, bytes) != bytes)
 		lang::throwError(io::IOException(lang::Format("Failed to read {0} bytes from {1}", bytes, stream->toString())));
 }
 

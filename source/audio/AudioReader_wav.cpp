@@ -92,15 +92,6 @@ int AudioReader::readData_wav(void* buffer, int offset, int bytes)
 		return 0;
 	if (!m_stream->seek(m_dataOffset + offset, io::InputStream::SEEK_BEGIN))
 		return 0;
-	const int want = std::min(bytes, m_dataSize - offset);
-	int got = 0;
-	while (got < want)
-	{
-		const int n = m_stream->read(static_cast<char*>(buffer) + got, want - got);
-		if (n <= 0)
-			break;
-		got += n;
-	}
-	return got;
+	return readUpTo(*m_stream, buffer, std::min(bytes, m_dataSize - offset));
 }
 }
