@@ -389,3 +389,33 @@ TEST(AudioOutput, StressFromTheGameThreadEndsCleanly)
 	out = nullptr;
 	EXPECT_EQ(0, wrongThread.load());
 }
+
+TEST(AudioOutput, TwoLiveOutputsKeepTheirOwnSources)
+{
+	// Each output must drive its own OpenAL context, whichever was made current last.
+	lang::Ptr<AudioOutput> first = newOutput();
+	lang::Ptr<AudioOutput> second = newOutput();
+	first->startOutput();
+	second->startOutput();
+	first->setMasterVolume(0.5f);
+	const int a = first->playClip(toneClip(2, 0.4), 1.f, false, 0);
+	const int b = second->playClip(toneClip(2, 0.4), 1.f, false, 0);
+	const double start = nowMs();
+	double endA = 0, endB = 0;
+	while ((!endA || !endB) && nowMs() - start < 3000)
+	{
+		if (!endA && !first->isClipPlaying(a))
+			endA = nowMs() - start;
+		if (!endB && !second->isClipPlaying(b))
+			endB = nowMs() - start;
+		lang::Thread::sleep(2);
+	}
+	for (double ms : {endA, endB})
+	{
+		EXPECT_GT(ms, 250);
+		EXPECT_LT(ms, 750);
+	}
+	second->stopOutput();
+	first->setMasterVolume(0.7f);
+	EXPECT_TRUE(first->isStarted());
+}

@@ -18,6 +18,31 @@ std::mutex s_newestMutex;
 AudioOutputImpl* s_newest = nullptr;
 
 const unsigned POLL_MS = 2;
+
+// OpenAL's current context is one per process; a thread context lets several outputs live side by side.
+typedef ALCboolean(ALC_APIENTRY* SetThreadContext)(ALCcontext*);
+typedef ALCcontext*(ALC_APIENTRY* GetThreadContext)();
+SetThreadContext s_setThreadContext = nullptr;
+GetThreadContext s_getThreadContext = nullptr;
+
+void loadThreadContextCalls()
+{
+	static std::once_flag once;
+	std::call_once(once, [] {
+		if (!alcIsExtensionPresent(nullptr, "ALC_EXT_thread_local_context"))
+			return;
+		s_setThreadContext = reinterpret_cast<SetThreadContext>(alcGetProcAddress(nullptr, "alcSetThreadContext"));
+		s_getThreadContext = reinterpret_cast<GetThreadContext>(alcGetProcAddress(nullptr, "alcGetThreadContext"));
+		if (!s_setThreadContext || !s_getThreadContext)
+			s_setThreadContext = nullptr;
+	});
+}
+
+void setThreadContext(ALCcontext* context)
+{
+	if (s_setThreadContext)
+		s_setThreadContext(context);
+}
 }
 
 AudioOutputImpl::AudioOutputImpl(const AudioConfiguration& config) :
@@ -26,6 +51,7 @@ AudioOutputImpl::AudioOutputImpl(const AudioConfiguration& config) :
 {
 	checkConfiguration(config, "AudioOutput");
 
+	loadThreadContextCalls();
 	m_device = alcOpenDevice(nullptr);
 	if (m_device)
 	{
@@ -65,6 +91,8 @@ AudioOutputImpl::~AudioOutputImpl()
 	stopOutput();
 	if (m_context)
 	{
+		if (s_setThreadContext && s_getThreadContext() == m_context)
+			s_setThreadContext(nullptr);
 		if (alcGetCurrentContext() == m_context)
 			alcMakeContextCurrent(nullptr);
 		alcDestroyContext(m_context);
@@ -117,6 +145,7 @@ bool AudioOutputImpl::startOutput()
 	if (m_context)
 	{
 		alcMakeContextCurrent(m_context);
+		setThreadContext(m_context);
 		alcProcessContext(m_context);
 		alGenBuffers(BUFFER_COUNT, m_buffers);
 		checkAL("alGenBuffers");
@@ -184,6 +213,7 @@ void AudioOutputImpl::stopOutput()
 
 	if (m_context)
 	{
+		setThreadContext(m_context);
 		alSourceStop(m_source);
 		checkAL("alSourceStop");
 		ALint state = AL_PLAYING;
@@ -203,7 +233,9 @@ void AudioOutputImpl::stopOutput()
 	m_mixer.stop();
 	if (m_context)
 	{
-		alcMakeContextCurrent(nullptr);
+		setThreadContext(nullptr);
+		if (alcGetCurrentContext() == m_context)
+			alcMakeContextCurrent(nullptr);
 		alcSuspendContext(m_context);
 	}
 	m_mutex.unlock();
@@ -213,7 +245,10 @@ void AudioOutputImpl::setMasterVolume(float volume)
 {
 	m_masterVolume.store(volume, std::memory_order_relaxed);
 	if (isStarted() && m_context)
+	{
+		setThreadContext(m_context);
 		applyGain();
+	}
 }
 
 void AudioOutputImpl::threadFunc()
@@ -223,12 +258,14 @@ void AudioOutputImpl::threadFunc()
 		runSilentSink();
 		return;
 	}
+	setThreadContext(m_context);
 	// Sleeping between polls: a bare yield loop would take a whole core.
 	while (isStarted())
 	{
 		fillBuffer();
 		lang::Thread::sleep(POLL_MS);
 	}
+	setThreadContext(nullptr);
 }
 
 void AudioOutputImpl::fillBuffer()
