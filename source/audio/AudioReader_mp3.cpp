@@ -34,6 +34,8 @@ void AudioReader::readHeader_mp3()
 	m_mpg123 = mpg123_new(nullptr, &err);
 	if (!m_mpg123 || err != MPG123_OK)
 		fail("Failed to allocate MPG123", m_stream);
+	// Bad files are reported by exceptions and diagnostic lines, not by the library on stderr.
+	mpg123_param(m_mpg123, MPG123_ADD_FLAGS, MPG123_QUIET, 0.);
 	// The mixer takes 16-bit samples only, whatever the decoder would prefer.
 	mpg123_format_none(m_mpg123);
 	const long* rates = nullptr;
