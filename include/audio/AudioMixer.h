@@ -93,8 +93,6 @@ public:
 	void mixUnlimited8(const AudioConfiguration& config, void* out, unsigned bytes);
 
 private:
-	class Lock;
-
 	lang::Mutex m_mutex;
 	std::atomic<float> m_trackVolumes[TRACK_COUNT];
 	std::atomic<int> m_clipCountLimits[TRACK_COUNT];

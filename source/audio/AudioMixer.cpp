@@ -1,4 +1,5 @@
 #include <audio/AudioMixer.h>
+#include "MutexLock.h"
 #include <lang/Exception.h>
 #include <lang/Format.h>
 #include <lang/throwError.h>
@@ -8,18 +9,6 @@
 
 namespace audio
 {
-class AudioMixer::Lock
-{
-public:
-	explicit Lock(lang::Mutex& m) : m_mutex(m) { m_mutex.lock(); }
-	~Lock() { m_mutex.unlock(); }
-	Lock(const Lock&) = delete;
-	Lock& operator=(const Lock&) = delete;
-
-private:
-	lang::Mutex& m_mutex;
-};
-
 int AudioClipInstance::fetchData(void* buffer, int bytes)
 {
 	char* out = static_cast<char*>(buffer);
@@ -59,7 +48,7 @@ AudioMixer::AudioMixer() : m_nextId(0), m_running(false)
 
 AudioMixer::~AudioMixer()
 {
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	m_running.store(false, std::memory_order_relaxed);
 	for (std::vector<AudioClipInstance*>* list : {&m_playing, &m_queue, &m_released})
 	{
@@ -106,7 +95,7 @@ int AudioMixer::playClip(AudioClip* clip, float volume, bool loop, int track)
 	inst->track = track;
 	inst->loop = loop;
 
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	deleteReleased();
 	inst->id = m_nextId++;
 	m_queue.push_back(inst);
@@ -116,7 +105,7 @@ int AudioMixer::playClip(AudioClip* clip, float volume, bool loop, int track)
 int AudioMixer::getPlayingClipCount(int track)
 {
 	checkTrack(track);
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	deleteReleased();
 	int count = 0;
 	for (const std::vector<AudioClipInstance*>* list : {&m_playing, &m_queue})
@@ -128,7 +117,7 @@ int AudioMixer::getPlayingClipCount(int track)
 
 bool AudioMixer::isClipPlaying(AudioClip* clip)
 {
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	deleteReleased();
 	for (const std::vector<AudioClipInstance*>* list : {&m_playing, &m_queue})
 		for (const AudioClipInstance* inst : *list)
@@ -139,7 +128,7 @@ bool AudioMixer::isClipPlaying(AudioClip* clip)
 
 bool AudioMixer::isClipPlaying(int id)
 {
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	deleteReleased();
 	for (const std::vector<AudioClipInstance*>* list : {&m_playing, &m_queue})
 		for (const AudioClipInstance* inst : *list)
@@ -150,7 +139,7 @@ bool AudioMixer::isClipPlaying(int id)
 
 void AudioMixer::stopClip(AudioClip* clip)
 {
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	deleteReleased();
 	for (std::vector<AudioClipInstance*>* list : {&m_playing, &m_queue})
 		for (AudioClipInstance* inst : *list)
@@ -160,7 +149,7 @@ void AudioMixer::stopClip(AudioClip* clip)
 
 void AudioMixer::stopClips()
 {
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	deleteReleased();
 	for (std::vector<AudioClipInstance*>* list : {&m_playing, &m_queue})
 		for (AudioClipInstance* inst : *list)
@@ -170,7 +159,7 @@ void AudioMixer::stopClips()
 void AudioMixer::setClipVolume(int id, float volume)
 {
 	const float v = clipVolume(volume);
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	deleteReleased();
 	for (std::vector<AudioClipInstance*>* list : {&m_playing, &m_queue})
 		for (AudioClipInstance* inst : *list)
@@ -199,7 +188,7 @@ void AudioMixer::setClipCountLimit(int track, int count)
 
 void AudioMixer::flushQueueAndRemoveEndedClips()
 {
-	Lock lock(m_mutex);
+	MutexLock lock(m_mutex);
 	m_playing.insert(m_playing.end(), m_queue.begin(), m_queue.end());
 	m_queue.clear();
 	// Ended instances keep their clip's last reference: only the game thread may drop it.

@@ -1,5 +1,6 @@
 #include "AudioOutputImpl_OpenAL.h"
 #include "../ConfigurationCheck.h"
+#include "../MutexLock.h"
 #include <lang/Debug.h>
 #include <lang/Func1.h>
 #include <lang/Functor.h>
@@ -132,12 +133,9 @@ void AudioOutputImpl::applyGain()
 
 bool AudioOutputImpl::startOutput()
 {
-	m_mutex.lock();
+	MutexLock lock(m_mutex);
 	if (isStarted())
-	{
-		m_mutex.unlock();
 		return true;
-	}
 	m_started.store(true, std::memory_order_relaxed);
 	++s_outputStartedCount;
 	m_mixer.start();
@@ -194,18 +192,14 @@ bool AudioOutputImpl::startOutput()
 		lang::Functor(new lang::Func1<void, void (AudioOutputImpl::*)(), AudioOutputImpl*>(&AudioOutputImpl::threadFunc, this)),
 		true);
 	m_thread->setPriority(m_thread->priority() + 5);
-	m_mutex.unlock();
 	return true;
 }
 
 void AudioOutputImpl::stopOutput()
 {
-	m_mutex.lock();
+	MutexLock lock(m_mutex);
 	if (!isStarted())
-	{
-		m_mutex.unlock();
 		return;
-	}
 	m_started.store(false, std::memory_order_relaxed);
 	--s_outputStartedCount;
 	// Joins the mixing thread, which ends at its next turn.
@@ -238,7 +232,6 @@ void AudioOutputImpl::stopOutput()
 			alcMakeContextCurrent(nullptr);
 		alcSuspendContext(m_context);
 	}
-	m_mutex.unlock();
 }
 
 void AudioOutputImpl::setMasterVolume(float volume)
