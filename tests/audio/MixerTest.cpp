@@ -1,6 +1,7 @@
 // The software mixer, driven directly: exact samples, tracks, limits and ids.
 #include "AudioTestSupport.h"
 #include <audio/AudioMixer.h>
+#include <io/FileInputStream.h>
 #include <lang/Exception.h>
 #include <gtest/gtest.h>
 #include <limits>
@@ -213,4 +214,31 @@ TEST(AudioMixer, EndedClipsDieOnTheGameThread)
 	EXPECT_EQ(std::thread::id(), died);
 	EXPECT_EQ(0, mixer.getPlayingClipCount(0));
 	EXPECT_EQ(std::this_thread::get_id(), died);
+}
+
+TEST(AudioMixer, LoopingMp3WrapsSampleExactly)
+{
+	// Music loops: the decoder goes back to the first sample at the wrap.
+	lang::Ptr<AudioClip> mp3 = new AudioClip(nullptr, new io::FileInputStream(fixture("tone.mp3")), io::FILEFORMAT_MP3);
+	Bytes whole;
+	{
+		lang::Ptr<audio::AudioClipCursor> cursor = new audio::AudioClipCursor;
+		uint8_t buf[4096];
+		for (int n; (n = mp3->getData(buf, 4096, cursor)) > 0;)
+			whole.insert(whole.end(), buf, buf + n);
+	}
+	ASSERT_EQ(176400u, whole.size());
+	AudioMixer mixer;
+	mixer.start();
+	mixer.playClip(mp3, 1.f, true, 0);
+	Bytes mixed;
+	for (int i = 0; i < 25; ++i)
+	{
+		Bytes out(8192);
+		mixer.mixUnlimited16(STEREO16, out.data(), 8192);
+		mixed.insert(mixed.end(), out.begin(), out.end());
+	}
+	Bytes expected = whole;
+	expected.insert(expected.end(), whole.begin(), whole.begin() + (25 * 8192 - 176400));
+	EXPECT_TRUE(expected == mixed);
 }
