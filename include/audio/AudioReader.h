@@ -70,6 +70,7 @@ private:
 	int readData_mp3(void* buffer, int offset, int bytes);
 	void shutdown_mp3();
 	bool seek_mp3(long target);
+	bool feedUntilFormat_mp3();
 };
 }
 

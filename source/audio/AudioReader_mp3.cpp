@@ -46,19 +46,8 @@ void AudioReader::readHeader_mp3()
 	if (mpg123_open_feed(m_mpg123) != MPG123_OK)
 		fail("Failed to open MPG123 feed", m_stream);
 
-	unsigned char in[FEED_BYTES];
-	for (;;)
-	{
-		const int n = m_stream->read(in, FEED_BYTES);
-		if (n <= 0)
-			fail("Failed to read MP3 header", m_stream);
-		size_t done = 0;
-		const int result = mpg123_decode(m_mpg123, in, size_t(n), nullptr, 0, &done);
-		if (result == MPG123_NEW_FORMAT)
-			break;
-		if (result != MPG123_NEED_MORE)
-			fail("Failed to read MP3 header", m_stream);
-	}
+	if (!feedUntilFormat_mp3())
+		fail("Failed to read MP3 header", m_stream);
 
 	long rate = 0;
 	int channels = 0, encoding = 0;
@@ -77,6 +66,23 @@ void AudioReader::readHeader_mp3()
 	m_dataSize = -1;
 }
 
+bool AudioReader::feedUntilFormat_mp3()
+{
+	unsigned char in[FEED_BYTES];
+	for (;;)
+	{
+		const int n = m_stream->read(in, FEED_BYTES);
+		if (n <= 0)
+			return false;
+		size_t done = 0;
+		const int result = mpg123_decode(m_mpg123, in, size_t(n), nullptr, 0, &done);
+		if (result == MPG123_NEW_FORMAT)
+			return true;
+		if (result != MPG123_NEED_MORE)
+			return false;
+	}
+}
+
 void AudioReader::shutdown_mp3()
 {
 	if (m_mpg123)
@@ -89,6 +95,12 @@ void AudioReader::shutdown_mp3()
 
 bool AudioReader::seek_mp3(long target)
 {
+	// Back to the start (every loop) the decoder starts afresh: a seek there skips the stream's first
+	// frames and can decode the next few slightly differently from a plain pass.
+	// Its format is announced again on the way; see readData_mp3.
+	if (target == 0)
+		return mpg123_open_feed(m_mpg123) == MPG123_OK && m_stream->seek(0, io::InputStream::SEEK_BEGIN);
+
 	// The decoder answers with the input offset it wants next and skips to the target sample itself
 	// as it is fed from there; it asks for more input only when it knows too little of the stream yet.
 	unsigned char in[FEED_BYTES];
@@ -127,8 +139,21 @@ int AudioReader::readData_mp3(void* buffer, int offset, int bytes)
 	size_t got = 0;
 	int result = mpg123_decode(m_mpg123, nullptr, 0, out, size_t(bytes), &got);
 	unsigned char in[FEED_BYTES];
-	while (result == MPG123_NEED_MORE && got < size_t(bytes))
+	while ((result == MPG123_NEED_MORE || result == MPG123_NEW_FORMAT) && got < size_t(bytes))
 	{
+		size_t done = 0;
+		if (result == MPG123_NEW_FORMAT)
+		{
+			// After a restart the decoder announces the format again; only a change stops decoding.
+			long rate = 0;
+			int channels = 0, encoding = 0;
+			mpg123_getformat(m_mpg123, &rate, &channels, &encoding);
+			if (rate != m_sampleRate || channels != m_channels || !(encoding & MPG123_ENC_16))
+				break;
+			result = mpg123_decode(m_mpg123, nullptr, 0, out + got, size_t(bytes) - got, &done);
+			got += done;
+			continue;
+		}
 		const int n = m_stream->read(in, FEED_BYTES);
 		if (n < 0)
 		{
@@ -137,7 +162,6 @@ int AudioReader::readData_mp3(void* buffer, int offset, int bytes)
 		}
 		if (n == 0)
 			break;
-		size_t done = 0;
 		result = mpg123_decode(m_mpg123, in, size_t(n), out + got, size_t(bytes) - got, &done);
 		got += done;
 	}

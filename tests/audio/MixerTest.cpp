@@ -4,6 +4,7 @@
 #include <io/FileInputStream.h>
 #include <lang/Exception.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <limits>
 #include <thread>
 
@@ -240,5 +241,7 @@ TEST(AudioMixer, LoopingMp3WrapsSampleExactly)
 	}
 	Bytes expected = whole;
 	expected.insert(expected.end(), whole.begin(), whole.begin() + (25 * 8192 - 176400));
-	EXPECT_TRUE(expected == mixed);
+	ASSERT_EQ(expected.size(), mixed.size());
+	const size_t firstDifference = size_t(std::mismatch(expected.begin(), expected.end(), mixed.begin()).first - expected.begin());
+	EXPECT_EQ(expected.size(), firstDifference);
 }

@@ -6,7 +6,7 @@ out="$1"
 mkdir -p "$out"
 tmp="$out/.tmp"
 mkdir -p "$tmp"
-S="sox -q -V1"
+S="sox -q -R -V1"
 
 # Effects.
 $S -n -r 44100 -c 1 -b 16 "$out/hit.wav" synth 0.12 brownnoise fade q 0 0.12 0.1 vol 0.8
