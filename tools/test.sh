@@ -14,4 +14,4 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENGINE_BUI
   -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 cmake --build build-tsan --target audio_tests
 cd build-tsan
-TSAN_OPTIONS="halt_on_error=1" ctest --output-on-failure -j"$(nproc)" -R '^(AudioReader|CompositeAudioClip|AudioMixer|AudioOutput)\.'
+TSAN_OPTIONS="halt_on_error=1 suppressions=$(pwd)/../tests/audio/tsan.supp" ctest --output-on-failure -j"$(nproc)" -R '^(AudioReader|CompositeAudioClip|AudioMixer|AudioOutput)\.'
