@@ -11,9 +11,11 @@
 #include "OpenAL/AudioOutputImpl_OpenAL.h"
 #include <gtest/gtest.h>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <limits>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -139,11 +141,18 @@ TEST(AudioOutput, StartsOnceAndKeepsTheMasterVolume)
 	EXPECT_TRUE(out->isStarted());
 	EXPECT_EQ(1.f, out->getMasterVolume());
 	// Values OpenAL would refuse are stored as given and clamped for the source only.
-	for (float v : {2.f, -1.f, 0.25f})
+	fflush(stdout);
+	testing::internal::CaptureStdout();
+	for (float v : {2.f, -1.f, std::numeric_limits<float>::quiet_NaN(), 0.25f})
 	{
 		out->setMasterVolume(v);
-		EXPECT_EQ(v, out->getMasterVolume());
+		if (!std::isnan(v))
+		{
+			EXPECT_EQ(v, out->getMasterVolume());
+		}
 	}
+	fflush(stdout);
+	EXPECT_EQ(std::string::npos, testing::internal::GetCapturedStdout().find("OpenAL error"));
 	out->stopOutput();
 	out->stopOutput();
 	EXPECT_EQ(before, AudioOutputImpl::s_outputStartedCount);
