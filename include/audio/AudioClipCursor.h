@@ -1,0 +1,19 @@
+#ifndef AUDIO_AUDIOCLIPCURSOR_H
+#define AUDIO_AUDIOCLIPCURSOR_H
+
+#include <lang/Object.h>
+
+namespace audio
+{
+/** Read position of one playing instance: byte offset in the current clip and part of a composite. */
+class AudioClipCursor : public lang::Object
+{
+public:
+	AudioClipCursor() : offset(0), part(0) {}
+
+	int offset;
+	int part;
+};
+}
+
+#endif

@@ -1,0 +1,318 @@
+#include "AudioOutputImpl_OpenAL.h"
+#include "../ConfigurationCheck.h"
+#include "../MutexLock.h"
+#include <lang/Debug.h>
+#include <lang/Func1.h>
+#include <lang/Functor.h>
+#include <lang/System.h>
+#include <cmath>
+#include <mutex>
+
+namespace audio
+{
+std::atomic<int> AudioOutputImpl::s_outputStartedCount{0};
+
+namespace
+{
+// The output interruptions go to: the newest one alive.
+std::mutex s_newestMutex;
+AudioOutputImpl* s_newest = nullptr;
+
+const unsigned POLL_MS = 2;
+
+// OpenAL's current context is one per process; a thread context lets several outputs live side by side.
+typedef ALCboolean(ALC_APIENTRY* SetThreadContext)(ALCcontext*);
+typedef ALCcontext*(ALC_APIENTRY* GetThreadContext)();
+SetThreadContext s_setThreadContext = nullptr;
+GetThreadContext s_getThreadContext = nullptr;
+
+void loadThreadContextCalls()
+{
+	static std::once_flag once;
+	std::call_once(once, [] {
+		if (!alcIsExtensionPresent(nullptr, "ALC_EXT_thread_local_context"))
+			return;
+		s_setThreadContext = reinterpret_cast<SetThreadContext>(alcGetProcAddress(nullptr, "alcSetThreadContext"));
+		s_getThreadContext = reinterpret_cast<GetThreadContext>(alcGetProcAddress(nullptr, "alcGetThreadContext"));
+		if (!s_setThreadContext || !s_getThreadContext)
+			s_setThreadContext = nullptr;
+	});
+}
+
+void setThreadContext(ALCcontext* context)
+{
+	if (s_setThreadContext)
+		s_setThreadContext(context);
+}
+}
+
+AudioOutputImpl::AudioOutputImpl(const AudioConfiguration& config) :
+	m_config(config), m_device(nullptr), m_context(nullptr), m_buffers(), m_source(0), m_format(0), m_masterVolume(-1.f),
+	m_minGain(0.f), m_maxGain(1.f), m_bufferSize(0), m_started(false)
+{
+	checkConfiguration(config, "AudioOutput");
+
+	loadThreadContextCalls();
+	m_device = alcOpenDevice(nullptr);
+	if (m_device)
+	{
+		m_context = alcCreateContext(m_device, nullptr);
+		if (!m_context)
+			lang::Debug::printf("AudioOutput: creating the OpenAL context failed (0x%x)\n", unsigned(alcGetError(m_device)));
+	}
+	if (!m_context)
+		lang::Debug::printf("AudioOutput: no OpenAL device; mixing into a silent sink\n");
+
+	if (config.channels == 1)
+		m_format = config.bitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
+	else
+		m_format = config.bitsPerSample == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
+
+	// About 25 ms of whole frames, rounded up to a power of two.
+	const int blockAlign = config.bitsPerSample / 8 * config.channels;
+	int size = blockAlign * config.samplesPerSecond / 40;
+	size = (size + blockAlign - 1) / blockAlign * blockAlign;
+	int pow2 = 1;
+	while (pow2 < size)
+		pow2 <<= 1;
+	m_bufferSize = pow2;
+	m_staging.resize(size_t(m_bufferSize));
+
+	std::lock_guard<std::mutex> lock(s_newestMutex);
+	s_newest = this;
+}
+
+AudioOutputImpl::~AudioOutputImpl()
+{
+	{
+		std::lock_guard<std::mutex> lock(s_newestMutex);
+		if (s_newest == this)
+			s_newest = nullptr;
+	}
+	stopOutput();
+	if (m_context)
+	{
+		if (s_setThreadContext && s_getThreadContext() == m_context)
+			s_setThreadContext(nullptr);
+		if (alcGetCurrentContext() == m_context)
+			alcMakeContextCurrent(nullptr);
+		alcDestroyContext(m_context);
+	}
+	if (m_device)
+		alcCloseDevice(m_device);
+}
+
+bool AudioOutputImpl::checkAL(const char* what) const
+{
+	const ALenum err = alGetError();
+	if (err == AL_NO_ERROR)
+		return true;
+	lang::Debug::printf("AudioOutput: OpenAL error 0x%x after %s\n", unsigned(err), what);
+	return false;
+}
+
+void AudioOutputImpl::mixBuffer()
+{
+	if (m_config.bitsPerSample == 16)
+		m_mixer.mixUnlimited16(m_config, m_staging.data(), unsigned(m_bufferSize));
+	else
+		m_mixer.mixUnlimited8(m_config, m_staging.data(), unsigned(m_bufferSize));
+}
+
+void AudioOutputImpl::applyGain()
+{
+	// OpenAL refuses a gain outside the source's range, and NaN.
+	float gain = m_masterVolume.load(std::memory_order_relaxed);
+	if (!(gain >= m_minGain))
+		gain = m_minGain;
+	if (gain > m_maxGain)
+		gain = m_maxGain;
+	alSourcef(m_source, AL_GAIN, gain);
+	checkAL("alSourcef(AL_GAIN)");
+}
+
+bool AudioOutputImpl::startOutput()
+{
+	MutexLock lock(m_mutex);
+	if (isStarted())
+		return true;
+	m_started.store(true, std::memory_order_relaxed);
+	++s_outputStartedCount;
+	m_mixer.start();
+
+	if (m_context)
+	{
+		alcMakeContextCurrent(m_context);
+		setThreadContext(m_context);
+		alcProcessContext(m_context);
+		alGenBuffers(BUFFER_COUNT, m_buffers);
+		checkAL("alGenBuffers");
+		alGenSources(1, &m_source);
+		checkAL("alGenSources");
+		alGetSourcef(m_source, AL_MIN_GAIN, &m_minGain);
+		alGetSourcef(m_source, AL_MAX_GAIN, &m_maxGain);
+		checkAL("alGetSourcef");
+	}
+	if (getMasterVolume() == -1.f)
+		m_masterVolume.store(m_maxGain, std::memory_order_relaxed);
+
+	if (m_context)
+	{
+		alSource3f(m_source, AL_POSITION, 0.f, 0.f, 0.f);
+		alSource3f(m_source, AL_VELOCITY, 0.f, 0.f, 0.f);
+		alSource3f(m_source, AL_DIRECTION, 0.f, 0.f, 0.f);
+		alSourcef(m_source, AL_ROLLOFF_FACTOR, 0.f);
+		alSourcei(m_source, AL_SOURCE_RELATIVE, AL_TRUE);
+		checkAL("alSource setup");
+		applyGain();
+		for (ALuint buffer : m_buffers)
+		{
+			mixBuffer();
+			alBufferData(buffer, m_format, m_staging.data(), m_bufferSize, m_config.samplesPerSecond);
+			checkAL("alBufferData");
+		}
+		ALint queued = 0, processed = 0;
+		alGetSourcei(m_source, AL_BUFFERS_QUEUED, &queued);
+		alGetSourcei(m_source, AL_BUFFERS_PROCESSED, &processed);
+		if (queued != 0 || processed != 0)
+			lang::Debug::printf("AudioOutput: new source reports %d queued, %d processed buffers\n", int(queued), int(processed));
+		alSourceQueueBuffers(m_source, BUFFER_COUNT, m_buffers);
+		checkAL("alSourceQueueBuffers");
+		alSourcePlay(m_source);
+		checkAL("alSourcePlay");
+	}
+	else
+	{
+		// The silent sink starts with a full ring too, so clips keep the same timing.
+		for (int i = 0; i < BUFFER_COUNT; ++i)
+			mixBuffer();
+	}
+
+	m_thread = new lang::Thread(
+		lang::Functor(new lang::Func1<void, void (AudioOutputImpl::*)(), AudioOutputImpl*>(&AudioOutputImpl::threadFunc, this)),
+		true);
+	m_thread->setPriority(m_thread->priority() + 5);
+	return true;
+}
+
+void AudioOutputImpl::stopOutput()
+{
+	MutexLock lock(m_mutex);
+	if (!isStarted())
+		return;
+	m_started.store(false, std::memory_order_relaxed);
+	--s_outputStartedCount;
+	// Joins the mixing thread, which ends at its next turn.
+	m_thread = nullptr;
+
+	if (m_context)
+	{
+		setThreadContext(m_context);
+		alSourceStop(m_source);
+		checkAL("alSourceStop");
+		ALint state = AL_PLAYING;
+		for (int i = 0; i < 1000; ++i)
+		{
+			alGetSourcei(m_source, AL_SOURCE_STATE, &state);
+			if (state != AL_PLAYING || !checkAL("alGetSourcei(AL_SOURCE_STATE)"))
+				break;
+			lang::Thread::sleep(1);
+		}
+		alSourcei(m_source, AL_BUFFER, 0);
+		alDeleteSources(1, &m_source);
+		alDeleteBuffers(BUFFER_COUNT, m_buffers);
+		checkAL("deleting the source and buffers");
+		m_source = 0;
+	}
+	m_mixer.stop();
+	if (m_context)
+	{
+		setThreadContext(nullptr);
+		if (alcGetCurrentContext() == m_context)
+			alcMakeContextCurrent(nullptr);
+		alcSuspendContext(m_context);
+	}
+}
+
+void AudioOutputImpl::setMasterVolume(float volume)
+{
+	m_masterVolume.store(volume, std::memory_order_relaxed);
+	if (isStarted() && m_context)
+	{
+		setThreadContext(m_context);
+		applyGain();
+	}
+}
+
+void AudioOutputImpl::threadFunc()
+{
+	if (!m_context)
+	{
+		runSilentSink();
+		return;
+	}
+	setThreadContext(m_context);
+	// Sleeping between polls: a bare yield loop would take a whole core.
+	while (isStarted())
+	{
+		fillBuffer();
+		lang::Thread::sleep(POLL_MS);
+	}
+	setThreadContext(nullptr);
+}
+
+void AudioOutputImpl::fillBuffer()
+{
+	ALint processed = 0;
+	alGetSourcei(m_source, AL_BUFFERS_PROCESSED, &processed);
+	if (!checkAL("alGetSourcei(AL_BUFFERS_PROCESSED)") || processed < 2)
+		return;
+	if (processed > BUFFER_COUNT)
+		processed = BUFFER_COUNT;
+	ALuint buffers[BUFFER_COUNT];
+	alSourceUnqueueBuffers(m_source, processed, buffers);
+	checkAL("alSourceUnqueueBuffers");
+	for (ALint i = 0; i < processed; ++i)
+	{
+		mixBuffer();
+		alBufferData(buffers[i], m_format, m_staging.data(), m_bufferSize, m_config.samplesPerSecond);
+		checkAL("alBufferData");
+	}
+	alSourceQueueBuffers(m_source, processed, buffers);
+	checkAL("alSourceQueueBuffers");
+	ALint state = AL_PLAYING;
+	alGetSourcei(m_source, AL_SOURCE_STATE, &state);
+	if (state == AL_STOPPED)
+	{
+		alSourcePlay(m_source);
+		checkAL("alSourcePlay");
+	}
+}
+
+void AudioOutputImpl::runSilentSink()
+{
+	// Consumes buffers as fast as a device would play them; the ring was filled by the start.
+	const int64_t bufferMicros =
+		int64_t(m_bufferSize) * 1000000 / (int64_t(m_config.bitsPerSample / 8 * m_config.channels) * m_config.samplesPerSecond);
+	const int64_t start = lang::System::currentTimeMicros();
+	int64_t mixed = 0;
+	while (isStarted())
+	{
+		const int64_t due = (lang::System::currentTimeMicros() - start) / bufferMicros;
+		for (; mixed < due && isStarted(); ++mixed)
+			mixBuffer();
+		lang::Thread::sleep(POLL_MS);
+	}
+}
+
+void AudioOutputImpl::interruptionListenerCallback(void*, unsigned long state)
+{
+	std::lock_guard<std::mutex> lock(s_newestMutex);
+	if (!s_newest)
+		return;
+	if (state == 1)
+		s_newest->stopOutput();
+	else if (state == 0)
+		s_newest->startOutput();
+}
+}
