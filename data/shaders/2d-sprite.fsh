@@ -3,8 +3,6 @@ precision mediump float;
 #include "2d-common.glsl"
 
 uniform sampler2D BASEMAP;
-uniform float ALPHA_FACTOR;
-
 varying vec2 v_tex0;
 varying vec4 v_color;
 
@@ -14,8 +12,8 @@ void main()
 	c.rgb = saturate(c.rgb);
 #ifdef PREMULTIPLIED_ALPHA
 	// Colours already carry their alpha: fading scales all four channels.
-	gl_FragColor = c * ALPHA_FACTOR;
+	gl_FragColor = fade(c);
 #else
-	gl_FragColor = vec4(c.rgb, c.a * ALPHA_FACTOR);
+	gl_FragColor = vec4(c.rgb, fade(c.a));
 #endif
 }

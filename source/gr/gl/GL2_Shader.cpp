@@ -251,9 +251,18 @@ void GL_Shader::beginPass(int pass)
 	GL_Technique* technique = m_techniques[size_t(m_currentTechnique)];
 	LANG_ASSERT(pass >= 0 && pass < technique->passes());
 	m_currentPass = technique->getPass(pass);
-	m_currentPass->begin();
-
-	GL_Shader_Platform* program = m_currentPass->getPlatformShader();
+	// Terms whose uniform holds its identity value run in a lean program, when the pass has one.
+	unsigned identities = 0;
+	if (const unsigned terms = m_currentPass->identityTerms())
+	{
+		for (unsigned i = 0; i < sizeof(GL_IDENTITY_TERMS) / sizeof(GL_IDENTITY_TERMS[0]); ++i)
+		{
+			const float* value = (terms & (1u << i)) ? find(m_floats, GL_IDENTITY_TERMS[i].uniform) : nullptr;
+			if (value && *value == GL_IDENTITY_TERMS[i].identity)
+				identities |= 1u << i;
+		}
+	}
+	GL_Shader_Platform* program = m_currentPass->begin(identities);
 	// Vertices without colours read the attribute's constant value: white, like the
 	// fixed-function current colour.
 	const int diffuse = program->getAttributeLocation(gr::VertexFormat::DT_DIFFUSE);
