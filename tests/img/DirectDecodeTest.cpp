@@ -63,3 +63,10 @@ TEST(DirectDecode, JpegFilesGiveTheConvertedRowsInEveryFormat)
 	img::ImageWriter::writeJPG(out, rgba.data(), 37, 29, SF(SF::SURFACE_A8B8G8R8), 75);
 	expectSameInEveryFormat(out.data(), io::FILEFORMAT_JPG, "37x29");
 }
+
+// 8-bit palette files keep their palette conversion, which needs the file's palette.
+TEST(DirectDecode, PngFilesGiveTheConvertedRowsInEveryFormat)
+{
+	for (const char* name : {"a_rgb.png", "a_rgba.png", "a_interlaced.png", "c_grey.png", "c_greyalpha.png", "d_pal2.png"})
+		expectSameInEveryFormat(imgfix::readFile(fixturePath(name)), io::FILEFORMAT_PNG, name);
+}
