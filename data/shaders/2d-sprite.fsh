@@ -4,7 +4,12 @@ precision mediump float;
 
 uniform sampler2D BASEMAP;
 varying vec2 v_tex0;
+#ifdef UNIT_VERTEX_COLOR
+// Batches of uncoloured vertices: their colour is white.
+#define v_color vec4(1.0)
+#else
 varying vec4 v_color;
+#endif
 
 void main()
 {

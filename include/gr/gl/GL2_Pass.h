@@ -13,9 +13,10 @@ namespace gr
 namespace gles2
 {
 /**
- * Uniforms whose common value makes a per-pixel term an identity. A pass whose GLSL
- * tests the term's define gets a lean program, built from the same files with that
- * define, for the draws where every such uniform holds its identity value.
+ * Per-pixel terms that are identities in the common case: a uniform at its identity value,
+ * or (uniform null) the vertex colour of a 2-D batch whose vertices carry none (white). A
+ * pass whose GLSL tests the term's define gets a lean program, built from the same files
+ * with that define, for the draws where the term is an identity.
  */
 struct GL_IdentityTerm
 {
@@ -23,7 +24,7 @@ struct GL_IdentityTerm
 	float identity;
 	const char* define;
 };
-extern const GL_IdentityTerm GL_IDENTITY_TERMS[2];
+extern const GL_IdentityTerm GL_IDENTITY_TERMS[3];
 
 /** One pass of an effect: its render state and its GLSL program (shared by copies). */
 class GL_Pass : public lang::Object
@@ -68,8 +69,8 @@ private:
 		std::string vertexPath;
 		std::string pixelPath;
 		unsigned terms = 0;
-		lang::Ptr<GL_Shader_Platform> programs[1u << 2];
-		bool failed[1u << 2] = {};
+		lang::Ptr<GL_Shader_Platform> programs[1u << 3];
+		bool failed[1u << 3] = {};
 	};
 
 	GL_State m_state;

@@ -7,9 +7,10 @@ namespace gr
 {
 namespace gles2
 {
-const GL_IdentityTerm GL_IDENTITY_TERMS[2] = {
+const GL_IdentityTerm GL_IDENTITY_TERMS[3] = {
 	{"COLOR_SATURATION", 1.f, "UNIT_COLOR_SATURATION"},
 	{"ALPHA_FACTOR", 1.f, "UNIT_ALPHA_FACTOR"},
+	{nullptr, 1.f, "UNIT_VERTEX_COLOR"},
 };
 
 namespace

@@ -257,8 +257,12 @@ void GL_Shader::beginPass(int pass)
 	{
 		for (unsigned i = 0; i < sizeof(GL_IDENTITY_TERMS) / sizeof(GL_IDENTITY_TERMS[0]); ++i)
 		{
-			const float* value = (terms & (1u << i)) ? find(m_floats, GL_IDENTITY_TERMS[i].uniform) : nullptr;
-			if (value && *value == GL_IDENTITY_TERMS[i].identity)
+			if (!(terms & (1u << i)))
+				continue;
+			const GL_IdentityTerm& term = GL_IDENTITY_TERMS[i];
+			const float* value = term.uniform ? find(m_floats, term.uniform) : nullptr;
+			const bool identity = term.uniform ? value && *value == term.identity : m_context->getBatcher().drawingUncoloured();
+			if (identity)
 				identities |= 1u << i;
 		}
 	}

@@ -343,3 +343,34 @@ TEST_F(gles2_EffectShader, IdentityTermsRunALeanProgramOfTheSameFiles)
 	EXPECT_EQ(run(broken, 1.f, 1.f), whole);
 	EXPECT_EQ(run(broken, 1.f, 1.f), whole);
 }
+
+// Image batches without corner colours are drawn by a program that leaves the colour out.
+TEST_F(gles2_EffectShader, UncolouredImageBatchesLeaveTheVertexColourOut)
+{
+	auto current = [] {
+		GLint program = 0;
+		gl.GetIntegerv(GL_CURRENT_PROGRAM, &program);
+		return GLuint(program);
+	};
+	lang::Ptr<gr::Image> image = m_context->createImage(4, 4, 0, gr::SurfaceFormat(gr::SurfaceFormat::SURFACE_A8B8G8R8), gr::Context::USAGE_NONE);
+	const math::float2 uv[4] = {math::float2(0, 0), math::float2(1, 0), math::float2(0, 1), math::float2(1, 1)};
+	const math::float3 corners[4] = {math::float3(0, 0, 0), math::float3(4, 0, 0), math::float3(0, 4, 0), math::float3(4, 4, 0)};
+	const math::float4 white[4] = {math::float4(255, 255, 255, 255), math::float4(255, 255, 255, 255), math::float4(255, 255, 255, 255), math::float4(255, 255, 255, 255)};
+	image->draw(m_context, 0.f, 0.f, 0, 0, 4, 4, 4.f, 4.f);
+	m_context->flush();
+	const GLuint plain = current();
+	EXPECT_EQ(gl.GetAttribLocation(plain, "DT_DIFFUSE"), -1);
+	image->draw(m_context, corners, uv, white, nullptr);
+	m_context->flush();
+	EXPECT_NE(current(), plain);
+	EXPECT_NE(gl.GetAttribLocation(current(), "DT_DIFFUSE"), -1);
+	// Outside a batch the colour term stays: callers' own primitives may carry colours.
+	lang::Ptr<Shader> sprite = shader("2d-sprite-alpha");
+	sprite->setFloat("COLOR_SATURATION", 1.f);
+	sprite->setFloat("ALPHA_FACTOR", 1.f);
+	ASSERT_EQ(sprite->begin(), 1);
+	sprite->beginPass(0);
+	EXPECT_NE(gl.GetAttribLocation(current(), "DT_DIFFUSE"), -1);
+	sprite->endPass();
+	sprite->end();
+}
