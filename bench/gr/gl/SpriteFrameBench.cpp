@@ -20,6 +20,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 using namespace gr::GR_GL_NS;
@@ -35,6 +36,26 @@ using Clock = std::chrono::steady_clock;
 double seconds(Clock::time_point from)
 {
 	return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+// Runs ours and the reference alternately, timing ours for the benchmark; returns the two totals.
+template <class Ours, class Plain> std::pair<double, double> alternate(benchmark::State& state, Ours ours, Plain plain)
+{
+	ours();
+	plain();
+	double oursTotal = 0, plainTotal = 0;
+	for (auto _ : state)
+	{
+		Clock::time_point t = Clock::now();
+		ours();
+		const double o = seconds(t);
+		t = Clock::now();
+		plain();
+		plainTotal += seconds(t);
+		oursTotal += o;
+		state.SetIterationTime(o);
+	}
+	return {oursTotal, plainTotal};
 }
 
 struct Sprite
@@ -229,20 +250,8 @@ void BM_SpriteFrame32(benchmark::State& state)
 			context->present();
 			gl.Finish();
 		};
-		ours();
-		plain.draw(sprites, texture);
-		double oursTotal = 0, plainTotal = 0;
-		for (auto _ : state)
-		{
-			Clock::time_point t = Clock::now();
-			ours();
-			const double o = seconds(t);
-			t = Clock::now();
-			plain.draw(sprites, texture);
-			plainTotal += seconds(t);
-			oursTotal += o;
-			state.SetIterationTime(o);
-		}
+		const std::pair<double, double> totals = alternate(state, ours, [&] { plain.draw(sprites, texture); });
+		const double oursTotal = totals.first, plainTotal = totals.second;
 		state.counters["plain_ms"] = plainTotal * 1e3 / double(state.iterations());
 		state.counters["vs_plain"] = oursTotal / plainTotal;
 	}
@@ -298,20 +307,8 @@ void BM_SpriteSubmit(benchmark::State& state)
 				batcher.render(GL_RenderBatcher::TYPE_IMAGES, shader, q.p, uv, nullptr, image, 1);
 			context->flush();
 		};
-		ours();
-		direct();
-		double oursTotal = 0, plainTotal = 0;
-		for (auto _ : state)
-		{
-			Clock::time_point t = Clock::now();
-			ours();
-			const double o = seconds(t);
-			t = Clock::now();
-			direct();
-			plainTotal += seconds(t);
-			oursTotal += o;
-			state.SetIterationTime(o);
-		}
+		const std::pair<double, double> totals = alternate(state, ours, direct);
+		const double oursTotal = totals.first, plainTotal = totals.second;
 		state.counters["ns_per_draw"] = oursTotal * 1e9 / double(state.iterations()) / n;
 		state.counters["plain_ns"] = plainTotal * 1e9 / double(state.iterations()) / n;
 		state.counters["vs_plain"] = oursTotal / plainTotal;
