@@ -176,8 +176,11 @@ public:
 	virtual void capture(const std::string& fileName) = 0;
 	/** Writes the frame buffer to a stream as an image file. */
 	virtual void capture(io::OutputStream& out, io::FileFormat format) = 0;
-	/** Copies the frame buffer into an image. */
-	virtual void capture(Image* target) = 0;
+	/**
+	 * Copies the frame buffer into target, or into a new image of the screen's size and
+	 * format when target is null (count 0: hold it in a lang::Ptr). Returns the image.
+	 */
+	virtual Image* capture(Image* target) = 0;
 	virtual void flipWindingOrder() = 0;
 	/** Flushes pending 2-D drawing. */
 	virtual void flush() = 0;

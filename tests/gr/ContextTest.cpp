@@ -118,7 +118,7 @@ public:
 	void clear(unsigned int, bool, bool, bool) override {}
 	void capture(const std::string&) override {}
 	void capture(io::OutputStream&, io::FileFormat) override {}
-	void capture(gr::Image*) override {}
+	gr::Image* capture(gr::Image* target) override { return target; }
 	void flipWindingOrder() override {}
 	void flush() override {}
 };

@@ -97,7 +97,7 @@ public:
 	void capture(const std::string& fileName) override;
 	void capture(io::OutputStream& out, io::FileFormat format) override;
 	/** Copies the frame into target; a null target has nowhere to receive it and is ignored. */
-	void capture(Image* target) override;
+	Image* capture(Image* target) override;
 	void flipWindingOrder() override;
 	void flush() override;
 

@@ -14,7 +14,9 @@
 #include <lang/Format.h>
 #include <lang/throwError.h>
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
+#include <vector>
 
 namespace gr
 {
@@ -346,16 +348,45 @@ void GL_Context::capture(const std::string& fileName)
 	capture(out, io::guessFileFormat(fileName));
 }
 
-void GL_Context::capture(Image* target)
+Image* GL_Context::capture(Image* target)
 {
-	if (!target)
-		return;
+	m_batcher.flush();
 	const int w = m_renderTarget ? m_renderTarget->width() : width();
 	const int h = m_renderTarget ? m_renderTarget->height() : height();
-	io::ByteArrayOutputStream bytes;
-	capture(bytes, io::FILEFORMAT_RAW);
-	const SurfaceFormat format = target->format();
-	target->blt(0, 0, bytes.data().data(), format.getMemoryUsage(w, 1), 0, w, h, format);
+	Image* made = target ? nullptr : createImage(w, h, 0, surfaceFormat(), USAGE_NONE);
+	Image* image = target ? target : made;
+	try
+	{
+		io::ByteArrayOutputStream bytes;
+		capture(bytes, io::FILEFORMAT_RAW);
+		const SurfaceFormat rgba(SurfaceFormat::SURFACE_A8B8G8R8);
+		const SurfaceFormat format = image->format();
+		const int cw = std::min(w, image->width());
+		const int ch = std::min(h, image->height());
+		const int srcPitch = rgba.getMemoryUsage(w, 1);
+		if (cw > 0 && ch > 0)
+		{
+			if (format == rgba)
+			{
+				image->blt(0, 0, bytes.data().data(), srcPitch, 0, cw, ch, format);
+			}
+			else
+			{
+				// The image keeps its own format: convert the read-back pixels into it.
+				const int pitch = format.getMemoryUsage(cw, 1);
+				std::vector<uint8_t> converted(size_t(pitch) * size_t(ch));
+				format.copyPixels(converted.data(), pitch, SurfaceFormat(), nullptr, rgba, bytes.data().data(), srcPitch,
+					SurfaceFormat(), nullptr, cw, ch);
+				image->blt(0, 0, converted.data(), pitch, 0, cw, ch, format);
+			}
+		}
+	}
+	catch (...)
+	{
+		delete made;
+		throw;
+	}
+	return image;
 }
 
 void GL_Context::flipWindingOrder()
