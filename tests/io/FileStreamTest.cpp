@@ -1,4 +1,5 @@
-#include "TempDir.h"
+#include <support/ScopedRoots.h>
+#include <support/TempDir.h>
 #include "TestStreams.h"
 #include <io/AppDataInputStream.h>
 #include <io/AppDataOutputStream.h>
@@ -12,7 +13,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <memory>
 #include <vector>
+
+using support::TempDir;
+using support::writeFile;
+using support::readFile;
+using support::fileExists;
 
 namespace
 {
@@ -27,14 +34,17 @@ protected:
 		mkdir((tmp / "app").c_str(), 0700);
 		mkdir((tmp / "app/images").c_str(), 0700);
 		mkdir((tmp / "user").c_str(), 0700);
-		io::detail::setBundlePath(tmp / "app");
-		io::detail::setAppdataPath(tmp / "user");
+		m_bundle.reset(new support::ScopedBundleRoot(tmp / "app"));
+		m_user.reset(new support::ScopedUserRoot(tmp / "user"));
 	}
 	void TearDown() override
 	{
-		io::detail::setBundlePath(".");
-		io::detail::setAppdataPath(".");
+		m_user.reset();
+		m_bundle.reset();
 	}
+
+	std::unique_ptr<support::ScopedBundleRoot> m_bundle;
+	std::unique_ptr<support::ScopedUserRoot> m_user;
 };
 
 }
@@ -189,4 +199,22 @@ TEST_F(FileStreams, DefaultUserFolderIsCreated)
 
 	oldHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
 	oldXdg ? setenv("XDG_DATA_HOME", xdg.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+}
+
+TEST(ScopedRoots, PutThePreviousRootsBack)
+{
+	const std::string bundle = io::detail::bundlePath();
+	const std::string user = io::detail::appdataPath();
+	{
+		support::ScopedBundleRoot a("/tmp/a");
+		support::ScopedUserRoot u("/tmp/u");
+		{
+			support::ScopedBundleRoot b("/tmp/b");
+			EXPECT_EQ("/tmp/b", io::detail::bundlePath());
+		}
+		EXPECT_EQ("/tmp/a", io::detail::bundlePath());
+		EXPECT_EQ("/tmp/u", io::detail::appdataPath());
+	}
+	EXPECT_EQ(bundle, io::detail::bundlePath());
+	EXPECT_EQ(user, io::detail::appdataPath());
 }

@@ -1,4 +1,4 @@
-#include "TempDir.h"
+#include <support/TempDir.h>
 #include "TestStreams.h"
 #include <io/ByteArrayInputStream.h>
 #include <io/FileInputStream.h>
@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+using support::TempDir;
+using support::readFile;
 
 namespace
 {
