@@ -22,6 +22,7 @@ namespace gr
 {
 namespace GR_GL_NS
 {
+class GL_Resource;
 class GL_Texture;
 
 /**
@@ -190,6 +191,11 @@ private:
 	Shader* plainShader(lang::Ptr<Shader>& slot, const char* shortName);
 	/** Sends a piece through the batcher after the screen-square test; corners in device coordinates. */
 	void render2D(int type, const math::float3* positions, int count, unsigned int argb, int lineWidth);
+
+	/** What this context made and still lives (see GL_Resource). */
+	friend class GL_Resource;
+	GL_Resource* m_resources = nullptr;
+	void detachResources();
 
 	GL_Context(const GL_Context&) = delete;
 	GL_Context& operator=(const GL_Context&) = delete;

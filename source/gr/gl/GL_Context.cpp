@@ -91,6 +91,8 @@ GL_Context::~GL_Context()
 	m_shaders.clear();
 	m_cachedStates.clear();
 	m_shadowedTextures.clear();
+	m_renderTarget = nullptr;
+	detachResources();
 }
 
 Context::PlatformType GL_Context::platform() const
