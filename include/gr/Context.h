@@ -126,7 +126,11 @@ public:
 	virtual void fillRect2D(unsigned int argb, int x, int y, int width, int height) = 0;
 	virtual void fillCircle2D(unsigned int argb, int x, int y, int radius) = 0;
 	virtual void texturizeTriangle2D(Image* image, const math::float4& colour, int x0, int y0, int x1, int y1, int x2, int y2) = 0;
-	virtual void texturizeRect2D(Image* image, const math::float4& colour, int x, int y, int width, int height) = 0;
+	/**
+	 * The rectangle x, y, width x height (pixels, under the 2-D render state) textured with the
+	 * region uvRect = (u0, v0, u1, v1) of image, in fractions of the image's own size.
+	 */
+	virtual void texturizeRect2D(Image* image, const math::float4& uvRect, int x, int y, int width, int height) = 0;
 	virtual void texturizeCircle2D(Image* image, const math::float4& colour, int x, int y, int radius) = 0;
 	/** The current 2-D state, modifiable in place. */
 	virtual RenderState2D& getRenderState2D() = 0;

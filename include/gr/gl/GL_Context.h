@@ -56,7 +56,7 @@ public:
 	void fillRect2D(unsigned int argb, int x, int y, int width, int height) override;
 	void fillCircle2D(unsigned int argb, int x, int y, int radius) override;
 	void texturizeTriangle2D(Image*, const math::float4&, int, int, int, int, int, int) override {}
-	void texturizeRect2D(Image*, const math::float4&, int, int, int, int) override {}
+	void texturizeRect2D(Image* image, const math::float4& uvRect, int x, int y, int width, int height) override;
 	void texturizeCircle2D(Image*, const math::float4&, int, int, int) override {}
 
 	RenderState2D& getRenderState2D() override { return m_renderState; }

@@ -488,6 +488,22 @@ void GL_Context::fillRect2D(unsigned int argb, int x, int y, int width, int heig
 	render2D(GL_RenderBatcher::TYPE_QUADS, p, 4, argb, 1);
 }
 
+void GL_Context::texturizeRect2D(Image* image, const math::float4& uvRect, int x, int y, int width, int height)
+{
+	if (!image || width == 0 || height == 0)
+		return;
+	// Image fractions to texture fractions: the texture may be padded beyond the image.
+	float su = 1.f, sv = 1.f;
+	if (const Texture* texture = image->getTexture())
+	{
+		su = float(image->width()) / float(texture->width());
+		sv = float(image->height()) / float(texture->height());
+	}
+	const float u0 = uvRect.x * su, v0 = uvRect.y * sv, u1 = uvRect.z * su, v1 = uvRect.w * sv;
+	const math::float2 uv[4] = {math::float2(u0, v0), math::float2(u1, v0), math::float2(u0, v1), math::float2(u1, v1)};
+	image->draw(this, float(x), float(y), float(width), float(height), uv);
+}
+
 void GL_Context::fillCircle2D(unsigned int argb, int x, int y, int radius)
 {
 	const RenderState2D& s = m_renderState;
