@@ -20,6 +20,12 @@ class ZipFile;
 class ZipFileInputStream : public lang::Object
 {
 public:
+	/**
+	 * The largest entry read into memory (256 MiB): a larger one is refused by
+	 * getEntryStream, naming it and the archive, before anything is allocated for it.
+	 */
+	static const int MAX_ENTRY_BYTES = 256 << 20;
+
 	/** 7z is 0; any other value is zip. */
 	enum FileFormat
 	{
