@@ -58,7 +58,7 @@ public:
 	};
 
 	/** 0 is fixed function; 1 to 4 are programmable-shader platforms. */
-	enum PlatformType
+	enum PlatformType : int
 	{
 		PLATFORM_GLES1 = 0,
 		PLATFORM_GLES2 = 1,
@@ -68,7 +68,7 @@ public:
 	};
 
 	/** The landscape orientations swap the given width and height. */
-	enum OrientationType
+	enum OrientationType : int
 	{
 		ORIENTATION_PORTRAIT = 0,
 		ORIENTATION_LANDSCAPE_RIGHT = 1,
@@ -76,7 +76,7 @@ public:
 		ORIENTATION_LANDSCAPE_LEFT = 3,
 	};
 
-	enum UsageFlags
+	enum UsageFlags : int
 	{
 		USAGE_NONE = 0,
 		/** Textures and images made from image files. */

@@ -27,7 +27,7 @@ public:
 	static const int MAX_ENTRY_BYTES = 256 << 20;
 
 	/** 7z is 0; any other value is zip. */
-	enum FileFormat
+	enum FileFormat : int
 	{
 		FILEFORMAT_7ZIP = 0,
 		FILEFORMAT_ZIP = 1
