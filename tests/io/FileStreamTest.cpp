@@ -11,10 +11,28 @@
 #include <lang/Exception.h>
 #include <lang/throwError.h>
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <memory>
 #include <vector>
+
+// Every fsync of this test program passes here first, so the tests see what was synced.
+static std::vector<std::string> s_synced;
+
+extern "C" int fsync(int fd)
+{
+	char link[64];
+	std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+	char path[4096];
+	const ssize_t n = readlink(link, path, sizeof path - 1);
+	if (n > 0)
+		s_synced.push_back(std::string(path, size_t(n)));
+	static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+	return real(fd);
+}
 
 using support::TempDir;
 using support::writeFile;
@@ -125,6 +143,23 @@ TEST_F(FileStreams, UserFileIsReplacedOnlyWhenComplete)
 	}
 	EXPECT_EQ("new version", readFile(tmp / "user/settings.lua"));
 	EXPECT_FALSE(fileExists(tmp / "user/settings.lua.tmp"));
+}
+
+TEST_F(FileStreams, SavedUserFileAndItsFolderAreSynced)
+{
+	s_synced.clear();
+	{
+		io::AppDataOutputStream out("/settings.lua");
+		out.write("x", 1);
+	}
+	char* real = realpath((tmp / "user").c_str(), nullptr);
+	ASSERT_TRUE(real);
+	const std::string folder = real;
+	std::free(real);
+	// The new file before the rename, then the folder that holds the rename.
+	ASSERT_EQ(2u, s_synced.size());
+	EXPECT_EQ(folder + "/settings.lua.tmp", s_synced[0]);
+	EXPECT_EQ(folder, s_synced[1]);
 }
 
 TEST_F(FileStreams, FailedSaveKeepsPreviousFile)
