@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <ostream>
 
 using namespace imgtest;
 
@@ -46,6 +47,12 @@ const FileCase FILE_CASES[] = {
 	{"a_progressive.jpg", io::FILEFORMAT_JPG, SF::SURFACE_B8G8R8, patternA, false, 12},
 };
 
+// The test names CTest lists carry the parameter's text: the file name, not pointer bytes.
+void PrintTo(const FileCase& c, std::ostream* os)
+{
+	*os << c.file;
+}
+
 class ImageFileTest : public ::testing::TestWithParam<FileCase>
 {
 };
@@ -84,6 +91,11 @@ INSTANTIATE_TEST_SUITE_P(Files, ImageFileTest, ::testing::ValuesIn(FILE_CASES),
 				ch = '_';
 		return n;
 	});
+
+TEST(ImageFile, CasesPrintAsTheirFileName)
+{
+	EXPECT_EQ("a_rgb24.bmp", ::testing::PrintToString(FILE_CASES[0]));
+}
 
 TEST(ImageFile, StoredFormatIsCopiedAsItLies)
 {
