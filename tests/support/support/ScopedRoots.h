@@ -6,38 +6,24 @@
 
 namespace support
 {
-// Sets the bundle root for a scope and puts the previous one back, also when a test
+// Sets a root folder for a scope and puts the previous one back, also when a test
 // leaves early through a failed assertion.
-class ScopedBundleRoot
+template <std::string (*Get)(), void (*Set)(const std::string&)> class ScopedRoot
 {
 public:
-	explicit ScopedBundleRoot(const std::string& path) : m_previous(io::detail::bundlePath())
-	{
-		io::detail::setBundlePath(path);
-	}
-	~ScopedBundleRoot() { io::detail::setBundlePath(m_previous); }
-	ScopedBundleRoot(const ScopedBundleRoot&) = delete;
-	ScopedBundleRoot& operator=(const ScopedBundleRoot&) = delete;
+	explicit ScopedRoot(const std::string& path) : m_previous(Get()) { Set(path); }
+	~ScopedRoot() { Set(m_previous); }
+	ScopedRoot(const ScopedRoot&) = delete;
+	ScopedRoot& operator=(const ScopedRoot&) = delete;
 
 private:
 	std::string m_previous;
 };
 
-// The same for the root of the user files.
-class ScopedUserRoot
-{
-public:
-	explicit ScopedUserRoot(const std::string& path) : m_previous(io::detail::appdataPath())
-	{
-		io::detail::setAppdataPath(path);
-	}
-	~ScopedUserRoot() { io::detail::setAppdataPath(m_previous); }
-	ScopedUserRoot(const ScopedUserRoot&) = delete;
-	ScopedUserRoot& operator=(const ScopedUserRoot&) = delete;
-
-private:
-	std::string m_previous;
-};
+/** The root of the read-only bundle files. */
+typedef ScopedRoot<io::detail::bundlePath, io::detail::setBundlePath> ScopedBundleRoot;
+/** The root of the writable user files. */
+typedef ScopedRoot<io::detail::appdataPath, io::detail::setAppdataPath> ScopedUserRoot;
 }
 
 #endif
