@@ -1,0 +1,43 @@
+#include "GameFixture.h"
+#include <framework/linux/LinuxHost.h>
+#include <io/ByteArrayInputStream.h>
+#include <SDL.h>
+
+namespace
+{
+GameLua* gameLua()
+{
+	return static_cast<GameApp*>(framework::App::get())->gameLua();
+}
+
+void pushKey(SDL_Keycode key, bool down)
+{
+	SDL_Event e = {};
+	e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+	e.key.keysym.sym = key;
+	SDL_PushEvent(&e);
+}
+}
+
+// The game in a window (SDL's offscreen driver): the back key reaches the
+// scripts, which ask to quit; the host ends the run and the game saves.
+TEST(LinuxWindowGame, TheBackKeyQuitsThroughTheScriptsAndTheGameSaves)
+{
+	ScratchDir dir;
+	framework::LinuxHost::Options o;
+	o.dataRoot = TEST_BUNDLE;
+	o.userRoot = dir.path();
+	o.window = true;
+	framework::LinuxHost host(o);
+	EXPECT_TRUE(gameLua()->getBoolean("g_mouseAvailable"));
+	const std::string code = "update = function() if keyPressed.KEY_BACK then requestExit() end end";
+	io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
+	gameLua()->getState()->compile(in, "back", gameLua());
+	host.tick();
+	EXPECT_FALSE(host.stopping());
+	pushKey(SDLK_ESCAPE, true);
+	EXPECT_EQ(0, host.run(0));
+	EXPECT_FALSE(framework::App::initialized());
+	EXPECT_TRUE(GameTest::exists(dir.path() + "/settings.lua"));
+	EXPECT_TRUE(GameTest::exists(dir.path() + "/highscores.lua"));
+}
