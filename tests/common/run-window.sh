@@ -21,6 +21,14 @@ test "$differing" = "0"
 out=$(SDL_VIDEODRIVER=offscreen "$engine" --window --user "$work/url" --frames 3 --url "engine://demo/level1")
 echo "$out"
 echo "$out" | grep -q "UIApplication invoked via URL"
+# A termination signal ends a window that runs until closed; the files are saved.
+SDL_VIDEODRIVER=offscreen "$engine" --window --user "$work/signal" > "$work/signal.log" &
+pid=$!
+sleep 2
+kill -TERM $pid
+wait $pid
+grep -q "demo: paused" "$work/signal.log"
+test -s "$work/signal/settings.lua"
 # In a window a capture needs a frame count.
 set +e
 SDL_VIDEODRIVER=offscreen "$engine" --window --capture "$work/x.png" >/dev/null 2>&1; test $? -eq 2 || exit 1

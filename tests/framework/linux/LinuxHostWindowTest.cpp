@@ -301,3 +301,14 @@ TEST_F(HostTest, TheWindowServesTheDesktopsOperations)
 	os->setFullscreen(false);
 	EXPECT_FALSE(os->isFullscreen());
 }
+
+TEST_F(HostTest, ALocalNotificationReachesTheHandlerByName)
+{
+	start();
+	std::vector<std::string> names;
+	m_host->receivedLocalNotification("before a handler");
+	m_host->setNotificationHandler([&](const std::string& name) { names.push_back(name); });
+	m_host->receivedLocalNotification("daily");
+	m_host->receivedLocalNotification("");
+	EXPECT_EQ((std::vector<std::string>{"daily"}), names);
+}
