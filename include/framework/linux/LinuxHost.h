@@ -8,6 +8,7 @@
 #include <gr/Context.h>
 #include <gr/gl/EGLHeadlessView.h>
 #include <lang/Ptr.h>
+#include <lang/System.h>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -115,6 +116,8 @@ public:
 	int64_t tickMicros() const;
 	/** The simulated time, in microseconds. */
 	static int64_t simulatedTimeMicros();
+	/** Moves the simulated clock without running a frame (either way: clocks can step back). */
+	static void advanceClock(int64_t micros);
 
 private:
 	Options m_options;
@@ -140,6 +143,7 @@ private:
 	int m_exitCode;
 	/** Loop turns that ran (or, headless, offered) a frame. */
 	int m_ticks;
+	lang::System::TimeSource m_previousTimeSource;
 	std::function<int64_t()> m_clock;
 	std::function<void(int64_t)> m_sleep;
 	std::function<void(const std::string&)> m_notificationHandler;

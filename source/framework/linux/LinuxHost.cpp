@@ -69,7 +69,8 @@ LinuxHost::LinuxHost(const Options& options) :
 	m_captureNext(false),
 	m_closed(false),
 	m_exitCode(0),
-	m_ticks(0)
+	m_ticks(0),
+	m_previousTimeSource(nullptr)
 {
 	s_stopRequested = 0;
 	if (options.window)
@@ -80,7 +81,7 @@ LinuxHost::LinuxHost(const Options& options) :
 	else
 	{
 		s_simulatedTime = lang::System::realTimeMicros();
-		lang::System::setTimeSource(&simulatedSource);
+		m_previousTimeSource = lang::System::setTimeSource(&simulatedSource);
 		m_clock = &lang::System::currentTimeMicros;
 	}
 	s_currentHost = this;
@@ -115,7 +116,7 @@ LinuxHost::LinuxHost(const Options& options) :
 		m_glView.reset();
 		s_currentHost = nullptr;
 		if (!options.window)
-			lang::System::setTimeSource(nullptr);
+			lang::System::setTimeSource(m_previousTimeSource);
 		throw;
 	}
 }
@@ -137,7 +138,7 @@ LinuxHost::~LinuxHost()
 	if (s_currentHost == this)
 		s_currentHost = nullptr;
 	if (!m_options.window)
-		lang::System::setTimeSource(nullptr);
+		lang::System::setTimeSource(m_previousTimeSource);
 }
 
 void LinuxHost::startUp()
@@ -346,5 +347,10 @@ void LinuxHost::requestStop()
 int64_t LinuxHost::simulatedTimeMicros()
 {
 	return s_simulatedTime;
+}
+
+void LinuxHost::advanceClock(int64_t micros)
+{
+	s_simulatedTime += micros;
 }
 }
