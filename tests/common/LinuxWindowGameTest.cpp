@@ -41,3 +41,46 @@ TEST(LinuxWindowGame, TheBackKeyQuitsThroughTheScriptsAndTheGameSaves)
 	EXPECT_TRUE(GameTest::exists(dir.path() + "/settings.lua"));
 	EXPECT_TRUE(GameTest::exists(dir.path() + "/highscores.lua"));
 }
+
+namespace
+{
+void pushMouseButton(bool down, int x, int y)
+{
+	SDL_Event e = {};
+	e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+	e.button.button = SDL_BUTTON_LEFT;
+	e.button.x = x;
+	e.button.y = y;
+	SDL_PushEvent(&e);
+}
+
+unsigned bgColor()
+{
+	return gameLua()->getBGColor();
+}
+}
+
+// The demo bundle: while the button is held the sky follows the cursor; the back key leaves.
+TEST(LinuxWindowGame, TheDemoSkyFollowsTheHeldButtonAndTheBackKeyLeaves)
+{
+	ScratchDir dir;
+	framework::LinuxHost::Options o;
+	o.dataRoot = ENGINE_BINARY_DIR "/demo";
+	o.userRoot = dir.path();
+	o.window = true;
+	framework::LinuxHost host(o);
+	host.tick();
+	const unsigned sky = bgColor();
+	pushMouseButton(true, 480, 160);
+	host.tick();
+	EXPECT_EQ(127u << 16 | 63u << 8 | 128u, bgColor());
+	pushMouseButton(false, 480, 160);
+	host.tick();
+	// Released: the sky stays where the cursor left it.
+	EXPECT_NE(sky, bgColor());
+	EXPECT_EQ(127u << 16 | 63u << 8 | 128u, bgColor());
+	pushKey(SDLK_AC_BACK, true);
+	host.tick();
+	EXPECT_TRUE(host.stopping());
+	EXPECT_EQ(0, host.run(0));
+}
