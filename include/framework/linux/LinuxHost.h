@@ -85,7 +85,7 @@ public:
 	/** The game asked to quit, the window was closed or a stop was requested. */
 	bool stopping() const;
 
-	/** Asks a running loop to stop before its next frame (safe from a signal handler). */
+	/** Asks the loop to stop before its next frame, also when asked during start-up (safe from a signal handler). */
 	static void requestStop();
 
 	/** The URL entry of a running App. */

@@ -72,7 +72,6 @@ LinuxHost::LinuxHost(const Options& options) :
 	m_ticks(0),
 	m_previousTimeSource(nullptr)
 {
-	s_stopRequested = 0;
 	if (options.window)
 	{
 		m_clock = options.clock ? options.clock : std::function<int64_t()>(&detail::monotonicMicros);
@@ -330,6 +329,8 @@ void LinuxHost::terminate()
 	m_view = nullptr;
 	m_viewController.reset();
 	m_glView.reset();
+	// The request is used up; one that came during start-up has ended this host's run.
+	s_stopRequested = 0;
 	if (failure)
 		std::rethrow_exception(failure);
 }

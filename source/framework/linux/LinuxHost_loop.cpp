@@ -10,7 +10,6 @@ namespace framework
 {
 namespace detail
 {
-extern volatile std::sig_atomic_t s_stopRequested;
 extern int64_t s_simulatedTime;
 extern LinuxHost* s_currentHost;
 

@@ -193,6 +193,19 @@ TEST_F(HostTest, ClosingTheWindowTerminatesWithTheQuitCode)
 	}
 }
 
+TEST_F(HostTest, AStopRequestedDuringStartUpEndsTheRunOnce)
+{
+	// As a signal arriving while the game is still being made.
+	framework::LinuxHost::requestStop();
+	start();
+	EXPECT_EQ(0, m_host->run(0));
+	EXPECT_FALSE(framework::App::initialized());
+	// The request is used up: the next host runs.
+	start();
+	EXPECT_TRUE(m_host->tick());
+	EXPECT_EQ(1u, app()->steps.size());
+}
+
 TEST_F(HostTest, AFrameCountEndsTheRunAndTheLastFrameIsCaptured)
 {
 	char folder[] = "/tmp/hosttest-XXXXXX";
