@@ -78,6 +78,9 @@ LinuxGLView::LinuxGLView(const std::string& title, int width, int height, int bi
 		lang::throwError(gr::GraphicsException(lang::Format("Cannot make the window's context current: {0}", error)));
 	}
 	EAGLBackbufferFrameBuffer = 0;
+	// The loop paces itself by sleeping; a swap that also waited for the display would halve the rate
+	// whenever the two fall out of step. Drivers that take no interval answer with an error, ignored.
+	SDL_GL_SetSwapInterval(0);
 
 	// On a scaled desktop the window is made smaller, so the drawable keeps the size asked for.
 	const int dw = drawableWidth();
