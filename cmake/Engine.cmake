@@ -9,15 +9,20 @@ function(engine_add_library name)
   set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 endfunction()
 
-# engine_add_test(<name> SOURCES ... DEPS ...): one GoogleTest executable run through CTest.
+# engine_add_test(<name> SOURCES ... DEPS ... [ENVIRONMENT VAR=value ...]): one GoogleTest
+# executable run through CTest, its tests run with the given environment.
 function(engine_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     ENGINE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     ENGINE_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  if(ARG_ENVIRONMENT)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ENVIRONMENT "${ARG_ENVIRONMENT}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  endif()
 endfunction()
 
 # engine_glob(<var> <dir> [patterns...]): the .cpp files of a folder, re-globbed when files come or go.
