@@ -21,38 +21,20 @@ const float SLOW_TURN_SQ = (2.f / 180.f * b2_pi) * (2.f / 180.f * b2_pi);
 enum ExportKey { KEY_X, KEY_Y, KEY_FROZEN, KEY_VELOCITY, KEY_XVEL, KEY_YVEL, KEY_ANGLE, KEY_SLEEPING, KEY_COUNT };
 const char* const EXPORT_KEYS[KEY_COUNT] = {"x", "y", "frozen", "velocity", "xVel", "yVel", "angle", "sleeping"};
 
-/** Raw writes into one script table, kept on the stack while the writer lives. */
-class TableWriter
+/** table[key] = v for the table on top of the stack, the key taken from the interned ones. */
+inline void setField(lua_State* L, int keys, ExportKey key, float v)
 {
-public:
-	TableWriter(lua::LuaState* state, const lua::LuaTable& table, int keys) : m_lua(state->getLua()), m_keys(keys)
-	{
-		state->pushTable(table);
-	}
-	~TableWriter() { lua_pop(m_lua, 1); }
-	void number(ExportKey key, float v)
-	{
-		lua_pushvalue(m_lua, m_keys + key);
-		lua_pushnumber(m_lua, v);
-		lua_rawset(m_lua, -3);
-	}
-	void boolean(ExportKey key, bool v)
-	{
-		lua_pushvalue(m_lua, m_keys + key);
-		lua_pushboolean(m_lua, v ? 1 : 0);
-		lua_rawset(m_lua, -3);
-	}
-	void number(const char* key, float v)
-	{
-		lua_pushstring(m_lua, key);
-		lua_pushnumber(m_lua, v);
-		lua_rawset(m_lua, -3);
-	}
+	lua_pushvalue(L, keys + key);
+	lua_pushnumber(L, v);
+	lua_rawset(L, -3);
+}
 
-private:
-	lua_State* m_lua;
-	int m_keys;
-};
+inline void setField(lua_State* L, int keys, ExportKey key, bool v)
+{
+	lua_pushvalue(L, keys + key);
+	lua_pushboolean(L, v ? 1 : 0);
+	lua_rawset(L, -3);
+}
 
 GameLua::RenderObjectData* recordOf(b2Body* body)
 {
@@ -303,19 +285,22 @@ void GameLua::exportObjects(float scaledDt)
 		++k;
 		RenderObjectData* o = m_order[index];
 		b2Body* body = o->body;
-		float speed2 = 0.f, direction = 0.f;
+		b2Vec2 v(0.f, 0.f);
+		float speed2 = 0.f;
+		bool exported = false;
+		if (body)
+			state->pushTable(o->table);
 		if (body && (o->awake || body->IsAwake()) && body->GetMass() > 0.f)
 		{
+			exported = true;
 			const float x = o->renderPose.x, y = o->renderPose.y;
-			const b2Vec2 v = body->GetLinearVelocity();
+			v = body->GetLinearVelocity();
 			const float w = body->GetAngularVelocity();
 			speed2 = v.x * v.x + v.y * v.y;
-			direction = std::atan2(v.y, v.x) * 57.29578f;
-			TableWriter t(state, o->table, keys);
-			t.number(KEY_X, x);
-			t.number(KEY_Y, y);
+			setField(L, keys, KEY_X, x);
+			setField(L, keys, KEY_Y, y);
 			if (y > bottom || x < left || x > right || y < top)
-				t.boolean(KEY_FROZEN, true);
+				setField(L, keys, KEY_FROZEN, true);
 			if ((o->kind == 5 || o->kind == 7) &&
 				(y > 0.95f * bottom || x < 0.95f * left || x > 0.95f * right || y < 0.95f * top))
 				o->removalTimerEnabled = true;
@@ -328,18 +313,21 @@ void GameLua::exportObjects(float scaledDt)
 				if (o->parameter9Flag && std::fabs(v.x) > 3.f)
 					o->mirrored = v.x >= 0.f;
 			}
-			t.number(KEY_VELOCITY, std::sqrt(speed2));
+			setField(L, keys, KEY_VELOCITY, std::sqrt(speed2));
 			if (o->projectile || o->material == 4 || o->recordVelocity)
 			{
-				t.number(KEY_XVEL, v.x);
-				t.number(KEY_YVEL, v.y);
+				setField(L, keys, KEY_XVEL, v.x);
+				setField(L, keys, KEY_YVEL, v.y);
 			}
 			// Rolling volumes are gathered here once audio lands.
 			awakeSeen = true;
 		}
 		if (o->selectsAnimation)
 		{
+			if (body)
+				lua_pop(L, 1);
 			const std::string name = o->name;
+			const float direction = exported ? std::atan2(v.y, v.x) * 57.29578f : 0.f;
 			call("selectObjectAnimation", name, std::sqrt(speed2), direction, scaledDt);
 			if (m_orderDirty)
 			{
@@ -348,22 +336,21 @@ void GameLua::exportObjects(float scaledDt)
 				auto next = std::upper_bound(order.begin(), order.end(), name,
 					[](const std::string& n, const RenderObjectData* r) { return n < r->name; });
 				const size_t at = static_cast<size_t>(next - order.begin());
-				if (at == 0 || order[at - 1] != o)
-				{
-					index = at - 1;
-					continue;
-				}
 				index = at - 1;
+				if (at == 0 || order[at - 1] != o)
+					continue;
 			}
 			body = o->body;
+			if (body)
+				state->pushTable(o->table);
 		}
 		if (body)
 		{
 			o->awake = body->IsAwake();
 			const b2Rot& q = body->GetTransform().q;
-			TableWriter t(state, o->table, keys);
-			t.number(KEY_ANGLE, std::atan2(q.s, q.c));
-			t.boolean(KEY_SLEEPING, !o->awake);
+			setField(L, keys, KEY_ANGLE, std::atan2(q.s, q.c));
+			setField(L, keys, KEY_SLEEPING, !o->awake);
+			lua_pop(L, 1);
 		}
 		if (o->wobbling)
 		{
@@ -397,11 +384,11 @@ void GameLua::exportObjects(float scaledDt)
 				continue;
 			const b2Vec2 a = joint->joint->GetAnchorA();
 			const b2Vec2 b = joint->joint->GetAnchorB();
-			TableWriter t(state, joints.getTable(joint->name), keys);
-			t.number("x1", a.x);
-			t.number("y1", a.y);
-			t.number("x2", b.x);
-			t.number("y2", b.y);
+			lua::LuaTable table = joints.getTable(joint->name);
+			table.setNumber("x1", a.x);
+			table.setNumber("y1", a.y);
+			table.setNumber("x2", b.x);
+			table.setNumber("y2", b.y);
 		}
 	}
 }
