@@ -40,12 +40,13 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_safeToQuit(false),
 	m_poseSlot(0),
 	m_rollingSoundHandles{-1, -1, -1},
+	m_orderDirty(true),
 	m_physicsDisableCount(1),
 	m_deltaTimeMultiplier(1.f),
 	m_simulationScale(1.f),
 	m_levelLimits{0, 0, 0, 0},
 	m_insideBox2D(0),
-	m_islandMark(0)
+	m_sleepStep(0)
 {
 	registerOperations();
 

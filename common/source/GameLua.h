@@ -138,9 +138,9 @@ public:
 		bool visible = false;
 		/** The sprite-sheet key of its z-order entry. */
 		const void* sheetKey = nullptr;
-		/** Seconds of slow motion, for the game's own sleep rule. */
+		/** Seconds of slow motion, for the game's own sleep rule, and the sleep pass that last grew it. */
 		float slowTime = 0.f;
-		unsigned islandMark = 0;
+		unsigned slowStep = 0;
 	};
 
 	/** One script-made joint or timer link (made by the joint operations). */
@@ -390,6 +390,9 @@ private:
 	int m_rollingSoundHandles[3];
 	std::unique_ptr<b2World> m_world;
 	RenderObjects m_renderObjects;
+	/** The records in name order, for the frame's loops; rebuilt when an object comes or goes. */
+	std::vector<RenderObjectData*> m_order;
+	bool m_orderDirty;
 	ZOrderTable m_zOrder;
 	std::map<std::string, RenderObjectData*> m_projectiles;
 	std::map<std::string, RenderObjectData*> m_animated;
@@ -412,7 +415,7 @@ private:
 	std::vector<b2Body*> m_massFixups;
 	std::vector<b2Body*> m_islandStack;
 	std::vector<b2Body*> m_island;
-	unsigned m_islandMark;
+	unsigned m_sleepStep;
 
 	Particles m_particles;
 	AimStream m_aimStream;
@@ -441,6 +444,7 @@ private:
 	RenderObjectData& objectOrThrow(const std::string& name, const char* message);
 	void checkUnlocked(const std::string& name) const;
 	void checkNewName(const std::string& name) const;
+	const std::vector<RenderObjectData*>& objectOrder();
 	lua::LuaTable worldTable();
 	lua::LuaTable jointsTable();
 	std::unique_ptr<RenderObjectData> newRecord(const std::string& name, const std::string& sprite, float x, float y,

@@ -320,6 +320,8 @@ void GameLua::removeAllObjects()
 	m_zOrder.clear();
 	RenderObjects objects;
 	objects.swap(m_renderObjects);
+	m_order.clear();
+	m_orderDirty = true;
 	for (auto& entry : objects)
 	{
 		b2Body* body = entry.second->body;
@@ -420,6 +422,18 @@ void GameLua::setLevelLimits(float left, float top, float right, float bottom)
 }
 
 // --- Lookups ------------------------------------------------------------------
+
+const std::vector<GameLua::RenderObjectData*>& GameLua::objectOrder()
+{
+	if (m_orderDirty)
+	{
+		m_order.clear();
+		for (auto& entry : m_renderObjects)
+			m_order.push_back(entry.second.get());
+		m_orderDirty = false;
+	}
+	return m_order;
+}
 
 GameLua::RenderObjectData* GameLua::findObject(const std::string& name) const
 {
@@ -551,6 +565,7 @@ void GameLua::finishObject(std::unique_ptr<RenderObjectData> owned, const char* 
 		setBodyEnabled(body, false);
 	}
 	m_renderObjects[record.name] = std::move(owned);
+	m_orderDirty = true;
 	addToZOrder(record);
 }
 
@@ -919,6 +934,7 @@ int GameLua::createCompoundBodyFromTable(lua::LuaState* state)
 	record.table = world.getTable(name);
 
 	m_renderObjects[name] = std::move(owned);
+	m_orderDirty = true;
 	record.sheetKey = nullptr;
 	m_zOrder[0][nullptr].push_back(name);
 	return 0;
@@ -1231,6 +1247,7 @@ void GameLua::removeObject(const std::string& name)
 	// The record leaves the map first, so nothing reached from Box2D finds it half gone.
 	std::unique_ptr<RenderObjectData> owned = std::move(found->second);
 	m_renderObjects.erase(found);
+	m_orderDirty = true;
 	RenderObjectData* record = owned.get();
 	const int z = toInt(record->zOrder);
 

@@ -4,6 +4,7 @@
 #include <framework/App.h>
 #include <gr/Context.h>
 #include <lang/System.h>
+#include <lua/LuaStackRestore.h>
 #include <lua/LuaState.h>
 #include <algorithm>
 #include <cmath>
@@ -16,31 +17,24 @@ const float POSE_WINDOW = 2.f / 30.f;
 const float SLOW_SPEED_SQ = 0.5f * 0.5f;
 const float SLOW_TURN_SQ = (2.f / 180.f * b2_pi) * (2.f / 180.f * b2_pi);
 
-/** Raw writes into one script table, kept on the stack while the writer lives. */
-class TableWriter
-{
-public:
-	TableWriter(lua::LuaState* state, const lua::LuaTable& table) : m_lua(state->getLua())
-	{
-		state->pushTable(table);
-	}
-	~TableWriter() { lua_pop(m_lua, 1); }
-	void number(const char* key, float v)
-	{
-		lua_pushstring(m_lua, key);
-		lua_pushnumber(m_lua, v);
-		lua_rawset(m_lua, -3);
-	}
-	void boolean(const char* key, bool v)
-	{
-		lua_pushstring(m_lua, key);
-		lua_pushboolean(m_lua, v ? 1 : 0);
-		lua_rawset(m_lua, -3);
-	}
+/** The export's keys, interned once per frame and kept on the stack. */
+enum ExportKey { KEY_X, KEY_Y, KEY_FROZEN, KEY_VELOCITY, KEY_XVEL, KEY_YVEL, KEY_ANGLE, KEY_SLEEPING, KEY_COUNT };
+const char* const EXPORT_KEYS[KEY_COUNT] = {"x", "y", "frozen", "velocity", "xVel", "yVel", "angle", "sleeping"};
 
-private:
-	lua_State* m_lua;
-};
+/** table[key] = v for the table on top of the stack, the key taken from the interned ones. */
+inline void setField(lua_State* L, int keys, ExportKey key, float v)
+{
+	lua_pushvalue(L, keys + key);
+	lua_pushnumber(L, v);
+	lua_rawset(L, -3);
+}
+
+inline void setField(lua_State* L, int keys, ExportKey key, bool v)
+{
+	lua_pushvalue(L, keys + key);
+	lua_pushboolean(L, v ? 1 : 0);
+	lua_rawset(L, -3);
+}
 
 GameLua::RenderObjectData* recordOf(b2Body* body)
 {
@@ -116,10 +110,10 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 	while (m_accumulator >= STEP)
 	{
 		call("applyForcesAtPhysicsStep");
-		for (auto& entry : m_renderObjects)
+		for (RenderObjectData* op : objectOrder())
 		{
-			RenderObjectData& o = *entry.second;
-			if (o.body && o.body->IsAwake() && o.kind != 5 && o.kind != 7)
+			RenderObjectData& o = *op;
+			if (!o.gravityFields.empty() && o.body && o.body->IsAwake() && o.kind != 5 && o.kind != 7)
 			{
 				for (size_t i = o.gravityFields.size(); i-- > 0;)
 				{
@@ -133,9 +127,10 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 				o.flightTime += STEP;
 		}
 
-		const int64_t t0 = lang::System::currentTimeMicros();
+		// The real clock: a simulated frame clock would make the step cost nothing.
+		const int64_t t0 = lang::System::realTimeMicros();
 		m_world->Step(STEP, 10, 10);
-		const int64_t t1 = lang::System::currentTimeMicros();
+		const int64_t t1 = lang::System::realTimeMicros();
 		physicsMicros += t1 - t0;
 		applyMassFixups();
 		if (m_world->GetAllowSleeping())
@@ -145,28 +140,25 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 		rethrowListenerError();
 
 		call("removeBlocks");
-		for (auto& entry : m_renderObjects)
-		{
-			RenderObjectData& o = *entry.second;
-			if (!o.pendingVelocitySet)
-				continue;
-			if (o.body && o.body->GetType() != b2_staticBody)
-			{
-				if (o.pendingVelocity.LengthSquared() > 0.f)
-					o.body->SetAwake(true);
-				o.body->SetLinearVelocity(o.pendingVelocity);
-			}
-			o.pendingVelocitySet = false;
-		}
-
-		if (m_accumulator <= POSE_WINDOW)
-		{
+		// Pending velocities first, then (in the pose window) the newest pose; per object, as neither reads the other.
+		const bool sample = m_accumulator <= POSE_WINDOW;
+		if (sample)
 			m_poseSlot = 1 - m_poseSlot;
-			for (auto& entry : m_renderObjects)
+		for (RenderObjectData* op : objectOrder())
+		{
+			RenderObjectData& o = *op;
+			if (o.pendingVelocitySet)
 			{
-				RenderObjectData& o = *entry.second;
-				if (!o.body || !o.body->IsAwake())
-					continue;
+				if (o.body && o.body->GetType() != b2_staticBody)
+				{
+					if (o.pendingVelocity.LengthSquared() > 0.f)
+						o.body->SetAwake(true);
+					o.body->SetLinearVelocity(o.pendingVelocity);
+				}
+				o.pendingVelocitySet = false;
+			}
+			if (sample && o.body && o.body->IsAwake())
+			{
 				const b2Transform& xf = o.body->GetTransform();
 				o.poses[m_poseSlot] = Pose{xf.p.x, xf.p.y, std::atan2(xf.q.s, xf.q.c)};
 				if (o.projectile && o.body->GetMass() != 0.f)
@@ -178,43 +170,34 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 
 void GameLua::sleepSlowIslands(float h)
 {
-	for (b2Body* b = m_world->GetBodyList(); b; b = b->GetNext())
-	{
-		RenderObjectData* o = recordOf(b);
-		if (!o || b->GetType() == b2_staticBody)
-			continue;
+	// A timer not grown in the last step belongs to a body that slept since: it starts again.
+	const unsigned step = ++m_sleepStep;
+	auto grow = [&](b2Body* b, RenderObjectData* o) {
 		const b2Vec2 v = b->GetLinearVelocity();
 		const float w = b->GetAngularVelocity();
-		if (!b->IsAwake() || !b->IsSleepingAllowed() || v.LengthSquared() > SLOW_SPEED_SQ || w * w > SLOW_TURN_SQ)
+		if (o->slowStep != step - 1 || !b->IsSleepingAllowed() || v.LengthSquared() > SLOW_SPEED_SQ || w * w > SLOW_TURN_SQ)
 			o->slowTime = 0.f;
-		else
+		if (v.LengthSquared() <= SLOW_SPEED_SQ && w * w <= SLOW_TURN_SQ && b->IsSleepingAllowed())
 			o->slowTime += h;
-	}
+		o->slowStep = step;
+		return o->slowTime;
+	};
 
 	// Islands as Box2D builds them: touching non-sensor contacts and joints, never through a static body.
-	if (++m_islandMark == 0)
-	{
-		for (auto& entry : m_renderObjects)
-			entry.second->islandMark = 0;
-		m_islandMark = 1;
-	}
 	for (b2Body* seed = m_world->GetBodyList(); seed; seed = seed->GetNext())
 	{
 		RenderObjectData* so = recordOf(seed);
-		if (!so || so->islandMark == m_islandMark || seed->GetType() == b2_staticBody || !seed->IsAwake() ||
-			!seed->IsEnabled())
+		if (!so || so->slowStep == step || seed->GetType() == b2_staticBody || !seed->IsAwake() || !seed->IsEnabled())
 			continue;
 		m_island.clear();
 		m_islandStack.clear();
 		m_islandStack.push_back(seed);
-		so->islandMark = m_islandMark;
-		float minTime = b2_maxFloat;
+		float minTime = grow(seed, so);
 		while (!m_islandStack.empty())
 		{
 			b2Body* b = m_islandStack.back();
 			m_islandStack.pop_back();
 			m_island.push_back(b);
-			minTime = std::min(minTime, recordOf(b)->slowTime);
 			auto visit = [&](b2Body* other) {
 				if (other->GetType() == b2_staticBody || !other->IsEnabled())
 					return;
@@ -224,9 +207,9 @@ void GameLua::sleepSlowIslands(float h)
 					minTime = 0.f;
 					return;
 				}
-				if (oo->islandMark == m_islandMark)
+				if (oo->slowStep == step)
 					return;
-				oo->islandMark = m_islandMark;
+				minTime = std::min(minTime, grow(other, oo));
 				m_islandStack.push_back(other);
 			};
 			for (b2ContactEdge* ce = b->GetContactList(); ce; ce = ce->next)
@@ -252,9 +235,9 @@ void GameLua::interpolatePoses(float scaledDt)
 	const float alpha = m_accumulator / STEP;
 	const int current = m_poseSlot;
 	lua::LuaTable world;
-	for (auto& entry : m_renderObjects)
+	for (RenderObjectData* op : objectOrder())
 	{
-		RenderObjectData& o = *entry.second;
+		RenderObjectData& o = *op;
 		if (o.body && o.body->IsAwake())
 		{
 			const Pose& c = o.poses[current];
@@ -292,25 +275,33 @@ void GameLua::exportObjects(float scaledDt)
 	const float bottom = static_cast<float>(m_levelLimits[3]);
 	const size_t projectiles = m_projectiles.size();
 	lua::LuaState* state = getState();
+	lua::LuaStackRestore restore(state);
+	lua_State* L = state->getLua();
+	const int keys = lua_gettop(L) + 1;
+	for (const char* key : EXPORT_KEYS)
+		lua_pushstring(L, key);
 	int k = 0;
-	for (auto it = m_renderObjects.begin(); it != m_renderObjects.end();)
+	for (size_t index = 0; index < objectOrder().size(); ++index)
 	{
 		++k;
-		RenderObjectData* o = it->second.get();
+		RenderObjectData* o = m_order[index];
 		b2Body* body = o->body;
-		float speed2 = 0.f, direction = 0.f;
+		b2Vec2 v(0.f, 0.f);
+		float speed2 = 0.f;
+		bool exported = false;
+		if (body)
+			state->pushTable(o->table);
 		if (body && (o->awake || body->IsAwake()) && body->GetMass() > 0.f)
 		{
+			exported = true;
 			const float x = o->renderPose.x, y = o->renderPose.y;
-			const b2Vec2 v = body->GetLinearVelocity();
+			v = body->GetLinearVelocity();
 			const float w = body->GetAngularVelocity();
 			speed2 = v.x * v.x + v.y * v.y;
-			direction = std::atan2(v.y, v.x) * 57.29578f;
-			TableWriter t(state, o->table);
-			t.number("x", x);
-			t.number("y", y);
+			setField(L, keys, KEY_X, x);
+			setField(L, keys, KEY_Y, y);
 			if (y > bottom || x < left || x > right || y < top)
-				t.boolean("frozen", true);
+				setField(L, keys, KEY_FROZEN, true);
 			if ((o->kind == 5 || o->kind == 7) &&
 				(y > 0.95f * bottom || x < 0.95f * left || x > 0.95f * right || y < 0.95f * top))
 				o->removalTimerEnabled = true;
@@ -323,35 +314,44 @@ void GameLua::exportObjects(float scaledDt)
 				if (o->parameter9Flag && std::fabs(v.x) > 3.f)
 					o->mirrored = v.x >= 0.f;
 			}
-			t.number("velocity", std::sqrt(speed2));
+			setField(L, keys, KEY_VELOCITY, std::sqrt(speed2));
 			if (o->projectile || o->material == 4 || o->recordVelocity)
 			{
-				t.number("xVel", v.x);
-				t.number("yVel", v.y);
+				setField(L, keys, KEY_XVEL, v.x);
+				setField(L, keys, KEY_YVEL, v.y);
 			}
 			// Rolling volumes are gathered here once audio lands.
 			awakeSeen = true;
 		}
 		if (o->selectsAnimation)
 		{
+			if (body)
+				lua_pop(L, 1);
 			const std::string name = o->name;
+			const float direction = exported ? std::atan2(v.y, v.x) * 57.29578f : 0.f;
 			call("selectObjectAnimation", name, std::sqrt(speed2), direction, scaledDt);
-			// The script may have removed this object or others.
-			it = m_renderObjects.find(name);
-			if (it == m_renderObjects.end() || it->second.get() != o)
+			if (m_orderDirty)
 			{
-				it = m_renderObjects.upper_bound(name);
-				continue;
+				// The script removed or made objects: go on after this name.
+				const std::vector<RenderObjectData*>& order = objectOrder();
+				auto next = std::upper_bound(order.begin(), order.end(), name,
+					[](const std::string& n, const RenderObjectData* r) { return n < r->name; });
+				const size_t at = static_cast<size_t>(next - order.begin());
+				index = at - 1;
+				if (at == 0 || order[at - 1] != o)
+					continue;
 			}
 			body = o->body;
+			if (body)
+				state->pushTable(o->table);
 		}
 		if (body)
 		{
 			o->awake = body->IsAwake();
 			const b2Rot& q = body->GetTransform().q;
-			TableWriter t(state, o->table);
-			t.number("angle", std::atan2(q.s, q.c));
-			t.boolean("sleeping", !o->awake);
+			setField(L, keys, KEY_ANGLE, std::atan2(q.s, q.c));
+			setField(L, keys, KEY_SLEEPING, !o->awake);
+			lua_pop(L, 1);
 		}
 		if (o->wobbling)
 		{
@@ -371,7 +371,6 @@ void GameLua::exportObjects(float scaledDt)
 				o->wobbleTime = o->wobbleAmplitude = o->wobbleStartAmplitude = 0.f;
 			}
 		}
-		++it;
 	}
 	setBoolean("hasMovingObjects", moving);
 	setBoolean("hasAwakeObjects", awakeSeen);
@@ -386,11 +385,11 @@ void GameLua::exportObjects(float scaledDt)
 				continue;
 			const b2Vec2 a = joint->joint->GetAnchorA();
 			const b2Vec2 b = joint->joint->GetAnchorB();
-			TableWriter t(state, joints.getTable(joint->name));
-			t.number("x1", a.x);
-			t.number("y1", a.y);
-			t.number("x2", b.x);
-			t.number("y2", b.y);
+			lua::LuaTable table = joints.getTable(joint->name);
+			table.setNumber("x1", a.x);
+			table.setNumber("y1", a.y);
+			table.setNumber("x2", b.x);
+			table.setNumber("y2", b.y);
 		}
 	}
 }

@@ -164,3 +164,21 @@ TEST_F(GameAppTest, FrameClearsToTheScriptsBackground)
 	EXPECT_EQ(12, pixel[2]);
 	EXPECT_EQ(255, pixel[3]);
 }
+
+TEST_F(GameAppTest, ARunningWheelEaseIsExtendedOnlyBelowTheMaximum)
+{
+	// With no maximum set, a second wheel event starts a fresh ease from the current zoom.
+	for (float maximum : {0.f, 5.f})
+	{
+		start();
+		app()->setMaxWheelZoom(maximum);
+		app()->mouseWheel(1);
+		frame(0.1f);
+		const float zoom = app()->zoom();
+		app()->mouseWheel(1);
+		for (int i = 0; i < 10; ++i)
+			frame(0.1f);
+		const float expected = maximum > 0.f ? 1.3f : zoom + 0.2f;
+		EXPECT_NEAR(expected, app()->zoom(), 1e-5f) << maximum;
+	}
+}

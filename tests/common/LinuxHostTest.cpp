@@ -124,3 +124,21 @@ TEST_F(LinuxHostTest, TurningToTheOtherLandscapeKeepsTheSurface)
 	// The game hears of the new size.
 	EXPECT_EQ("resolutionChanged", calls().back());
 }
+
+TEST_F(LinuxHostTest, FrameStepsAreClampedToATenthOfASecond)
+{
+	framework::LinuxHost host(options());
+	host.becomeActive();
+	const struct
+	{
+		int64_t gap;
+		float step;
+	} cases[] = {{2000000 - 16666, 0.1f}, {-1000000 - 16666, 0.f}, {50000 - 16666, 0.05f}};
+	for (const auto& c : cases)
+	{
+		const float before = host.context()->time();
+		framework::LinuxHost::advanceClock(c.gap);
+		host.tick();
+		EXPECT_NEAR(c.step, host.context()->time() - before, 1e-4f) << c.gap;
+	}
+}

@@ -4,6 +4,10 @@ local print = _G.print
 local math = _G.math
 local type = _G.type
 local tostring = _G.tostring
+local pairs = _G.pairs
+local ipairs = _G.ipairs
+local string = _G.string
+local table = _G.table
 
 worldAttributes = {
 	defaultGravityForceMultiplier = 4,
@@ -20,6 +24,7 @@ themes = {
 }
 
 demo = {time = 0, score = 0, level = "level1"}
+physicsDemo = {time = 0, nextReport = 0.5, settled = false, launches = {}}
 
 local function loadDemoLevel(name)
 	loadLevel(levelPath .. "/" .. name)
@@ -41,13 +46,88 @@ function onLoadLuaFileFail(name)
 	print("demo: file failed " .. tostring(name))
 end
 
+-- Builds the loaded level's objects by their shape; returns how many were made.
+local function buildLevel(level)
+	local names = {}
+	for name in pairs(level.world or {}) do table.insert(names, name) end
+	table.sort(names)
+	local count = 0
+	for _, name in ipairs(names) do
+		local o = level.world[name]
+		if o.shape == "box" then
+			createBox(name, "", o.x, o.y, o.width, o.height, o.density, 0.6, 0.1, true, false, 1)
+			count = count + 1
+		elseif o.shape == "circle" then
+			createCircle(name, "", o.x, o.y, o.radius, o.density, 0.6, 0.2, true, false, 2)
+			count = count + 1
+		elseif o.shape == "line" then
+			clearVertices()
+			for _, p in ipairs(o.points) do addVertex(p[1], p[2]) end
+			createLineShape(name, "", o.x, o.y, 0, 0, o.density, 0.6, 0, true, false, 0)
+			count = count + 1
+		elseif o.shape == "compound" then
+			local outline = {}
+			for _, p in ipairs(o.outline) do table.insert(outline, {x = p[1], y = p[2]}) end
+			createCompoundBodyFromTable({name = name, x = o.x, y = o.y, angle = o.angle,
+				material = {density = o.density, friction = 0.6, restitution = 0.1},
+				children = {{x = 0, y = 0, angle = 0, definition = o.definition,
+					blockData = {sprite = "", type = "polygon", worldVertices = outline}}}})
+			count = count + 1
+		elseif o.shape == "tower" then
+			for row = 0, o.rows - 1 do
+				for column = 0, o.columns - 1 do
+					createBox(name .. "_" .. row .. "_" .. column, "", o.x + column * 1.02, o.y - row, 1, 1,
+						o.density, 0.6, 0, true, false, 1)
+					count = count + 1
+				end
+			end
+		elseif o.shape == "projectile" then
+			createCircle(name, "", o.x, o.y, o.radius, o.density, 0.6, 0.2, true, true, 3)
+			table.insert(physicsDemo.launches, {name = name, at = o.launchAt, velocity = o.velocity})
+			count = count + 1
+		end
+	end
+	return count
+end
+
 function createStartUpAssets()
 	loadDemoLevel(demo.level)
+	if type(loadedObjects) == "table" and type(loadedObjects.world) == "table" then
+		setWorldGravity(0, loadedObjects.worldGravity or 10)
+		setLevelLimits(-60, -40, 60, 40)
+		print("physics: level built, " .. buildLevel(loadedObjects) .. " objects")
+		setPhysicsEnabled(true)
+	end
+end
+
+local function physicsReport(scaledDt)
+	local p = physicsDemo
+	p.time = p.time + scaledDt
+	for _, launch in ipairs(p.launches) do
+		if not launch.done and p.time >= launch.at then
+			launch.done = true
+			setActive(launch.name, true)
+			setVelocity(launch.name, launch.velocity[1], launch.velocity[2])
+			print("physics: launch " .. launch.name)
+		end
+	end
+	if p.time >= p.nextReport then
+		p.nextReport = p.nextReport + 0.5
+		local shot = objects.world and objects.world.shot
+		print(string.format("physics: t=%.1f awake=%s moving=%s stepms=%.3f projectile=%.2f,%.2f", p.time,
+			tostring(hasAwakeObjects), tostring(hasMovingObjects), g_physicsUpdateMillis or 0,
+			shot and shot.x or 0, shot and shot.y or 0))
+	end
+	if not p.settled and p.time > 1 and hasAwakeObjects == false then
+		p.settled = true
+		print(string.format("physics: settled at t=%.1f", p.time))
+	end
 end
 
 function update(scaledDt, dt)
 	demo.time = demo.time + dt
 	demo.score = math.floor(demo.time * 10)
+	if isPhysicsEnabled() then physicsReport(scaledDt) end
 end
 
 function draw()

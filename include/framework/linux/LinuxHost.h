@@ -6,6 +6,7 @@
 #include <gr/Context.h>
 #include <gr/gl/EGLHeadlessView.h>
 #include <lang/Ptr.h>
+#include <lang/System.h>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -67,6 +68,8 @@ public:
 	int surfaceHeight() const { return m_surfaceHeight; }
 	/** The simulated time, in microseconds. */
 	static int64_t simulatedTimeMicros();
+	/** Moves the simulated clock without running a frame (either way: clocks can step back). */
+	static void advanceClock(int64_t micros);
 
 private:
 	Options m_options;
@@ -83,6 +86,7 @@ private:
 	bool m_running;
 	bool m_terminated;
 	bool m_captureNext;
+	lang::System::TimeSource m_previousTimeSource;
 
 	void update();
 	static void present();

@@ -39,11 +39,12 @@ LinuxHost::LinuxHost(const Options& options) :
 	m_insideUpdate(false),
 	m_running(false),
 	m_terminated(false),
-	m_captureNext(false)
+	m_captureNext(false),
+	m_previousTimeSource(nullptr)
 {
 	s_stopRequested = 0;
 	s_simulatedTime = lang::System::realTimeMicros();
-	lang::System::setTimeSource(&simulatedSource);
+	m_previousTimeSource = lang::System::setTimeSource(&simulatedSource);
 	m_os.reset(new LinuxOSInterface(this));
 
 	io::detail::setAppdataPath(options.userRoot);
@@ -100,7 +101,7 @@ LinuxHost::LinuxHost(const Options& options) :
 		m_context = nullptr;
 		m_view = nullptr;
 		s_current = nullptr;
-		lang::System::setTimeSource(nullptr);
+		lang::System::setTimeSource(m_previousTimeSource);
 		throw;
 	}
 }
@@ -117,7 +118,7 @@ LinuxHost::~LinuxHost()
 	}
 	if (s_current == this)
 		s_current = nullptr;
-	lang::System::setTimeSource(nullptr);
+	lang::System::setTimeSource(m_previousTimeSource);
 }
 
 bool LinuxHost::isAllowedContextOrientation(const App::Configuration& config, gr::Context::OrientationType o)
@@ -236,6 +237,11 @@ void LinuxHost::requestStop()
 int64_t LinuxHost::simulatedTimeMicros()
 {
 	return s_simulatedTime;
+}
+
+void LinuxHost::advanceClock(int64_t micros)
+{
+	s_simulatedTime += micros;
 }
 
 void LinuxHost::present()
