@@ -595,6 +595,22 @@ Material checkMaterial(float density, float friction, float restitution, const s
 	return Material{density, friction, restitution};
 }
 
+/** The finite position, z order and material every creation needs. */
+Material checkPlacement(const std::string& name, float x, float y, float zOrder, float density, float friction,
+	float restitution)
+{
+	finite(x, "x", name);
+	finite(y, "y", name);
+	finite(zOrder, "z order", name);
+	return checkMaterial(density, friction, restitution, name);
+}
+
+void checkSizes(float width, float height, const std::string& name)
+{
+	finite(width, "width", name);
+	finite(height, "height", name);
+}
+
 b2FixtureDef fixtureDef(const Material& m, GameLua::RenderObjectData* record)
 {
 	b2FixtureDef def;
@@ -663,12 +679,8 @@ void GameLua::createBox(const std::string& name, const std::string& sprite, floa
 	float zOrder)
 {
 	checkNewName(name);
-	finite(x, "x", name);
-	finite(y, "y", name);
-	finite(width, "width", name);
-	finite(height, "height", name);
-	finite(zOrder, "z order", name);
-	const Material material = checkMaterial(density, friction, restitution, name);
+	checkSizes(width, height, name);
+	const Material material = checkPlacement(name, x, y, zOrder, density, friction, restitution);
 	checkBox(width, height, b2Vec2(0.f, 0.f), 0.f, name);
 
 	std::unique_ptr<RenderObjectData> record = newRecord(name, sprite, x, y, zOrder, collisionEnabled, projectile);
@@ -687,11 +699,8 @@ void GameLua::createCircle(const std::string& name, const std::string& sprite, f
 	float density, float friction, float restitution, bool collisionEnabled, bool projectile, float zOrder)
 {
 	checkNewName(name);
-	finite(x, "x", name);
-	finite(y, "y", name);
 	finite(radius, "radius", name);
-	finite(zOrder, "z order", name);
-	const Material material = checkMaterial(density, friction, restitution, name);
+	const Material material = checkPlacement(name, x, y, zOrder, density, friction, restitution);
 	if (!(radius > 0.f))
 		scriptError("The radius must be > 0", name);
 
@@ -711,12 +720,8 @@ void GameLua::createPolygon(const std::string& name, const std::string& sprite, 
 	float zOrder)
 {
 	checkNewName(name);
-	finite(x, "x", name);
-	finite(y, "y", name);
-	finite(width, "width", name);
-	finite(height, "height", name);
-	finite(zOrder, "z order", name);
-	const Material material = checkMaterial(density, friction, restitution, name);
+	checkSizes(width, height, name);
+	const Material material = checkPlacement(name, x, y, zOrder, density, friction, restitution);
 	if (!physics::polygonAccepted(m_vertices.data(), static_cast<int>(m_vertices.size())))
 		scriptError("The vertex list is no polygon the physics world takes (3 to 8 distinct points, not in a line)",
 			name);
@@ -739,12 +744,8 @@ void GameLua::createLineShape(const std::string& name, const std::string& sprite
 	float zOrder)
 {
 	checkNewName(name);
-	finite(x, "x", name);
-	finite(y, "y", name);
-	finite(width, "width", name);
-	finite(height, "height", name);
-	finite(zOrder, "z order", name);
-	const Material material = checkMaterial(density, friction, restitution, name);
+	checkSizes(width, height, name);
+	const Material material = checkPlacement(name, x, y, zOrder, density, friction, restitution);
 	checkPieceSprite(sprite, name);
 
 	std::unique_ptr<RenderObjectData> record = newRecord(name, sprite, x, y, zOrder, collisionEnabled, projectile);
@@ -1072,47 +1073,39 @@ void GameLua::setScale(const std::string& name, float sx, float sy)
 
 namespace
 {
-void logMissingBody(const std::string& name)
+/** The named object's body; a missing one is logged and is a script error. */
+b2Body* loggedBody(const GameLua& game, const std::string& name)
 {
-	lang::Debug::printf("Body name : %s", name.c_str());
+	b2Body* body = game.getBody(name);
+	if (!body)
+	{
+		lang::Debug::printf("Body name : %s", name.c_str());
+		scriptError("Body not found!", name);
+	}
+	return body;
 }
 }
 
 void GameLua::setFixedRotation(const std::string& name, bool flag)
 {
-	RenderObjectData* record = findObject(name);
-	if (!record || !record->body)
-	{
-		logMissingBody(name);
-		scriptError("Body not found!", name);
-	}
-	record->body->SetFixedRotation(flag);
-	fixMass(record->body);
+	b2Body* body = loggedBody(*this, name);
+	body->SetFixedRotation(flag);
+	fixMass(body);
 }
 
 void GameLua::setAngularDamping(const std::string& name, float d)
 {
 	finite(d, "angular damping", name);
-	RenderObjectData* record = findObject(name);
-	if (!record || !record->body)
-	{
-		logMissingBody(name);
-		scriptError("Body not found!", name);
-	}
+	b2Body* body = loggedBody(*this, name);
 	// The game was made where a negative damping was clamped harmless.
-	record->body->SetAngularDamping(std::max(0.f, d));
+	body->SetAngularDamping(std::max(0.f, d));
 }
 
 void GameLua::setLinearDamping(const std::string& name, float d)
 {
 	finite(d, "linear damping", name);
-	RenderObjectData* record = findObject(name);
-	if (!record || !record->body)
-	{
-		logMissingBody(name);
-		scriptError("Body not found!", name);
-	}
-	record->body->SetLinearDamping(std::max(0.f, d));
+	b2Body* body = loggedBody(*this, name);
+	body->SetLinearDamping(std::max(0.f, d));
 }
 
 void GameLua::setSleeping(const std::string& name, bool flag)

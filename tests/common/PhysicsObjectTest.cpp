@@ -252,6 +252,13 @@ TEST_F(PhysicsObjects, RemovalLeavesNoPointerBehind)
 	object("crate")->gravityFields.push_back(object("field"));
 	object("crate")->gravityFields.push_back(object("shot"));
 
+	run("setCollisionEnabled('shot', false)");
+	EXPECT_FALSE(body("shot")->IsEnabled()) << "rebuilding contacts does not launch a waiting projectile";
+	EXPECT_EQ("0", eval("objects.world.shot.collisionEnabled"));
+	run("setCollisionEnabled('crate', false)");
+	EXPECT_TRUE(body("crate")->IsEnabled());
+	EXPECT_FALSE(object("crate")->collisionEnabled);
+
 	run("removeObject('shot')");
 	EXPECT_EQ(0u, lua()->projectileCount()) << "both maps, whatever the flags";
 	EXPECT_EQ(0u, lua()->animatedCount());
