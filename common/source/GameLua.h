@@ -439,6 +439,9 @@ private:
 	void createJoint(const lua::LuaTable& description, const float* worldPoints);
 	/** Drops the joints and links with that object at an end; destroys the Box2D joints when asked. */
 	void dropJointsAt(RenderObjectData* record, bool destroyJoints);
+	// World queries (GameLua_Queries.cpp).
+	/** Name, x, y at stack positions 1 to 3: pushes the world point of the local one, or the reverse. */
+	int pushPoint(lua::LuaState* state, bool toWorld);
 
 	// Physics helpers (GameLua_Physics.cpp).
 	RenderObjectData& objectOrThrow(const std::string& name, const char* message);

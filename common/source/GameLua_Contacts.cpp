@@ -18,6 +18,17 @@ GameLua::RenderObjectData* recordOf(b2Fixture* fixture)
 	return reinterpret_cast<GameLua::RenderObjectData*>(fixture->GetUserData().pointer);
 }
 
+/** The two fixtures of a contact and their records; false when either has none. */
+bool recordsOf(b2Contact* contact, b2Fixture*& fa, b2Fixture*& fb, GameLua::RenderObjectData*& a,
+	GameLua::RenderObjectData*& b)
+{
+	fa = contact->GetFixtureA();
+	fb = contact->GetFixtureB();
+	a = recordOf(fa);
+	b = recordOf(fb);
+	return a && b;
+}
+
 bool damagingKind(int kind)
 {
 	return kind == 5 || kind == 7;
@@ -125,13 +136,9 @@ bool GameLua::shouldCollide(b2Fixture* fa, b2Fixture* fb) const
 
 void GameLua::beginContact(b2Contact* contact)
 {
-	if (m_contactsOff)
-		return;
-	b2Fixture* fa = contact->GetFixtureA();
-	b2Fixture* fb = contact->GetFixtureB();
-	RenderObjectData* a = recordOf(fa);
-	RenderObjectData* b = recordOf(fb);
-	if (!a || !b)
+	b2Fixture *fa, *fb;
+	RenderObjectData *a, *b;
+	if (m_contactsOff || !recordsOf(contact, fa, fb, a, b))
 		return;
 
 	const lua::LuaTable world = subTable(m_objects, "world");
@@ -332,16 +339,11 @@ void GameLua::beginContact(b2Contact* contact)
 
 void GameLua::endContact(b2Contact* contact)
 {
-	b2Fixture* fa = contact->GetFixtureA();
-	b2Fixture* fb = contact->GetFixtureB();
-	RenderObjectData* a = recordOf(fa);
-	RenderObjectData* b = recordOf(fb);
-	if (!a || !b)
+	b2Fixture *fa, *fb;
+	RenderObjectData *a, *b;
+	if (!recordsOf(contact, fa, fb, a, b))
 		return;
-	for (RenderObjectData* o : {a, b})
-	{
-		o->slowTime = 0.f;
-	}
+	a->slowTime = b->slowTime = 0.f;
 	fa->GetBody()->SetAwake(true);
 	fb->GetBody()->SetAwake(true);
 	if (fa->IsSensor() || fb->IsSensor())

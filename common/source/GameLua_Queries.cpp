@@ -157,22 +157,22 @@ int GameLua::getRayCastedObjects(lua::LuaState* state)
 
 int GameLua::getWorldPoint(lua::LuaState* state)
 {
-	std::string name;
-	b2Vec2 p;
-	pointArguments(state, name, p);
-	const b2Vec2 w = objectOrThrow(name, "Object not found").body->GetWorldPoint(p);
-	state->pushNumber(w.x);
-	state->pushNumber(w.y);
-	return 2;
+	return pushPoint(state, true);
 }
 
 int GameLua::getLocalPoint(lua::LuaState* state)
 {
+	return pushPoint(state, false);
+}
+
+int GameLua::pushPoint(lua::LuaState* state, bool toWorld)
+{
 	std::string name;
 	b2Vec2 p;
 	pointArguments(state, name, p);
-	const b2Vec2 l = objectOrThrow(name, "Object not found").body->GetLocalPoint(p);
-	state->pushNumber(l.x);
-	state->pushNumber(l.y);
+	const b2Body* body = objectOrThrow(name, "Object not found").body;
+	const b2Vec2 q = toWorld ? body->GetWorldPoint(p) : body->GetLocalPoint(p);
+	state->pushNumber(q.x);
+	state->pushNumber(q.y);
 	return 2;
 }
