@@ -217,16 +217,22 @@ TEST_F(Joints, AProjectileHitBreaksJointsInsideTheStepWhereCreatingOnesIsRefused
 		"createJoint({type = 0, name = 'weld', end1 = 'target', end2 = 'arm', breakable = true, breakForce = 1})\n"
 		"setVelocity('shot', 20, 0)\n"
 		"err = nil\n"
+		"createJoint({type = 3, name = 'hinge', end1 = 'post', end2 = 'arm'})\n"
 		"function projectileCollision(p, t)\n"
 		"  local ok, e = _G.pcall(createJoint, {type = 0, name = 'late', end1 = 'post', end2 = 'arm'})\n"
 		"  err = e\n"
+		"  lockedDestroy = _G.select(2, _G.pcall(destroyJoint, 'hinge'))\n"
+		"  lockedRemove = _G.select(2, _G.pcall(removeJointsFromObject, 'post'))\n"
 		"end");
 	enable();
 	for (int i = 0; i < 5; ++i)
 		frame(1.f / 30.f);
 	EXPECT_EQ("nil", eval("objects.joints.weld"));
-	EXPECT_EQ(0, lua()->world()->GetJointCount());
+	EXPECT_EQ(1, lua()->world()->GetJointCount()) << "the hinge stays";
 	EXPECT_NE(std::string::npos, eval("err").find("locked")) << eval("err");
+	EXPECT_NE(std::string::npos, eval("lockedDestroy").find("locked"));
+	EXPECT_NE(std::string::npos, eval("lockedRemove").find("locked"));
+	EXPECT_EQ("post", eval("objects.joints.hinge.end1"));
 	EXPECT_EQ("nil", eval("objects.joints.late"));
 }
 
