@@ -1,13 +1,8 @@
 // Game frames with 1,000 script-made objects dropped into a walled box, against the time
 // Box2D's Step takes inside them (g_physicsUpdateMillis); and the convex decomposition of a
 // 64-point star against creating its pieces' fixtures directly.
+#include "BenchGame.h"
 #include "ConvexDecomposition/b2Polygon.h"
-#include "GameApp.h"
-#include "NullOSInterface.h"
-#include <gr/gl/GL_Functions.h>
-#include <gr/gl/GL_createContext.h>
-#include <io/ByteArrayInputStream.h>
-#include <io/detail/paths.h>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cmath>
@@ -18,12 +13,12 @@ using namespace gr::GR_GL_NS;
 
 namespace
 {
-const float DT = 1.f / 60.f;
-
 const char* const SCENE =
 	"function applyForcesAtPhysicsStep() end function removeBlocks() end\n"
 	"function clearLuaForceFunctions() end function selectObjectAnimation() end\n"
 	"function update(a, b) end function draw() end\n"
+	"function enterCollision() end function exitCollision() end\n"
+	"function projectileCollision() end function blockCollision() end\n"
 	"setWorldGravity(0, 10) setLevelLimits(-100, -100, 100, 100)\n"
 	"createBox('floor', '', 0, 30, 60, 2, 0, 0.6, 0, true, false, 0)\n"
 	"createBox('left', '', -29, 0, 2, 60, 0, 0.6, 0, true, false, 0)\n"
@@ -35,60 +30,13 @@ const char* const SCENE =
 	"end\n"
 	"setPhysicsEnabled(true)\n";
 
-/** The game on the demo bundle with the do-nothing GL table, its world emptied. */
-class Game
-{
-public:
-	Game()
-	{
-		gl = GL_Functions::null();
-		char tmpl[] = "/tmp/physics_bench.XXXXXX";
-		m_user = mkdtemp(tmpl);
-		io::detail::setBundlePath(ENGINE_BINARY_DIR "/demo");
-		io::detail::setAppdataPath(m_user);
-		framework::App::Configuration config;
-		framework::configure(config, m_os);
-		m_context = GL_createContext(640, 960, gr::Context::ORIENTATION_LANDSCAPE_RIGHT, [] {});
-		m_app = static_cast<GameApp*>(framework::init(&m_os, m_context));
-		lua()->resetPhysicsWorld(b2Vec2(0.f, 0.f), true);
-		run(SCENE);
-	}
-	~Game()
-	{
-		framework::App::deleteApp();
-		m_context = nullptr;
-		std::error_code ignored;
-		std::filesystem::remove_all(m_user, ignored);
-	}
-	GameLua* lua() { return m_app->gameLua(); }
-	void run(const std::string& code)
-	{
-		io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
-		m_app->luaState()->compile(in, "bench", lua());
-	}
-	/** One frame: its wall time and the step time it published, in milliseconds. */
-	void frame(double& frameMs, double& stepMs)
-	{
-		const auto start = std::chrono::steady_clock::now();
-		m_app->update(DT, m_context, 3);
-		frameMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-		stepMs += lua()->getNumber("g_physicsUpdateMillis");
-	}
-
-private:
-	NullOSInterface m_os;
-	std::string m_user;
-	lang::Ptr<gr::Context> m_context;
-	GameApp* m_app;
-};
-
 void BM_PhysicsFramesAfterDrop(benchmark::State& state)
 {
 	double frameMs = 0.0, stepMs = 0.0;
 	int frames = 0;
 	for (auto _ : state)
 	{
-		Game game;
+		Game game(SCENE);
 		double ignoredFrame = 0.0, ignoredStep = 0.0;
 		for (int i = 0; i < 60; ++i)
 			game.frame(ignoredFrame, ignoredStep);
@@ -103,7 +51,7 @@ BENCHMARK(BM_PhysicsFramesAfterDrop)->Iterations(1)->Repetitions(3)->Unit(benchm
 
 void BM_PhysicsFramesAllAsleep(benchmark::State& state)
 {
-	Game game;
+	Game game(SCENE);
 	double frameMs = 0.0, stepMs = 0.0;
 	int settle = 0;
 	for (; settle < 6000; ++settle)

@@ -100,8 +100,9 @@ GameLua::~GameLua()
 void GameLua::registerOperations()
 {
 	registerPhysicsOperations();
-	registerMethod<&GameLua::setGravityForceMultiplier>("setGravityForceMultiplier", this);
-	registerMethod<&GameLua::getGravityForceMultiplier>("getGravityForceMultiplier", this);
+	registerJoints();
+	registerSensors();
+	registerQueries();
 	registerMethod<&GameLua::setBGColor>("setBGColor", this);
 	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
 	registerMethod<&GameLua::requestExit>("requestExit", this);

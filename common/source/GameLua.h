@@ -151,6 +151,8 @@ public:
 		int type = 0;
 		RenderObjectData* end1 = nullptr;
 		RenderObjectData* end2 = nullptr;
+		/** The anchor convention used at creation (0, 1 or 2). */
+		int coordType = 0;
 	};
 
 	typedef std::map<std::string, std::unique_ptr<RenderObjectData>> RenderObjects;
@@ -251,6 +253,46 @@ public:
 	bool ShouldCollide(b2Fixture* a, b2Fixture* b) override;
 	void SayGoodbye(b2Fixture*) override {}
 	void SayGoodbye(b2Joint* joint) override;
+
+	// Contact rules and damage (GameLua_Contacts.cpp).
+	/** While set, contact starts raise sensor events but no impact or damage. */
+	void setEditing(bool flag) { m_editing = flag; }
+	bool isEditing() const { return m_editing; }
+
+	// Joints (GameLua_Joints.cpp).
+	int createJointLua(lua::LuaState* state);
+	int createJointsLua(lua::LuaState* state);
+	void destroyJoint(const std::string& name);
+	int setJointParametersLua(lua::LuaState* state);
+	void removeJointsFromObject(const std::string& name);
+	void setRevoluteJointSpeed(const std::string& name, float speed);
+	/** Queues the breakable joints at that object weaker than force; allowed inside the step. */
+	void removeBreakableJointsFromObject(const std::string& name, float force);
+	void checkJointLimits(const std::string& name);
+	size_t jointCount() const { return m_joints.size(); }
+	size_t queuedJointCount() const { return m_jointRemovalQueue.size(); }
+	/** The Box2D joint of the first joint of that name, null when none. */
+	b2Joint* findJoint(const std::string& name) const;
+
+	// Sensors and gravity fields (GameLua_Sensors.cpp).
+	void setSensorMinimumAndMaximumForces(const std::string& name, float min, float max);
+	void setSensorGravityMask(const std::string& name, int mask);
+	void setObjectGravityCategory(const std::string& name, int category);
+	void setRevertGravity(const std::string& name, bool flag);
+	void setRevertGravityWithMultiplier(const std::string& name, bool flag, float multiplier, float speedLimit);
+	void linkSensor(const std::string&) {}
+	/** Sensor entry for (sensor, other); true when the sensor is a damaging one. */
+	bool checkSensorContact(b2Fixture* sensor, b2Fixture* other);
+	void sensorEndContact(b2Fixture* sensor, b2Fixture* other);
+	/** Pushes the object by the field for one step; returns the force applied (zero when none). */
+	b2Vec2 applySensorForceToObject(RenderObjectData& field, RenderObjectData& object);
+
+	// World queries (GameLua_Queries.cpp).
+	float getAngle(const std::string& name);
+	int getIntersectingObjects(lua::LuaState* state);
+	int getRayCastedObjects(lua::LuaState* state);
+	int getWorldPoint(lua::LuaState* state);
+	int getLocalPoint(lua::LuaState* state);
 	bool safeToQuit() const { return m_safeToQuit; }
 	void resetTimer() {}
 	void setUseTestAds(bool) {}
@@ -384,6 +426,24 @@ private:
 
 	void registerOperations();
 	void registerPhysicsOperations();
+	void registerJoints();
+	void registerSensors();
+	void registerQueries();
+
+	// Contact rules (GameLua_Contacts.cpp).
+	bool m_editing = false;
+	void beginContact(b2Contact* contact);
+	void endContact(b2Contact* contact);
+	void postSolve(b2Contact* contact, const b2ContactImpulse* impulse);
+	bool shouldCollide(b2Fixture* a, b2Fixture* b) const;
+	// Joints (GameLua_Joints.cpp).
+	/** worldPoints: null, or x1, y1, x2, y2 given beside the table for coordType 1. */
+	void createJoint(const lua::LuaTable& description, const float* worldPoints);
+	/** Drops the joints and links with that object at an end; destroys the Box2D joints when asked. */
+	void dropJointsAt(RenderObjectData* record, bool destroyJoints);
+	// World queries (GameLua_Queries.cpp).
+	/** Name, x, y at stack positions 1 to 3: pushes the world point of the local one, or the reverse. */
+	int pushPoint(lua::LuaState* state, bool toWorld);
 
 	// Physics helpers (GameLua_Physics.cpp).
 	RenderObjectData& objectOrThrow(const std::string& name, const char* message);

@@ -217,24 +217,24 @@ void GameLua::rethrowListenerError()
 	}
 }
 
-void GameLua::BeginContact(b2Contact*)
+void GameLua::BeginContact(b2Contact* contact)
 {
-	listener([] {});
+	listener([&] { beginContact(contact); });
 }
 
-void GameLua::EndContact(b2Contact*)
+void GameLua::EndContact(b2Contact* contact)
 {
-	listener([] {});
+	listener([&] { endContact(contact); });
 }
 
-void GameLua::PostSolve(b2Contact*, const b2ContactImpulse*)
+void GameLua::PostSolve(b2Contact* contact, const b2ContactImpulse* impulse)
 {
-	listener([] {});
+	listener([&] { postSolve(contact, impulse); });
 }
 
 bool GameLua::ShouldCollide(b2Fixture* a, b2Fixture* b)
 {
-	return b2ContactFilter::ShouldCollide(a, b);
+	return shouldCollide(a, b);
 }
 
 void GameLua::SayGoodbye(b2Joint* joint)
@@ -1300,28 +1300,8 @@ void GameLua::removeObject(const std::string& name)
 	}
 
 	// Links and joints with this object at an end go; a timer link starts the other end's removal timer.
-	lua::LuaTable joints = jointsTable();
-	for (size_t i = 0; i < m_joints.size();)
-	{
-		JointData& joint = *m_joints[i];
-		if (joint.end1 != record && joint.end2 != record)
-		{
-			++i;
-			continue;
-		}
-		if (joint.type == 2)
-		{
-			RenderObjectData* other = joint.end1 == record ? joint.end2 : joint.end1;
-			const bool alive = other && findObject(other->name) == other;
-			if (alive)
-			{
-				other->removalTimerEnabled = true;
-				other->removalTimer = joints.isTable(joint.name) ? joints.getTable(joint.name).getNumber("destroyTimer") : 0.f;
-			}
-		}
-		joints.remove(joint.name);
-		m_joints.erase(m_joints.begin() + static_cast<std::ptrdiff_t>(i));
-	}
+	// Box2D has already destroyed the joints with the body.
+	dropJointsAt(record, false);
 	owned.reset();
 	rethrowListenerError();
 }

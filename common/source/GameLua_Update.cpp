@@ -119,7 +119,8 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 				{
 					if (!o.gravityFields[i]->body)
 						o.gravityFields.erase(o.gravityFields.begin() + static_cast<std::ptrdiff_t>(i));
-					// Gravity fields pull here once sensors land.
+					else
+						applySensorForceToObject(*o.gravityFields[i], o);
 				}
 			}
 			if (o.projectile && o.flightTime >= 0.f)
@@ -380,7 +381,7 @@ void GameLua::exportObjects(float scaledDt)
 		lua::LuaTable joints = jointsTable();
 		for (auto& joint : m_joints)
 		{
-			if (joint->type == 2 || !joint->joint || !joints.isTable(joint->name))
+			if (joint->type == 5 || !joint->joint || !joints.isTable(joint->name))
 				continue;
 			const b2Vec2 a = joint->joint->GetAnchorA();
 			const b2Vec2 b = joint->joint->GetAnchorB();

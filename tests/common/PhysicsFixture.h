@@ -16,7 +16,9 @@ protected:
 			"function applyForcesAtPhysicsStep() steps = steps + 1 end\n"
 			"function removeBlocks() removals = removals + 1 end\n"
 			"function clearLuaForceFunctions() end\n"
-			"function selectObjectAnimation(name, speed, direction, dt) end\n");
+			"function selectObjectAnimation(name, speed, direction, dt) end\n"
+			"function enterCollision() end function exitCollision() end\n"
+			"function projectileCollision() end function blockCollision() end\n");
 	}
 
 	void enable() { run("setPhysicsEnabled(true)"); }
