@@ -193,6 +193,8 @@ public:
 	static void sendSessionsToServerForAdditionalInfo();
 	/** Runs the send on a detached thread that exit waits for; nothing once exit began. */
 	static void detachSend(void (*send)());
+	/** Waits until no send runs; false when one still does after the time. */
+	static bool waitForSends(int timeoutMillis);
 	/** The process-wide lock one send holds, only ever tried. */
 	static std::mutex& getNetworkLock();
 	static void setAppPromoAdParser(AnalyticsAdParser* parser);

@@ -7,6 +7,7 @@
 #include "AnalyticsState.h"
 #include <lang/Throwable.h>
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 namespace analytics
@@ -82,6 +83,12 @@ std::mutex& AnalyticsSession::getNetworkLock()
 	// Never destroyed: a send thread may still hold it while the process ends.
 	static std::mutex* lock = new std::mutex;
 	return *lock;
+}
+
+bool AnalyticsSession::waitForSends(int timeoutMillis)
+{
+	std::unique_lock<std::mutex> lock(state().sendsLock);
+	return state().sendsDone.wait_for(lock, std::chrono::milliseconds(timeoutMillis), [] { return state().runningSends == 0; });
 }
 
 void AnalyticsSession::detachSend(void (*send)())
