@@ -1,0 +1,74 @@
+#ifndef GAMEAPP_H
+#define GAMEAPP_H
+
+#include "GameLua.h"
+#include <framework/App.h>
+#include <lang/Ptr.h>
+#include <lua/LuaState.h>
+#include <memory>
+
+/** The game's application object: owns the interpreter, res and the bridge; one game frame per host frame. */
+class GameApp : public framework::App
+{
+public:
+	GameApp(gr::Context* context, framework::OSInterface* os);
+	~GameApp() override;
+
+	void update(float dt, gr::Context* context, int flags) override;
+	void keyDown(KeyType key) override;
+	void keyUp(KeyType key) override;
+	void orientationChanged() override {}
+	void resolutionChanged() override;
+	void mouseMove(int x, int y) override;
+	void mouseWheel(int delta) override;
+	void activate(bool active) override;
+	bool activateAudio(bool active) override;
+	bool safeToQuit() override;
+	void setMouseAvailable(bool available) override;
+
+	GameLua* gameLua() const { return m_gameLua; }
+	lua::LuaState* luaState() const { return m_luaState; }
+	analytics::Analytics* analytics() const { return m_analytics.get(); }
+	game::LuaResources* luaResources() const { return m_luaResources; }
+	float zoom() const { return m_zoom; }
+	void setWorldScale(float scale) { m_worldScale = scale; }
+	void setMaxWheelZoom(float zoom) { m_maxWheelZoom = zoom; }
+	void setSmoothZooming(bool smooth) { m_smoothZooming = smooth; }
+	bool audioActive() const { return m_audioActive; }
+
+	/** The analytics application key: 20 upper-case letters and digits. */
+	static const char* const s_analyticsKeys[2];
+
+private:
+	float m_worldScale;
+	float m_zoom;
+	float m_maxWheelZoom;
+	float m_zoomEaseStart;
+	float m_zoomEaseTarget;
+	float m_zoomEaseTime;
+	float m_zoomEaseDuration;
+	bool m_smoothZooming;
+	float m_lastZoom;
+	bool m_audioActive;
+	lang::Ptr<lua::LuaState> m_luaState;
+	lang::Ptr<GameLua> m_gameLua;
+	std::unique_ptr<GameCenter> m_gameCenter;
+	std::unique_ptr<analytics::Analytics> m_analytics;
+	gr::Context* m_context;
+	lang::Ptr<game::LuaResources> m_luaResources;
+	bool m_keyPressed[KEY_COUNT];
+	bool m_keyReleased[KEY_COUNT];
+	bool m_wheelEvent;
+	bool m_wheelSeen;
+	// Pinch state; members rather than function statics so each App starts afresh.
+	bool m_zooming;
+	float m_pinchStartDistance;
+	float m_pinchStartZoom;
+
+	void easeZoom(float dt);
+	void pinch();
+	void publishKeys();
+	void volumeKey(const char* name, float step);
+};
+
+#endif

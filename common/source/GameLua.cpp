@@ -1,0 +1,178 @@
+#include "GameLua.h"
+#include <framework/App.h>
+#include <gr/Context.h>
+#include <lang/Debug.h>
+#include <lang/Exception.h>
+#include <lua/LuaException.h>
+#include <lua/LuaState.h>
+
+GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState* state, gr::Context* context) :
+	lua::LuaObject(state),
+	m_app(app),
+	m_resources(resources),
+	m_context(context),
+	m_analytics(nullptr),
+	m_keyPressed(state),
+	m_keyReleased(state),
+	m_keyHold(state),
+	m_cursor(state),
+	m_deterministicPhysics(false),
+	m_multitouchSweep(state),
+	m_multitouchZoom(state),
+	m_objects(state),
+	m_clippedText(state),
+	m_blockTable(state),
+	m_blockEditorTable(state),
+	m_compileDone(false),
+	m_contactsOff(false),
+	m_startingCameraSet(false),
+	m_jointFlag(false),
+	m_levelIndex{-1, -1, -1},
+	m_accumulator(0.f),
+	m_gravityForceMultiplier(4.f),
+	m_levelGaveGravity(false),
+	m_simulationIterations(0),
+	m_simulationTimeStepMultiplier(0.f),
+	m_simulationStorePointsSampler(0),
+	m_simulationAimSpawnTime(0.f),
+	m_simulationAimSpeed(0.f),
+	m_bgColor(0),
+	m_safeToQuit(false)
+{
+	registerOperations();
+
+	setNumber("screenWidth", static_cast<float>(context->width()));
+	setNumber("screenHeight", static_cast<float>(context->height()));
+	setTable("keyPressed", m_keyPressed);
+	setTable("keyReleased", m_keyReleased);
+	setTable("keyHold", m_keyHold);
+	setTable("cursor", m_cursor);
+	setTable("multitouchSweep", m_multitouchSweep);
+	setTable("multitouchZoom", m_multitouchZoom);
+	m_multitouchZoom.setNumber("zoomCoolingTime", -1.f);
+	setTable("clippedText", m_clippedText);
+	setTable("objects", m_objects);
+
+	setTable("highscores", loadPersistentFile("highscores.lua"));
+	setTable("settings", loadPersistentFile("settings.lua"));
+	setTable("bi_data", loadPersistentFile("bi_data.lua"));
+
+	setTable("blockTable", m_blockTable);
+	m_blockTable.setTable("blocks", lua::LuaTable(state));
+
+	setBoolean("g_iapEnabled", true);
+}
+
+GameLua::~GameLua()
+{
+	static const char* const saves[][2] = {
+		{"bi_data.lua", "bi_data"}, {"settings.lua", "settings"}, {"highscores.lua", "highscores"}};
+	for (const auto& save : saves)
+		savePersistentLuaFile(save[0], save[1]);
+
+	if (isString("deviceModel"))
+	{
+		const std::string model = getString("deviceModel");
+		if (model != "osx" && model != "windows")
+		{
+			static const char* const purchases[][2] = {
+				{"gamepurchases.lua", "g_gamePurchasesTable"},
+				{"zorrelpurchases.lua", "g_zorrelPurchasesTable"},
+				{"episodepurchases.lua", "g_episodePurchasesTable"}};
+			for (const auto& save : purchases)
+				saveLuaFile(save[0], save[1], true);
+		}
+	}
+}
+
+void GameLua::registerOperations()
+{
+	registerMethod<&GameLua::setBGColor>("setBGColor", this);
+	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
+
+	setString("uniqueDeviceId", pf::DeviceID().getDeviceIDHash());
+	registerMethod<&GameLua::loadLuaFile>("loadLuaFile", this);
+	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject);
+	registerMethod<&GameLua::loadBlocksForEditing>("loadBlocksForEditing", this);
+	registerMethod<&GameLua::checkForLuaFile>("checkForLuaFile", this);
+	registerMethod<&GameLua::loadLevel>("loadLevel", this);
+	registerMethod<&GameLua::loadPreviousLevel>("loadPreviousLevel", this);
+	registerMethod<&GameLua::saveLevel>("saveLevel", this);
+	registerMethod<&GameLua::saveLevelForReload>("saveLevelForReload", this);
+	registerMethod<&GameLua::savePersistentLuaFile>("savePersistentLuaFile", this);
+	registerMethod<&GameLua::saveLuaFile>("saveLuaFile", this);
+	registerMethod<&GameLua::onLoadLuaFileFail>("onLoadLuaFileFail", this);
+	registerMethod<&GameLua::importJSONToLuaTable>("importJSONToLuaTable", this);
+	registerMethod<&GameLua::exportLuaTableAsJSON>("exportLuaTableAsJSON", this);
+	registerMethod<&GameLua::getJSONHash>("getJSONHash", this);
+	registerMethod<&GameLua::GetJSONDiff>("GetJSONDiff", this);
+	registerMethod<&GameLua::decodeBase64>("decodeBase64", this);
+	registerMethod<&GameLua::storePersistentData>("storePersistentData", this);
+	registerMethod<&GameLua::createDirectory>("createDirectory", this);
+	registerMethod<&GameLua::checkDirectory>("checkDirectory", this);
+}
+
+void GameLua::createAssets()
+{
+	call("createStartUpAssets");
+}
+
+void GameLua::activate(bool active)
+{
+	if (!m_compileDone)
+		return;
+	if (m_appSettings.isBoolean("notifications") && !m_appSettings.getBoolean("notifications"))
+		m_localNotifications.removeAllNotifications();
+	call(active ? "gameResumed" : "gamePaused");
+}
+
+void GameLua::update(float dt)
+{
+	setNumber("screenWidth", static_cast<float>(m_context->width()));
+	setNumber("screenHeight", static_cast<float>(m_context->height()));
+	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
+	call("update", dt, dt);
+}
+
+void GameLua::draw()
+{
+	call("draw");
+}
+
+namespace
+{
+unsigned channel(float v)
+{
+	if (!(v > 0.f))
+		return 0;
+	if (v > 255.f)
+		return 255;
+	return static_cast<unsigned>(v);
+}
+}
+
+void GameLua::setBGColor(float r, float g, float b)
+{
+	m_bgColor = channel(r) << 16 | channel(g) << 8 | channel(b);
+}
+
+int GameLua::getBGColorLua(lua::LuaState* state)
+{
+	state->pushNumber(static_cast<float>(m_bgColor >> 16 & 0xFF));
+	state->pushNumber(static_cast<float>(m_bgColor >> 8 & 0xFF));
+	state->pushNumber(static_cast<float>(m_bgColor & 0xFF));
+	return 3;
+}
+
+void GameLua::logEvent(const std::string& name, const analytics::Analytics::Parameters& parameters)
+{
+	if (m_analytics)
+		m_analytics->logEvent(name, parameters);
+}
+
+int GameLua::typeOf(const char* key) const
+{
+	lua::LuaStackRestore restore(getState());
+	pushMember(key);
+	return getState()->type(-1);
+}

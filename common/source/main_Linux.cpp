@@ -1,0 +1,139 @@
+// The engine on Linux without a display: runs the game for a number of frames.
+#include <framework/linux/LinuxHost.h>
+#include <io/detail/paths.h>
+#include <lang/Exception.h>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+int usage(const char* problem)
+{
+	std::fprintf(stderr, "engine: %s\n"
+		"usage: engine [--data DIR] [--user DIR] [--frames N] [--capture FILE] [--size WxH]\n"
+		"  --data DIR      bundle root holding data_iphone/ (default: demo beside the executable)\n"
+		"  --user DIR      documents folder for save files\n"
+		"  --frames N      frames to run (default 60)\n"
+		"  --capture FILE  writes the last frame as an image file\n"
+		"  --size WxH      surface size (default 960x640)\n", problem);
+	return 2;
+}
+
+bool parseInt(const char* text, int& value, int minimum)
+{
+	char* end = nullptr;
+	const long v = std::strtol(text, &end, 10);
+	if (end == text || *end != 0 || v < minimum || v > INT_MAX)
+		return false;
+	value = static_cast<int>(v);
+	return true;
+}
+
+std::string executableFolder()
+{
+	char buf[PATH_MAX];
+	const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+	if (n <= 0)
+		return ".";
+	buf[n] = 0;
+	std::string path(buf);
+	const size_t slash = path.rfind('/');
+	return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+bool isFolder(const std::string& path)
+{
+	struct stat st;
+	return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool makeFolders(const std::string& path)
+{
+	for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1))
+	{
+		const std::string part = path.substr(0, slash);
+		if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+			return false;
+		if (slash == std::string::npos)
+			return isFolder(path);
+	}
+}
+
+void onSignal(int)
+{
+	framework::LinuxHost::requestStop();
+}
+}
+
+int main(int argc, char** argv)
+{
+	framework::LinuxHost::Options options;
+	options.dataRoot = executableFolder() + "/demo";
+	int frames = 60;
+	for (int i = 1; i < argc; ++i)
+	{
+		const std::string arg = argv[i];
+		if (i + 1 >= argc)
+			return usage(("missing value for " + arg).c_str());
+		const char* value = argv[++i];
+		if (arg == "--data")
+			options.dataRoot = value;
+		else if (arg == "--user")
+			options.userRoot = value;
+		else if (arg == "--frames")
+		{
+			if (!parseInt(value, frames, 0))
+				return usage((std::string("bad frame count: ") + value).c_str());
+		}
+		else if (arg == "--capture")
+			options.captureFile = value;
+		else if (arg == "--size")
+		{
+			const char* x = std::strchr(value, 'x');
+			std::string w(value, x ? static_cast<size_t>(x - value) : std::strlen(value));
+			if (!x || !parseInt(w.c_str(), options.width, 1) || !parseInt(x + 1, options.height, 1))
+				return usage((std::string("bad size: ") + value).c_str());
+		}
+		else
+			return usage(("unknown option " + arg).c_str());
+	}
+	if (!isFolder(options.dataRoot + "/data_iphone"))
+		return usage(("no data_iphone/ in " + options.dataRoot).c_str());
+
+	struct sigaction action;
+	std::memset(&action, 0, sizeof(action));
+	action.sa_handler = &onSignal;
+	sigaction(SIGINT, &action, nullptr);
+	sigaction(SIGTERM, &action, nullptr);
+
+	try
+	{
+		if (options.userRoot.empty())
+			options.userRoot = io::detail::defaultAppdataPath("engine");
+		else if (!makeFolders(options.userRoot))
+			return usage(("cannot make the user folder " + options.userRoot).c_str());
+		framework::LinuxHost host(options);
+		host.run(frames);
+	}
+	catch (lang::Exception& e)
+	{
+		std::printf("Exception from game: %s\n", e.getMessage().format().c_str());
+		return 1;
+	}
+	catch (std::exception&)
+	{
+		std::printf("Unknown exception from game!\n");
+		return 1;
+	}
+	if (!options.captureFile.empty())
+		std::printf("Captured the last frame to %s\n", options.captureFile.c_str());
+	return 0;
+}

@@ -1,0 +1,1 @@
+level1 = {id = "demo.level1", name = "Level 1"}

@@ -1,0 +1,94 @@
+-- Demo game logic: runs with the game table as its globals; the standard
+-- library is reached through _G.
+local print = _G.print
+local math = _G.math
+local type = _G.type
+local tostring = _G.tostring
+
+worldAttributes = {
+	defaultGravityForceMultiplier = 4,
+	simulationIterations = 30,
+	simulationTimeStepMultiplier = 1,
+	simulationStorePointsSampler = 2,
+	simulationAimSpawnTime = 0.1,
+	simulationAimSpeed = 1,
+}
+
+themes = {
+	dusk = {sky = {64, 96, 160}},
+	dawn = {sky = {230, 150, 90}},
+}
+
+demo = {time = 0, score = 0, level = "level1"}
+
+local function loadDemoLevel(name)
+	loadLevel(levelPath .. "/" .. name)
+	if type(loadedObjects) == "table" and loadedObjects.filename == name .. ".lua" then
+		local theme = themes[loadedObjects.theme] or themes.dusk
+		setBGColor(theme.sky[1], theme.sky[2], theme.sky[3])
+		print("demo: level " .. name .. " loaded")
+	end
+end
+
+function updateValues()
+	if type(settings) == "table" then
+		settings.starts = (settings.starts or 0) + 1
+		print("demo: start " .. tostring(settings.starts))
+	end
+end
+
+function onLoadLuaFileFail(name)
+	print("demo: file failed " .. tostring(name))
+end
+
+function createStartUpAssets()
+	loadDemoLevel(demo.level)
+end
+
+function update(scaledDt, dt)
+	demo.time = demo.time + dt
+	demo.score = math.floor(demo.time * 10)
+end
+
+function draw()
+end
+
+function gameResumed()
+end
+
+function gamePaused()
+	if type(highscores) == "table" then
+		local best = highscores[demo.level] or 0
+		if demo.score > best then
+			highscores[demo.level] = demo.score
+		end
+	end
+end
+
+function resolutionChanged()
+end
+
+-- Physics step hooks and collisions.
+function applyForcesAtPhysicsStep() end
+function removeBlocks() end
+function clearLuaForceFunctions() end
+function selectObjectAnimation(name, speed, direction, scaledDt) end
+function enterCollision(...) end
+function exitCollision(...) end
+function projectileCollision(...) end
+function blockCollision(...) end
+
+-- Platform replies.
+function inAppPurchasingBecameAvailable() end
+function purchaseFinished(...) end
+function enableGameCenter() end
+function disableGameCenter() end
+function hideLoadingInitGameCenter() end
+function hideLoadingLeaderboards() end
+function hideLoadingAchievements() end
+function gameCenterAchievementsLoaded() end
+function achievementRegisteredCallback(...) end
+function nativecallback_urlResponse(...) end
+function setInstalledApps(...) end
+function setInstalledAppsOffline(...) end
+function notificationReceived(...) end

@@ -1,0 +1,31 @@
+#!/bin/sh
+# Runs the demo twice through the engine: the first start captures a frame,
+# the second finds the settings the first one saved.
+set -e
+engine="$1"
+work="$2"
+rm -rf "$work"
+mkdir -p "$work"
+out=$("$engine" --user "$work/user" --frames 30 --capture "$work/frame.png")
+echo "$out"
+echo "$out" | grep -q "demo: start 1"
+echo "$out" | grep -q "demo: file failed File Created:settings.lua"
+echo "$out" | grep -q "demo: level level1 loaded"
+test -s "$work/frame.png"
+out=$("$engine" --user "$work/user" --frames 2)
+echo "$out"
+echo "$out" | grep -q "demo: start 2"
+if echo "$out" | grep -q "File Created:settings.lua"; then exit 1; fi
+# A termination signal ends the run the same way: the files are saved.
+rm -rf "$work/user2"
+"$engine" --user "$work/user2" --frames 1000000 > "$work/signal.log" &
+pid=$!
+sleep 2
+kill -TERM $pid
+wait $pid
+test -s "$work/user2/settings.lua"
+# Bad options and a missing bundle are refused with exit code 2.
+set +e
+"$engine" --frames x >/dev/null 2>&1; test $? -eq 2 || exit 1
+"$engine" --data "$work" >/dev/null 2>&1; test $? -eq 2 || exit 1
+exit 0

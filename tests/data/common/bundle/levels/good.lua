@@ -1,0 +1,4 @@
+filename = "good.lua"
+theme = "dawn"
+gravityForceMultiplier = 3
+world = {}

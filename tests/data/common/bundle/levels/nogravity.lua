@@ -1,0 +1,2 @@
+filename = "nogravity.lua"
+theme = "dusk"

@@ -1,0 +1,3 @@
+filename = "other.lua"
+theme = "dusk"
+gravityForceMultiplier = 9

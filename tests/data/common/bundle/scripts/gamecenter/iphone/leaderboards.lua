@@ -1,0 +1,1 @@
+level1 = {id = "test.level1"}

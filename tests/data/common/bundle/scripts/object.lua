@@ -1,0 +1,2 @@
+answer = 42
+hasGame = gamelua ~= nil

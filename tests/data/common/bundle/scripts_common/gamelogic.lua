@@ -1,0 +1,22 @@
+-- Test game logic: records what the engine calls.
+local table = _G.table
+calls = {}
+failed = {}
+frames = 0
+worldAttributes = {
+	defaultGravityForceMultiplier = 7,
+	simulationIterations = 12.7,
+	simulationTimeStepMultiplier = 0.5,
+	simulationStorePointsSampler = 3.9,
+	simulationAimSpawnTime = 0.25,
+	simulationAimSpeed = 2,
+}
+local function record(name) table.insert(calls, name) end
+function updateValues() record("updateValues") end
+function onLoadLuaFileFail(name) table.insert(failed, name) end
+function createStartUpAssets() record("createStartUpAssets") end
+function update(scaledDt, dt) frames = frames + 1 end
+function draw() end
+function gameResumed() record("gameResumed") end
+function gamePaused() record("gamePaused") end
+function resolutionChanged() record("resolutionChanged") end
