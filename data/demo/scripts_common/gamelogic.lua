@@ -21,6 +21,9 @@ themes = {
 
 demo = {time = 0, score = 0, level = "level1"}
 
+-- Names this player in the analytics reports.
+customerString = "demo-player"
+
 local function loadDemoLevel(name)
 	loadLevel(levelPath .. "/" .. name)
 	if type(loadedObjects) == "table" and loadedObjects.filename == name .. ".lua" then
