@@ -20,6 +20,12 @@ start_server() {
 	export ENGINE_ANALYTICS_BASE_URL="http://127.0.0.1:$(cat "$work/port")"
 }
 
+stop_server() {
+	kill $server_pid
+	wait $server_pid 2>/dev/null || true
+	server_pid=""
+}
+
 run() {
 	"$engine" --user "$work/user" --frames 2 > "$work/run.log"
 	grep -q "Customer string: demo-player" "$work/run.log"
@@ -28,16 +34,12 @@ run() {
 start_server
 run
 run
-kill $server_pid
-wait $server_pid 2>/dev/null || true
-server_pid=""
+stop_server
 run
 start_server
 run
 run
-kill $server_pid
-wait $server_pid 2>/dev/null || true
-server_pid=""
+stop_server
 
 # Reports in arrival order: how many records carry the customer event (its
 # parameter value; the event name also stands in the record's counts).

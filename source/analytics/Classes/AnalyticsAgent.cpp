@@ -20,31 +20,11 @@
 namespace analytics
 {
 using detail::debugLog;
+using detail::guarded;
 using detail::state;
 
 namespace
 {
-template <class F>
-void guarded(F body)
-{
-	try
-	{
-		body();
-	}
-	catch (const lang::Throwable& e)
-	{
-		AnalyticsUtil::handleException(e);
-	}
-	catch (const std::exception& e)
-	{
-		AnalyticsUtil::handleException(e);
-	}
-	catch (...)
-	{
-		AnalyticsUtil::handleException(std::string("unknown exception"));
-	}
-}
-
 // Runs the body against the current session, when there is one and this copy may record.
 template <class F>
 void withSession(F body)

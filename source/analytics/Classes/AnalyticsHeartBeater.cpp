@@ -63,19 +63,10 @@ void AnalyticsHeartBeater::run()
 void AnalyticsHeartBeater::heartBeat()
 {
 	++m_beats;
-	try
-	{
-		// Nothing listens to the tick's notification; what it is for here is the save.
+	// Nothing listens to the tick's notification; what it is for here is the save.
+	detail::guarded([] {
 		if (std::shared_ptr<AnalyticsSession> s = AnalyticsSession::currentSession())
 			s->saveIfChanged();
-	}
-	catch (const lang::Throwable& e)
-	{
-		AnalyticsUtil::handleException(e);
-	}
-	catch (const std::exception& e)
-	{
-		AnalyticsUtil::handleException(e);
-	}
+	});
 }
 }

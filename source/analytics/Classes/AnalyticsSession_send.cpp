@@ -13,6 +13,7 @@
 namespace analytics
 {
 using detail::debugLog;
+using detail::guarded;
 using detail::state;
 
 namespace
@@ -34,27 +35,6 @@ struct RunningSend
 		state().sendsDone.notify_all();
 	}
 };
-
-template <class F>
-void guarded(F body)
-{
-	try
-	{
-		body();
-	}
-	catch (const lang::Throwable& e)
-	{
-		AnalyticsUtil::handleException(e);
-	}
-	catch (const std::exception& e)
-	{
-		AnalyticsUtil::handleException(e);
-	}
-	catch (...)
-	{
-		AnalyticsUtil::handleException(std::string("unknown exception"));
-	}
-}
 
 // Removes each sent record once from the saved list, matched by its bytes.
 bool removeSent(std::vector<Bytes>& saved, const std::vector<Bytes>& sent)

@@ -5,6 +5,7 @@
 #include <analytics/AnalyticsDevice.h>
 #include <analytics/AnalyticsProtocolData.h>
 #include <analytics/AnalyticsUtil.h>
+#include <lang/Throwable.h>
 #include <atomic>
 #include <condition_variable>
 #include <memory>
@@ -102,6 +103,28 @@ void alert(const std::string& message);
 
 /** Writes the line through the sink when debug logging is on. */
 void debugLog(const std::string& line);
+/** Runs the body; whatever it throws goes to the client's exception handler. */
+template <class F>
+void guarded(F body)
+{
+	try
+	{
+		body();
+	}
+	catch (const lang::Throwable& e)
+	{
+		AnalyticsUtil::handleException(e);
+	}
+	catch (const std::exception& e)
+	{
+		AnalyticsUtil::handleException(e);
+	}
+	catch (...)
+	{
+		AnalyticsUtil::handleException(std::string("unknown exception"));
+	}
+}
+
 /** Text of a date for log lines. */
 std::string dateText(const Date& date);
 }

@@ -68,16 +68,7 @@ AnalyticsHTTPResponse AnalyticsHTTPResponse::readFromURL(const std::string& url)
 		cJSON_Delete(json);
 		return AnalyticsHTTPResponse(Bytes(), 0, Headers(), "unreadable stored response " + path, false);
 	}
-	Headers headers;
-	const cJSON* h = cJSON_GetObjectItemCaseSensitive(json, "headers");
-	if (cJSON_IsObject(h))
-	{
-		for (const cJSON* item = h->child; item; item = item->next)
-		{
-			if (item->string && cJSON_IsString(item) && item->valuestring)
-				headers[item->string] = item->valuestring;
-		}
-	}
+	const Headers headers = detail::jsonStringMap(json, "headers");
 	const AnalyticsHTTPResponse response(detail::jsonBytes(json, "body").value_or(Bytes()),
 		static_cast<int32_t>(detail::jsonInteger(json, "statusCode")), headers, std::string(), true);
 	cJSON_Delete(json);
