@@ -97,6 +97,14 @@ TEST_F(SendTest, DeliveryForgetsWhatWasSentOnce)
 	EXPECT_TRUE(firstEvents(server.requests()[1].body).empty());
 }
 
+TEST_F(SendTest, NothingIsSentWithoutACurrentSession)
+{
+	closeSessionWith("waiting");
+	send();
+	EXPECT_TRUE(server.requests().empty());
+	EXPECT_EQ(1u, AnalyticsSession::savedSessions().size());
+}
+
 TEST_F(SendTest, EveryFailureKeepsEverything)
 {
 	struct Case

@@ -80,14 +80,6 @@ void finishBackgroundWork(int waitMillis)
 		state().sendsDone.wait_for(lock, std::chrono::seconds(1), [] { return state().runningSends == 0; });
 	}
 }
-
-void alert(const std::string& message)
-{
-	const bool wasOn = state().debugLog;
-	state().debugLog = true;
-	AnalyticsUtil::log("Warning: " + message);
-	state().debugLog = wasOn;
-}
 }
 
 std::string AnalyticsAgent::plainReportURL()
