@@ -105,6 +105,20 @@ TEST_F(SendTest, NothingIsSentWithoutACurrentSession)
 	EXPECT_EQ(1u, AnalyticsSession::savedSessions().size());
 }
 
+TEST_F(SendTest, PauseSendCarriesTheCurrentSessionAndForgetsNothing)
+{
+	closeSessionWith("saved");
+	auto s = startCurrent();
+	s->recordEvent("current", nullptr);
+	s->setInternetAvailable(false);
+	AnalyticsSession::sendSessionsToServerForSessionPause();
+	ASSERT_EQ(1u, server.requests().size());
+	EXPECT_EQ((std::vector<std::string>{"saved", "current"}), firstEvents(server.requests()[0].body));
+	EXPECT_EQ(1u, AnalyticsSession::savedSessions().size());
+	EXPECT_FALSE(s->internetAvailable());
+	EXPECT_FALSE(AnalyticsSession::sentSession());
+}
+
 TEST_F(SendTest, EveryFailureKeepsEverything)
 {
 	struct Case
