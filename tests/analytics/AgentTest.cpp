@@ -44,7 +44,11 @@ protected:
 		AnalyticsTest::TearDown();
 	}
 
-	bool logged(const std::string& line) { return std::find(loggedLines().begin(), loggedLines().end(), line) != loggedLines().end(); }
+	bool logged(const std::string& line)
+	{
+		const std::vector<std::string> lines = loggedSnapshot();
+		return std::find(lines.begin(), lines.end(), line) != lines.end();
+	}
 
 	static std::vector<std::string> eventNames(const analytics::AnalyticsSessionData& d)
 	{
@@ -240,16 +244,20 @@ TEST_F(AgentTest, HeartbeatSavesChangesAndKeepsItsFirstInterval)
 	auto s = AnalyticsSession::createActiveAnalyticsSession("KEY");
 	s->recordEvent("beat", nullptr);
 	EXPECT_TRUE(s->changed());
+	// Within a tick or two the current file holds the event.
+	std::vector<std::string> saved;
 	const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
-	while (s->changed() && std::chrono::steady_clock::now() < until)
+	while (saved.empty() && std::chrono::steady_clock::now() < until)
+	{
 		std::this_thread::sleep_for(std::chrono::milliseconds(50));
+		cJSON* json = AnalyticsFiles::readJSON(AnalyticsSession::currentSessionFilePath());
+		if (const auto data = analytics::AnalyticsSessionData::fromJSON(json))
+			saved = eventNames(*data);
+		cJSON_Delete(json);
+	}
+	EXPECT_EQ(std::vector<std::string>{"beat"}, saved);
 	EXPECT_FALSE(s->changed());
 	EXPECT_GE(beater.beats(), 1);
-	cJSON* json = AnalyticsFiles::readJSON(AnalyticsSession::currentSessionFilePath());
-	const auto saved = analytics::AnalyticsSessionData::fromJSON(json);
-	cJSON_Delete(json);
-	ASSERT_TRUE(saved);
-	EXPECT_EQ(std::vector<std::string>{"beat"}, eventNames(*saved));
 
 	AnalyticsAgent::shutdown();
 	EXPECT_FALSE(AnalyticsHeartBeater::instance());

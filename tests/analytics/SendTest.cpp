@@ -227,7 +227,8 @@ TEST_F(SendTest, SecondSendIsDroppedAndARecordClosedMeanwhileStays)
 	AnalyticsSession::detachSend(&AnalyticsSession::sendSessionsToServerForAppPromo);
 	ASSERT_TRUE(server.waitForRequests(1));
 	send();
-	EXPECT_NE(loggedLines().end(), std::find(loggedLines().begin(), loggedLines().end(), "Could not acquire network lock. Skipping"));
+	const std::vector<std::string> lines = loggedSnapshot();
+	EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), "Could not acquire network lock. Skipping"));
 	s->recordEvent("meanwhile", nullptr);
 	s->saveSession();
 	auto next = startCurrent();
