@@ -24,7 +24,7 @@ private:
 
 typedef NullOSInterface TestOS;
 
-/** A fresh analytics client whose shared and cache files stay under the folder. */
+/** A fresh analytics client whose shared and cache files stay under the folder, reporting to a closed local port. */
 void isolateAnalytics(const std::string& folder);
 /** The events of the current analytics session. */
 std::vector<analytics::AnalyticsEvent> loggedEvents();

@@ -26,6 +26,11 @@ struct Transfer
 	bool idle = false;
 };
 
+bool idleTooLong(const Transfer& t)
+{
+	return SteadyClock::now() - t.lastByte >= t.idleLimit;
+}
+
 size_t onBody(char* data, size_t size, size_t count, void* user)
 {
 	Transfer* t = static_cast<Transfer*>(user);
@@ -70,12 +75,55 @@ int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
 		t->lastByte = now;
 		return 0;
 	}
-	if (now - t->lastByte >= t->idleLimit)
+	if (idleTooLong(*t))
 	{
 		t->idle = true;
 		return 1;
 	}
 	return 0;
+}
+
+// The transfer on a multi handle, looked at every 100 ms: the progress
+// callback alone comes only about once a second while nothing moves.
+CURLcode perform(CURL* c, Transfer& t)
+{
+	std::unique_ptr<CURLM, CURLMcode (*)(CURLM*)> multi(curl_multi_init(), curl_multi_cleanup);
+	if (!multi || curl_multi_add_handle(multi.get(), c) != CURLM_OK)
+		return CURLE_OUT_OF_MEMORY;
+	CURLcode result = CURLE_OK;
+	int running = 1;
+	for (;;)
+	{
+		if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
+		{
+			result = CURLE_RECV_ERROR;
+			break;
+		}
+		if (!running)
+		{
+			int left = 0;
+			while (CURLMsg* m = curl_multi_info_read(multi.get(), &left))
+			{
+				if (m->msg == CURLMSG_DONE)
+					result = m->data.result;
+			}
+			break;
+		}
+		if (AnalyticsHTTPEater::abortTransfers())
+		{
+			result = CURLE_ABORTED_BY_CALLBACK;
+			break;
+		}
+		if (idleTooLong(t))
+		{
+			t.idle = true;
+			result = CURLE_OPERATION_TIMEDOUT;
+			break;
+		}
+		curl_multi_poll(multi.get(), nullptr, 0, 100, nullptr);
+	}
+	curl_multi_remove_handle(multi.get(), c);
+	return result;
 }
 
 std::mutex& caLock()
@@ -154,7 +202,7 @@ AnalyticsHTTPResponse AnalyticsHTTPEater::sendMethod(const std::string& method, 
 			curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, method.c_str());
 	}
 
-	const CURLcode result = curl_easy_perform(c);
+	const CURLcode result = perform(c, t);
 	long status = 0;
 	curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
 	std::string error;
