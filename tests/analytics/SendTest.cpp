@@ -377,3 +377,31 @@ TEST(TransportTest, ConnectionFailureGivesStatusZeroAndTheError)
 	EXPECT_FALSE(r.error().empty());
 	EXPECT_FALSE(r.isSuccess());
 }
+
+TEST(TransportTest, RedirectsKeepTheBodyAndOnlyTheLastHeaders)
+{
+	TestHTTPServer server;
+	ScriptedReply redirect;
+	redirect.status = 302;
+	redirect.headers = {{"Location", server.url("/final")}, {"X-First", "1"}};
+	server.script(redirect);
+	ScriptedReply final;
+	final.headers = {{"X-Final", "2"}};
+	server.script(final);
+	// Above 1 MiB curl would otherwise wait for "100 Continue" first.
+	const Bytes body(1536 * 1024, 0x5A);
+
+	const AnalyticsHTTPResponse r = AnalyticsHTTPEater::post(server.url(), body, {{"Content-Type", "application/octet-stream"}});
+	EXPECT_TRUE(r.isDelivered());
+	EXPECT_EQ(1u, r.headers().count("X-Final"));
+	EXPECT_EQ(0u, r.headers().count("X-First"));
+	const std::vector<ReceivedRequest> requests = server.requests();
+	ASSERT_EQ(2u, requests.size());
+	for (const ReceivedRequest& q : requests)
+	{
+		EXPECT_EQ("POST", q.method);
+		EXPECT_EQ(body, q.body);
+		EXPECT_EQ(0u, q.headers.count("expect"));
+	}
+	EXPECT_EQ("/final", requests[1].path);
+}
