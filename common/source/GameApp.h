@@ -53,6 +53,8 @@ private:
 	bool m_smoothZooming;
 	float m_lastZoom;
 	bool m_audioActive;
+	/** A game error left the frame: the exit is not a normal one. */
+	bool m_crashed;
 	lang::Ptr<lua::LuaState> m_luaState;
 	lang::Ptr<GameLua> m_gameLua;
 	std::unique_ptr<GameCenter> m_gameCenter;

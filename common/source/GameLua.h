@@ -1,7 +1,7 @@
 #ifndef GAMELUA_H
 #define GAMELUA_H
 
-#include "standins/Analytics.h"
+#include <analytics/Analytics.h>
 #include "standins/Resources.h"
 #include "standins/Services.h"
 #include <box2d/box2d.h>

@@ -30,6 +30,9 @@ contactDemo = {breakable = {}, broken = {}, inField = {}, windmillStops = 12, fi
 deadBlocks = {}
 scoreTable = {blocks = {score = 0}}
 
+-- Names this player in the analytics reports.
+customerString = "demo-player"
+
 local function loadDemoLevel(name)
 	loadLevel(levelPath .. "/" .. name)
 	if type(loadedObjects) == "table" and loadedObjects.filename == name .. ".lua" then
