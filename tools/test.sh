@@ -12,6 +12,6 @@ ctest --output-on-failure -j"$(nproc)"
 cd ..
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENGINE_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
-cmake --build build-tsan --target audio_tests
+cmake --build build-tsan --target audio_tests demo_audio
 cd build-tsan
 TSAN_OPTIONS="halt_on_error=1 suppressions=$(pwd)/../tests/audio/tsan.supp" ctest --output-on-failure -j"$(nproc)" -R '^(AudioReader|CompositeAudioClip|AudioMixer|AudioOutput)\.'

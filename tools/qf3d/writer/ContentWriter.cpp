@@ -224,7 +224,8 @@ void writeFile(const std::string& path, const Bytes& bytes)
 	FILE* f = std::fopen(tmp.c_str(), "wb");
 	if (!f)
 		throw std::runtime_error("cannot write " + tmp);
-	const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+	// An empty vector may have no data pointer, which fwrite must not be given.
+	const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
 	if (std::fclose(f) != 0 || !ok)
 	{
 		std::remove(tmp.c_str());
