@@ -39,7 +39,20 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_bgColor(0),
 	m_safeToQuit(false)
 {
-	registerOperations();
+	nameOperationsInErrors();
+	registerJoints();
+	registerSensors();
+	registerQueries();
+	registerAim();
+	registerTrails();
+	registerScene();
+	registerDrawing();
+	registerFiles();
+	registerPurchases();
+	registerLeaderboards();
+	registerWorkers();
+	registerPlatform();
+	registerUtilities();
 
 	setNumber("screenWidth", static_cast<float>(context->width()));
 	setNumber("screenHeight", static_cast<float>(context->height()));
@@ -59,6 +72,8 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 
 	setTable("blockTable", m_blockTable);
 	m_blockTable.setTable("blocks", lua::LuaTable(state));
+
+	m_particles.reset(new Particles(state, this, resources, "particles"));
 
 	setBoolean("g_iapEnabled", true);
 }
@@ -83,33 +98,6 @@ GameLua::~GameLua()
 				saveLuaFile(save[0], save[1], true);
 		}
 	}
-}
-
-void GameLua::registerOperations()
-{
-	registerMethod<&GameLua::setBGColor>("setBGColor", this);
-	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
-
-	setString("uniqueDeviceId", pf::DeviceID().getDeviceIDHash());
-	registerMethod<&GameLua::loadLuaFile>("loadLuaFile", this);
-	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject);
-	registerMethod<&GameLua::loadBlocksForEditing>("loadBlocksForEditing", this);
-	registerMethod<&GameLua::checkForLuaFile>("checkForLuaFile", this);
-	registerMethod<&GameLua::loadLevel>("loadLevel", this);
-	registerMethod<&GameLua::loadPreviousLevel>("loadPreviousLevel", this);
-	registerMethod<&GameLua::saveLevel>("saveLevel", this);
-	registerMethod<&GameLua::saveLevelForReload>("saveLevelForReload", this);
-	registerMethod<&GameLua::savePersistentLuaFile>("savePersistentLuaFile", this);
-	registerMethod<&GameLua::saveLuaFile>("saveLuaFile", this);
-	registerMethod<&GameLua::onLoadLuaFileFail>("onLoadLuaFileFail", this);
-	registerMethod<&GameLua::importJSONToLuaTable>("importJSONToLuaTable", this);
-	registerMethod<&GameLua::exportLuaTableAsJSON>("exportLuaTableAsJSON", this);
-	registerMethod<&GameLua::getJSONHash>("getJSONHash", this);
-	registerMethod<&GameLua::GetJSONDiff>("GetJSONDiff", this);
-	registerMethod<&GameLua::decodeBase64>("decodeBase64", this);
-	registerMethod<&GameLua::storePersistentData>("storePersistentData", this);
-	registerMethod<&GameLua::createDirectory>("createDirectory", this);
-	registerMethod<&GameLua::checkDirectory>("checkDirectory", this);
 }
 
 void GameLua::createAssets()
@@ -137,31 +125,6 @@ void GameLua::update(float dt)
 void GameLua::draw()
 {
 	call("draw");
-}
-
-namespace
-{
-unsigned channel(float v)
-{
-	if (!(v > 0.f))
-		return 0;
-	if (v > 255.f)
-		return 255;
-	return static_cast<unsigned>(v);
-}
-}
-
-void GameLua::setBGColor(float r, float g, float b)
-{
-	m_bgColor = channel(r) << 16 | channel(g) << 8 | channel(b);
-}
-
-int GameLua::getBGColorLua(lua::LuaState* state)
-{
-	state->pushNumber(static_cast<float>(m_bgColor >> 16 & 0xFF));
-	state->pushNumber(static_cast<float>(m_bgColor >> 8 & 0xFF));
-	state->pushNumber(static_cast<float>(m_bgColor & 0xFF));
-	return 3;
 }
 
 void GameLua::logEvent(const std::string& name, const analytics::Analytics::Parameters& parameters)

@@ -132,6 +132,8 @@ void pushException(lua_State* lua, const lang::Throwable& e);
 void pushException(lua_State* lua, const std::exception& e);
 /** The script error of a call through a closure whose object is gone. */
 int raiseDestroyed(lua_State* lua);
+/** Puts "<name>: " before the error value on top when the running closure carries its name. */
+void prefixOperationName(lua_State* lua);
 
 template <class F> struct MethodTraits;
 }
@@ -189,7 +191,10 @@ template <class Body> int dispatchProtected(lua_State* lua, LuaState* state, Bod
 		}
 	}
 	if (results < 0)
+	{
+		prefixOperationName(lua);
 		return lua_error(lua);
+	}
 	return results;
 }
 }

@@ -4,6 +4,7 @@ local print = _G.print
 local math = _G.math
 local type = _G.type
 local tostring = _G.tostring
+local res = _G.res
 
 worldAttributes = {
 	defaultGravityForceMultiplier = 4,
@@ -43,6 +44,35 @@ end
 
 function createStartUpAssets()
 	loadDemoLevel(demo.level)
+	res.createSpriteSheet(imagePath .. "/title.sheet")
+	res.createCompoSpriteSet(imagePath .. "/logo.compo")
+	res.createBitmapFont(fontPath .. "/FONT_BASIC_DEFAULT.font")
+	res.createTextGroupSet(localizationPath .. "/TEXTS_BASIC.lang")
+	res.loadLocale("TEXTS_BASIC", "ALL")
+	res.useFont("FONT_BASIC_DEFAULT")
+	print("demo: title " .. res.getString("TEXTS_BASIC", "TITLE"))
+end
+
+-- The title screen: background, logo, two anchored buttons and the title in
+-- English with its French line below.
+local function drawTitle()
+	local w, h = screenWidth, screenHeight
+	local bw, bh = res.getSpriteBounds("title_background")
+	res.drawSprite("title_background", 0, 0, "TOP", "LEFT", w, h)
+	res.drawSprite("logo", w / 2, h * 0.22)
+	res.useLocale("en_EN")
+	res.drawString("TEXTS_BASIC", "TITLE", w / 2, h * 0.5, "BOTTOM", "HCENTER")
+	res.useLocale("fr_FR")
+	res.drawString("TEXTS_BASIC", "TITLE", w / 2, h * 0.5 + res.getFontHeight(), "BOTTOM", "HCENTER")
+	res.useLocale("en_EN")
+	local by = h - 24
+	res.drawSprite("title_button", 24, by, "BOTTOM", "LEFT")
+	res.drawSprite("title_button_frame", 24, by, "BOTTOM", "LEFT")
+	res.drawString("TEXTS_BASIC", "PLAY", 104, by - 24, "VCENTER", "HCENTER")
+	res.drawSprite("title_button", w - 24, by, "BOTTOM", "RIGHT")
+	res.drawSprite("title_button_frame", w - 24, by, "BOTTOM", "RIGHT")
+	res.drawString("TEXTS_BASIC", "SETTINGS", w - 104, by - 24, "VCENTER", "HCENTER")
+	return bw, bh
 end
 
 function update(scaledDt, dt)
@@ -51,6 +81,12 @@ function update(scaledDt, dt)
 end
 
 function draw()
+	-- The start-up keeps one locale loaded; the title shows two.
+	if not demo.allLocales then
+		res.loadLocale("TEXTS_BASIC", "ALL")
+		demo.allLocales = true
+	end
+	drawTitle()
 end
 
 function gameResumed()
