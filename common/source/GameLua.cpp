@@ -1,4 +1,5 @@
 #include "GameLua.h"
+#include <audio/AudioOutput.h>
 #include <framework/App.h>
 #include <gr/Context.h>
 #include <lang/Debug.h>
@@ -103,6 +104,13 @@ GameLua::~GameLua()
 void GameLua::createAssets()
 {
 	call("createStartUpAssets");
+	// Without an output the script made none: there is nothing to limit.
+	if (audio::AudioOutput* output = m_resources->getAudioOutput())
+	{
+		static const int limits[][2] = {{1, 4}, {2, 6}, {3, 3}, {4, 5}, {5, 5}};
+		for (const auto& limit : limits)
+			output->setClipCountLimit(limit[0], limit[1]);
+	}
 }
 
 void GameLua::activate(bool active)

@@ -33,7 +33,7 @@ public:
 	/** Saves the save files, each on its own; a failure is logged and the next still runs. */
 	~GameLua() override;
 
-	/** "createStartUpAssets"; no audio output exists, so no clip limits are set. */
+	/** "createStartUpAssets", then the clip limits of the tracks of the audio output it made. */
 	void createAssets();
 	/** "gameResumed" or "gamePaused", once the main script has been compiled. */
 	void activate(bool active);

@@ -51,8 +51,27 @@ local function loadTitle()
 	res.useFont("FONT_BASIC_DEFAULT")
 end
 
+-- Music loops on track 0; effects go to track 1, where the engine lets 4 sound at once.
+local function startSound()
+	res.createAudioOutput(2, 16, 44100)
+	res.createAudio(audioPath .. "/music.mp3", "music")
+	for _, name in _G.ipairs({"pop", "hit", "break", "whoosh", "jingle1", "jingle2", "jingle3"}) do
+		res.createAudio(audioPath .. "/" .. name .. ".wav", name, false)
+	end
+	res.createCompositeAudio("jingle", {"jingle1", "jingle2", "jingle3"})
+	res.startAudioOutput()
+	res.playAudio("music", 0.5, true, 0)
+	res.playAudio("jingle", 1, false, 1)
+end
+
 function createStartUpAssets()
 	loadDemoLevel(demo.level)
+	local sound, soundErr = _G.pcall(startSound)
+	if sound then
+		print("demo: music playing " .. tostring(res.isAudioPlaying("music")))
+	else
+		print("demo: no sound: " .. tostring(soundErr))
+	end
 	-- A context that cannot make textures (the benchmarks' null GL) runs without the title screen.
 	local ok, err = _G.pcall(loadTitle)
 	if ok then
@@ -85,8 +104,15 @@ local function drawTitle()
 	return bw, bh
 end
 
+local effects = {"pop", "hit", "break", "whoosh"}
+
 function update(scaledDt, dt)
+	local before = demo.time
 	demo.time = demo.time + dt
+	-- One effect every half second, in turn.
+	if math.floor(demo.time * 2) > math.floor(before * 2) and res.isAudioPlaying("music") then
+		res.playAudio(effects[math.floor(demo.time * 2) % #effects + 1], 0.8, false, 1)
+	end
 	demo.score = math.floor(demo.time * 10)
 end
 
