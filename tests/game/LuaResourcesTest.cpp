@@ -22,20 +22,6 @@ const char* const kResNames[] = {"setPath", "createSpriteSheet", "createCompoSpr
 	"stopAudioOutput", "startAudioInput", "stopAudioInput", "setMasterVolume", "setTrackVolume", "getTrackVolume",
 	"openURL"};
 
-std::string wav(int samples)
-{
-	std::string s;
-	auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) s += char(v >> (8 * i)); };
-	auto u16 = [&](uint16_t v) { s += char(v), s += char(v >> 8); };
-	s += "RIFF";
-	u32(36 + 2 * samples);
-	s += "WAVEfmt ";
-	u32(16), u16(1), u16(1), u32(22050), u32(44100), u16(2), u16(16);
-	s += "data";
-	u32(2 * samples);
-	s += std::string(size_t(2 * samples), '\x01');
-	return s;
-}
 
 struct Fixture
 {
@@ -178,9 +164,9 @@ TEST(LuaResources, EdgeCases)
 TEST(LuaResources, AudioThroughTheTable)
 {
 	Fixture f;
-	f.bundle.write("a.wav", wav(100));
-	f.bundle.write("b.wav", wav(50));
-	f.bundle.write("c.wav", wav(10));
+	f.bundle.write("a.wav", wavFile(100));
+	f.bundle.write("b.wav", wavFile(50));
+	f.bundle.write("c.wav", wavFile(10));
 	f.run("res.createAudioOutput(2, 16, 44100); res.startAudioOutput()\n"
 		  "res.createAudio('a.wav', 'a', false); res.createAudio('b.wav', 'b'); res.createAudio('c.wav', 'c', true)\n"
 		  "res.createCompositeAudio('abc', {'a', 'b', 5, 'c'})\n"

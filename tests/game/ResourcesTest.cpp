@@ -27,22 +27,6 @@ qf3d::FontRecord boxFont()
 	return f;
 }
 
-/** A 16-bit mono PCM WAV of n samples. */
-std::string wav(int samples)
-{
-	std::string s;
-	auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) s += char(v >> (8 * i)); };
-	auto u16 = [&](uint16_t v) { s += char(v), s += char(v >> 8); };
-	s += "RIFF";
-	u32(36 + 2 * samples);
-	s += "WAVEfmt ";
-	u32(16), u16(1), u16(1), u32(22050), u32(44100), u16(2), u16(16);
-	s += "data";
-	u32(2 * samples);
-	s += std::string(size_t(2 * samples), '\x01');
-	return s;
-}
-
 struct Fixture
 {
 	Bundle bundle;
@@ -183,8 +167,8 @@ TEST(Resources, AudioWithoutOutput)
 TEST(Resources, AudioClipsLoadAndReplaceUnderTheirId)
 {
 	Fixture f;
-	f.bundle.write("a.wav", wav(100));
-	f.bundle.write("b.wav", wav(30));
+	f.bundle.write("a.wav", wavFile(100));
+	f.bundle.write("b.wav", wavFile(30));
 	f.res.createAudioOutput(audio::AudioConfiguration{2, 16, 44100});
 	EXPECT_EQ(-1, f.res.playAudio("never", 1, false, 0));
 	audio::AudioClip* a = f.res.createAudio("a.wav", "a", false);
