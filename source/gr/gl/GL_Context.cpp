@@ -354,8 +354,19 @@ void GL_Context::capture(Image* target)
 	const int h = m_renderTarget ? m_renderTarget->height() : height();
 	io::ByteArrayOutputStream bytes;
 	capture(bytes, io::FILEFORMAT_RAW);
+	// The raw capture is RGBA bytes: convert them into the target's format, and
+	// copy only what fits an image of another size.
+	const SurfaceFormat rgba(SurfaceFormat::SURFACE_A8B8G8R8);
 	const SurfaceFormat format = target->format();
-	target->blt(0, 0, bytes.data().data(), format.getMemoryUsage(w, 1), 0, w, h, format);
+	const int cw = std::min(w, target->width());
+	const int ch = std::min(h, target->height());
+	if (cw <= 0 || ch <= 0)
+		return;
+	const int pitch = format.getMemoryUsage(cw, 1);
+	std::vector<uint8_t> converted(size_t(pitch) * size_t(ch));
+	format.copyPixels(converted.data(), pitch, SurfaceFormat(), nullptr, rgba, bytes.data().data(),
+		rgba.getMemoryUsage(w, 1), SurfaceFormat(), nullptr, cw, ch);
+	target->blt(0, 0, converted.data(), pitch, 0, cw, ch, format);
 }
 
 void GL_Context::flipWindingOrder()
