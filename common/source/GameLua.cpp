@@ -135,6 +135,11 @@ void GameLua::draw()
 	call("draw");
 }
 
+void GameLua::requestExit()
+{
+	m_app->quit(0);
+}
+
 void GameLua::logEvent(const std::string& name, const analytics::Analytics::Parameters& parameters)
 {
 	if (m_analytics)

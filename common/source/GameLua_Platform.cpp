@@ -5,7 +5,7 @@
 void GameLua::registerPlatform()
 {
 	standin::bind<void(std::string)>(this, "openPartnerShop");
-	standin::bind<void()>(this, "requestExit");
+	registerMethod<&GameLua::requestExit>("requestExit", this);
 	standin::bind<void()>(this, "checkForUpdates");
 	standin::bind<void()>(this, "callVersionUpdater");
 	standin::bind<void(bool)>(this, "captureMouse");

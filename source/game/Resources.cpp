@@ -104,11 +104,9 @@ void Resources::captureSprite(const std::string& key)
 		m_context->capture(it->second->getImage());
 		return;
 	}
-	lang::Ptr<gr::Image> image = m_context->createImage(
-		m_context->width(), m_context->height(), 1, m_context->surfaceFormat(), gr::Context::USAGE_NONE);
+	lang::Ptr<gr::Image> image = m_context->capture(static_cast<gr::Image*>(nullptr));
 	if (!image)
 		lang::throwError(lang::Exception(lang::Format("Capturing the screen into {0} failed", key)));
-	m_context->capture(image);
 	lang::Ptr<SpriteSheet> sheet = new SpriteSheet(image);
 	sheet->createSprite(key, 0, 0, image->width(), image->height(), 0, 0);
 	addSpriteSheet(key, sheet);

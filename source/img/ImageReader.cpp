@@ -1,5 +1,6 @@
 #include <img/ImageReader.h>
 #include "JpegState.h"
+#include "PngGlue.h"
 #include <gr/GraphicsException.h>
 #include <io/IOException.h>
 #include <lang/Exception.h>
@@ -71,6 +72,9 @@ void ImageReader::readSurface(void* dst, int pitch, int w, int h, gr::SurfaceFor
 	{
 	case io::FILEFORMAT_JPG:
 		readSurface_jpg(dst, pitch, w, h, dstFormat, dstPalette, dstPaletteFormat);
+		break;
+	case io::FILEFORMAT_PNG:
+		readSurface_png(dst, pitch, w, h, dstFormat, dstPalette, dstPaletteFormat);
 		break;
 	case io::FILEFORMAT_BMP:
 	case io::FILEFORMAT_TGA:
@@ -271,6 +275,11 @@ void ImageReader::readHeader_bmp()
 	{
 		width = static_cast<int>(getUInt32LE(info, 4) & 0xFFFF);
 		height = static_cast<int>(getUInt32LE(info, 8) & 0xFFFF);
+		// A negative height marks rows stored top-down, which this reader does not take.
+		const int32_t signedHeight = static_cast<int32_t>(getUInt32LE(info, 8));
+		if (signedHeight < 0)
+			lang::throwError(io::IOException(lang::Format("BMP {0} is stored top-down (height {1}), which is not supported", name,
+				std::to_string(signedHeight))));
 		const int planes = static_cast<int>(getUInt16LE(info, 12));
 		bitCount = static_cast<int>(getUInt16LE(info, 14));
 		const uint32_t compression = getUInt32LE(info, 16);

@@ -28,12 +28,6 @@ void pngWarningHandler(png_structp, png_const_charp) {}
 
 namespace
 {
-struct PngInput
-{
-	io::InputStream* in;
-	PngError* err;
-};
-
 void pngRead(png_structp png, png_bytep data, png_size_t length)
 {
 	PngInput* input = static_cast<PngInput*>(png_get_io_ptr(png));
@@ -55,13 +49,18 @@ void pngRead(png_structp png, png_bytep data, png_size_t length)
 		png_error(png, "Unexpected end of file");
 }
 
-bool protectedReadInfo(png_structp png, png_infop info)
+// storedBits: bits per pixel as the file stores them, before any expansion.
+bool protectedReadInfo(png_structp png, png_infop info, int* storedBits)
 {
 	if (setjmp(png_jmpbuf(png)))
 		return false;
 	png_read_info(png, info);
+	*storedBits = png_get_bit_depth(png, info) * png_get_channels(png, info);
 	if (png_get_bit_depth(png, info) < 8)
 		png_set_expand(png);
+	// 16-bit samples are read as 8-bit, rounded.
+	if (png_get_bit_depth(png, info) == 16)
+		png_set_scale_16(png);
 	png_set_interlace_handling(png);
 	png_read_update_info(png, info);
 	return true;
@@ -74,14 +73,6 @@ bool protectedReadImage(png_structp png, png_bytepp rows)
 	png_read_image(png, rows);
 	return true;
 }
-
-// Frees the libpng records however the reading ends.
-struct PngReadRecords
-{
-	png_structp png = nullptr;
-	png_infop info = nullptr;
-	~PngReadRecords() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
-};
 }
 }
 
@@ -92,9 +83,10 @@ void ImageReader::readHeader_png()
 	if (m_in->read(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0)
 		lang::throwError(io::IOException(lang::Format("png_check_sig failed while loading \"{0}\". File is not png?", name)));
 
-	detail::PngError err;
+	m_png.reset(new PngState());
+	PngState& rec = *m_png;
+	detail::PngError& err = rec.err;
 	err.message[0] = 0;
-	detail::PngReadRecords rec;
 	rec.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &err, detail::pngErrorHandler, detail::pngWarningHandler);
 	if (!rec.png)
 		lang::throwError(io::IOException(lang::Format("png_create_read_struct failed while loading \"{0}\"", name)));
@@ -102,9 +94,17 @@ void ImageReader::readHeader_png()
 	if (!rec.info)
 		lang::throwError(io::IOException(lang::Format("png_create_info_struct failed while loading \"{0}\"", name)));
 
-	detail::PngInput input = {m_in.ptr(), &err};
-	png_set_read_fn(rec.png, &input, detail::pngRead);
+	rec.input = {m_in.ptr(), &err};
+	png_set_read_fn(rec.png, &rec.input, detail::pngRead);
 	png_set_sig_bytes(rec.png, 8);
+	// Bounded input: a chunk may declare up to 2 GiB, which libpng would allocate (and zero)
+	// before finding the file too short. The chunk limit alone only warns, so the chunks
+	// that would be kept in memory and are not used here are skipped without a buffer.
+	png_set_chunk_malloc_max(rec.png, 8 << 20);
+	const png_uint_32 maxSide = static_cast<png_uint_32>(gr::SurfaceFormat::MAX_SURFACE_BYTES / 4);
+	png_set_user_limits(rec.png, maxSide, maxSide);
+	static const png_byte skipped[] = "tEXt\0zTXt\0iTXt\0sPLT\0iCCP\0eXIf\0pCAL\0sCAL\0";
+	png_set_keep_unknown_chunks(rec.png, PNG_HANDLE_CHUNK_NEVER, skipped, 8);
 
 	auto fail = [&]() {
 		if (err.streamError)
@@ -112,7 +112,8 @@ void ImageReader::readHeader_png()
 		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": {1}", name, err.message)));
 	};
 
-	if (!detail::protectedReadInfo(rec.png, rec.info))
+	int storedBits = 0;
+	if (!detail::protectedReadInfo(rec.png, rec.info, &storedBits))
 		fail();
 
 	const png_uint_32 width = png_get_image_width(rec.png, rec.info);
@@ -175,12 +176,14 @@ void ImageReader::readHeader_png()
 	LANG_ASSERT(m_fmt.bitsPerPixel() == png_get_bit_depth(rec.png, rec.info) * png_get_channels(rec.png, rec.info));
 	LANG_ASSERT((unsigned int)m_fmt.getMemoryUsage(static_cast<int>(width), 1) == rowBytes);
 
-	// Deflate packs at most about 1032 bytes into one, so a declared size far
-	// beyond what the rest of the file can hold is refused before allocating it.
+	// Deflate packs at most about 1032 bytes into one, so a declared size far beyond what
+	// the rest of the file can hold is refused before allocating it. The file holds rows
+	// as stored (1-, 2- and 4-bit pixels packed), not as expanded.
 	const uint64_t decoded = static_cast<uint64_t>(rowBytes) * height;
+	const uint64_t storedRowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(storedBits) + 7) / 8;
 	const int avail = m_in->available();
 	if (decoded > static_cast<uint64_t>(INT_MAX) ||
-		(avail >= 0 && (static_cast<uint64_t>(rowBytes) + 1) * height > static_cast<uint64_t>(avail) * 1100 + 65536))
+		(avail >= 0 && (storedRowBytes + 1) * height > static_cast<uint64_t>(avail) * 1100 + 65536))
 		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": image size {1}x{2} does not fit the file", name,
 			std::to_string(width), std::to_string(height))));
 
@@ -191,17 +194,37 @@ void ImageReader::readHeader_png()
 	m_pitch = static_cast<int>(rowBytes);
 	m_mipLevels = 1;
 	m_surfaceCount = 1;
+}
 
-	m_surfaceBuffer.resize(1);
-	Surface& surface = m_surfaceBuffer[0];
-	surface.width = m_width;
-	surface.height = m_height;
-	surface.data.assign(static_cast<size_t>(m_pitch) * m_height, 0);
-	std::vector<png_bytep> rows(static_cast<size_t>(m_height));
-	for (int i = 0; i < m_height; ++i)
-		rows[i] = surface.data.data() + static_cast<size_t>(i) * m_pitch;
+void ImageReader::readSurface_png(void* dst, int pitch, int w, int h, gr::SurfaceFormat dstFormat,
+	const void* dstPalette, gr::SurfaceFormat dstPaletteFormat)
+{
+	LANG_ASSERT(m_png);
+	LANG_ASSERT(w == m_width && h == m_height);
+	// Rows of the file's own format go straight to the destination; others through one copy.
+	const bool direct = dstFormat.type() == m_fmt.type();
+	std::vector<uint8_t> own;
+	uint8_t* base = static_cast<uint8_t*>(dst);
+	size_t rowPitch = static_cast<size_t>(pitch);
+	if (!direct)
+	{
+		own.resize(static_cast<size_t>(m_pitch) * h);
+		base = own.data();
+		rowPitch = static_cast<size_t>(m_pitch);
+	}
+	std::vector<png_bytep> rows(static_cast<size_t>(h));
+	for (int i = 0; i < h; ++i)
+		rows[i] = base + static_cast<size_t>(i) * rowPitch;
 
-	if (!detail::protectedReadImage(rec.png, rows.data()))
-		fail();
+	const bool read = detail::protectedReadImage(m_png->png, rows.data());
+	std::unique_ptr<PngState> done(std::move(m_png));
+	if (!read)
+	{
+		if (done->err.streamError)
+			std::rethrow_exception(done->err.streamError);
+		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": {1}", m_in->toString(), done->err.message)));
+	}
+	if (!direct)
+		dstFormat.copyPixels(dst, pitch, dstPaletteFormat, dstPalette, m_fmt, own.data(), m_pitch, m_paletteFormat, m_palette, w, h);
 }
 }

@@ -219,6 +219,60 @@ TEST_F(GLT(Image), DrawsMatchTheGoldenImage)
 	EXPECT_TRUE(gltest::matchesGolden("image-draws", capture(), 3));
 }
 
+#if GR_GL_VERSION == 2
+// Saturation other than 1 runs the sprite effects' full programs: half way to grey.
+TEST_F(GLT(Image), HalfSaturatedDrawsMatchTheGoldenImage)
+{
+	lang::Ptr<gr::Image> img = picture();
+	lang::Ptr<gr::Image> white = image(4, 4, SurfaceFormat::SURFACE_A8R8G8B8, [](int, int) -> uint32_t { return 0xFFFFFFFF; });
+	const math::float2 uv[4] = {math::float2(0, 0), math::float2(1, 0), math::float2(0, 1), math::float2(1, 1)};
+	const math::float3 corners[4] = {math::float3(2, 26, 0.001f), math::float3(18, 26, 0.001f), math::float3(2, 42, 0.001f), math::float3(18, 42, 0.001f)};
+	const math::float4 red[4] = {math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255)};
+	m_context->clear(0xFF406080, true, true, false);
+	img->draw(m_context, 20.f, 2.f, 0, 0, 16, 16, 16.f, 16.f);       // full colour, for comparison
+	m_context->flush();
+	state().colorSaturation = 0.5f;
+	img->draw(m_context, 2.f, 2.f, 0, 0, 16, 16, 16.f, 16.f);
+	m_context->flush();
+	state().alphaFactor = 0.5f;
+	img->draw(m_context, 40.f, 2.f, 0, 0, 16, 16, 16.f, 16.f);       // and faded
+	m_context->flush();
+	state().alphaFactor = 1.f;
+	white->draw(m_context, corners, uv, red, nullptr);                // tinted red
+	m_context->flush();
+	state().colorSaturation = 1.f;
+	// Red 255 against its grey 76.2: 165.6 for red, 38.1 for green and blue.
+	const uint32_t tinted = pixel(10, 34);
+	EXPECT_NEAR(int(tinted & 0xFF), 166, 2) << std::hex << tinted;
+	EXPECT_NEAR(int(tinted >> 8 & 0xFF), 38, 2) << std::hex << tinted;
+	EXPECT_NEAR(int(tinted >> 16 & 0xFF), 38, 2) << std::hex << tinted;
+	EXPECT_TRUE(gltest::matchesGolden("image-draws-half-saturated", capture(), 3));
+}
+#endif
+
+// Regions of the picture in fractions of the image, on rectangles placed by the render state.
+TEST_F(GLT(Image), TexturizeRectDrawsRegionsOfTheImage)
+{
+	lang::Ptr<gr::Image> img = picture();
+	m_context->clear(0xFF406080, true, true, false);
+	m_context->texturizeRect2D(img, math::float4(0.f, 0.f, 1.f, 1.f), 2, 2, 16, 16);       // whole
+	m_context->texturizeRect2D(img, math::float4(0.5f, 0.5f, 1.f, 1.f), 22, 2, 16, 16);    // the white quadrant, doubled
+	m_context->texturizeRect2D(img, math::float4(1.f, 0.f, 0.f, 1.f), 42, 2, 16, 16);      // mirrored
+	state().translation = math::float2(10.f, 20.f);
+	m_context->texturizeRect2D(img, math::float4(0.f, 0.5f, 0.5f, 1.f), 0, 6, 24, 16);     // the blue quadrant, moved and stretched
+	state().translation = math::float2(0.f, 0.f);
+	m_context->texturizeRect2D(img, math::float4(0.f, 0.f, 1.f, 1.f), 40, 30, 0, 16);      // empty: nothing
+	m_context->texturizeRect2D(nullptr, math::float4(0.f, 0.f, 1.f, 1.f), 40, 30, 8, 8);   // no image: nothing
+	m_context->flush();
+	const gltest::RGBAImage frame = capture();
+	EXPECT_EQ(0xFF0000FFu, frame.at(5, 5));      // red top-left quadrant
+	EXPECT_EQ(0xFFFFFFFFu, frame.at(30, 10));    // white
+	EXPECT_EQ(0xFF0000FFu, frame.at(54, 5));     // red, now at the top right
+	EXPECT_EQ(0xFFFF0000u, frame.at(20, 34));    // blue
+	EXPECT_EQ(0xFF806040u, frame.at(44, 40));    // background
+	EXPECT_TRUE(gltest::matchesGolden("texturize-rect", frame, 3));
+}
+
 TEST_F(GLT(Image), CornerColoursTintTheImage)
 {
 	lang::Ptr<gr::Image> white = image(4, 4, SurfaceFormat::SURFACE_A8R8G8B8, [](int, int) -> uint32_t { return 0xFFFFFFFF; });
