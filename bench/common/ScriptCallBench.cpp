@@ -107,6 +107,39 @@ int plainGetSpriteBounds(lua_State* L)
 	return 2;
 }
 
+/** The member's own conversions: a string for the name, numbers read as floats. */
+std::string nameAt(lua_State* L, const char* op, int i)
+{
+	if (lua_type(L, i) != LUA_TSTRING)
+		raise(L, op, "Excepted type STRING");
+	return std::string(lua_tostring(L, i));
+}
+
+float numberAt(lua_State* L, const char* op, int i)
+{
+	if (lua_type(L, i) != LUA_TNUMBER)
+		raise(L, op, "Excepted type NUMBER");
+	return static_cast<float>(lua_tonumber(L, i));
+}
+
+int plainGetAngularVelocity(lua_State* L)
+{
+	GameLua* game = static_cast<GameLua*>(lua_touserdata(L, lua_upvalueindex(1)));
+	const std::string name = nameAt(L, "getAngularVelocity", 1);
+	lua_pushnumber(L, game->getAngularVelocity(name));
+	return 1;
+}
+
+int plainSetVelocity(lua_State* L)
+{
+	GameLua* game = static_cast<GameLua*>(lua_touserdata(L, lua_upvalueindex(1)));
+	const std::string name = nameAt(L, "setVelocity", 1);
+	const float x = numberAt(L, "setVelocity", 2);
+	const float y = numberAt(L, "setVelocity", 3);
+	game->setVelocity(name, x, y);
+	return 0;
+}
+
 void Game::registerPlain()
 {
 	lua_State* L = app->luaState()->getLua();
@@ -114,7 +147,14 @@ void Game::registerPlain()
 	lua_pushlightuserdata(L, app->luaResources());
 	lua_pushcclosure(L, plainGetSpriteBounds, 1);
 	lua_setfield(L, -2, "plainGetSpriteBounds");
+	lua_pushlightuserdata(L, app->gameLua());
+	lua_pushcclosure(L, plainGetAngularVelocity, 1);
+	lua_setfield(L, -2, "plainGetAngularVelocity");
+	lua_pushlightuserdata(L, app->gameLua());
+	lua_pushcclosure(L, plainSetVelocity, 1);
+	lua_setfield(L, -2, "plainSetVelocity");
 	lua_pop(L, 1);
+	run("createBox('benchBox', '', 0, 0, 1, 1, 1, 0.5, 0.1, true, false, 1)");
 }
 
 /** Runs "local f = <function>; for i = 1, CALLS do f(<args>) end" per iteration; reports ns per call. */
@@ -156,4 +196,28 @@ void BM_GetSpriteBoundsPlain(benchmark::State& state)
 	loop(state, "", "plainGetSpriteBounds", "'title_button'");
 }
 BENCHMARK(BM_GetSpriteBoundsPlain)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_GetAngularVelocity(benchmark::State& state)
+{
+	loop(state, "", "getAngularVelocity", "'benchBox'");
+}
+BENCHMARK(BM_GetAngularVelocity)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_GetAngularVelocityPlain(benchmark::State& state)
+{
+	loop(state, "", "plainGetAngularVelocity", "'benchBox'");
+}
+BENCHMARK(BM_GetAngularVelocityPlain)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_SetVelocity(benchmark::State& state)
+{
+	loop(state, "", "setVelocity", "'benchBox', 1, 2");
+}
+BENCHMARK(BM_SetVelocity)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_SetVelocityPlain(benchmark::State& state)
+{
+	loop(state, "", "plainSetVelocity", "'benchBox', 1, 2");
+}
+BENCHMARK(BM_SetVelocityPlain)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 }

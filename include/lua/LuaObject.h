@@ -42,6 +42,8 @@ public:
 
 	/** Binds a member that reads its own arguments and returns how many results it pushed. */
 	template <class T> void registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*));
+	/** The same with the member known when compiling: the closure carries only the object. */
+	template <auto Method, class T> void registerLuaMethod(const char* name, T* obj);
 
 	/** Calls table[name] with no arguments and no results; a script error throws LuaException. */
 	void call(const char* name);

@@ -249,6 +249,27 @@ template <class T> struct LuaStateMethodDispatcher
 	}
 };
 
+/** The native function of the raw member Method, known when compiling. */
+template <class T, auto Method> struct LuaRawMemberDispatcher
+{
+	static int dispatch(lua_State* lua)
+	{
+		T* obj = static_cast<T*>(lua_touserdata(lua, lua_upvalueindex(1)));
+		if (!obj)
+			return detail::raiseDestroyed(lua);
+		LuaState* state = static_cast<const LuaObject*>(obj)->getState();
+		return detail::dispatchProtected(lua, state, [&] { return (obj->*Method)(state); });
+	}
+};
+
+template <auto Method, class T> void LuaObject::registerLuaMethod(const char* name, T* obj)
+{
+	static_assert(std::is_base_of<LuaObject, T>::value, "bound members belong to a LuaObject");
+	LANG_ASSERT(obj != 0);
+	LuaFunctor lf(obj, Method);
+	registerClosure(name, &lf, &LuaRawMemberDispatcher<T, Method>::dispatch);
+}
+
 template <auto Method, class T> void LuaObject::registerMethod(const char* name, T* obj)
 {
 	static_assert(std::is_base_of<LuaObject, T>::value, "bound members belong to a LuaObject");

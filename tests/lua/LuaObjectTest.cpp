@@ -343,7 +343,7 @@ struct NamedTarget : public lua::LuaObject
 		registerMethod<&NamedTarget::twice>("unnamed", this);
 		nameOperationsInErrors();
 		registerMethod<&NamedTarget::twice>("twice", this);
-		registerLuaMethod("count", this, &NamedTarget::count);
+		registerLuaMethod<&NamedTarget::count>("count", this);
 	}
 	float twice(float v) { return 2 * v; }
 	int count(LuaState* s)
