@@ -2,6 +2,7 @@
 #define GAMEAPP_H
 
 #include "GameLua.h"
+#include <game/LuaResources.h>
 #include <framework/App.h>
 #include <lang/Ptr.h>
 #include <lua/LuaState.h>

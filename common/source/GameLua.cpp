@@ -1,4 +1,5 @@
 #include "GameLua.h"
+#include <audio/AudioOutput.h>
 #include <framework/App.h>
 #include <gr/Context.h>
 #include <lang/Debug.h>
@@ -48,7 +49,21 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_insideBox2D(0),
 	m_sleepStep(0)
 {
-	registerOperations();
+	nameOperationsInErrors();
+	registerPhysicsOperations();
+	registerJoints();
+	registerSensors();
+	registerQueries();
+	registerAim();
+	registerTrails();
+	registerScene();
+	registerDrawing();
+	registerFiles();
+	registerPurchases();
+	registerLeaderboards();
+	registerWorkers();
+	registerPlatform();
+	registerUtilities();
 
 	setNumber("screenWidth", static_cast<float>(context->width()));
 	setNumber("screenHeight", static_cast<float>(context->height()));
@@ -71,6 +86,8 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 
 	setTable("blockTable", m_blockTable);
 	m_blockTable.setTable("blocks", lua::LuaTable(state));
+
+	m_particles.reset(new Particles(state, this, resources, "particles"));
 
 	setBoolean("g_iapEnabled", true);
 }
@@ -97,41 +114,16 @@ GameLua::~GameLua()
 	}
 }
 
-void GameLua::registerOperations()
-{
-	registerPhysicsOperations();
-	registerJoints();
-	registerSensors();
-	registerQueries();
-	registerMethod<&GameLua::setBGColor>("setBGColor", this);
-	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
-	registerMethod<&GameLua::requestExit>("requestExit", this);
-
-	setString("uniqueDeviceId", pf::DeviceID().getDeviceIDHash());
-	registerMethod<&GameLua::loadLuaFile>("loadLuaFile", this);
-	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject);
-	registerMethod<&GameLua::loadBlocksForEditing>("loadBlocksForEditing", this);
-	registerMethod<&GameLua::checkForLuaFile>("checkForLuaFile", this);
-	registerMethod<&GameLua::loadLevel>("loadLevel", this);
-	registerMethod<&GameLua::loadPreviousLevel>("loadPreviousLevel", this);
-	registerMethod<&GameLua::saveLevel>("saveLevel", this);
-	registerMethod<&GameLua::saveLevelForReload>("saveLevelForReload", this);
-	registerMethod<&GameLua::savePersistentLuaFile>("savePersistentLuaFile", this);
-	registerMethod<&GameLua::saveLuaFile>("saveLuaFile", this);
-	registerMethod<&GameLua::onLoadLuaFileFail>("onLoadLuaFileFail", this);
-	registerMethod<&GameLua::importJSONToLuaTable>("importJSONToLuaTable", this);
-	registerMethod<&GameLua::exportLuaTableAsJSON>("exportLuaTableAsJSON", this);
-	registerMethod<&GameLua::getJSONHash>("getJSONHash", this);
-	registerMethod<&GameLua::GetJSONDiff>("GetJSONDiff", this);
-	registerMethod<&GameLua::decodeBase64>("decodeBase64", this);
-	registerMethod<&GameLua::storePersistentData>("storePersistentData", this);
-	registerMethod<&GameLua::createDirectory>("createDirectory", this);
-	registerMethod<&GameLua::checkDirectory>("checkDirectory", this);
-}
-
 void GameLua::createAssets()
 {
 	call("createStartUpAssets");
+	// Without an output the script made none: there is nothing to limit.
+	if (audio::AudioOutput* output = m_resources->getAudioOutput())
+	{
+		static const int limits[][2] = {{1, 4}, {2, 6}, {3, 3}, {4, 5}, {5, 5}};
+		for (const auto& limit : limits)
+			output->setClipCountLimit(limit[0], limit[1]);
+	}
 }
 
 void GameLua::activate(bool active)
@@ -151,31 +143,6 @@ void GameLua::draw()
 void GameLua::requestExit()
 {
 	m_app->quit(0);
-}
-
-namespace
-{
-unsigned channel(float v)
-{
-	if (!(v > 0.f))
-		return 0;
-	if (v > 255.f)
-		return 255;
-	return static_cast<unsigned>(v);
-}
-}
-
-void GameLua::setBGColor(float r, float g, float b)
-{
-	m_bgColor = channel(r) << 16 | channel(g) << 8 | channel(b);
-}
-
-int GameLua::getBGColorLua(lua::LuaState* state)
-{
-	state->pushNumber(static_cast<float>(m_bgColor >> 16 & 0xFF));
-	state->pushNumber(static_cast<float>(m_bgColor >> 8 & 0xFF));
-	state->pushNumber(static_cast<float>(m_bgColor & 0xFF));
-	return 3;
 }
 
 void GameLua::logEvent(const std::string& name, const analytics::Analytics::Parameters& parameters)

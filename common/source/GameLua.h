@@ -2,15 +2,16 @@
 #define GAMELUA_H
 
 #include <analytics/Analytics.h>
-#include "standins/Resources.h"
 #include "standins/Services.h"
 #include <box2d/box2d.h>
+#include <game/Resources.h>
 #include <lua/LuaObject.h>
 #include <lua/LuaTable.h>
 #include <cstdint>
 #include <exception>
 #include <map>
 #include <memory>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -163,7 +164,7 @@ public:
 	/** Saves the save files, each on its own; a failure is logged and the next still runs. */
 	~GameLua() override;
 
-	/** "createStartUpAssets"; no audio output exists, so no clip limits are set. */
+	/** "createStartUpAssets", then the clip limits of the tracks of the audio output it made. */
 	void createAssets();
 	/** "gameResumed" or "gamePaused", once the main script has been compiled. */
 	void activate(bool active);
@@ -334,10 +335,24 @@ public:
 	void createDirectory(const std::string&) {}
 	bool checkDirectory(const std::string&) { return false; }
 
+	// Script utilities.
+	void print(const std::string& text);
+	int GetDate();
+	void throwException(const std::string& unused);
+	void printGlobals();
+	int setGameParameters(lua::LuaState* state);
+	float performBitwiseAnd(float x, float y);
+	float performBitwiseOr(float x, float y);
+	lua::LuaTable getCurrentTime();
+	int getTimeDifference(lua::LuaState* state);
+	int getTimeDifferenceInSeconds(lua::LuaState* state);
+
 	const std::vector<std::string>& failedFiles() const { return m_failedFiles; }
 	void clearFailedFiles() { m_failedFiles.clear(); }
 	bool compileDone() const { return m_compileDone; }
 	bool contactProcessingOff() const { return m_contactsOff; }
+	bool deterministicPhysics() const { return m_deterministicPhysics; }
+	Particles& particles() { return *m_particles; }
 	float gravityForceMultiplier() const { return m_gravityForceMultiplier; }
 	int simulationIterations() const { return m_simulationIterations; }
 	float simulationTimeStepMultiplier() const { return m_simulationTimeStepMultiplier; }
@@ -419,16 +434,26 @@ private:
 	std::vector<b2Body*> m_island;
 	unsigned m_sleepStep;
 
-	Particles m_particles;
+	std::unique_ptr<Particles> m_particles;
 	AimStream m_aimStream;
 	pf::AppSettings m_appSettings;
 	pf::LocalNotifications m_localNotifications;
 
-	void registerOperations();
+	// One registration per topic, in the catalogue's order; each lives beside the members it binds.
 	void registerPhysicsOperations();
 	void registerJoints();
 	void registerSensors();
 	void registerQueries();
+	void registerAim();
+	void registerTrails();
+	void registerScene();
+	void registerDrawing();
+	void registerFiles();
+	void registerPurchases();
+	void registerLeaderboards();
+	void registerWorkers();
+	void registerPlatform();
+	void registerUtilities();
 
 	// Contact rules (GameLua_Contacts.cpp).
 	bool m_editing = false;
@@ -483,5 +508,8 @@ private:
 	void writeTable(const std::string& name, const lua::LuaTable& table, bool encrypted);
 	void logEvent(const std::string& name, const analytics::Analytics::Parameters& parameters);
 };
+
+/** A date table ("year", "month", "day", and "hour", "minutes", "seconds" when numbers) as a calendar record. */
+void getTimeAsStruct(const lua::LuaTable& date, tm& out);
 
 #endif

@@ -42,19 +42,38 @@ public:
 
 	/** Binds a member that reads its own arguments and returns how many results it pushed. */
 	template <class T> void registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*));
+	/** The same with the member known when compiling: the closure carries only the object. */
+	template <auto Method, class T> void registerLuaMethod(const char* name, T* obj);
 
 	/** Calls table[name] with no arguments and no results; a script error throws LuaException. */
 	void call(const char* name);
+
+protected:
+	/**
+	 * From now on every closure registered carries its name, and a script
+	 * error raised through it starts with "<name>: ". Nothing is read per
+	 * call: the name is fetched only when raising.
+	 */
+	void nameOperationsInErrors() { m_nameErrors = true; }
+
+public:
 	/** The same with arguments: numbers, booleans, strings and tables. */
 	template <class A0, class... A> void call(const char* name, const A0& a0, const A&... rest);
 
 private:
+	bool m_nameErrors = false;
 	std::vector<std::string> m_names;
 	/** Registry references to every closure made, also those no longer under their name. */
 	std::vector<int> m_closures;
 
 	void remember(const char* name);
 };
+}
+
+namespace lua
+{
+/** For raw handlers: throws "<min> to <max> arguments expected, got <count>" when count is outside. */
+void checkArgumentCount(int count, int min, int max);
 }
 
 #include <lua/LuaObject.inl>

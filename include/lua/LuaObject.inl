@@ -132,6 +132,8 @@ void pushException(lua_State* lua, const lang::Throwable& e);
 void pushException(lua_State* lua, const std::exception& e);
 /** The script error of a call through a closure whose object is gone. */
 int raiseDestroyed(lua_State* lua);
+/** Puts "<name>: " before the error value on top when the running closure carries its name. */
+void prefixOperationName(lua_State* lua);
 
 template <class F> struct MethodTraits;
 }
@@ -189,7 +191,10 @@ template <class Body> int dispatchProtected(lua_State* lua, LuaState* state, Bod
 		}
 	}
 	if (results < 0)
+	{
+		prefixOperationName(lua);
 		return lua_error(lua);
+	}
 	return results;
 }
 }
@@ -243,6 +248,27 @@ template <class T> struct LuaStateMethodDispatcher
 		return detail::dispatchProtected(lua, state, [&] { return (obj->*func)(state); });
 	}
 };
+
+/** The native function of the raw member Method, known when compiling. */
+template <class T, auto Method> struct LuaRawMemberDispatcher
+{
+	static int dispatch(lua_State* lua)
+	{
+		T* obj = static_cast<T*>(lua_touserdata(lua, lua_upvalueindex(1)));
+		if (!obj)
+			return detail::raiseDestroyed(lua);
+		LuaState* state = static_cast<const LuaObject*>(obj)->getState();
+		return detail::dispatchProtected(lua, state, [&] { return (obj->*Method)(state); });
+	}
+};
+
+template <auto Method, class T> void LuaObject::registerLuaMethod(const char* name, T* obj)
+{
+	static_assert(std::is_base_of<LuaObject, T>::value, "bound members belong to a LuaObject");
+	LANG_ASSERT(obj != 0);
+	LuaFunctor lf(obj, Method);
+	registerClosure(name, &lf, &LuaRawMemberDispatcher<T, Method>::dispatch);
+}
 
 template <auto Method, class T> void LuaObject::registerMethod(const char* name, T* obj)
 {

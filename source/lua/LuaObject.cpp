@@ -71,7 +71,13 @@ void LuaObject::registerClosure(const char* name, const LuaFunctor* lf, lua_CFun
 	lua_pushlightuserdata(lua, lf->obj);
 	lua_pushlightuserdata(lua, lf->func[0]);
 	lua_pushlightuserdata(lua, lf->func[1]);
-	lua_pushcclosure(lua, f, 3);
+	int upvalues = 3;
+	if (m_nameErrors)
+	{
+		lua_pushstring(lua, name);
+		++upvalues;
+	}
+	lua_pushcclosure(lua, f, upvalues);
 	lua_pushvalue(lua, -1);
 	m_closures.push_back(luaL_ref(lua, LUA_REGISTRYINDEX));
 	lua_rawset(lua, -3);
@@ -90,6 +96,15 @@ void LuaObject::call(const char* name)
 	LuaStackRestore guard(state);
 	pushMember(name);
 	state->call(0, 0);
+}
+
+void checkArgumentCount(int count, int min, int max)
+{
+	if (count >= min && count <= max)
+		return;
+	if (min == max)
+		lang::throwError(LuaException(lang::Format("{0} arguments expected, got {1}", min, count)));
+	lang::throwError(LuaException(lang::Format("{0} to {1} arguments expected, got {2}", min, max, count)));
 }
 
 namespace detail
@@ -121,6 +136,19 @@ void throwArgumentError(lua_State* lua, int i, int expected)
 	lang::throwError(LuaException(lang::Format("Excepted type {0} at stack position {1} but found {2}{3}",
 		LuaState::toString(static_cast<LuaState::Type>(expected)), i,
 		LuaState::toString(static_cast<LuaState::Type>(found)), LuaState::getStackTrace(lua))));
+}
+
+void prefixOperationName(lua_State* lua)
+{
+	// Upvalue 4 is the name when the closure was registered with it; a C
+	// function's missing upvalue reads as none.
+	if (lua_type(lua, lua_upvalueindex(4)) != LUA_TSTRING)
+		return;
+	lua_pushvalue(lua, lua_upvalueindex(4));
+	lua_pushliteral(lua, ": ");
+	lua_pushvalue(lua, -3);
+	lua_concat(lua, 3);
+	lua_remove(lua, -2);
 }
 
 int raiseDestroyed(lua_State* lua)

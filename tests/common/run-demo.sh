@@ -13,6 +13,8 @@ echo "$out"
 echo "$out" | grep -q "demo: start 1"
 echo "$out" | grep -q "demo: file failed File Created:settings.lua"
 echo "$out" | grep -q "demo: level level1 loaded"
+echo "$out" | grep -q "demo: title Physics Demo"
+echo "$out" | grep -q "demo: music playing true"
 test -s "$work/frame.png"
 out=$("$engine" --user "$work/user" --frames 2)
 echo "$out"

@@ -1,5 +1,6 @@
 #include "GameTestSupport.h"
 #include <lang/Exception.h>
+#include <cstdint>
 
 namespace gametest
 {
@@ -58,6 +59,21 @@ std::vector<NamedLayout> readableLayouts()
 	untagged.untagged = true;
 	unknown.unknownChunk = true;
 	return {{"tagged", qf3d::Layout()}, {"untagged", untagged}, {"unknown chunk", unknown}};
+}
+
+std::string wavFile(int samples)
+{
+	std::string s;
+	auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) s += char(v >> (8 * i)); };
+	auto u16 = [&](uint16_t v) { s += char(v), s += char(v >> 8); };
+	s += "RIFF";
+	u32(36 + 2 * samples);
+	s += "WAVEfmt ";
+	u32(16), u16(1), u16(1), u32(22050), u32(44100), u16(2), u16(16);
+	s += "data";
+	u32(2 * samples);
+	s += std::string(size_t(2 * samples), '\x01');
+	return s;
 }
 
 std::string thrownMessage(const std::function<void()>& f)

@@ -67,6 +67,9 @@ struct NamedLayout
 /** The layouts a reader reads alike: tagged, untagged, and tagged after an unknown chunk. */
 std::vector<NamedLayout> readableLayouts();
 
+/** A 16-bit mono 22050 Hz PCM WAV file of that many samples. */
+std::string wavFile(int samples);
+
 /** The message of an engine exception thrown by f, or "" when none is thrown. */
 std::string thrownMessage(const std::function<void()>& f);
 }

@@ -332,3 +332,45 @@ TEST(LuaObjectDeathTest, RegistrationMisuse)
 		},
 		"func != 0 && obj != 0");
 }
+
+namespace
+{
+/** Registers some members before and some after asking for named errors. */
+struct NamedTarget : public lua::LuaObject
+{
+	explicit NamedTarget(LuaState* state) : lua::LuaObject(state)
+	{
+		registerMethod<&NamedTarget::twice>("unnamed", this);
+		nameOperationsInErrors();
+		registerMethod<&NamedTarget::twice>("twice", this);
+		registerLuaMethod<&NamedTarget::count>("count", this);
+	}
+	float twice(float v) { return 2 * v; }
+	int count(LuaState* s)
+	{
+		lua::checkArgumentCount(s->top(), 1, 3);
+		return 0;
+	}
+};
+}
+
+TEST(LuaObject, NamedErrorsStartWithTheOperation)
+{
+	LuaState state;
+	NamedTarget target(&state);
+	state.globals().setTable("obj", target);
+	const struct
+	{
+		const char* call;
+		const char* message;
+	} cases[] = {
+		{"obj.twice('x')", "twice: Excepted type NUMBER at stack position 1 but found STRING\nCall stack:\n"},
+		{"obj.count()", "count: 1 to 3 arguments expected, got 0"},
+		{"obj.count(1, 2, 3, 4)", "count: 1 to 3 arguments expected, got 4"},
+		{"obj.unnamed('x')", "Excepted type NUMBER at stack position 1 but found STRING\nCall stack:\n"},
+	};
+	for (const auto& c : cases)
+		EXPECT_EQ(0u, luaError([&] { run(state, c.call); }).find(c.message)) << c.call;
+	run(state, "ok = obj.twice(2) == 4 and pcall(obj.count, 1)");
+	EXPECT_TRUE(state.globals().getBoolean("ok"));
+}

@@ -4,6 +4,7 @@ local print = _G.print
 local math = _G.math
 local type = _G.type
 local tostring = _G.tostring
+local res = _G.res
 local pairs = _G.pairs
 local ipairs = _G.ipairs
 local string = _G.string
@@ -141,7 +142,7 @@ local function buildLevel(level)
 	return count
 end
 
-function createStartUpAssets()
+local function startLevel()
 	loadDemoLevel(demo.level)
 	if type(loadedObjects) == "table" and type(loadedObjects.world) == "table" then
 		defineBlocks()
@@ -208,8 +209,77 @@ local function contactReport()
 	end
 end
 
+local function loadTitle()
+	res.createSpriteSheet(imagePath .. "/title.sheet")
+	res.createCompoSpriteSet(imagePath .. "/logo.compo")
+	res.createBitmapFont(fontPath .. "/FONT_BASIC_DEFAULT.font")
+	res.createTextGroupSet(localizationPath .. "/TEXTS_BASIC.lang")
+	res.loadLocale("TEXTS_BASIC", "ALL")
+	res.useFont("FONT_BASIC_DEFAULT")
+end
+
+-- Music loops on track 0; effects go to track 1, where the engine lets 4 sound at once.
+local function startSound()
+	res.createAudioOutput(2, 16, 44100)
+	res.createAudio(audioPath .. "/music.mp3", "music")
+	for _, name in _G.ipairs({"pop", "hit", "break", "whoosh", "jingle1", "jingle2", "jingle3"}) do
+		res.createAudio(audioPath .. "/" .. name .. ".wav", name, false)
+	end
+	res.createCompositeAudio("jingle", {"jingle1", "jingle2", "jingle3"})
+	res.startAudioOutput()
+	res.playAudio("music", 0.5, true, 0)
+	res.playAudio("jingle", 1, false, 1)
+end
+
+function createStartUpAssets()
+	startLevel()
+	local sound, soundErr = _G.pcall(startSound)
+	if sound then
+		print("demo: music playing " .. tostring(res.isAudioPlaying("music")))
+	else
+		print("demo: no sound: " .. tostring(soundErr))
+	end
+	-- A context that cannot make textures (the benchmarks' null GL) runs without the title screen.
+	local ok, err = _G.pcall(loadTitle)
+	if ok then
+		demo.title = true
+		print("demo: title " .. res.getString("TEXTS_BASIC", "TITLE"))
+	else
+		print("demo: no title screen: " .. tostring(err))
+	end
+end
+
+-- The title screen: background, logo, two anchored buttons and the title in
+-- English with its French line below.
+local function drawTitle()
+	local w, h = screenWidth, screenHeight
+	local bw, bh = res.getSpriteBounds("title_background")
+	res.drawSprite("title_background", 0, 0, "TOP", "LEFT", w, h)
+	res.drawSprite("logo", w / 2, h * 0.22)
+	res.useLocale("en_EN")
+	res.drawString("TEXTS_BASIC", "TITLE", w / 2, h * 0.5, "BOTTOM", "HCENTER")
+	res.useLocale("fr_FR")
+	res.drawString("TEXTS_BASIC", "TITLE", w / 2, h * 0.5 + res.getFontHeight(), "BOTTOM", "HCENTER")
+	res.useLocale("en_EN")
+	local by = h - 24
+	res.drawSprite("title_button", 24, by, "BOTTOM", "LEFT")
+	res.drawSprite("title_button_frame", 24, by, "BOTTOM", "LEFT")
+	res.drawString("TEXTS_BASIC", "PLAY", 104, by - 24, "VCENTER", "HCENTER")
+	res.drawSprite("title_button", w - 24, by, "BOTTOM", "RIGHT")
+	res.drawSprite("title_button_frame", w - 24, by, "BOTTOM", "RIGHT")
+	res.drawString("TEXTS_BASIC", "SETTINGS", w - 104, by - 24, "VCENTER", "HCENTER")
+	return bw, bh
+end
+
+local effects = {"pop", "hit", "break", "whoosh"}
+
 function update(scaledDt, dt)
+	local before = demo.time
 	demo.time = demo.time + dt
+	-- One effect every half second, in turn.
+	if math.floor(demo.time * 2) > math.floor(before * 2) and res.isAudioPlaying("music") then
+		res.playAudio(effects[math.floor(demo.time * 2) % #effects + 1], 0.8, false, 1)
+	end
 	demo.score = math.floor(demo.time * 10)
 	-- While the button is held the sky follows the cursor.
 	if keyHold.LBUTTON and cursor.x and screenWidth > 0 and screenHeight > 0 then
@@ -225,6 +295,15 @@ function update(scaledDt, dt)
 end
 
 function draw()
+	if not demo.title then
+		return
+	end
+	-- The start-up keeps one locale loaded; the title shows two.
+	if not demo.allLocales then
+		res.loadLocale("TEXTS_BASIC", "ALL")
+		demo.allLocales = true
+	end
+	drawTitle()
 end
 
 function gameResumed()

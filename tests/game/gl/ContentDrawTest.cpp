@@ -3,6 +3,7 @@
 #include "GLTestSupport.h"
 #include <game/BitmapFont.h>
 #include <game/CompoSpriteSet.h>
+#include <game/Resources.h>
 #include <game/SpriteSheet.h>
 #include <gr/gl/GL_Capture.h>
 #include <gr/gl/GL_Context.h>
@@ -194,4 +195,35 @@ TEST_F(GLT(Content), DejaVuTextUnderEveryAnchor)
 		}
 	}
 	EXPECT_TRUE(gltest::matchesGolden("game-text-dejavu", capture(), 8));
+}
+
+TEST_F(GLT(Content), CapturedScreenBecomesADrawableSprite)
+{
+	game::Resources res(m_context);
+	m_context->fillRect2D(YELLOW, 10, 20, 8, 6);
+	m_context->flush();
+	res.captureSprite("shot");
+	game::Sprite* shot = res.getSprite("shot");
+	ASSERT_TRUE(shot);
+	EXPECT_EQ(WIDTH, shot->getWidth());
+	EXPECT_EQ(HEIGHT, shot->getHeight());
+
+	// A second capture goes into the same sheet's image.
+	m_context->clear(0xFF202020, true, true, false);
+	m_context->fillRect2D(BLUE, 40, 40, 4, 4);
+	m_context->flush();
+	res.captureSprite("shot");
+	EXPECT_EQ(shot, res.getSprite("shot"));
+
+	m_context->clear(0xFF000000, true, true, false);
+	res.drawSprite("shot", 0, 0, Anchor(Anchor::TOP, Anchor::LEFT));
+	const gltest::RGBAImage frame = capture();
+	EXPECT_EQ(frame.at(41, 41), captured(BLUE));
+	EXPECT_EQ(frame.at(12, 22), 0xFF202020u) << "the first picture was replaced";
+
+	// An image of another size gets what fits.
+	lang::Ptr<game::SpriteSheet> small = new game::SpriteSheet(
+		m_context->createImage(16, 200, 0, gr::SurfaceFormat(gr::SurfaceFormat::SURFACE_A8R8G8B8), gr::Context::USAGE_NONE));
+	res.addSpriteSheet("small", small);
+	res.captureSprite("small");
 }

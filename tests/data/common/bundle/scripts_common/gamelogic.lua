@@ -14,7 +14,10 @@ worldAttributes = {
 local function record(name) table.insert(calls, name) end
 function updateValues() record("updateValues") end
 function onLoadLuaFileFail(name) table.insert(failed, name) end
-function createStartUpAssets() record("createStartUpAssets") end
+function createStartUpAssets()
+	record("createStartUpAssets")
+	_G.res.createAudioOutput(2, 16, 44100)
+end
 function update(scaledDt, dt) frames = frames + 1 end
 function draw() end
 function gameResumed() record("gameResumed") end

@@ -251,7 +251,7 @@ void GameLua::clearLevel()
 	lang::Debug::printf("Removing physics objects...\n");
 	checkUnlocked("level");
 	removeAllObjects();
-	m_particles.clear();
+	m_particles->clear();
 	if (m_deterministicPhysics)
 		resetPhysicsWorld(b2Vec2(0.f, 0.f), m_world->GetAllowSleeping());
 }
@@ -598,4 +598,28 @@ void GameLua::onLoadLuaFileFail(const std::string& name)
 			return;
 	}
 	call("onLoadLuaFileFail", name);
+}
+
+// Script, level and save files, JSON and Base64.
+void GameLua::registerFiles()
+{
+	registerMethod<&GameLua::loadBlocksForEditing>("loadBlocksForEditing", this);
+	registerMethod<&GameLua::loadLevel>("loadLevel", this);
+	registerMethod<&GameLua::loadPreviousLevel>("loadPreviousLevel", this);
+	registerMethod<&GameLua::saveLevel>("saveLevel", this);
+	registerMethod<&GameLua::saveLevelForReload>("saveLevelForReload", this);
+	registerMethod<&GameLua::saveLuaFile>("saveLuaFile", this);
+	registerMethod<&GameLua::savePersistentLuaFile>("savePersistentLuaFile", this);
+	registerMethod<&GameLua::storePersistentData>("storePersistentData", this);
+	registerMethod<&GameLua::createDirectory>("createDirectory", this);
+	registerMethod<&GameLua::checkDirectory>("checkDirectory", this);
+	registerMethod<&GameLua::checkForLuaFile>("checkForLuaFile", this);
+	registerMethod<&GameLua::onLoadLuaFileFail>("onLoadLuaFileFail", this);
+	registerMethod<&GameLua::importJSONToLuaTable>("importJSONToLuaTable", this);
+	registerMethod<&GameLua::exportLuaTableAsJSON>("exportLuaTableAsJSON", this);
+	registerMethod<&GameLua::getJSONHash>("getJSONHash", this);
+	registerMethod<&GameLua::GetJSONDiff>("GetJSONDiff", this);
+	registerMethod<&GameLua::decodeBase64>("decodeBase64", this);
+	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject);
+	registerMethod<&GameLua::loadLuaFile>("loadLuaFile", this);
 }
