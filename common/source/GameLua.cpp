@@ -37,8 +37,11 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_simulationAimSpawnTime(0.f),
 	m_simulationAimSpeed(0.f),
 	m_bgColor(0),
-	m_safeToQuit(false)
+	m_safeToQuit(false),
+	m_commerce(10, sm_purchaseItemIds, this),
+	m_multitouchMouseWheelSimulation(false)
 {
+	m_localNotifications.addListener(this);
 	registerOperations();
 
 	setNumber("screenWidth", static_cast<float>(context->width()));
@@ -110,6 +113,8 @@ void GameLua::registerOperations()
 	registerMethod<&GameLua::storePersistentData>("storePersistentData", this);
 	registerMethod<&GameLua::createDirectory>("createDirectory", this);
 	registerMethod<&GameLua::checkDirectory>("checkDirectory", this);
+	registerPurchaseOperations();
+	registerPlatformOperations();
 }
 
 void GameLua::createAssets()
@@ -131,6 +136,7 @@ void GameLua::update(float dt)
 	setNumber("screenWidth", static_cast<float>(m_context->width()));
 	setNumber("screenHeight", static_cast<float>(m_context->height()));
 	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
+	m_commerce.checkForCallback();
 	call("update", dt, dt);
 }
 

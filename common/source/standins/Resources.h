@@ -9,6 +9,11 @@ namespace gr
 class Context;
 }
 
+namespace audio
+{
+class AudioOutput;
+}
+
 namespace game
 {
 /** Stand-in of the content registry: no content, no audio output, only the master volume. */
@@ -21,6 +26,7 @@ public:
 	float masterVolume() const { return m_masterVolume; }
 	/** There is no audio output yet. */
 	bool hasAudioOutput() const { return false; }
+	audio::AudioOutput* getAudioOutput() const { return nullptr; }
 
 private:
 	float m_masterVolume = 1.f;

@@ -1,0 +1,146 @@
+#include "GameLua.h"
+#include "GameApp.h"
+#include <audio/AudioOutput.h>
+#include <framework/App.h>
+#include <framework/OSInterface.h>
+#include <lang/Debug.h>
+
+void GameLua::registerPlatformOperations()
+{
+	registerMethod<&GameLua::addNotificationAfter>("addNotificationAfter", this);
+	registerMethod<&GameLua::removeNotification>("removeNotification", this);
+	registerMethod<&GameLua::removeAllNotifications>("removeAllNotifications", this);
+	registerMethod<&GameLua::setNotificationCallback>("setNotificationCallback", this);
+	registerMethod<&GameLua::playVideo>("playVideo", this);
+	registerMethod<&GameLua::requestExit>("requestExit", this);
+	registerMethod<&GameLua::captureMouse>("captureMouse", this);
+	registerMethod<&GameLua::isMouseCaptured>("isMouseCaptured", this);
+	registerMethod<&GameLua::setFullScreenMode>("setFullScreenMode", this);
+	registerMethod<&GameLua::isInFullScreenMode>("isInFullScreenMode", this);
+	registerMethod<&GameLua::setResolution>("setResolution", this);
+	registerMethod<&GameLua::setGameOn>("setGameOn", this);
+	registerMethod<&GameLua::setIsMultitouchMouseWheelSimulationEnabled>("setIsMultitouchMouseWheelSimulationEnabled", this);
+	registerMethod<&GameLua::enableSmoothZooming>("enableSmoothZooming", this);
+	registerMethod<&GameLua::doesMouseClickSetsTouchCount>("doesMouseClickSetsTouchCount", this);
+	registerMethod<&GameLua::getClipboardText>("getClipboardText", this);
+	registerMethod<&GameLua::setChannelCountLimit>("setChannelCountLimit", this);
+	registerMethod<&GameLua::requestBannerAd>("requestBannerAd", this);
+
+	// Store, update and advertising hooks the scripts call; this platform has none of them.
+	static const char* const idle[] = {"openPartnerShop", "checkForUpdates", "callVersionUpdater", "goToTaskSwitcherLua",
+		"activateGameOverlayToStore", "showBannerAd", "hideBannerAd", "showInterstitialAd", "requestInterstitialAd",
+		"requestAndShowInterstitialAd", "stopAds", "showExpandableAd", "requestExpandableAd", "hideExpandableAd", "enableiAds",
+		"disableiAds", "requestInterstitial", "showInterstitial"};
+	for (const char* name : idle)
+		registerMethod<&GameLua::ignoreCall>(name, this);
+}
+
+bool GameLua::addNotificationAfter(const std::string& eventName, float seconds, const std::string& text)
+{
+	if (m_appSettings.isBoolean("notifications") && !m_appSettings.getBoolean("notifications"))
+		return false;
+	return m_localNotifications.addNotificationAfter(eventName, seconds, text);
+}
+
+bool GameLua::removeNotification(const std::string& eventName)
+{
+	return m_localNotifications.removeNotification(eventName);
+}
+
+void GameLua::removeAllNotifications()
+{
+	m_localNotifications.removeAllNotifications();
+}
+
+void GameLua::setNotificationCallback(const std::string& name)
+{
+	m_notificationCallback = name;
+}
+
+void GameLua::notificationReceived(const std::string& eventName)
+{
+	if (!m_notificationCallback.empty())
+		call(m_notificationCallback.c_str(), eventName);
+}
+
+bool GameLua::playVideo(const std::string& file)
+{
+	if (!m_videoPlayer.playFullscreen(m_app->path(file), this))
+		return false;
+	// The frame loop rests while the video covers the game; videoPlayEnded restarts it.
+	m_app->getOSInterface()->stopUpdate();
+	return true;
+}
+
+void GameLua::videoPlayEnded()
+{
+	m_app->getOSInterface()->startUpdate();
+}
+
+void GameLua::requestExit()
+{
+	m_app->quit(0);
+}
+
+bool GameLua::captureMouse(bool capture)
+{
+	return m_app->getOSInterface()->captureMouse(capture);
+}
+
+bool GameLua::isMouseCaptured()
+{
+	return m_app->getOSInterface()->isMouseCaptured();
+}
+
+void GameLua::setFullScreenMode(bool fullscreen)
+{
+	m_app->getOSInterface()->setFullscreen(fullscreen);
+}
+
+bool GameLua::isInFullScreenMode()
+{
+	return m_app->getOSInterface()->isFullscreen();
+}
+
+void GameLua::setResolution(float width, float height)
+{
+	m_app->getOSInterface()->setResolution(static_cast<int>(width), static_cast<int>(height));
+}
+
+void GameLua::setGameOn(bool on)
+{
+	// While the game is on the device may not sleep.
+	m_app->getOSInterface()->allowSleep(!on);
+}
+
+void GameLua::setIsMultitouchMouseWheelSimulationEnabled(bool enabled)
+{
+	m_multitouchMouseWheelSimulation = enabled;
+}
+
+void GameLua::enableSmoothZooming(bool enabled)
+{
+	if (GameApp* app = dynamic_cast<GameApp*>(m_app))
+		app->setSmoothZooming(enabled);
+}
+
+bool GameLua::doesMouseClickSetsTouchCount()
+{
+	return false;
+}
+
+std::string GameLua::getClipboardText()
+{
+	return std::string();
+}
+
+void GameLua::setChannelCountLimit(int channel, int limit)
+{
+	if (audio::AudioOutput* output = m_resources->getAudioOutput())
+		output->setClipCountLimit(channel, limit);
+}
+
+void GameLua::requestBannerAd()
+{
+	lang::Debug::printf("GameLua::requestBannerAd()\n");
+}
