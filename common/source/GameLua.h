@@ -108,7 +108,6 @@ public:
 	void removeAllNotifications();
 	void setNotificationCallback(const std::string& name);
 	bool playVideo(const std::string& file);
-	void requestExit();
 	bool captureMouse(bool capture);
 	bool isMouseCaptured();
 	void setFullScreenMode(bool fullscreen);

@@ -12,7 +12,6 @@ void GameLua::registerPlatformOperations()
 	registerMethod<&GameLua::removeAllNotifications>("removeAllNotifications", this);
 	registerMethod<&GameLua::setNotificationCallback>("setNotificationCallback", this);
 	registerMethod<&GameLua::playVideo>("playVideo", this);
-	registerMethod<&GameLua::requestExit>("requestExit", this);
 	registerMethod<&GameLua::captureMouse>("captureMouse", this);
 	registerMethod<&GameLua::isMouseCaptured>("isMouseCaptured", this);
 	registerMethod<&GameLua::setFullScreenMode>("setFullScreenMode", this);
@@ -75,11 +74,6 @@ bool GameLua::playVideo(const std::string& file)
 void GameLua::videoPlayEnded()
 {
 	m_app->getOSInterface()->startUpdate();
-}
-
-void GameLua::requestExit()
-{
-	m_app->quit(0);
 }
 
 bool GameLua::captureMouse(bool capture)

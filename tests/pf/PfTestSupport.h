@@ -1,10 +1,15 @@
 #ifndef TESTS_PF_PFTESTSUPPORT_H
 #define TESTS_PF_PFTESTSUPPORT_H
 
-#include "../io/TempDir.h"
+#include <support/TempDir.h>
 #include <io/detail/paths.h>
 #include <gtest/gtest.h>
 #include <string>
+
+using support::TempDir;
+using support::fileExists;
+using support::readFile;
+using support::writeFile;
 
 // Each test gets its own home: config, state, data and bundle folders under one temporary folder.
 class PfTest : public ::testing::Test
