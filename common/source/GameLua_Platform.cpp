@@ -3,6 +3,7 @@
 #include <audio/AudioOutput.h>
 #include <framework/App.h>
 #include <framework/OSInterface.h>
+#include <io/detail/paths.h>
 #include <lang/Debug.h>
 
 void GameLua::registerPlatformOperations()
@@ -64,7 +65,11 @@ void GameLua::notificationReceived(const std::string& eventName)
 
 bool GameLua::playVideo(const std::string& file)
 {
-	if (!m_videoPlayer.playFullscreen(m_app->path(file), this))
+	// The player opens files by themselves, not through the bundle's streams.
+	std::string path = m_app->path(file);
+	if (path.empty() || path[0] != '/')
+		path = io::detail::bundlePath() + "/" + path;
+	if (!m_videoPlayer.playFullscreen(path, this))
 		return false;
 	// The frame loop rests while the video covers the game; videoPlayEnded restarts it.
 	m_app->getOSInterface()->stopUpdate();
