@@ -1,4 +1,8 @@
 #include "GameFixture.h"
+#include <framework/OSInterface.h>
+#include <framework/linux/LinuxHost.h>
+#include <io/ByteArrayInputStream.h>
+#include <pf/MainThreadQueue.h>
 #include <pf/LocalNotifications.h>
 #include <pf/UserDefaults.h>
 #include <lua/LuaException.h>
@@ -114,4 +118,41 @@ TEST_F(PlatformGlueTest, PlatformSwitchesAndIdleOperations)
 	EXPECT_TRUE(lua()->multitouchMouseWheelSimulation());
 	run("requestExit()");
 	EXPECT_TRUE(app()->quitRequested());
+}
+
+
+// The headless host's turns: tasks run and due notifications reach the script, also while the loop is stopped.
+TEST(PlatformHostTurns, TasksAndNotificationsArriveEveryTurn)
+{
+	ScratchDir dir;
+	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
+	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
+	framework::LinuxHost::Options o;
+	o.dataRoot = TEST_BUNDLE;
+	o.userRoot = dir.path();
+	framework::LinuxHost host(o);
+	host.setNotificationHandler(&pf::LocalNotifications::notifyListeners);
+	host.becomeActive();
+	GameLua* game = static_cast<GameApp*>(framework::App::get())->gameLua();
+	const std::string code = "notes = {} function onNote(name) notes[#notes + 1] = name end setNotificationCallback('onNote') "
+		"addNotificationAfter('soon', 0, 'x') addNotificationAfter('later', 3600, 'y')";
+	io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
+	game->getState()->compile(in, "notes", game);
+
+	framework::App::get()->getOSInterface()->stopUpdate();
+	ASSERT_FALSE(host.isUpdating());
+	const int64_t clock = framework::LinuxHost::simulatedTimeMicros();
+	bool ran = false;
+	pf::MainThreadQueue::post([&]() { ran = true; });
+	host.tick();
+	EXPECT_TRUE(ran);
+	EXPECT_EQ(game->getTable("notes").getString(1), "soon");
+	EXPECT_TRUE(game->getTable("notes").isNil(2));
+	// A stopped turn draws no frame and moves no clock.
+	EXPECT_EQ(clock, framework::LinuxHost::simulatedTimeMicros());
+	// The end of a video restarts the loop from a task.
+	pf::MainThreadQueue::post([game]() { game->videoPlayEnded(); });
+	host.tick();
+	EXPECT_TRUE(host.isUpdating());
+	EXPECT_EQ(pf::LocalNotifications::pending().size(), 1u);
 }
