@@ -124,7 +124,7 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 		m_analytics->logEvent("Customer String", {{"ID", customer}});
 	}
 
-	m_gameLua->setString("g_iOSVersion", pf::DeviceInfo::getOSVersion());
+	m_gameLua->setString("g_iOSVersion", pf::DeviceInfo().getOSVersion());
 	m_gameLua->createAssets();
 
 	m_gameCenter.reset(new GameCenter());

@@ -47,8 +47,11 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_simulationScale(1.f),
 	m_levelLimits{0, 0, 0, 0},
 	m_insideBox2D(0),
-	m_sleepStep(0)
+	m_sleepStep(0),
+	m_commerce(10, sm_purchaseItemIds, this),
+	m_multitouchMouseWheelSimulation(false)
 {
+	m_localNotifications.addListener(this);
 	nameOperationsInErrors();
 	registerPhysicsOperations();
 	registerJoints();

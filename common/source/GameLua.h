@@ -6,6 +6,13 @@
 #include <box2d/box2d.h>
 #include <game/Resources.h>
 #include <lua/LuaObject.h>
+#include <pf/AppSettings.h>
+#include <pf/Commerce.h>
+#include <pf/CommerceListener.h>
+#include <pf/DeviceID.h>
+#include <pf/DeviceInfo.h>
+#include <pf/LocalNotifications.h>
+#include <pf/VideoPlayer.h>
 #include <lua/LuaTable.h>
 #include <cstdint>
 #include <exception>
@@ -38,7 +45,8 @@ class b2Polygon;
  * scripts' global environment; its members are registered there as script
  * operations.
  */
-class GameLua : public lua::LuaObject, public b2ContactListener, public b2ContactFilter, public b2DestructionListener
+class GameLua : public lua::LuaObject, public b2ContactListener, public b2ContactFilter, public b2DestructionListener,
+	public pf::CommerceListener, public pf::LocalNotificationsListener, public pf::VideoPlayerObserver
 {
 public:
 	/** A body pose: position and angle in radians. */
@@ -347,6 +355,42 @@ public:
 	int getTimeDifference(lua::LuaState* state);
 	int getTimeDifferenceInSeconds(lua::LuaState* state);
 
+	// Purchases (GameLua_Purchases.cpp).
+	bool buyItem(const std::string& id, const std::string& callback);
+	bool initItemPurchase(const std::string& callback);
+	int getAvailableItemCount();
+	lua::LuaTable getItemAt(float index);
+	void setItemDescription(float index, const std::string& description);
+	bool restoreItems(const std::string& callback);
+	bool isIapAllowed();
+	void paymentFinished(const std::string& productId, pf::CommerceListener::PaymentStatus status, pf::Commerce::CommerceError error) override;
+	void initFinished(pf::CommerceListener::PaymentProviderStatus status) override;
+	void getPurchaseHistoryFinished(const std::string& history) override;
+	static const char* sm_purchaseItemIds[10];
+
+	// Other platform operations (GameLua_Platform.cpp).
+	bool addNotificationAfter(const std::string& eventName, float seconds, const std::string& text);
+	bool removeNotification(const std::string& eventName);
+	void removeAllNotifications();
+	void setNotificationCallback(const std::string& name);
+	bool playVideo(const std::string& file);
+	bool captureMouse(bool capture);
+	bool isMouseCaptured();
+	void setFullScreenMode(bool fullscreen);
+	bool isInFullScreenMode();
+	void setResolution(float width, float height);
+	void setGameOn(bool on);
+	void setIsMultitouchMouseWheelSimulationEnabled(bool enabled);
+	void enableSmoothZooming(bool enabled);
+	bool doesMouseClickSetsTouchCount();
+	std::string getClipboardText();
+	void setChannelCountLimit(int channel, int limit);
+	void requestBannerAd();
+	void notificationReceived(const std::string& eventName) override;
+	void videoPlayEnded() override;
+	pf::Commerce& commerce() { return m_commerce; }
+	bool multitouchMouseWheelSimulation() const { return m_multitouchMouseWheelSimulation; }
+
 	const std::vector<std::string>& failedFiles() const { return m_failedFiles; }
 	void clearFailedFiles() { m_failedFiles.clear(); }
 	bool compileDone() const { return m_compileDone; }
@@ -438,6 +482,14 @@ private:
 	AimStream m_aimStream;
 	pf::AppSettings m_appSettings;
 	pf::LocalNotifications m_localNotifications;
+	pf::Commerce m_commerce;
+	std::string m_purchaseCallback;
+	std::string m_notificationCallback;
+	pf::VideoPlayer m_videoPlayer;
+	bool m_multitouchMouseWheelSimulation;
+
+	// Hooks this platform has no counterpart for.
+	void ignoreCall() {}
 
 	// One registration per topic, in the catalogue's order; each lives beside the members it binds.
 	void registerPhysicsOperations();

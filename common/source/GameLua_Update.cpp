@@ -44,8 +44,9 @@ GameLua::RenderObjectData* recordOf(b2Body* body)
 
 void GameLua::update(float dt)
 {
-	// Audio restart, worker replies, purchase and notification polling come with their services.
+	// Audio restart and worker replies come with their services.
 	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
+	m_commerce.checkForCallback();
 	setNumber("screenWidth", static_cast<float>(m_context->width()));
 	setNumber("screenHeight", static_cast<float>(m_context->height()));
 	GameApp* app = static_cast<GameApp*>(m_app);

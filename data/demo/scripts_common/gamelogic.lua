@@ -54,6 +54,45 @@ function onLoadLuaFileFail(name)
 	print("demo: file failed " .. tostring(name))
 end
 
+-- The platform services: the store, a notification and the intro video.
+local levelPack = "com.tarvel.Zephyra.levelpackrimward"
+local services = {started = false, restored = false, listed = false}
+
+function onStore(id, status, err)
+	print("demo: store " .. id .. " " .. tostring(status) .. " " .. tostring(err))
+	if id == levelPack and status == 3 then
+		services.restored = true
+	elseif id == "" and status == 1 and not services.listed then
+		-- The restore has ended: list the items, then buy what was not restored.
+		services.listed = true
+		iapInitItemPurchase("onItems")
+	end
+end
+
+function onItems(id, status, err)
+	for i = 0, iapGetItemCount() - 1 do
+		local item = iapGetItemAt(i)
+		print("demo: item " .. item.id .. " " .. item.name .. " " .. item.price)
+	end
+	if not services.restored then
+		iapBuyItem(levelPack, "onStore")
+	end
+end
+
+function onNotification(name)
+	print("demo: notification " .. tostring(name))
+end
+
+local function startServices()
+	services.started = true
+	iapRestoreItems("onStore")
+	setNotificationCallback("onNotification")
+	addNotificationAfter("demo-welcome", 0, "Welcome back")
+	if playVideo("intro.ogv") then
+		print("demo: video started")
+	end
+end
+
 -- The game's damage rules read these per material.
 local function defineBlocks()
 	blockTable.damageFactors = {
@@ -275,6 +314,9 @@ local effects = {"pop", "hit", "break", "whoosh"}
 
 function update(scaledDt, dt)
 	local before = demo.time
+	if not services.started then
+		startServices()
+	end
 	demo.time = demo.time + dt
 	-- One effect every half second, in turn.
 	if math.floor(demo.time * 2) > math.floor(before * 2) and res.isAudioPlaying("music") then
