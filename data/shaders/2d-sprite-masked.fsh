@@ -2,7 +2,9 @@ precision mediump float;
 
 uniform sampler2D BASEMAP;
 uniform sampler2D BASEMAP1;
+#ifndef UNIT_ALPHA_FACTOR
 uniform float ALPHA_FACTOR;
+#endif
 
 varying vec2 v_tex0;
 varying vec2 v_tex1;
@@ -12,5 +14,9 @@ void main()
 	// Colour from the material, transparency from both and the fade.
 	vec4 material = texture2D(BASEMAP, v_tex0);
 	float mask = texture2D(BASEMAP1, v_tex1).a;
+#ifdef UNIT_ALPHA_FACTOR
+	gl_FragColor = vec4(material.rgb, material.a * mask);
+#else
 	gl_FragColor = vec4(material.rgb, material.a * mask * ALPHA_FACTOR);
+#endif
 }

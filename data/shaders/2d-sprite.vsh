@@ -8,11 +8,15 @@ attribute vec2 DT_TEX0;
 attribute vec4 DT_DIFFUSE;
 
 varying vec2 v_tex0;
+#ifndef UNIT_VERTEX_COLOR
 varying vec4 v_color;
+#endif
 
 void main()
 {
 	v_tex0 = DT_TEX0;
+#ifndef UNIT_VERTEX_COLOR
 	v_color = DT_DIFFUSE;
+#endif
 	gl_Position = PROJTM * DT_POSITION;
 }

@@ -52,6 +52,7 @@ public:
 
 private:
 	struct JpegState;
+	struct PngState;
 
 	lang::Ptr<io::InputStream> m_in;
 	int m_width;
@@ -69,6 +70,8 @@ private:
 	bool m_rle;
 	bool m_cubeMap;
 	std::unique_ptr<JpegState> m_jpeg;
+	/** libpng's records from the header to the surface, which is decoded into its destination. */
+	std::unique_ptr<PngState> m_png;
 	std::vector<Surface> m_surfaceBuffer;
 	std::vector<uint8_t> m_scanline;
 	std::vector<uint8_t> m_rleInput;  // run-length packets read ahead in blocks
@@ -91,6 +94,8 @@ private:
 	void readSurface_jpg(void* dst, int pitch, int w, int h, gr::SurfaceFormat dstFormat,
 		const void* dstPalette, gr::SurfaceFormat dstPaletteFormat);
 	void readScanline_jpg(void* row);
+	void readSurface_png(void* dst, int pitch, int w, int h, gr::SurfaceFormat dstFormat,
+		const void* dstPalette, gr::SurfaceFormat dstPaletteFormat);
 	void readScanline_tgaRLE(uint8_t* row);
 	const uint8_t* requireRLE(int n);
 	void finishJpeg();

@@ -1,5 +1,6 @@
 #include <img/ImageReader.h>
 #include "JpegState.h"
+#include "PngGlue.h"
 #include <gr/GraphicsException.h>
 #include <io/IOException.h>
 #include <lang/Exception.h>
@@ -71,6 +72,9 @@ void ImageReader::readSurface(void* dst, int pitch, int w, int h, gr::SurfaceFor
 	{
 	case io::FILEFORMAT_JPG:
 		readSurface_jpg(dst, pitch, w, h, dstFormat, dstPalette, dstPaletteFormat);
+		break;
+	case io::FILEFORMAT_PNG:
+		readSurface_png(dst, pitch, w, h, dstFormat, dstPalette, dstPaletteFormat);
 		break;
 	case io::FILEFORMAT_BMP:
 	case io::FILEFORMAT_TGA:

@@ -130,12 +130,58 @@ bool protectedReadHeader(jpeg_decompress_struct* cinfo, JpegError* err)
 	return true;
 }
 
+bool protectedDimensions(jpeg_decompress_struct* cinfo, JpegError* err)
+{
+	if (setjmp(err->jump))
+		return false;
+	jpeg_calc_output_dimensions(cinfo);
+	return true;
+}
+
 bool protectedStart(jpeg_decompress_struct* cinfo, JpegError* err)
 {
 	if (setjmp(err->jump))
 		return false;
 	jpeg_start_decompress(cinfo);
 	return true;
+}
+
+// Reads rows straight into the destination, as many as libjpeg hands out at once.
+bool protectedReadRows(jpeg_decompress_struct* cinfo, JpegError* err, uint8_t* dst, int pitch)
+{
+	if (setjmp(err->jump))
+		return false;
+	JSAMPROW rows[16];
+	while (cinfo->output_scanline < cinfo->output_height)
+	{
+		const JDIMENSION first = cinfo->output_scanline;
+		JDIMENSION n = cinfo->output_height - first;
+		if (n > 16)
+			n = 16;
+		for (JDIMENSION i = 0; i < n; ++i)
+			rows[i] = dst + static_cast<ptrdiff_t>(first + i) * pitch;
+		if (jpeg_read_scanlines(cinfo, rows, n) == 0)
+			ERREXIT(cinfo, JERR_INPUT_EOF);
+	}
+	return true;
+}
+
+// The libjpeg-turbo colour space that writes a surface format's bytes itself; JCS_UNKNOWN for
+// formats it has no layout for (converted from RGB rows instead). X bytes are written 0xFF,
+// as the conversion from RGB rows writes them.
+J_COLOR_SPACE outputSpace(const gr::SurfaceFormat& format)
+{
+	using SF = gr::SurfaceFormat;
+	switch (format.type())
+	{
+	case SF::SURFACE_B8G8R8: return JCS_EXT_RGB;
+	case SF::SURFACE_R8G8B8: return JCS_EXT_BGR;
+	case SF::SURFACE_A8B8G8R8: return JCS_EXT_RGBA;
+	case SF::SURFACE_X8B8G8R8: return JCS_EXT_RGBA;
+	case SF::SURFACE_A8R8G8B8: return JCS_EXT_BGRA;
+	case SF::SURFACE_X8R8G8B8: return JCS_EXT_BGRA;
+	default: return JCS_UNKNOWN;
+	}
 }
 
 bool protectedReadRow(jpeg_decompress_struct* cinfo, JpegError* err, JSAMPROW row)
@@ -232,7 +278,8 @@ void ImageReader::readHeader_jpg()
 		finishJpeg();
 		throw;
 	}
-	if (!detail::protectedStart(&s->cinfo, &s->err))
+	// Decompression starts when the destination format is known, so libjpeg can write it.
+	if (!detail::protectedDimensions(&s->cinfo, &s->err))
 		throwJpegError(&s->cinfo, &s->err, &s->created, m_in->toString());
 
 	const int components = s->cinfo.output_components;
@@ -262,7 +309,18 @@ void ImageReader::readSurface_jpg(void* dst, int pitch, int w, int h, gr::Surfac
 	const void* dstPalette, gr::SurfaceFormat dstPaletteFormat)
 {
 	LANG_ASSERT(m_jpeg && m_jpeg->created);
-	readScanlines(dst, pitch, w, h, dstFormat, dstPalette, dstPaletteFormat);
+	LANG_ASSERT(w == m_width);
+	LANG_ASSERT(h == m_height);
+	jpeg_decompress_struct* cinfo = &m_jpeg->cinfo;
+	const J_COLOR_SPACE space = detail::outputSpace(dstFormat);
+	if (space != JCS_UNKNOWN)
+		cinfo->out_color_space = space;
+	if (!detail::protectedStart(cinfo, &m_jpeg->err))
+		throwJpegError(cinfo, &m_jpeg->err, &m_jpeg->created, m_in->toString());
+	if (space == JCS_UNKNOWN)
+		readScanlines(dst, pitch, w, h, dstFormat, dstPalette, dstPaletteFormat);
+	else if (!detail::protectedReadRows(cinfo, &m_jpeg->err, static_cast<uint8_t*>(dst), pitch))
+		throwJpegError(cinfo, &m_jpeg->err, &m_jpeg->created, m_in->toString());
 	if (!detail::protectedFinish(&m_jpeg->cinfo, &m_jpeg->err))
 		throwJpegError(&m_jpeg->cinfo, &m_jpeg->err, &m_jpeg->created, m_in->toString());
 	finishJpeg();

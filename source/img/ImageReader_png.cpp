@@ -28,12 +28,6 @@ void pngWarningHandler(png_structp, png_const_charp) {}
 
 namespace
 {
-struct PngInput
-{
-	io::InputStream* in;
-	PngError* err;
-};
-
 void pngRead(png_structp png, png_bytep data, png_size_t length)
 {
 	PngInput* input = static_cast<PngInput*>(png_get_io_ptr(png));
@@ -74,14 +68,6 @@ bool protectedReadImage(png_structp png, png_bytepp rows)
 	png_read_image(png, rows);
 	return true;
 }
-
-// Frees the libpng records however the reading ends.
-struct PngReadRecords
-{
-	png_structp png = nullptr;
-	png_infop info = nullptr;
-	~PngReadRecords() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
-};
 }
 }
 
@@ -92,9 +78,10 @@ void ImageReader::readHeader_png()
 	if (m_in->read(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0)
 		lang::throwError(io::IOException(lang::Format("png_check_sig failed while loading \"{0}\". File is not png?", name)));
 
-	detail::PngError err;
+	m_png.reset(new PngState());
+	PngState& rec = *m_png;
+	detail::PngError& err = rec.err;
 	err.message[0] = 0;
-	detail::PngReadRecords rec;
 	rec.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &err, detail::pngErrorHandler, detail::pngWarningHandler);
 	if (!rec.png)
 		lang::throwError(io::IOException(lang::Format("png_create_read_struct failed while loading \"{0}\"", name)));
@@ -102,8 +89,8 @@ void ImageReader::readHeader_png()
 	if (!rec.info)
 		lang::throwError(io::IOException(lang::Format("png_create_info_struct failed while loading \"{0}\"", name)));
 
-	detail::PngInput input = {m_in.ptr(), &err};
-	png_set_read_fn(rec.png, &input, detail::pngRead);
+	rec.input = {m_in.ptr(), &err};
+	png_set_read_fn(rec.png, &rec.input, detail::pngRead);
 	png_set_sig_bytes(rec.png, 8);
 
 	auto fail = [&]() {
@@ -191,17 +178,37 @@ void ImageReader::readHeader_png()
 	m_pitch = static_cast<int>(rowBytes);
 	m_mipLevels = 1;
 	m_surfaceCount = 1;
+}
 
-	m_surfaceBuffer.resize(1);
-	Surface& surface = m_surfaceBuffer[0];
-	surface.width = m_width;
-	surface.height = m_height;
-	surface.data.assign(static_cast<size_t>(m_pitch) * m_height, 0);
-	std::vector<png_bytep> rows(static_cast<size_t>(m_height));
-	for (int i = 0; i < m_height; ++i)
-		rows[i] = surface.data.data() + static_cast<size_t>(i) * m_pitch;
+void ImageReader::readSurface_png(void* dst, int pitch, int w, int h, gr::SurfaceFormat dstFormat,
+	const void* dstPalette, gr::SurfaceFormat dstPaletteFormat)
+{
+	LANG_ASSERT(m_png);
+	LANG_ASSERT(w == m_width && h == m_height);
+	// Rows of the file's own format go straight to the destination; others through one copy.
+	const bool direct = dstFormat.type() == m_fmt.type();
+	std::vector<uint8_t> own;
+	uint8_t* base = static_cast<uint8_t*>(dst);
+	size_t rowPitch = static_cast<size_t>(pitch);
+	if (!direct)
+	{
+		own.resize(static_cast<size_t>(m_pitch) * h);
+		base = own.data();
+		rowPitch = static_cast<size_t>(m_pitch);
+	}
+	std::vector<png_bytep> rows(static_cast<size_t>(h));
+	for (int i = 0; i < h; ++i)
+		rows[i] = base + static_cast<size_t>(i) * rowPitch;
 
-	if (!detail::protectedReadImage(rec.png, rows.data()))
-		fail();
+	const bool read = detail::protectedReadImage(m_png->png, rows.data());
+	std::unique_ptr<PngState> done(std::move(m_png));
+	if (!read)
+	{
+		if (done->err.streamError)
+			std::rethrow_exception(done->err.streamError);
+		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": {1}", m_in->toString(), done->err.message)));
+	}
+	if (!direct)
+		dstFormat.copyPixels(dst, pitch, dstPaletteFormat, dstPalette, m_fmt, own.data(), m_pitch, m_paletteFormat, m_palette, w, h);
 }
 }

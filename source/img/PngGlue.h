@@ -7,6 +7,7 @@
 // set in small functions that hold nothing with a destructor, and the C++
 // caller throws once they return false.
 
+#include <img/ImageReader.h>
 #include <png.h>
 #include <exception>
 
@@ -21,11 +22,31 @@ struct PngError
 	std::exception_ptr streamError;
 };
 
+struct PngInput
+{
+	io::InputStream* in;
+	PngError* err;
+};
+
 /** Error handler: keeps the message and jumps to the recovery point. */
 [[noreturn]] void pngErrorHandler(png_structp png, png_const_charp message);
 /** Warnings are not failures. */
 void pngWarningHandler(png_structp png, png_const_charp message);
 }
+
+/** The reader's libpng records, freed however the reading ends. */
+struct ImageReader::PngState
+{
+	png_structp png = nullptr;
+	png_infop info = nullptr;
+	detail::PngError err;
+	detail::PngInput input;
+
+	PngState() = default;
+	PngState(const PngState&) = delete;
+	PngState& operator=(const PngState&) = delete;
+	~PngState() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
 }
 
 #endif

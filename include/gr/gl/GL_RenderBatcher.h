@@ -57,6 +57,8 @@ public:
 	gr::Image* getImage() const { return m_image; }
 	/** Vertices of the pending batch. */
 	int vertexCount() const { return int(m_positions.size()); }
+	/** Whether a batch whose vertices carry no colours (white) is being drawn. */
+	bool drawingUncoloured() const { return !m_enabled && !m_positions.empty() && m_colors.empty(); }
 
 private:
 	/** A list that keeps its storage when emptied and never initialises what it hands out. */

@@ -41,6 +41,8 @@ public:
 		GL_Shader_Platform* program = m_pass->getPlatformShader();
 		m_vertexShader = program->compileVertexShader(source, path);
 		program->setVertexShader(m_vertexShader);
+		m_vertexSource = source;
+		m_vertexPath = path;
 	}
 
 	void setPixelShader(const std::vector<char>& source, const std::string& path) override
@@ -48,6 +50,8 @@ public:
 		GL_Shader_Platform* program = m_pass->getPlatformShader();
 		m_pixelShader = program->compilePixelShader(source, path);
 		program->setPixelShader(m_pixelShader);
+		m_pixelSource = source;
+		m_pixelPath = path;
 	}
 
 	void endPass() override
@@ -55,6 +59,7 @@ public:
 		GL_Shader_Platform* program = m_pass->getPlatformShader();
 		program->createShaderProgram(m_vertexShader, m_pixelShader);
 		m_pass->getState().m_program = program->getProgramObject();
+		m_pass->setSources(m_vertexSource, m_vertexPath, m_pixelSource, m_pixelPath);
 		m_vertexShader = 0;
 		m_pixelShader = 0;
 	}
@@ -65,6 +70,11 @@ private:
 	lang::Ptr<GL_Pass> m_pass;
 	unsigned int m_vertexShader = 0;
 	unsigned int m_pixelShader = 0;
+	// The pass's GLSL text, kept for its lean programs.
+	std::vector<char> m_vertexSource;
+	std::vector<char> m_pixelSource;
+	std::string m_vertexPath;
+	std::string m_pixelPath;
 };
 }
 

@@ -251,9 +251,22 @@ void GL_Shader::beginPass(int pass)
 	GL_Technique* technique = m_techniques[size_t(m_currentTechnique)];
 	LANG_ASSERT(pass >= 0 && pass < technique->passes());
 	m_currentPass = technique->getPass(pass);
-	m_currentPass->begin();
-
-	GL_Shader_Platform* program = m_currentPass->getPlatformShader();
+	// Terms whose uniform holds its identity value run in a lean program, when the pass has one.
+	unsigned identities = 0;
+	if (const unsigned terms = m_currentPass->identityTerms())
+	{
+		for (unsigned i = 0; i < sizeof(GL_IDENTITY_TERMS) / sizeof(GL_IDENTITY_TERMS[0]); ++i)
+		{
+			if (!(terms & (1u << i)))
+				continue;
+			const GL_IdentityTerm& term = GL_IDENTITY_TERMS[i];
+			const float* value = term.uniform ? find(m_floats, term.uniform) : nullptr;
+			const bool identity = term.uniform ? value && *value == term.identity : m_context->getBatcher().drawingUncoloured();
+			if (identity)
+				identities |= 1u << i;
+		}
+	}
+	GL_Shader_Platform* program = m_currentPass->begin(identities);
 	// Vertices without colours read the attribute's constant value: white, like the
 	// fixed-function current colour.
 	const int diffuse = program->getAttributeLocation(gr::VertexFormat::DT_DIFFUSE);

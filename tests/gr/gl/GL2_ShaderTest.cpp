@@ -283,3 +283,94 @@ TEST_F(gles2_EffectShader, PlainShadersDrawFillsThroughTheBatcher)
 	EXPECT_NEAR(int(blended >> 16 & 0xFF), 128, 1) << std::hex << blended;
 	EXPECT_EQ(blended & 0xFFFF, 0u) << std::hex << blended;
 }
+
+// Saturation and fade at 1 are identities: the game's effects then run a program built from
+// the same files without those terms, shared by clones; any other value runs the full one.
+TEST_F(gles2_EffectShader, IdentityTermsRunALeanProgramOfTheSameFiles)
+{
+	auto current = [] {
+		GLint program = 0;
+		gl.GetIntegerv(GL_CURRENT_PROGRAM, &program);
+		return GLuint(program);
+	};
+	auto run = [&](Shader* s, float saturation, float alpha) {
+		s->setFloat("COLOR_SATURATION", saturation);
+		s->setFloat("ALPHA_FACTOR", alpha);
+		EXPECT_EQ(s->begin(), 1);
+		s->beginPass(0);
+		const GLuint program = current();
+		s->endPass();
+		s->end();
+		return program;
+	};
+	for (const char* name : GAME_EFFECTS)
+	{
+		const bool saturates = std::string(name).find("masked") == std::string::npos;
+		lang::Ptr<GL_Shader> s = shader(name);
+		const GLuint lean = run(s, 1.f, 1.f);
+		EXPECT_EQ(gl.GetUniformLocation(lean, "COLOR_SATURATION"), -1) << name;
+		EXPECT_EQ(gl.GetUniformLocation(lean, "ALPHA_FACTOR"), -1) << name;
+		const GLuint grey = run(s, 0.5f, 1.f);
+		EXPECT_EQ(grey != lean, saturates) << name;
+		if (saturates)
+		{
+			EXPECT_NE(gl.GetUniformLocation(grey, "COLOR_SATURATION"), -1) << name;
+			EXPECT_EQ(gl.GetUniformLocation(grey, "ALPHA_FACTOR"), -1) << name;
+		}
+		const GLuint faded = run(s, 1.f, 0.5f);
+		EXPECT_NE(faded, lean) << name;
+		EXPECT_NE(gl.GetUniformLocation(faded, "ALPHA_FACTOR"), -1) << name;
+		// A value never set is not taken for its identity: the uniform keeps GL's 0.
+		lang::Ptr<GL_Shader> fresh = shader(name);
+		EXPECT_EQ(fresh->begin(), 1);
+		fresh->beginPass(0);
+		EXPECT_NE(current(), lean) << name;
+		fresh->endPass();
+		lang::Ptr<Shader> copy = s->clone();
+		EXPECT_EQ(run(copy, 1.f, 1.f), lean) << name;
+	}
+
+	// The defines follow a #version line; a lean text that does not compile leaves the full program.
+	write("shaders/lean.fsh", "precision mediump float;\n#ifdef UNIT_ALPHA_FACTOR\nvoid main() { gl_FragColor = vec4(0.0, 1.0, 0.0, 1.0); }\n"
+		"#else\nuniform float ALPHA_FACTOR;\nvoid main() { gl_FragColor = vec4(1.0, 0.0, 0.0, ALPHA_FACTOR); }\n#endif\n");
+	write("shaders/broken.fsh", "precision mediump float;\n#ifdef UNIT_ALPHA_FACTOR\nvoid main() { nonsense }\n"
+		"#else\nuniform float ALPHA_FACTOR;\nvoid main() { gl_FragColor = vec4(1.0, 0.0, 0.0, ALPHA_FACTOR); }\n#endif\n");
+	lang::Ptr<GL_Shader> versioned = load("versioned", "#version 100 technique T { pass A { VertexShader = pos.vsh; PixelShader = lean.fsh; } }");
+	const GLuint full = run(versioned, 1.f, 0.5f);
+	EXPECT_NE(run(versioned, 1.f, 1.f), full);
+	lang::Ptr<GL_Shader> broken = load("broken", "technique T { pass A { VertexShader = pos.vsh; PixelShader = broken.fsh; } }");
+	const GLuint whole = run(broken, 1.f, 0.5f);
+	EXPECT_EQ(run(broken, 1.f, 1.f), whole);
+	EXPECT_EQ(run(broken, 1.f, 1.f), whole);
+}
+
+// Image batches without corner colours are drawn by a program that leaves the colour out.
+TEST_F(gles2_EffectShader, UncolouredImageBatchesLeaveTheVertexColourOut)
+{
+	auto current = [] {
+		GLint program = 0;
+		gl.GetIntegerv(GL_CURRENT_PROGRAM, &program);
+		return GLuint(program);
+	};
+	lang::Ptr<gr::Image> image = m_context->createImage(4, 4, 0, gr::SurfaceFormat(gr::SurfaceFormat::SURFACE_A8B8G8R8), gr::Context::USAGE_NONE);
+	const math::float2 uv[4] = {math::float2(0, 0), math::float2(1, 0), math::float2(0, 1), math::float2(1, 1)};
+	const math::float3 corners[4] = {math::float3(0, 0, 0), math::float3(4, 0, 0), math::float3(0, 4, 0), math::float3(4, 4, 0)};
+	const math::float4 white[4] = {math::float4(255, 255, 255, 255), math::float4(255, 255, 255, 255), math::float4(255, 255, 255, 255), math::float4(255, 255, 255, 255)};
+	image->draw(m_context, 0.f, 0.f, 0, 0, 4, 4, 4.f, 4.f);
+	m_context->flush();
+	const GLuint plain = current();
+	EXPECT_EQ(gl.GetAttribLocation(plain, "DT_DIFFUSE"), -1);
+	image->draw(m_context, corners, uv, white, nullptr);
+	m_context->flush();
+	EXPECT_NE(current(), plain);
+	EXPECT_NE(gl.GetAttribLocation(current(), "DT_DIFFUSE"), -1);
+	// Outside a batch the colour term stays: callers' own primitives may carry colours.
+	lang::Ptr<Shader> sprite = shader("2d-sprite-alpha");
+	sprite->setFloat("COLOR_SATURATION", 1.f);
+	sprite->setFloat("ALPHA_FACTOR", 1.f);
+	ASSERT_EQ(sprite->begin(), 1);
+	sprite->beginPass(0);
+	EXPECT_NE(gl.GetAttribLocation(current(), "DT_DIFFUSE"), -1);
+	sprite->endPass();
+	sprite->end();
+}

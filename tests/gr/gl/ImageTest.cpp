@@ -219,6 +219,37 @@ TEST_F(GLT(Image), DrawsMatchTheGoldenImage)
 	EXPECT_TRUE(gltest::matchesGolden("image-draws", capture(), 3));
 }
 
+#if GR_GL_VERSION == 2
+// Saturation other than 1 runs the sprite effects' full programs: half way to grey.
+TEST_F(GLT(Image), HalfSaturatedDrawsMatchTheGoldenImage)
+{
+	lang::Ptr<gr::Image> img = picture();
+	lang::Ptr<gr::Image> white = image(4, 4, SurfaceFormat::SURFACE_A8R8G8B8, [](int, int) -> uint32_t { return 0xFFFFFFFF; });
+	const math::float2 uv[4] = {math::float2(0, 0), math::float2(1, 0), math::float2(0, 1), math::float2(1, 1)};
+	const math::float3 corners[4] = {math::float3(2, 26, 0.001f), math::float3(18, 26, 0.001f), math::float3(2, 42, 0.001f), math::float3(18, 42, 0.001f)};
+	const math::float4 red[4] = {math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255), math::float4(255, 0, 0, 255)};
+	m_context->clear(0xFF406080, true, true, false);
+	img->draw(m_context, 20.f, 2.f, 0, 0, 16, 16, 16.f, 16.f);       // full colour, for comparison
+	m_context->flush();
+	state().colorSaturation = 0.5f;
+	img->draw(m_context, 2.f, 2.f, 0, 0, 16, 16, 16.f, 16.f);
+	m_context->flush();
+	state().alphaFactor = 0.5f;
+	img->draw(m_context, 40.f, 2.f, 0, 0, 16, 16, 16.f, 16.f);       // and faded
+	m_context->flush();
+	state().alphaFactor = 1.f;
+	white->draw(m_context, corners, uv, red, nullptr);                // tinted red
+	m_context->flush();
+	state().colorSaturation = 1.f;
+	// Red 255 against its grey 76.2: 165.6 for red, 38.1 for green and blue.
+	const uint32_t tinted = pixel(10, 34);
+	EXPECT_NEAR(int(tinted & 0xFF), 166, 2) << std::hex << tinted;
+	EXPECT_NEAR(int(tinted >> 8 & 0xFF), 38, 2) << std::hex << tinted;
+	EXPECT_NEAR(int(tinted >> 16 & 0xFF), 38, 2) << std::hex << tinted;
+	EXPECT_TRUE(gltest::matchesGolden("image-draws-half-saturated", capture(), 3));
+}
+#endif
+
 TEST_F(GLT(Image), CornerColoursTintTheImage)
 {
 	lang::Ptr<gr::Image> white = image(4, 4, SurfaceFormat::SURFACE_A8R8G8B8, [](int, int) -> uint32_t { return 0xFFFFFFFF; });
