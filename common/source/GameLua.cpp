@@ -37,7 +37,11 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_simulationAimSpawnTime(0.f),
 	m_simulationAimSpeed(0.f),
 	m_bgColor(0),
-	m_safeToQuit(false)
+	m_safeToQuit(false),
+	m_gameCenter(nullptr),
+	m_timerStart(0),
+	m_adFormat(io::FILEFORMAT_UNKNOWN),
+	m_adReady(false)
 {
 	registerOperations();
 
@@ -65,6 +69,8 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 
 GameLua::~GameLua()
 {
+	// The workers write into this object: they end before anything else goes.
+	joinWorkers();
 	static const char* const saves[][2] = {
 		{"bi_data.lua", "bi_data"}, {"settings.lua", "settings"}, {"highscores.lua", "highscores"}};
 	for (const auto& save : saves)
@@ -110,6 +116,7 @@ void GameLua::registerOperations()
 	registerMethod<&GameLua::storePersistentData>("storePersistentData", this);
 	registerMethod<&GameLua::createDirectory>("createDirectory", this);
 	registerMethod<&GameLua::checkDirectory>("checkDirectory", this);
+	registerServiceOperations();
 }
 
 void GameLua::createAssets()
@@ -131,6 +138,7 @@ void GameLua::update(float dt)
 	setNumber("screenWidth", static_cast<float>(m_context->width()));
 	setNumber("screenHeight", static_cast<float>(m_context->height()));
 	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
+	updateServices();
 	call("update", dt, dt);
 }
 

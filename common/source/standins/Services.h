@@ -44,14 +44,6 @@ public:
 };
 }
 
-/** The leaderboard service: not available here. */
-class GameCenter
-{
-public:
-	bool isGameCenterAvailable() const { return false; }
-	void firstInit() {}
-};
-
 class GameRatingPrompt
 {
 public:
