@@ -6,8 +6,14 @@ engine="$1"
 work="$2"
 rm -rf "$work"
 mkdir -p "$work"
+# The leaderboard state stays inside the work folder.
+export XDG_STATE_HOME="$work/state"
+unset DEMO_SERVER
 out=$("$engine" --user "$work/user" --frames 30 --capture "$work/frame.png")
 echo "$out"
+echo "$out" | grep -q "reportScoreWithCompletionHandler succeeded for demo.best!"
+echo "$out" | grep -q "demo: achievement demo.first"
+test -s "$work/state/user/gamecenter.json"
 echo "$out" | grep -q "demo: start 1"
 echo "$out" | grep -q "demo: file failed File Created:settings.lua"
 echo "$out" | grep -q "demo: level level1 loaded"
