@@ -22,6 +22,18 @@ out=$("$engine" --user "$work/user" --frames 2)
 echo "$out"
 echo "$out" | grep -q "demo: start 2"
 if echo "$out" | grep -q "File Created:settings.lua"; then exit 1; fi
+# With DEMO_SERVER the main menu checks a URL and shows the advertisement.
+python3 "$(dirname "$0")/demo-server.py" "$work/server-url" &
+server=$!
+trap 'kill $server 2>/dev/null' EXIT
+i=0; while [ ! -s "$work/server-url" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+out=$(DEMO_SERVER=$(cat "$work/server-url") "$engine" --user "$work/user" --frames 120)
+kill $server
+echo "$out"
+echo "$out" | grep -q "<NATIVE> for url \["
+echo "$out" | grep -q "demo: .*/check.txt answered demo-ok"
+echo "$out" | grep -q "Native: Setting main menu ad ready to be shown to true"
+echo "$out" | grep -q "demo: showing MAIN_MENU_AD_IMAGE"
 # A termination signal ends the run the same way: the files are saved.
 rm -rf "$work/user2"
 "$engine" --user "$work/user2" --frames 1000000 > "$work/signal.log" &
