@@ -9,15 +9,20 @@ function(engine_add_library name)
   set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 endfunction()
 
-# engine_add_test(<name> SOURCES ... DEPS ...): one GoogleTest executable run through CTest.
+# engine_add_test(<name> SOURCES ... DEPS ... [ENVIRONMENT VAR=value ...]): one GoogleTest
+# executable run through CTest, its tests run with the given environment.
 function(engine_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     ENGINE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     ENGINE_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  if(ARG_ENVIRONMENT)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ENVIRONMENT "${ARG_ENVIRONMENT}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  endif()
 endfunction()
 
 # engine_glob(<var> <dir> [patterns...]): the .cpp files of a folder, re-globbed when files come or go.
@@ -37,15 +42,34 @@ function(engine_add_bench name)
     ENGINE_BINARY_DIR="${PROJECT_BINARY_DIR}")
 endfunction()
 
-# engine_check_headers(<name>): compiles every public header of include/<name>/
-# alone in its own source file, so each one stays self-contained.
+# engine_check_headers(<name> [FOLDER <sub-folder of include/>] [TARGET <target>] [EXCLUDE <regex>]):
+# compiles every public header of include/<name>/ and its sub-folders alone in its own
+# source file, so each one stays self-contained. FOLDER checks that folder only (with the
+# target that provides what its headers need), and sub-folders given their own check are
+# left out of the library's.
 function(engine_check_headers name)
-  file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/${name}/*.h)
+  cmake_parse_arguments(ARG "" "FOLDER;TARGET;EXCLUDE" "SKIP" ${ARGN})
+  set(folder ${name})
+  if(ARG_FOLDER)
+    set(folder ${ARG_FOLDER})
+  endif()
+  set(target engine::${name})
+  if(ARG_TARGET)
+    set(target ${ARG_TARGET})
+  endif()
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/${folder}/*.h)
+  if(ARG_EXCLUDE)
+    list(FILTER headers EXCLUDE REGEX "${ARG_EXCLUDE}")
+  endif()
+  foreach(skip IN LISTS ARG_SKIP)
+    list(FILTER headers EXCLUDE REGEX "/include/${skip}/")
+  endforeach()
   set(sources)
   foreach(header IN LISTS headers)
-    get_filename_component(base ${header} NAME_WE)
-    set(source ${CMAKE_CURRENT_BINARY_DIR}/header_check/${name}/${base}.cpp)
-    set(text "#include <${name}/${base}.h>\n")
+    file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR}/include ${header})
+    string(REGEX REPLACE "\\.h$" ".cpp" source_name ${relative})
+    set(source ${CMAKE_CURRENT_BINARY_DIR}/header_check/${name}/${source_name})
+    set(text "#include <${relative}>\n")
     if(EXISTS ${source})
       file(READ ${source} old)
     else()
@@ -58,6 +82,6 @@ function(engine_check_headers name)
   endforeach()
   if(sources)
     add_library(${name}_header_check OBJECT ${sources})
-    target_link_libraries(${name}_header_check PRIVATE engine::${name})
+    target_link_libraries(${name}_header_check PRIVATE ${target})
   endif()
 endfunction()

@@ -95,6 +95,7 @@ void GameLua::registerOperations()
 {
 	registerMethod<&GameLua::setBGColor>("setBGColor", this);
 	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
+	registerMethod<&GameLua::requestExit>("requestExit", this);
 
 	setString("uniqueDeviceId", pf::DeviceID().getDeviceIDHash());
 	registerMethod<&GameLua::loadLuaFile>("loadLuaFile", this);
@@ -145,6 +146,11 @@ void GameLua::update(float dt)
 void GameLua::draw()
 {
 	call("draw");
+}
+
+void GameLua::requestExit()
+{
+	m_app->quit(0);
 }
 
 namespace

@@ -49,6 +49,8 @@ public:
 	/** Publishes the screen size and calls "update"(dt, dt). */
 	void update(float dt);
 	void draw();
+	/** Asks the host to end the program (exit code 0) after the current frame. */
+	void requestExit();
 	bool safeToQuit() const { return m_safeToQuit; }
 	/** Starts the span logAnalyticsTimerEvent measures. */
 	void resetTimer();

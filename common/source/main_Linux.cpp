@@ -1,4 +1,4 @@
-// The engine on Linux without a display: runs the game for a number of frames.
+// The engine on Linux: runs the game headless for a number of frames, or in a window.
 #include <framework/linux/LinuxHost.h>
 #include <io/detail/paths.h>
 #include <lang/Exception.h>
@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,12 +17,14 @@ namespace
 int usage(const char* problem)
 {
 	std::fprintf(stderr, "engine: %s\n"
-		"usage: engine [--data DIR] [--user DIR] [--frames N] [--capture FILE] [--size WxH]\n"
+		"usage: engine [--window] [--data DIR] [--user DIR] [--frames N] [--capture FILE] [--size WxH] [--url URL]\n"
+		"  --window        opens a window (default: headless)\n"
 		"  --data DIR      bundle root holding data_iphone/ (default: demo beside the executable)\n"
 		"  --user DIR      documents folder for save files\n"
-		"  --frames N      frames to run (default 60)\n"
-		"  --capture FILE  writes the last frame as an image file\n"
-		"  --size WxH      surface size (default 960x640)\n", problem);
+		"  --frames N      frames to run (default 60; in a window 0: until closed)\n"
+		"  --capture FILE  writes the last frame as an image file (in a window with --frames)\n"
+		"  --size WxH      surface size (default 960x640)\n"
+		"  --url URL       starts the game with this URL\n", problem);
 	return 2;
 }
 
@@ -77,10 +78,15 @@ int main(int argc, char** argv)
 {
 	framework::LinuxHost::Options options;
 	options.dataRoot = executableFolder() + "/demo";
-	int frames = 60;
+	int frames = -1;
 	for (int i = 1; i < argc; ++i)
 	{
 		const std::string arg = argv[i];
+		if (arg == "--window")
+		{
+			options.window = true;
+			continue;
+		}
 		if (i + 1 >= argc)
 			return usage(("missing value for " + arg).c_str());
 		const char* value = argv[++i];
@@ -95,6 +101,8 @@ int main(int argc, char** argv)
 		}
 		else if (arg == "--capture")
 			options.captureFile = value;
+		else if (arg == "--url")
+			options.url = value;
 		else if (arg == "--size")
 		{
 			const char* x = std::strchr(value, 'x');
@@ -105,6 +113,10 @@ int main(int argc, char** argv)
 		else
 			return usage(("unknown option " + arg).c_str());
 	}
+	if (frames < 0)
+		frames = options.window ? 0 : 60;
+	if (options.window && !options.captureFile.empty() && frames == 0)
+		return usage("--capture in a window needs --frames");
 	if (!isFolder(options.dataRoot + "/data_iphone"))
 		return usage(("no data_iphone/ in " + options.dataRoot).c_str());
 
@@ -114,6 +126,7 @@ int main(int argc, char** argv)
 	sigaction(SIGINT, &action, nullptr);
 	sigaction(SIGTERM, &action, nullptr);
 
+	int exitCode = 0;
 	try
 	{
 		if (options.userRoot.empty())
@@ -121,19 +134,19 @@ int main(int argc, char** argv)
 		else if (!makeFolders(options.userRoot))
 			return usage(("cannot make the user folder " + options.userRoot).c_str());
 		framework::LinuxHost host(options);
-		host.run(frames);
+		exitCode = host.run(frames);
 	}
 	catch (lang::Exception& e)
 	{
 		std::printf("Exception from game: %s\n", e.getMessage().format().c_str());
 		return 1;
 	}
-	catch (std::exception&)
+	catch (...)
 	{
 		std::printf("Unknown exception from game!\n");
 		return 1;
 	}
 	if (!options.captureFile.empty())
 		std::printf("Captured the last frame to %s\n", options.captureFile.c_str());
-	return 0;
+	return exitCode;
 }

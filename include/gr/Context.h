@@ -58,7 +58,7 @@ public:
 	};
 
 	/** 0 is fixed function; 1 to 4 are programmable-shader platforms. */
-	enum PlatformType
+	enum PlatformType : int
 	{
 		PLATFORM_GLES1 = 0,
 		PLATFORM_GLES2 = 1,
@@ -68,7 +68,7 @@ public:
 	};
 
 	/** The landscape orientations swap the given width and height. */
-	enum OrientationType
+	enum OrientationType : int
 	{
 		ORIENTATION_PORTRAIT = 0,
 		ORIENTATION_LANDSCAPE_RIGHT = 1,
@@ -76,7 +76,7 @@ public:
 		ORIENTATION_LANDSCAPE_LEFT = 3,
 	};
 
-	enum UsageFlags
+	enum UsageFlags : int
 	{
 		USAGE_NONE = 0,
 		/** Textures and images made from image files. */
@@ -126,7 +126,11 @@ public:
 	virtual void fillRect2D(unsigned int argb, int x, int y, int width, int height) = 0;
 	virtual void fillCircle2D(unsigned int argb, int x, int y, int radius) = 0;
 	virtual void texturizeTriangle2D(Image* image, const math::float4& colour, int x0, int y0, int x1, int y1, int x2, int y2) = 0;
-	virtual void texturizeRect2D(Image* image, const math::float4& colour, int x, int y, int width, int height) = 0;
+	/**
+	 * The rectangle x, y, width x height (pixels, under the 2-D render state) textured with the
+	 * region uvRect = (u0, v0, u1, v1) of image, in fractions of the image's own size.
+	 */
+	virtual void texturizeRect2D(Image* image, const math::float4& uvRect, int x, int y, int width, int height) = 0;
 	virtual void texturizeCircle2D(Image* image, const math::float4& colour, int x, int y, int radius) = 0;
 	/** The current 2-D state, modifiable in place. */
 	virtual RenderState2D& getRenderState2D() = 0;
@@ -176,8 +180,11 @@ public:
 	virtual void capture(const std::string& fileName) = 0;
 	/** Writes the frame buffer to a stream as an image file. */
 	virtual void capture(io::OutputStream& out, io::FileFormat format) = 0;
-	/** Copies the frame buffer into an image. */
-	virtual void capture(Image* target) = 0;
+	/**
+	 * Copies the frame buffer into target, or into a new image of the screen's size and
+	 * format when target is null (count 0: hold it in a lang::Ptr). Returns the image.
+	 */
+	virtual Image* capture(Image* target) = 0;
 	virtual void flipWindingOrder() = 0;
 	/** Flushes pending 2-D drawing. */
 	virtual void flush() = 0;

@@ -10,7 +10,7 @@ namespace gr
 class ContextObject : public lang::Object
 {
 public:
-	enum ClassId
+	enum ClassId : int
 	{
 		CLASSID_PRIMITIVE = 0,
 		CLASSID_SHADER = 1,
@@ -19,7 +19,7 @@ public:
 	};
 
 	/** Access bits; LOCK_READ|LOCK_WRITE means both. */
-	enum LockType
+	enum LockType : int
 	{
 		LOCK_NONE = 0,
 		LOCK_READ = 1,

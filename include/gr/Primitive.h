@@ -18,7 +18,7 @@ class Shader;
 class Primitive : public ContextObject
 {
 public:
-	enum PrimType
+	enum PrimType : int
 	{
 		PRIM_POINTS = 0,
 		PRIM_LINES = 1,

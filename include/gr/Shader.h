@@ -18,7 +18,7 @@ class Shader : public ContextObject
 {
 public:
 	/** Standard parameters; their names are also the uniform names of shader programs. */
-	enum ParamType
+	enum ParamType : int
 	{
 		PARAM_NONE,
 		PARAM_CAMERAP,
@@ -50,7 +50,7 @@ public:
 	};
 
 	/** How a primitive's triangles are ordered before drawing. */
-	enum SortType
+	enum SortType : int
 	{
 		SORT_NONE = 0,
 		SORT_BACKTOFRONT = 1,

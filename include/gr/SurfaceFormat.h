@@ -15,7 +15,7 @@ namespace gr
 class SurfaceFormat
 {
 public:
-	enum SurfaceFormatType
+	enum SurfaceFormatType : int
 	{
 		SURFACE_UNKNOWN,
 		SURFACE_R8G8B8,

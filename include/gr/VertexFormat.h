@@ -13,7 +13,7 @@ class VertexFormat
 {
 public:
 	/** Vertex components; the names are also the attribute names of shader programs. */
-	enum DataType
+	enum DataType : int
 	{
 		DT_POSITION,
 		DT_POSITIONT,
@@ -31,7 +31,7 @@ public:
 	};
 
 	/** Storage of one component. */
-	enum DataFormat
+	enum DataFormat : int
 	{
 		DF_NONE,
 		DF_FLOAT1,

@@ -6,7 +6,7 @@
 namespace io
 {
 /** File types the image and audio readers know, told apart by extension. */
-enum FileFormat
+enum FileFormat : int
 {
 	FILEFORMAT_UNKNOWN = 0,
 	FILEFORMAT_BMP = 1,

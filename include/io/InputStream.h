@@ -14,7 +14,7 @@ namespace io
 class InputStream : public lang::Object
 {
 public:
-	enum SeekMode { SEEK_BEGIN = 0, SEEK_CURRENT = 1, SEEK_END_ = 2 };
+	enum SeekMode : int { SEEK_BEGIN = 0, SEEK_CURRENT = 1, SEEK_END_ = 2 };
 
 	/** Forwards to source, which is not owned and must outlive this stream. */
 	explicit InputStream(InputStream& source) : lang::Object(), m_target(&source) {}

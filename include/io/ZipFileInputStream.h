@@ -20,8 +20,14 @@ class ZipFile;
 class ZipFileInputStream : public lang::Object
 {
 public:
+	/**
+	 * The largest entry read into memory (256 MiB): a larger one is refused by
+	 * getEntryStream, naming it and the archive, before anything is allocated for it.
+	 */
+	static const int MAX_ENTRY_BYTES = 256 << 20;
+
 	/** 7z is 0; any other value is zip. */
-	enum FileFormat
+	enum FileFormat : int
 	{
 		FILEFORMAT_7ZIP = 0,
 		FILEFORMAT_ZIP = 1

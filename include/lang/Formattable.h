@@ -9,7 +9,7 @@ namespace lang
 class Formattable
 {
 public:
-	enum Kind { KIND_NONE = 0, KIND_NUMBER = 1, KIND_TEXT = 2 };
+	enum Kind : int { KIND_NONE = 0, KIND_NUMBER = 1, KIND_TEXT = 2 };
 
 	Formattable() : m_value(0), m_kind(KIND_NONE) {}
 	Formattable(double v) : m_value(v), m_kind(KIND_NUMBER) {}

@@ -11,7 +11,7 @@ namespace lang
  * A POSIX thread running a copy of a callable from construction on.
  * A joining thread is waited for on destruction; any other is detached
  * then and runs on with its own copy. An exception leaving the callable
- * ends the thread quietly.
+ * ends the thread with one log line naming the exception.
  */
 class Thread : public Object
 {

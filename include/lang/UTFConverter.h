@@ -9,7 +9,7 @@ namespace lang
 class UTFConverter : public Converter
 {
 public:
-	enum EncodingType
+	enum EncodingType : int
 	{
 		ENCODING_UNKNOWN = 0,
 		ENCODING_ASCII7 = 1,

@@ -31,7 +31,7 @@ public:
 	LuaObject(const LuaObject&) = delete;
 	LuaObject& operator=(const LuaObject&) = delete;
 
-	/** table[name] = a closure of f with the functor's three words as upvalues; lf->obj must be this. */
+	/** table[name] = a closure of f with the functor's three words as upvalues; lf must be made with this object. */
 	void registerClosure(const char* name, const LuaFunctor* lf, lua_CFunction f);
 
 	/**

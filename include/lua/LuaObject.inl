@@ -201,7 +201,7 @@ template <class T, class F> struct LuaRawMethodDispatcher
 	{
 		LuaState* state;
 		LuaFunctor lf;
-		T* obj = static_cast<T*>(LuaState::getDispatchData(lua, &state, &lf));
+		T* obj = LuaFunctor::fromStored<T>(LuaState::getDispatchData(lua, &state, &lf));
 		if (!obj)
 			return detail::raiseDestroyed(lua);
 		const F func = lf.method<F>();
@@ -219,7 +219,7 @@ template <class T, auto Method> struct LuaMemberDispatcher
 {
 	static int dispatch(lua_State* lua)
 	{
-		T* obj = static_cast<T*>(lua_touserdata(lua, lua_upvalueindex(1)));
+		T* obj = LuaFunctor::fromStored<T>(lua_touserdata(lua, lua_upvalueindex(1)));
 		if (!obj)
 			return detail::raiseDestroyed(lua);
 		LuaState* state = static_cast<const LuaObject*>(obj)->getState();
@@ -236,7 +236,7 @@ template <class T> struct LuaStateMethodDispatcher
 	{
 		LuaState* state;
 		LuaFunctor lf;
-		T* obj = static_cast<T*>(LuaState::getDispatchData(lua, &state, &lf));
+		T* obj = LuaFunctor::fromStored<T>(LuaState::getDispatchData(lua, &state, &lf));
 		if (!obj)
 			return detail::raiseDestroyed(lua);
 		int (T::*func)(LuaState*) = lf.method<int (T::*)(LuaState*)>();

@@ -25,7 +25,7 @@ class LuaState : public lang::Object
 {
 public:
 	/** Value types, numbered as the interpreter numbers them. */
-	enum Type
+	enum Type : int
 	{
 		TYPE_INVALID = LUA_TNONE,
 		TYPE_NIL = LUA_TNIL,

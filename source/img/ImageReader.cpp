@@ -275,6 +275,11 @@ void ImageReader::readHeader_bmp()
 	{
 		width = static_cast<int>(getUInt32LE(info, 4) & 0xFFFF);
 		height = static_cast<int>(getUInt32LE(info, 8) & 0xFFFF);
+		// A negative height marks rows stored top-down, which this reader does not take.
+		const int32_t signedHeight = static_cast<int32_t>(getUInt32LE(info, 8));
+		if (signedHeight < 0)
+			lang::throwError(io::IOException(lang::Format("BMP {0} is stored top-down (height {1}), which is not supported", name,
+				std::to_string(signedHeight))));
 		const int planes = static_cast<int>(getUInt16LE(info, 12));
 		bitCount = static_cast<int>(getUInt16LE(info, 14));
 		const uint32_t compression = getUInt32LE(info, 16);

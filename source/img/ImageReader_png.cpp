@@ -49,13 +49,18 @@ void pngRead(png_structp png, png_bytep data, png_size_t length)
 		png_error(png, "Unexpected end of file");
 }
 
-bool protectedReadInfo(png_structp png, png_infop info)
+// storedBits: bits per pixel as the file stores them, before any expansion.
+bool protectedReadInfo(png_structp png, png_infop info, int* storedBits)
 {
 	if (setjmp(png_jmpbuf(png)))
 		return false;
 	png_read_info(png, info);
+	*storedBits = png_get_bit_depth(png, info) * png_get_channels(png, info);
 	if (png_get_bit_depth(png, info) < 8)
 		png_set_expand(png);
+	// 16-bit samples are read as 8-bit, rounded.
+	if (png_get_bit_depth(png, info) == 16)
+		png_set_scale_16(png);
 	png_set_interlace_handling(png);
 	png_read_update_info(png, info);
 	return true;
@@ -92,6 +97,14 @@ void ImageReader::readHeader_png()
 	rec.input = {m_in.ptr(), &err};
 	png_set_read_fn(rec.png, &rec.input, detail::pngRead);
 	png_set_sig_bytes(rec.png, 8);
+	// Bounded input: a chunk may declare up to 2 GiB, which libpng would allocate (and zero)
+	// before finding the file too short. The chunk limit alone only warns, so the chunks
+	// that would be kept in memory and are not used here are skipped without a buffer.
+	png_set_chunk_malloc_max(rec.png, 8 << 20);
+	const png_uint_32 maxSide = static_cast<png_uint_32>(gr::SurfaceFormat::MAX_SURFACE_BYTES / 4);
+	png_set_user_limits(rec.png, maxSide, maxSide);
+	static const png_byte skipped[] = "tEXt\0zTXt\0iTXt\0sPLT\0iCCP\0eXIf\0pCAL\0sCAL\0";
+	png_set_keep_unknown_chunks(rec.png, PNG_HANDLE_CHUNK_NEVER, skipped, 8);
 
 	auto fail = [&]() {
 		if (err.streamError)
@@ -99,7 +112,8 @@ void ImageReader::readHeader_png()
 		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": {1}", name, err.message)));
 	};
 
-	if (!detail::protectedReadInfo(rec.png, rec.info))
+	int storedBits = 0;
+	if (!detail::protectedReadInfo(rec.png, rec.info, &storedBits))
 		fail();
 
 	const png_uint_32 width = png_get_image_width(rec.png, rec.info);
@@ -162,12 +176,14 @@ void ImageReader::readHeader_png()
 	LANG_ASSERT(m_fmt.bitsPerPixel() == png_get_bit_depth(rec.png, rec.info) * png_get_channels(rec.png, rec.info));
 	LANG_ASSERT((unsigned int)m_fmt.getMemoryUsage(static_cast<int>(width), 1) == rowBytes);
 
-	// Deflate packs at most about 1032 bytes into one, so a declared size far
-	// beyond what the rest of the file can hold is refused before allocating it.
+	// Deflate packs at most about 1032 bytes into one, so a declared size far beyond what
+	// the rest of the file can hold is refused before allocating it. The file holds rows
+	// as stored (1-, 2- and 4-bit pixels packed), not as expanded.
 	const uint64_t decoded = static_cast<uint64_t>(rowBytes) * height;
+	const uint64_t storedRowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(storedBits) + 7) / 8;
 	const int avail = m_in->available();
 	if (decoded > static_cast<uint64_t>(INT_MAX) ||
-		(avail >= 0 && (static_cast<uint64_t>(rowBytes) + 1) * height > static_cast<uint64_t>(avail) * 1100 + 65536))
+		(avail >= 0 && (storedRowBytes + 1) * height > static_cast<uint64_t>(avail) * 1100 + 65536))
 		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": image size {1}x{2} does not fit the file", name,
 			std::to_string(width), std::to_string(height))));
 

@@ -40,6 +40,11 @@ const std::string& ZipFileInputStream::getEntryName(int index) const
 	return m_names[index];
 }
 
+std::string entryTooLargeText()
+{
+	return "entry is larger than " + std::to_string(ZipFileInputStream::MAX_ENTRY_BYTES) + " bytes";
+}
+
 lang::Ptr<ZipEntryInputStream> ZipFileInputStream::getEntryStream(int index)
 {
 	const std::string& name = getEntryName(index);

@@ -1,7 +1,11 @@
 #include <lang/Thread.h>
+#include <lang/Debug.h>
 #include <lang/Exception.h>
 #include <lang/throwError.h>
+#include <cstdlib>
 #include <cxxabi.h>
+#include <exception>
+#include <typeinfo>
 #include <sched.h>
 #include <unistd.h>
 
@@ -9,6 +13,17 @@ namespace lang
 {
 namespace
 {
+// No one waits for the thread's result: the log is the only place the failure can show.
+void logUncaught(const char* message)
+{
+	const std::type_info* type = abi::__cxa_current_exception_type();
+	int status = -1;
+	char* name = type ? abi::__cxa_demangle(type->name(), nullptr, nullptr, &status) : nullptr;
+	const char* shown = name && status == 0 ? name : type ? type->name() : "unknown";
+	Debug::printf("Thread ended by exception %s: %s\n", shown, message);
+	std::free(name);
+}
+
 void* threadFunc(void* arg)
 {
 	Functor* func = static_cast<Functor*>(arg);
@@ -22,9 +37,17 @@ void* threadFunc(void* arg)
 		delete func;
 		throw;
 	}
+	catch (const Throwable& e)
+	{
+		logUncaught(e.getMessage().format().c_str());
+	}
+	catch (const std::exception& e)
+	{
+		logUncaught(e.what());
+	}
 	catch (...)
 	{
-		// The thread ends quietly; nobody is there to tell.
+		logUncaught("");
 	}
 	delete func;
 	return nullptr;

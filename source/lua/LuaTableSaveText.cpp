@@ -18,11 +18,15 @@ namespace
 {
 // The text must read back as the value the engine holds. An engine float
 // only has to come back as the same float, so 0.1f stays "0.1".
+// A whole number (a score, a count, a time in ms) must come back exactly, whatever float
+// it also equals: 123456792 is a float, and "1.234568e+08" would bring back 123456800.
 bool readsBack(const char* text, double v)
 {
 	double r = std::strtod(text, nullptr);
 	if (r == v)
 		return true;
+	if (std::trunc(v) == v)
+		return false;
 	return v == static_cast<double>(static_cast<float>(v)) && static_cast<float>(r) == static_cast<float>(v);
 }
 

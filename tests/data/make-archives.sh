@@ -39,6 +39,9 @@ a7 solid.7z -m0=LZMA2 -ms=on assets b.txt c.txt
 a7 unicode.7z -m0=LZMA2 "$(ls src | grep '^gr')"
 # Stored entries in separate blocks; one byte of bad.txt changed afterwards.
 a7 crc.7z -m0=Copy -ms=off good.txt bad.txt
+# An entry of 257 MiB of zeros (above the size the reader holds in memory), then a small one.
+head -c 257M /dev/zero | 7zz a -bd -mx1 -si'zeros.bin' big.7z >/dev/null
+(cd src && 7zz a -bd ../big.7z hello.txt >/dev/null)
 
 python3 - <<'PY'
 import zipfile
@@ -73,4 +76,43 @@ with zipfile.ZipFile('crc.zip', 'w') as z:
     z.write('src/bad.txt', 'bad.txt', compress_type=zipfile.ZIP_STORED)
 corrupt('crc.zip', 'badcrc.zip', b'bad entry!', 3)
 cut('plain.zip', 'truncated.zip', lambda n: n - 30)
+
+# The same large entry in a zip.
+with zipfile.ZipFile('big.zip', 'w', compression=zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+    with z.open('zeros.bin', 'w', force_zip64=True) as f:
+        block = bytes(1 << 20)
+        for _ in range(257):
+            f.write(block)
+    z.write('src/hello.txt', 'hello.txt')
+
+# Many entries, to open the last one directly.
+with zipfile.ZipFile('many.zip', 'w') as z:
+    for i in range(3000):
+        z.writestr('entry%04d.txt' % i, b'entry %d\n' % i)
+
+# Entries whose sizes are only in the zip64 extra field (0xFFFFFFFF in the headers), as
+# Info-ZIP's zip -fz writes them; then the same with one stored byte changed.
+import struct, zlib
+def zip64(path, entries, damage=None):
+    out, central = bytearray(), bytearray()
+    for name, data, method in entries:
+        comp = data if method == 0 else zlib.compress(data, 9)[2:-4]
+        if damage == name:
+            comp = bytearray(comp)
+            comp[len(comp) // 2] ^= 0x01
+            comp = bytes(comp)
+        crc = zlib.crc32(data) & 0xFFFFFFFF
+        n = name.encode()
+        extra = struct.pack('<HHQQ', 1, 16, len(data), len(comp))
+        offset = len(out)
+        out += struct.pack('<IHHHHHIIIHH', 0x04034B50, 45, 0, method, 0, 0x21, crc, 0xFFFFFFFF, 0xFFFFFFFF, len(n), len(extra)) + n + extra + comp
+        central += struct.pack('<IHHHHHHIIIHHHHHII', 0x02014B50, 45, 45, 0, method, 0, 0x21, crc, 0xFFFFFFFF, 0xFFFFFFFF,
+                               len(n), len(extra), 0, 0, 0, 0, offset) + n + extra
+    start = len(out)
+    out += central
+    out += struct.pack('<IHHHHIIH', 0x06054B50, 0, 0, len(entries), len(entries), len(central), start, 0)
+    open(path, 'wb').write(out)
+entries64 = [('stored.txt', open('src/good.txt', 'rb').read(), 0), ('deflated.txt', open('src/text.txt', 'rb').read(), 8)]
+zip64('zip64.zip', entries64)
+zip64('zip64-damaged.zip', entries64, damage='stored.txt')
 PY

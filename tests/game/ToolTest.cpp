@@ -42,7 +42,7 @@ std::string buildError(const Bundle& bundle, const std::string& description)
 	}
 	catch (const qf3d::BuildError& e)
 	{
-		EXPECT_TRUE(fileExists(bundle.path() + "/bad") == false) << "nothing is written on an error";
+		EXPECT_TRUE(support::fileExists(bundle.path() + "/bad") == false) << "nothing is written on an error";
 		return e.what();
 	}
 	return "";
@@ -107,7 +107,7 @@ TEST(Qf3dTool, BuildsFilesTheReadersLoadAndDumpPrints)
 	EXPECT_NE(qf3d::dump(bundle.path() + "/localization/t.lang").find("    text \"Jouer\"\n"), std::string::npos);
 	EXPECT_EQ(qf3d::dump(bundle.path() + "/images/old.sheet").find("untagged layout"), 0u);
 	EXPECT_NE(qf3d::dump(bundle.path() + "/fonts/f.font").find("glyph 233 "), std::string::npos);
-	EXPECT_FALSE(fileExists(bundle.path() + "/images/s.sheet.tmp"));
+	EXPECT_FALSE(support::fileExists(bundle.path() + "/images/s.sheet.tmp"));
 }
 
 TEST(Qf3dTool, ErrorsNameTheDescriptionAndTheEntry)

@@ -1,9 +1,14 @@
 #include <gr/GraphicsException.h>
+#include <gr/Context.h>
 #include <gr/SurfaceFormat.h>
+#include <gr/VertexFormat.h>
+#include <io/FileFormat.h>
+#include <io/InputStream.h>
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <vector>
 
 using gr::SurfaceFormat;
@@ -277,4 +282,15 @@ TEST(SurfaceFormat, NegativePitchWalksRowsUpwards)
 		SurfaceFormat(), nullptr, 2, 2);
 	EXPECT_EQ(0xFF0000FFu, dst[0]);
 	EXPECT_EQ(0xFFFF0000u, dst[3]);
+}
+
+// Numbers read from files and scripts are cast to these and then range-checked: with a
+// fixed type every int is a value of the enumeration, so the check itself is defined.
+TEST(Enumerations, CheckedEnumerationsHoldAnyInt)
+{
+	static_assert(std::is_same<std::underlying_type<gr::SurfaceFormat::SurfaceFormatType>::type, int>::value, "");
+	static_assert(std::is_same<std::underlying_type<gr::VertexFormat::DataFormat>::type, int>::value, "");
+	static_assert(std::is_same<std::underlying_type<io::InputStream::SeekMode>::type, int>::value, "");
+	static_assert(std::is_same<std::underlying_type<io::FileFormat>::type, int>::value, "");
+	static_assert(std::is_same<std::underlying_type<gr::Context::UsageFlags>::type, int>::value, "");
 }

@@ -3,8 +3,11 @@
 #include <img/ImageWriter.h>
 #include <io/ByteArrayOutputStream.h>
 #include <lang/Exception.h>
+#include <cstring>
+#include <sys/resource.h>
 
 using namespace imgtest;
+using imgfix::crc32;
 
 namespace
 {
@@ -23,16 +26,12 @@ std::string decodeError(const Bytes& bytes, io::FileFormat format, const std::st
 	return std::string();
 }
 
-uint32_t crc32(const uint8_t* p, size_t n)
+// Peak resident memory of the process so far.
+long peakKilobytes()
 {
-	uint32_t c = 0xFFFFFFFFu;
-	for (size_t i = 0; i < n; ++i)
-	{
-		c ^= p[i];
-		for (int k = 0; k < 8; ++k)
-			c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-	}
-	return ~c;
+	rusage usage = {};
+	getrusage(RUSAGE_SELF, &usage);
+	return usage.ru_maxrss;
 }
 
 void putBE32(Bytes& b, uint32_t v)
@@ -146,6 +145,49 @@ TEST(PngErrors, HugeDeclaredSizeFailsBeforeAllocating)
 	png.insert(png.end(), idat.begin(), idat.end());
 	putBE32(png, crc32(idat.data(), idat.size()));
 	EXPECT_EQ("Failed to read PNG \"huge.png\": image size 1000000x1000000 does not fit the file", decodeError(png, io::FILEFORMAT_PNG, "huge.png"));
+}
+
+TEST(PngErrors, OversizedAncillaryChunksAreRefusedWithoutAllocating)
+{
+	// 81 bytes: a 1x1 RGB header, then a chunk declaring 0x7FFFFFFF bytes of which 40 follow.
+	for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "iCCP"})
+	{
+		imgfix::Png header;
+		header.rows = {1, 2, 3};
+		const Bytes whole = imgfix::makePng(header);
+		Bytes png(whole.begin(), whole.begin() + 33);
+		Bytes text(40, 'x');
+		std::memcpy(text.data(), "Comment\0", 8);
+		imgfix::append(png, imgfix::pngChunkDeclaring(type, 0x7FFFFFFFu, text));
+		ASSERT_EQ(81u, png.size());
+		const long before = peakKilobytes();
+		const std::string msg = decodeError(png, io::FILEFORMAT_PNG, "text.png");
+		EXPECT_EQ(0u, msg.find("Failed to read PNG \"text.png\": ")) << type << ": " << msg;
+		EXPECT_LT(peakKilobytes() - before, 64 * 1024) << type;
+	}
+}
+
+TEST(PngErrors, PackedPaletteImagesAreCheckedAgainstTheirStoredBits)
+{
+	// 1- and 4-bit palette images whose rows expand to many times the bytes stored.
+	for (int bits : {1, 4})
+	{
+		imgfix::Png png;
+		png.width = 4096;
+		png.height = 2048;
+		png.bitDepth = bits;
+		png.colorType = 3;
+		png.palette = {0, 0, 0, 255, 255, 255};
+		const size_t rowBytes = png.width * size_t(bits) / 8;
+		png.rows.assign(rowBytes * png.height, 0);
+		png.rows[0] = bits == 1 ? 0x80 : 0x10; // the top-left pixel is white
+		const Bytes file = imgfix::makePng(png);
+		lang::Ptr<img::ImageReader> r = open(file, io::FILEFORMAT_PNG, "large.png");
+		ASSERT_EQ(4096, r->surfaceWidth()) << bits;
+		const Bytes px = readRGBA(*r);
+		EXPECT_EQ(255, px[0]) << bits;
+		EXPECT_EQ(0, px[4]) << bits;
+	}
 }
 
 TEST(JpgErrors, DamagedScanDataThrowsButStrayBytesBetweenMarkersDecode)

@@ -1,4 +1,5 @@
-#include "TempDir.h"
+#include <support/ScopedRoots.h>
+#include <support/TempDir.h>
 #include "TestStreams.h"
 #include <io/AppDataInputStream.h>
 #include <io/AppDataOutputStream.h>
@@ -10,9 +11,33 @@
 #include <lang/Exception.h>
 #include <lang/throwError.h>
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <memory>
 #include <vector>
+
+// Every fsync of this test program passes here first, so the tests see what was synced.
+static std::vector<std::string> s_synced;
+
+extern "C" int fsync(int fd)
+{
+	char link[64];
+	std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+	char path[4096];
+	const ssize_t n = readlink(link, path, sizeof path - 1);
+	if (n > 0)
+		s_synced.push_back(std::string(path, size_t(n)));
+	static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+	return real(fd);
+}
+
+using support::TempDir;
+using support::writeFile;
+using support::readFile;
+using support::fileExists;
 
 namespace
 {
@@ -27,14 +52,17 @@ protected:
 		mkdir((tmp / "app").c_str(), 0700);
 		mkdir((tmp / "app/images").c_str(), 0700);
 		mkdir((tmp / "user").c_str(), 0700);
-		io::detail::setBundlePath(tmp / "app");
-		io::detail::setAppdataPath(tmp / "user");
+		m_bundle.reset(new support::ScopedBundleRoot(tmp / "app"));
+		m_user.reset(new support::ScopedUserRoot(tmp / "user"));
 	}
 	void TearDown() override
 	{
-		io::detail::setBundlePath(".");
-		io::detail::setAppdataPath(".");
+		m_user.reset();
+		m_bundle.reset();
 	}
+
+	std::unique_ptr<support::ScopedBundleRoot> m_bundle;
+	std::unique_ptr<support::ScopedUserRoot> m_user;
 };
 
 }
@@ -117,6 +145,23 @@ TEST_F(FileStreams, UserFileIsReplacedOnlyWhenComplete)
 	EXPECT_FALSE(fileExists(tmp / "user/settings.lua.tmp"));
 }
 
+TEST_F(FileStreams, SavedUserFileAndItsFolderAreSynced)
+{
+	s_synced.clear();
+	{
+		io::AppDataOutputStream out("/settings.lua");
+		out.write("x", 1);
+	}
+	char* real = realpath((tmp / "user").c_str(), nullptr);
+	ASSERT_TRUE(real);
+	const std::string folder = real;
+	std::free(real);
+	// The new file before the rename, then the folder that holds the rename.
+	ASSERT_EQ(2u, s_synced.size());
+	EXPECT_EQ(folder + "/settings.lua.tmp", s_synced[0]);
+	EXPECT_EQ(folder, s_synced[1]);
+}
+
 TEST_F(FileStreams, FailedSaveKeepsPreviousFile)
 {
 	writeFile(tmp / "user/settings.lua", "old");
@@ -189,4 +234,22 @@ TEST_F(FileStreams, DefaultUserFolderIsCreated)
 
 	oldHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
 	oldXdg ? setenv("XDG_DATA_HOME", xdg.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+}
+
+TEST(ScopedRoots, PutThePreviousRootsBack)
+{
+	const std::string bundle = io::detail::bundlePath();
+	const std::string user = io::detail::appdataPath();
+	{
+		support::ScopedBundleRoot a("/tmp/a");
+		support::ScopedUserRoot u("/tmp/u");
+		{
+			support::ScopedBundleRoot b("/tmp/b");
+			EXPECT_EQ("/tmp/b", io::detail::bundlePath());
+		}
+		EXPECT_EQ("/tmp/a", io::detail::bundlePath());
+		EXPECT_EQ("/tmp/u", io::detail::appdataPath());
+	}
+	EXPECT_EQ(bundle, io::detail::bundlePath());
+	EXPECT_EQ(user, io::detail::appdataPath());
 }

@@ -1,4 +1,4 @@
-#include "TempDir.h"
+#include <support/TempDir.h>
 #include "TestStreams.h"
 #include <io/ByteArrayInputStream.h>
 #include <io/FileInputStream.h>
@@ -7,8 +7,12 @@
 #include <lang/Exception.h>
 #include <lang/throwError.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <string>
 #include <vector>
+
+using support::TempDir;
+using support::readFile;
 
 namespace
 {
@@ -192,5 +196,76 @@ TEST(ZipFileInputStream, FailingInputIsAnOpenError)
 		FailingStream failing(file);
 		const std::string msg = iotest::messageOf([&] { io::ZipFileInputStream zip(failing, format); });
 		EXPECT_EQ(0u, msg.find("Error opening 7zip file. Error ")) << msg;
+	}
+}
+
+namespace
+{
+// Peak resident memory of the process so far.
+long peakKilobytes()
+{
+	rusage usage = {};
+	getrusage(RUSAGE_SELF, &usage);
+	return usage.ru_maxrss;
+}
+
+// Counts the bytes the archive reader asks for.
+class CountingStream : public io::ByteArrayInputStream
+{
+public:
+	explicit CountingStream(io::InputStream& in) : io::ByteArrayInputStream(in) {}
+	int read(void* buf, int n) override
+	{
+		const int got = io::ByteArrayInputStream::read(buf, n);
+		bytes += got > 0 ? got : 0;
+		return got;
+	}
+	long bytes = 0;
+};
+}
+
+TEST(Archives, EntriesAboveTheCapAreRefusedNamingArchiveAndEntry)
+{
+	// 257 MiB of zeros, then hello.txt; neither archive may hold the large entry in memory.
+	for (auto format : {io::ZipFileInputStream::FILEFORMAT_7ZIP, io::ZipFileInputStream::FILEFORMAT_ZIP})
+	{
+		const std::string path = dir + (format == io::ZipFileInputStream::FILEFORMAT_ZIP ? "/big.zip" : "/big.7z");
+		const long before = peakKilobytes();
+		io::FileInputStream file(path);
+		io::ZipFileInputStream zip(file, format);
+		ASSERT_EQ((std::vector<std::string>{"zeros.bin", "hello.txt"}), names(zip, 2));
+		EXPECT_EQ("Failed to extract zeros.bin from " + path + ": entry is larger than 268435456 bytes",
+			iotest::messageOf([&] { zip.getEntryStream(0); }));
+		EXPECT_EQ("hello world\n", entry(zip, 1));
+		EXPECT_LT(peakKilobytes() - before, 64 * 1024) << path;
+	}
+}
+
+TEST(Zip, Zip64SizesComeFromTheExtraField)
+{
+	io::FileInputStream file(dir + "/zip64.zip");
+	io::ZipFileInputStream zip(file, io::ZipFileInputStream::FILEFORMAT_ZIP);
+	ASSERT_EQ((std::vector<std::string>{"stored.txt", "deflated.txt"}), names(zip, 2));
+	EXPECT_EQ(readFile(dir + "/src/good.txt"), entry(zip, 0));
+	EXPECT_EQ(readFile(dir + "/src/text.txt"), entry(zip, 1));
+
+	// Without the sizes minizip checks no CRC: a changed byte must still be found.
+	io::FileInputStream damagedFile(dir + "/zip64-damaged.zip");
+	io::ZipFileInputStream damaged(damagedFile, io::ZipFileInputStream::FILEFORMAT_ZIP);
+	EXPECT_EQ("Failed to extract stored.txt from " + dir + "/zip64-damaged.zip: CRC error", iotest::messageOf([&] { damaged.getEntryStream(0); }));
+	EXPECT_EQ(readFile(dir + "/src/text.txt"), entry(damaged, 1));
+}
+
+TEST(Zip, AnyEntryIsFoundWithoutWalkingTheDirectory)
+{
+	io::FileInputStream file(dir + "/many.zip");
+	CountingStream counting(file);
+	io::ZipFileInputStream zip(counting, io::ZipFileInputStream::FILEFORMAT_ZIP);
+	for (int i : {2999, 1500, 0})
+	{
+		counting.bytes = 0;
+		EXPECT_EQ("entry " + std::to_string(i) + "\n", entry(zip, i));
+		// One local header, one central entry and the data: well under a kilobyte.
+		EXPECT_LT(counting.bytes, 1024) << i;
 	}
 }

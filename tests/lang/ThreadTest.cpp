@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -113,13 +114,43 @@ TEST(Thread, ExceptionEndsOnlyTheThread)
 {
 	Worker w;
 	lang::Functor f(new WorkerFunc(&Worker::fail, &w));
+	testing::internal::CaptureStdout();
 	{
 		lang::Ptr<lang::Thread> t = new lang::Thread(f, true);
 	}
+	const std::string out = testing::internal::GetCapturedStdout();
+	EXPECT_NE(std::string::npos, out.find("Thread ended by exception lang::Exception: worker failed\n")) << out;
 	lang::Functor g(new WorkerFunc(&Worker::run, &w));
 	lang::Ptr<lang::Thread> t = new lang::Thread(g, true);
 	t = nullptr;
 	EXPECT_EQ(1, w.runs);
+}
+
+TEST(Thread, ExceptionsOfAnyKindAreLoggedByName)
+{
+	struct Throwing
+	{
+		void standard() { throw std::runtime_error("disk gone"); }
+		void other() { throw 7; }
+	} thrower;
+	typedef lang::Func1<void, void (Throwing::*)(), Throwing*> ThrowFunc;
+	const struct
+	{
+		void (Throwing::*member)();
+		const char* line;
+	} cases[] = {
+		{&Throwing::standard, "Thread ended by exception std::runtime_error: disk gone\n"},
+		{&Throwing::other, "Thread ended by exception int: \n"},
+	};
+	for (const auto& c : cases)
+	{
+		testing::internal::CaptureStdout();
+		{
+			lang::Ptr<lang::Thread> t = new lang::Thread(lang::Functor(new ThrowFunc(c.member, &thrower)), true);
+		}
+		const std::string out = testing::internal::GetCapturedStdout();
+		EXPECT_EQ(c.line, out);
+	}
 }
 
 TEST(Thread, PriorityChangesNeverFail)

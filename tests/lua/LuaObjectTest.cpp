@@ -75,6 +75,35 @@ public:
 	}
 };
 
+// An interface before LuaObject: the LuaObject part does not start at the object's address.
+struct Named
+{
+	virtual ~Named() = default;
+	virtual std::string name() const = 0;
+	int tag = 7;
+};
+
+class Scorer : public Named, public lua::LuaObject
+{
+public:
+	int score = 0;
+
+	explicit Scorer(LuaState* state) : lua::LuaObject(state)
+	{
+		registerMethod<&Scorer::add>("add", this);
+		registerLuaMethod("count", this, &Scorer::count);
+		lua::LuaFunctor lf(this, &Scorer::add);
+		registerClosure("addByFunctor", &lf, &lua::LuaRawMethodDispatcher<Scorer, decltype(&Scorer::add)>::dispatch);
+	}
+	std::string name() const override { return "scorer"; }
+	int add(int points) { return score += points * tag; }
+	int count(LuaState* s)
+	{
+		s->pushNumber(static_cast<float>(s->top()));
+		return 1;
+	}
+};
+
 struct Fixture
 {
 	LuaState state;
@@ -100,6 +129,20 @@ TEST(LuaObject, TableHoldsObjectGlobalsAndItself)
 	LuaState::pushTable(f.state.getLua(), f.target.get());
 	lua_rawgeti(f.state.getLua(), -1, 0);
 	EXPECT_EQ(static_cast<void*>(f.target.get()), lua_touserdata(f.state.getLua(), -1));
+}
+
+TEST(LuaObject, AnyBaseOrderReachesTheMembers)
+{
+	LuaState state;
+	Scorer scorer(&state);
+	ASSERT_NE(static_cast<void*>(&scorer), static_cast<void*>(static_cast<lua::LuaObject*>(&scorer)));
+	state.globals().setTable("scorer", scorer);
+	run(state, "a = scorer.add(1)\nb = scorer.addByFunctor(2)\nn = scorer.count(1, 2, 3)");
+	EXPECT_EQ(21, scorer.score);
+	EXPECT_EQ(7, state.globals().getNumber("a"));
+	EXPECT_EQ(21, state.globals().getNumber("b"));
+	EXPECT_EQ(3, state.globals().getNumber("n"));
+	state.globals().remove("scorer");
 }
 
 TEST(LuaObject, ArgumentsAndResults)

@@ -91,6 +91,10 @@ TEST(LuaTableSaveText, NumbersReadBackExactly)
 		{"1234567", "1234567"},
 		{"1e6", "1e+06"},
 		{"16777217", "16777217"},
+		// Whole numbers that are also floats are written whole, not in the float's short form.
+		{"2^53", "9007199254740992"},
+		{"123456792", "123456792"},
+		{"-2^40", "-1099511627776"},
 		{"1/3", "0.3333333333333333"},
 		{"-2.25", "-2.25"},
 		{"1/0", "1/0"},
@@ -114,6 +118,14 @@ TEST(LuaTableSaveText, NumbersReadBackExactly)
 	EXPECT_EQ(0.1f, back.getNumber("volume"));
 	EXPECT_EQ(1234567.0f, back.getNumber("score"));
 	EXPECT_EQ(1.0f / 3, back.getNumber("third"));
+
+	// A score that is exactly a float reloads as itself.
+	t.setNumber("best", 123456792.0f);
+	LuaTable again(&state);
+	readText(again, saveText(t));
+	lua::LuaStackRestore guard(&state);
+	again.pushMember("best");
+	EXPECT_EQ(123456792.0, lua_tonumber(state.getLua(), -1));
 }
 
 TEST(LuaTableSaveText, StringsAreQuotedSoTheyReadBack)

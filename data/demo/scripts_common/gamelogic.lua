@@ -80,6 +80,13 @@ end
 function update(scaledDt, dt)
 	demo.time = demo.time + dt
 	demo.score = math.floor(demo.time * 10)
+	-- While the button is held the sky follows the cursor.
+	if keyHold.LBUTTON and cursor.x and screenWidth > 0 and screenHeight > 0 then
+		setBGColor(255 * cursor.x / screenWidth, 255 * cursor.y / screenHeight, 128)
+	end
+	if keyPressed.KEY_BACK then
+		requestExit()
+	end
 end
 
 function draw()
@@ -90,9 +97,11 @@ function draw()
 end
 
 function gameResumed()
+	print("demo: resumed")
 end
 
 function gamePaused()
+	print("demo: paused")
 	if type(highscores) == "table" then
 		local best = highscores[demo.level] or 0
 		if demo.score > best then

@@ -2,21 +2,28 @@
 #define FRAMEWORK_LINUX_LINUXHOST_H
 
 #include <framework/App.h>
+#include <framework/linux/LinuxGLView.h>
 #include <framework/linux/LinuxOSInterface.h>
+#include <framework/linux/LinuxViewController.h>
 #include <gr/Context.h>
 #include <gr/gl/EGLHeadlessView.h>
 #include <lang/Ptr.h>
 #include <lang/System.h>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+
+union SDL_Event;
 
 namespace framework
 {
 /**
- * The host without a display: an EGL surface of its own, frames of
- * 1/framerate s on a simulated clock, the last frame optionally captured
- * to an image file from the context's present callback.
+ * The program's host: starts the game, drives its frame loop and hands it
+ * the platform's events. Headless by default: an EGL surface of its own and
+ * frames of 1/framerate s on a simulated clock. With a window: an SDL2
+ * window and GL view, frames paced by sleeping to the next tick, input,
+ * activation and orientation from the window's events.
  */
 class LinuxHost
 {
@@ -31,11 +38,22 @@ public:
 		int height = 640;
 		/** Written by the present callback of the last frame run() steps; empty: none. */
 		std::string captureFile;
+		/** Opens a window instead of running headless. */
+		bool window = false;
+		/** Delivered to the new App right after start-up; empty: a normal launch. */
+		std::string url;
+		/** Monotonic microseconds of the windowed loop; empty: the system's monotonic clock. */
+		std::function<int64_t()> clock;
+		/** Sleeps the windowed loop for the given microseconds; empty: the system's sleep. */
+		std::function<void(int64_t)> sleep;
+		/** Makes the window's GL context; empty: SDL's. */
+		LinuxGLView::ContextFactory contextFactory;
 	};
 
 	/**
-	 * The start-up: roots, configure, view and context, init. Exceptions of
-	 * the game's construction pass to the caller after the host is torn down.
+	 * The start-up: roots, configure, view and context, init, then the host
+	 * becomes active. Exceptions of the game's construction pass to the
+	 * caller after the host is torn down.
 	 */
 	explicit LinuxHost(const Options& options);
 	/** Terminates, if not done yet. */
@@ -44,17 +62,42 @@ public:
 	LinuxHost(const LinuxHost&) = delete;
 	LinuxHost& operator=(const LinuxHost&) = delete;
 
+	/** Frames may run; the loop starts unless the App stopped updates itself. Nothing when already active. */
 	void becomeActive();
+	/** Frames stop; nothing when already inactive. */
 	void resignActive();
-	/** One tick of the frame loop: the simulated clock advances by 1/framerate first. */
-	void tick();
-	/** Becomes active, runs frames (stopping early when asked to), terminates. */
-	void run(int frames);
+	bool isActive() const { return m_active; }
+
+	/**
+	 * One turn of the loop. Headless: the simulated clock advances by
+	 * 1/framerate, then a frame. Windowed: the pending events, then a frame
+	 * and a sleep to the next tick, or, while the loop is stopped, a wait for
+	 * events. Returns false once termination was asked for.
+	 */
+	bool tick();
+	/**
+	 * Runs frames (0 in a window: until closed), stopping early when asked
+	 * to, then terminates. Returns the exit code: the App's quit code, else 0.
+	 */
+	int run(int frames);
 	/** Stops the loop, deletes the App (which saves); the context must then be the host's alone. */
 	void terminate();
+	/** The game asked to quit, the window was closed or a stop was requested. */
+	bool stopping() const;
 
-	/** Asks a running loop to stop before its next frame (safe from a signal handler). */
+	/** Asks the loop to stop before its next frame, also when asked during start-up (safe from a signal handler). */
 	static void requestStop();
+
+	/** The URL entry of a running App. */
+	void openURL(const std::string& url);
+	/** A local notification with the given event name arrived; handed to the notification handler. */
+	void receivedLocalNotification(const std::string& name);
+	void setNotificationHandler(const std::function<void(const std::string&)>& handler) { m_notificationHandler = handler; }
+
+	/** Device orientation 1..4 (portrait, upside down, landscape, other landscape); others are refused. */
+	void deviceOrientationChanged(int deviceOrientation);
+	/** The window's events; input goes to the view controller. */
+	void handleEvent(const SDL_Event& event);
 
 	void startUpdate();
 	void stopUpdate();
@@ -63,9 +106,14 @@ public:
 	gr::Context* context() const { return m_context; }
 	App* app() const { return m_app; }
 	LinuxOSInterface* os() const { return m_os.get(); }
+	/** Null when headless. */
+	LinuxGLView* view() const { return m_glView.get(); }
+	LinuxViewController* viewController() const { return m_viewController.get(); }
 	const App::Configuration& config() const { return m_config; }
 	int surfaceWidth() const { return m_surfaceWidth; }
 	int surfaceHeight() const { return m_surfaceHeight; }
+	/** Microseconds between ticks: (60 / framerate, at least 1) sixtieths of a second. */
+	int64_t tickMicros() const;
 	/** The simulated time, in microseconds. */
 	static int64_t simulatedTimeMicros();
 	/** Moves the simulated clock without running a frame (either way: clocks can step back). */
@@ -76,19 +124,39 @@ private:
 	App::Configuration m_config;
 	std::unique_ptr<LinuxOSInterface> m_os;
 	lang::Ptr<gr::gl::EGLHeadlessView> m_view;
+	std::unique_ptr<LinuxGLView> m_glView;
+	std::unique_ptr<LinuxViewController> m_viewController;
 	lang::Ptr<gr::Context> m_context;
 	App* m_app;
 	int m_surfaceWidth;
 	int m_surfaceHeight;
 	int64_t m_oldtime;
+	int64_t m_nextTick;
 	bool m_allowUpdate;
+	/** Follows activation events, which act only on a change. */
+	bool m_active;
 	bool m_insideUpdate;
 	bool m_running;
 	bool m_terminated;
 	bool m_captureNext;
+	bool m_closed;
+	int m_exitCode;
+	/** Loop turns that ran (or, headless, offered) a frame. */
+	int m_ticks;
 	lang::System::TimeSource m_previousTimeSource;
+	std::function<int64_t()> m_clock;
+	std::function<void(int64_t)> m_sleep;
+	std::function<void(const std::string&)> m_notificationHandler;
 
+	void startUp();
+	void makeHeadlessView(int width, int height);
+	void makeWindow(int width, int height);
 	void update();
+	void pace();
+	void drainEvents();
+	void windowEvent(const SDL_Event& event);
+	void sizeChanged();
+	bool isAllowedDeviceOrientation(int deviceOrientation) const;
 	static void present();
 	static bool isAllowedContextOrientation(const App::Configuration& config, gr::Context::OrientationType o);
 };

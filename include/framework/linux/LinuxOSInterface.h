@@ -7,7 +7,7 @@ namespace framework
 {
 class LinuxHost;
 
-/** The platform services of the headless Linux host. */
+/** The platform services of the Linux host; without a window they behave as on the device. */
 class LinuxOSInterface : public OSInterface
 {
 public:

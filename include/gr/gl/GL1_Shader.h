@@ -18,7 +18,7 @@ class GL_Shader : public gr::Shader
 {
 public:
 	/** Flag bits of a fixed-function set-up. */
-	enum Flags
+	enum Flags : int
 	{
 		SHADER_DIFFUSE = 0x1000,
 		SHADER_LIGHTING = 0x2000,

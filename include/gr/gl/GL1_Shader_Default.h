@@ -2,6 +2,7 @@
 #define GR_GL_GL1_SHADER_DEFAULT_H
 
 #include <gr/gl/GL1_Shader.h>
+#include <gr/gl/GL_Resource.h>
 #include <lang/Object.h>
 #include <lang/Ptr.h>
 #include <cstdint>
@@ -58,7 +59,7 @@ public:
 	math::float4 vertexColourFactor(float alphaFactor) const;
 
 private:
-	class Shared : public lang::Object
+	class Shared : public lang::Object, public GL_Resource
 	{
 	public:
 		GL_Context* context;
@@ -70,6 +71,7 @@ private:
 		bool inBegin = false;
 
 		Shared(GL_Context* c, int f);
+		void detachFromContext() override { context = nullptr; }
 	};
 
 	lang::Ptr<Shared> m_shared;

@@ -60,6 +60,9 @@ public:
 	GL_Shader_Platform* begin(unsigned identities);
 	void end();
 
+	/** The GL context is gone: its program and the lean ones built so far forget their GL names. */
+	void forgetNames();
+
 private:
 	/** The GLSL text and the lean programs built from it; shared by copies, like the program. */
 	struct Variants : lang::Object

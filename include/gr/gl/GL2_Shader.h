@@ -2,6 +2,7 @@
 #define GR_GL_GL2_SHADER_H
 
 #include <gr/gl/GL2_Technique.h>
+#include <gr/gl/GL_Resource.h>
 #include <gr/Shader.h>
 #include <lang/Ptr.h>
 #include <math/float4.h>
@@ -21,7 +22,7 @@ class GL_Context;
  * An effect loaded from an effect file, with named parameter values that are sent
  * to the program of each pass when the pass begins.
  */
-class GL_Shader : public gr::Shader
+class GL_Shader : public gr::Shader, public GL_Resource
 {
 public:
 	/** Loads the effect file fileName; a bad effect throws gr::GraphicsException naming it. */
@@ -68,6 +69,9 @@ public:
 	const std::string& name() const override { return m_name; }
 
 private:
+	/** Forgets the context and the GL names of every pass's program. */
+	void detachFromContext() override;
+
 	template <class T> using Params = std::vector<std::pair<std::string, T>>;
 
 	GL_Context* m_context;

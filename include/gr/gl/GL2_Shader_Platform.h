@@ -35,6 +35,9 @@ public:
 	GL_Shader_Platform();
 	~GL_Shader_Platform() override;
 
+	/** After the GL context is gone: the names are dropped, never deleted. */
+	void forgetNames();
+
 	/**
 	 * source ends with one NUL that is not part of the text; name is used in messages.
 	 * Throws gr::GraphicsException with the compiler's log when compiling fails.

@@ -22,6 +22,7 @@ namespace gr
 {
 namespace GR_GL_NS
 {
+class GL_Resource;
 class GL_Texture;
 
 /**
@@ -55,7 +56,7 @@ public:
 	void fillRect2D(unsigned int argb, int x, int y, int width, int height) override;
 	void fillCircle2D(unsigned int argb, int x, int y, int radius) override;
 	void texturizeTriangle2D(Image*, const math::float4&, int, int, int, int, int, int) override {}
-	void texturizeRect2D(Image*, const math::float4&, int, int, int, int) override {}
+	void texturizeRect2D(Image* image, const math::float4& uvRect, int x, int y, int width, int height) override;
 	void texturizeCircle2D(Image*, const math::float4&, int, int, int) override {}
 
 	RenderState2D& getRenderState2D() override { return m_renderState; }
@@ -97,7 +98,7 @@ public:
 	void capture(const std::string& fileName) override;
 	void capture(io::OutputStream& out, io::FileFormat format) override;
 	/** Copies the frame into target; a null target has nowhere to receive it and is ignored. */
-	void capture(Image* target) override;
+	Image* capture(Image* target) override;
 	void flipWindingOrder() override;
 	void flush() override;
 
@@ -190,6 +191,11 @@ private:
 	Shader* plainShader(lang::Ptr<Shader>& slot, const char* shortName);
 	/** Sends a piece through the batcher after the screen-square test; corners in device coordinates. */
 	void render2D(int type, const math::float3* positions, int count, unsigned int argb, int lineWidth);
+
+	/** What this context made and still lives (see GL_Resource). */
+	friend class GL_Resource;
+	GL_Resource* m_resources = nullptr;
+	void detachResources();
 
 	GL_Context(const GL_Context&) = delete;
 	GL_Context& operator=(const GL_Context&) = delete;

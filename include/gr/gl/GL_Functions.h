@@ -18,7 +18,7 @@ struct GL_Functions
 #include <gr/gl/GL_functionList.h>
 #undef GL_FN
 
-	enum Index
+	enum Index : int
 	{
 #define GL_FN(R, M, S, P, A) INDEX_##M,
 #include <gr/gl/GL_functionList.h>

@@ -2,6 +2,7 @@
 #define GR_GL_GL_IMAGE_H
 
 #include <gr/gl/GL_config.h>
+#include <gr/gl/GL_Resource.h>
 #include <gr/Context.h>
 #include <gr/Image.h>
 #include <gr/Texture.h>
@@ -18,7 +19,7 @@ class GL_Context;
  * The texture may be larger than the picture (rounded up to powers of two where the
  * device needs it); texture coordinates are relative to the whole texture.
  */
-class GL_Image : public gr::Image
+class GL_Image : public gr::Image, public GL_Resource
 {
 public:
 	GL_Image(GL_Context* context, int width, int height, int mipLevels, gr::SurfaceFormat format, gr::Context::UsageFlags usage);
@@ -42,6 +43,8 @@ public:
 
 private:
 	GL_Context* m_context;
+
+	void detachFromContext() override { m_context = nullptr; }
 	lang::Ptr<gr::Texture> m_texture;
 	int m_width;
 	int m_height;

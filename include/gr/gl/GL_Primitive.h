@@ -2,6 +2,7 @@
 #define GR_GL_GL_PRIMITIVE_H
 
 #include <gr/gl/GL_config.h>
+#include <gr/gl/GL_Resource.h>
 #include <gr/DIPrimitive.h>
 #include <gr/Shader.h>
 #include <lang/Ptr.h>
@@ -17,7 +18,7 @@ class GL_Context;
  * unless it is dynamic (usage exactly 4), one buffer object per vertex stream and one for the
  * indices, filled when a write lock ends. Dynamic primitives draw from system memory.
  */
-class GL_Primitive : public gr::DIPrimitive
+class GL_Primitive : public gr::DIPrimitive, public GL_Resource
 {
 public:
 	enum { INVALID_BUFFER = 0, USAGE_DYNAMIC = 4 };
@@ -45,6 +46,8 @@ public:
 
 private:
 	GL_Context* m_context;
+
+	void detachFromContext() override;
 	lang::Ptr<gr::Shader> m_shader;
 	GLuint m_ibuffer;
 	GLuint m_vbuffers[gr::VertexFormat::DT_SIZE];

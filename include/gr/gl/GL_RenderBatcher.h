@@ -31,7 +31,7 @@ class GL_Context;
 class GL_RenderBatcher
 {
 public:
-	enum Type
+	enum Type : int
 	{
 		TYPE_LINES = 0,
 		TYPE_QUADS = 1,

@@ -2,6 +2,7 @@
 #define GR_GL_GL_TEXTURE_H
 
 #include <gr/gl/GL_config.h>
+#include <gr/gl/GL_Resource.h>
 #include <gr/gl/ShadowingSurfaceData.h>
 #include <gr/Texture.h>
 #include <lang/Ptr.h>
@@ -20,7 +21,7 @@ class GL_Context;
  * object with a 16-bit depth renderbuffer. Made only by the context's factory, which picks
  * a format the device can hold.
  */
-class GL_Texture : public gr::Texture
+class GL_Texture : public gr::Texture, public GL_Resource
 {
 public:
 	/** Throws gr::GraphicsException for a size, format or mip chain the device cannot hold. */
@@ -62,6 +63,7 @@ public:
 	void restore();
 
 private:
+	void detachFromContext() override;
 	GLuint m_texture;
 	GLuint m_frameBuffer;
 	GLuint m_depthBuffer;

@@ -1,6 +1,8 @@
 #include <framework/linux/LinuxOSInterface.h>
 #include <framework/App.h>
+#include <framework/linux/LinuxGLView.h>
 #include <framework/linux/LinuxHost.h>
+#include <SDL.h>
 
 namespace framework
 {
@@ -40,7 +42,15 @@ void LinuxOSInterface::setOrientation(gr::Context::OrientationType orientation)
 		App::get()->orientationChanged();
 }
 
-void LinuxOSInterface::allowSleep(bool) {}
+void LinuxOSInterface::allowSleep(bool allow)
+{
+	if (!m_host->view())
+		return;
+	if (allow)
+		SDL_EnableScreenSaver();
+	else
+		SDL_DisableScreenSaver();
+}
 
 bool LinuxOSInterface::isSilentProfile()
 {
@@ -59,23 +69,36 @@ void LinuxOSInterface::stopUpdate()
 	m_host->stopUpdate();
 }
 
-void LinuxOSInterface::setFullscreen(bool) {}
+void LinuxOSInterface::setFullscreen(bool fullscreen)
+{
+	if (LinuxGLView* view = m_host->view())
+		view->setFullscreen(fullscreen);
+}
 
 bool LinuxOSInterface::isFullscreen()
 {
-	return true;
+	LinuxGLView* view = m_host->view();
+	return view ? view->isFullscreen() : true;
 }
 
-bool LinuxOSInterface::captureMouse(bool)
+bool LinuxOSInterface::captureMouse(bool capture)
 {
+	if (LinuxGLView* view = m_host->view())
+		view->setGrab(capture);
 	return true;
 }
 
 bool LinuxOSInterface::isMouseCaptured()
 {
-	return false;
+	LinuxGLView* view = m_host->view();
+	return view ? view->isGrabbed() : false;
 }
 
-void LinuxOSInterface::setMousePosition(int, int) {}
+void LinuxOSInterface::setMousePosition(int x, int y)
+{
+	if (LinuxGLView* view = m_host->view())
+		view->warpMouse(x, y);
+}
+
 void LinuxOSInterface::setCursor(const std::string&) {}
 }

@@ -14,7 +14,7 @@ namespace gles1
 const math::float4 ZERO_FLOAT4(0, 0, 0, 0);
 
 GL_Shader_Default::Shared::Shared(GL_Context* c, int f) :
-	context(c), flags(f), blendSource(GL_ONE), blendDestination(GL_ZERO)
+	GL_Resource(c), context(c), flags(f), blendSource(GL_ONE), blendDestination(GL_ZERO)
 {
 }
 

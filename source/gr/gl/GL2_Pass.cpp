@@ -88,6 +88,16 @@ GL_Shader_Platform* GL_Pass::variant(unsigned identities)
 	return v->programs[mask];
 }
 
+void GL_Pass::forgetNames()
+{
+	if (m_program)
+		m_program->forgetNames();
+	if (m_variants)
+		for (const lang::Ptr<GL_Shader_Platform>& program : m_variants->programs)
+			if (program)
+				program->forgetNames();
+}
+
 GL_Shader_Platform* GL_Pass::begin(unsigned identities)
 {
 	GL_Shader_Platform* program = variant(identities);

@@ -1,4 +1,5 @@
 #include <gr/gl/GL2_Shader.h>
+#include <gr/gl/GL2_Shader_Platform.h>
 #include <gr/gl/GL2_EffectParser.h>
 #include <gr/gl/GL_Context.h>
 #include <gr/gl/GL_Texture.h>
@@ -40,6 +41,7 @@ bool emptyName(const char* name)
 }
 
 GL_Shader::GL_Shader(GL_Context* context, const std::string& name, const std::string& fileName, int flags) :
+	GL_Resource(context),
 	m_context(context),
 	m_flags(flags),
 	m_sort(SORT_NONE),
@@ -54,6 +56,7 @@ GL_Shader::GL_Shader(GL_Context* context, const std::string& name, const std::st
 
 GL_Shader::GL_Shader(const GL_Shader& other) :
 	gr::Shader(),
+	GL_Resource(other.m_context),
 	m_context(other.m_context),
 	m_name(other.m_name),
 	m_filePath(other.m_filePath),
@@ -75,6 +78,14 @@ GL_Shader::GL_Shader(const GL_Shader& other) :
 
 GL_Shader::~GL_Shader()
 {
+}
+
+void GL_Shader::detachFromContext()
+{
+	m_context = nullptr;
+	for (const lang::Ptr<GL_Technique>& technique : m_techniques)
+		for (int i = 0; i < technique->passes(); ++i)
+			technique->getPass(i)->forgetNames();
 }
 
 Shader* GL_Shader::clone() const

@@ -59,6 +59,15 @@ GL_Shader_Platform::~GL_Shader_Platform()
 	}
 }
 
+void GL_Shader_Platform::forgetNames()
+{
+	if (sm_currentPlatformShader == this)
+		sm_currentPlatformShader = nullptr;
+	m_vertexShader = 0;
+	m_pixelShader = 0;
+	m_program = 0;
+}
+
 unsigned int GL_Shader_Platform::compile(GLenum type, const std::vector<char>& source, const std::string& name, const char* operation, const char* what)
 {
 	LANG_ASSERT(!source.empty());

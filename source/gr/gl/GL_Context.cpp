@@ -14,7 +14,9 @@
 #include <lang/Format.h>
 #include <lang/throwError.h>
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
+#include <vector>
 
 namespace gr
 {
@@ -89,6 +91,8 @@ GL_Context::~GL_Context()
 	m_shaders.clear();
 	m_cachedStates.clear();
 	m_shadowedTextures.clear();
+	m_renderTarget = nullptr;
+	detachResources();
 }
 
 Context::PlatformType GL_Context::platform() const
@@ -346,16 +350,45 @@ void GL_Context::capture(const std::string& fileName)
 	capture(out, io::guessFileFormat(fileName));
 }
 
-void GL_Context::capture(Image* target)
+Image* GL_Context::capture(Image* target)
 {
-	if (!target)
-		return;
+	m_batcher.flush();
 	const int w = m_renderTarget ? m_renderTarget->width() : width();
 	const int h = m_renderTarget ? m_renderTarget->height() : height();
-	io::ByteArrayOutputStream bytes;
-	capture(bytes, io::FILEFORMAT_RAW);
-	const SurfaceFormat format = target->format();
-	target->blt(0, 0, bytes.data().data(), format.getMemoryUsage(w, 1), 0, w, h, format);
+	Image* made = target ? nullptr : createImage(w, h, 0, surfaceFormat(), USAGE_NONE);
+	Image* image = target ? target : made;
+	try
+	{
+		io::ByteArrayOutputStream bytes;
+		capture(bytes, io::FILEFORMAT_RAW);
+		const SurfaceFormat rgba(SurfaceFormat::SURFACE_A8B8G8R8);
+		const SurfaceFormat format = image->format();
+		const int cw = std::min(w, image->width());
+		const int ch = std::min(h, image->height());
+		const int srcPitch = rgba.getMemoryUsage(w, 1);
+		if (cw > 0 && ch > 0)
+		{
+			if (format == rgba)
+			{
+				image->blt(0, 0, bytes.data().data(), srcPitch, 0, cw, ch, format);
+			}
+			else
+			{
+				// The image keeps its own format: convert the read-back pixels into it.
+				const int pitch = format.getMemoryUsage(cw, 1);
+				std::vector<uint8_t> converted(size_t(pitch) * size_t(ch));
+				format.copyPixels(converted.data(), pitch, SurfaceFormat(), nullptr, rgba, bytes.data().data(), srcPitch,
+					SurfaceFormat(), nullptr, cw, ch);
+				image->blt(0, 0, converted.data(), pitch, 0, cw, ch, format);
+			}
+		}
+	}
+	catch (...)
+	{
+		delete made;
+		throw;
+	}
+	return image;
 }
 
 void GL_Context::flipWindingOrder()
@@ -453,6 +486,22 @@ void GL_Context::fillRect2D(unsigned int argb, int x, int y, int width, int heig
 	if (!touchesScreen(p, 4))
 		return;
 	render2D(GL_RenderBatcher::TYPE_QUADS, p, 4, argb, 1);
+}
+
+void GL_Context::texturizeRect2D(Image* image, const math::float4& uvRect, int x, int y, int width, int height)
+{
+	if (!image || width == 0 || height == 0)
+		return;
+	// Image fractions to texture fractions: the texture may be padded beyond the image.
+	float su = 1.f, sv = 1.f;
+	if (const Texture* texture = image->getTexture())
+	{
+		su = float(image->width()) / float(texture->width());
+		sv = float(image->height()) / float(texture->height());
+	}
+	const float u0 = uvRect.x * su, v0 = uvRect.y * sv, u1 = uvRect.z * su, v1 = uvRect.w * sv;
+	const math::float2 uv[4] = {math::float2(u0, v0), math::float2(u1, v0), math::float2(u0, v1), math::float2(u1, v1)};
+	image->draw(this, float(x), float(y), float(width), float(height), uv);
 }
 
 void GL_Context::fillCircle2D(unsigned int argb, int x, int y, int radius)

@@ -59,7 +59,11 @@ void GL_APIENTRY nullGen(GLsizei n, GLuint* names)
 GLuint GL_APIENTRY nullCreate() { return ++s_nullNames; }
 const GLubyte* GL_APIENTRY nullString(GLenum) { return reinterpret_cast<const GLubyte*>(""); }
 GLenum GL_APIENTRY nullStatus(GLenum) { return GL_FRAMEBUFFER_COMPLETE; }
-void GL_APIENTRY nullGetIntegerv(GLenum, GLint* data) { data[0] = 0; }
+// Textures of any size a real driver takes can be made without a driver.
+void GL_APIENTRY nullGetIntegerv(GLenum pname, GLint* data)
+{
+	data[0] = pname == GL_MAX_TEXTURE_SIZE ? 16384 : 0;
+}
 void GL_APIENTRY nullGetFloatv(GLenum, GLfloat* data) { data[0] = 0.f; }
 void GL_APIENTRY nullGetBooleanv(GLenum, GLboolean* data) { data[0] = GL_FALSE; }
 #if GR_GL_VERSION == 2

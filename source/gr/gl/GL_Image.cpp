@@ -39,7 +39,7 @@ bool onScreen(const math::float3* c)
 }
 
 GL_Image::GL_Image(GL_Context* context, int width, int height, int mipLevels, gr::SurfaceFormat format, gr::Context::UsageFlags usage) :
-	m_context(context), m_width(width), m_height(height)
+	GL_Resource(context), m_context(context), m_width(width), m_height(height)
 {
 	int textureWidth = width;
 	int textureHeight = height;
@@ -58,6 +58,8 @@ GL_Image::GL_Image(GL_Context* context, int width, int height, int mipLevels, gr
 
 GL_Image::~GL_Image()
 {
+	if (!m_context)
+		return;
 	GL_RenderBatcher& batcher = m_context->getBatcher();
 	if (batcher.getImage() == this)
 		batcher.flush();

@@ -62,6 +62,7 @@ gr::VertexFormat alignedFormat(const gr::VertexFormat& format)
 }
 
 GL_Primitive::GL_Primitive(GL_Context* context, gr::Primitive::PrimType type, const gr::VertexFormat& format, int vertices, int indices, int usage) :
+	GL_Resource(context),
 	m_context(context),
 	m_ibuffer(INVALID_BUFFER),
 	m_type(type),
@@ -86,6 +87,14 @@ GL_Primitive::~GL_Primitive()
 {
 	deallocate();
 	m_shader = nullptr;
+}
+
+void GL_Primitive::detachFromContext()
+{
+	m_context = nullptr;
+	m_ibuffer = INVALID_BUFFER;
+	for (GLuint& b : m_vbuffers)
+		b = INVALID_BUFFER;
 }
 
 void GL_Primitive::allocate(const gr::VertexFormat& format, int vertices, int indices)

@@ -95,6 +95,7 @@ void getGLFormat(gr::SurfaceFormat format, unsigned* type, unsigned* glFormat)
 }
 
 GL_Texture::GL_Texture(GL_Context* context, int width, int height, int mipLevels, gr::SurfaceFormat format, int usage) :
+	GL_Resource(context),
 	m_texture(0),
 	m_frameBuffer(0),
 	m_depthBuffer(0),
@@ -126,6 +127,14 @@ GL_Texture::~GL_Texture()
 	if (m_context)
 		m_context->removeTexture(this);
 	deallocate();
+}
+
+void GL_Texture::detachFromContext()
+{
+	m_context = nullptr;
+	m_texture = 0;
+	m_frameBuffer = 0;
+	m_depthBuffer = 0;
 }
 
 bool GL_Texture::isRenderTarget() const
@@ -271,6 +280,8 @@ void GL_Texture::deallocate()
 		m_frameBuffer = 0;
 	}
 	m_compressedLevels = 0;
+	if (!m_context)
+		return; // detached: the GL context is gone
 	gl.Finish();
 	CHECK("deallocate");
 }

@@ -8,6 +8,11 @@ namespace io
 {
 class InputStream;
 
+/** extract's result for an entry above ZipFileInputStream::MAX_ENTRY_BYTES. */
+const int ZIP_ENTRY_TOO_LARGE = -1000;
+/** errorText() for it. */
+std::string entryTooLargeText();
+
 /** An archive format behind io::ZipFileInputStream. Results: 0 for success, else the format's error code. */
 class ZipFile
 {

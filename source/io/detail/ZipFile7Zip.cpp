@@ -1,5 +1,6 @@
 #include "ZipFile.h"
 #include <io/ByteArrayInputStream.h>
+#include <io/ZipFileInputStream.h>
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
@@ -198,7 +199,13 @@ private:
 			if (i < first || m_entries[i].dir)
 				continue;
 			std::vector<char>& data = m_entries[i].data;
-			const la_int64_t size = archive_entry_size(entry);
+			const la_int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+			// Too large to hold: left unread (the next header skips it), refused when asked for.
+			if (size > ZipFileInputStream::MAX_ENTRY_BYTES)
+			{
+				refuse(i);
+				continue;
+			}
 			// The header's size is a hint only: a damaged one must not ask for gigabytes.
 			if (size > 0 && size <= (la_int64_t(1) << 26))
 				data.reserve(static_cast<size_t>(size));
@@ -213,6 +220,11 @@ private:
 					data.clear();
 					return fail(i, reasonOf(reader.get()), reader.error());
 				}
+				if (data.size() + static_cast<size_t>(got) > static_cast<size_t>(ZipFileInputStream::MAX_ENTRY_BYTES))
+				{
+					refuse(i);
+					break;
+				}
 				data.insert(data.end(), buf, buf + got);
 			}
 		}
@@ -224,6 +236,13 @@ private:
 		m_entries[index].error = code;
 		m_entries[index].reason = reason;
 		return index + 1;
+	}
+
+	void refuse(size_t index)
+	{
+		std::vector<char>().swap(m_entries[index].data);
+		m_entries[index].error = ZIP_ENTRY_TOO_LARGE;
+		m_entries[index].reason = entryTooLargeText();
 	}
 
 	void extractAll()

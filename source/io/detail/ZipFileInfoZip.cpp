@@ -1,6 +1,10 @@
 #include "ZipFile.h"
 #include <io/InputStream.h>
+#include <io/ZipFileInputStream.h>
 #include <unzip.h>
+#include <zlib.h>
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace io
@@ -102,10 +106,43 @@ int ZCALLBACK ferror_stream_func(voidpf, voidpf stream)
 	return static_cast<StreamState*>(stream)->failed ? 1 : 0;
 }
 
+// minizip 1.1 misses the zip64 extra field on 64-bit systems (it compares the 32-bit
+// marker with (unsigned long)-1) and reports 0xFFFFFFFF: the sizes are read here instead.
+void readZip64Sizes(const std::vector<unsigned char>& extra, uint64_t* size, uint64_t* compressed)
+{
+	const uint64_t marker = 0xFFFFFFFFu;
+	size_t at = 0;
+	while (at + 4 <= extra.size())
+	{
+		const unsigned id = extra[at] | unsigned(extra[at + 1]) << 8;
+		const size_t length = extra[at + 2] | size_t(extra[at + 3]) << 8;
+		const size_t end = std::min(extra.size(), at + 4 + length);
+		if (id == 0x0001)
+		{
+			size_t field = at + 4;
+			auto next = [&](uint64_t* value) {
+				if (*value != marker || field + 8 > end)
+					return;
+				uint64_t v = 0;
+				for (int k = 7; k >= 0; --k)
+					v = v << 8 | extra[field + size_t(k)];
+				*value = v;
+				field += 8;
+			};
+			next(size);
+			next(compressed);
+			return;
+		}
+		at = end;
+	}
+}
+
 std::string describe(int err)
 {
 	switch (err)
 	{
+	case ZIP_ENTRY_TOO_LARGE:
+		return entryTooLargeText();
 	case UNZ_CRCERROR:
 		return "CRC error";
 	case UNZ_BADZIPFILE:
@@ -176,6 +213,12 @@ public:
 			err = currentName(name);
 			if (err != UNZ_OK)
 				return err;
+			// Each entry's place, so opening entry i does not walk the directory again.
+			unz_file_pos place;
+			err = unzGetFilePos(m_zip, &place);
+			if (err != UNZ_OK)
+				return err;
+			m_places.push_back(place);
 			const bool dir = !name.empty() && (name.back() == '/' || name.back() == '\\');
 			if (!dir)
 			{
@@ -190,39 +233,70 @@ public:
 	int extract(int index, std::vector<char>& out) override
 	{
 		m_state.failed = false;
-		int err = unzGoToFirstFile(m_zip);
-		for (int i = 0; i < index && err == UNZ_OK; ++i)
-			err = unzGoToNextFile(m_zip);
-		unz_file_info info;
+		if (index < 0 || static_cast<size_t>(index) >= m_places.size())
+			return fail(UNZ_PARAMERROR);
+		unz_file_pos place = m_places[static_cast<size_t>(index)];
+		int err = unzGoToFilePos(m_zip, &place);
+		unz_file_info64 info;
+		std::vector<unsigned char> extra;
 		if (err == UNZ_OK)
-			err = unzGetCurrentFileInfo(m_zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-		if (err == UNZ_OK)
-			err = unzOpenCurrentFile(m_zip);
+			err = unzGetCurrentFileInfo64(m_zip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+		if (err == UNZ_OK && info.size_file_extra > 0)
+		{
+			extra.resize(info.size_file_extra);
+			err = unzGetCurrentFileInfo64(m_zip, &info, nullptr, 0, extra.data(), static_cast<uLong>(extra.size()), nullptr, 0);
+		}
+		if (err != UNZ_OK)
+			return fail(err);
+		uint64_t size = info.uncompressed_size;
+		uint64_t compressed = info.compressed_size;
+		readZip64Sizes(extra, &size, &compressed);
+		if (size > static_cast<uint64_t>(ZipFileInputStream::MAX_ENTRY_BYTES))
+			return fail(ZIP_ENTRY_TOO_LARGE);
+		err = unzOpenCurrentFile(m_zip);
 		if (err != UNZ_OK)
 			return fail(err);
 
 		out.clear();
-		if (info.uncompressed_size <= (1UL << 26))
-			out.reserve(info.uncompressed_size);
-		std::vector<char> chunk(4096);
+		// minizip reads such an entry as if it ran on for 4 GiB: it fails near the end of
+		// the archive. The entry is read here from its known place and sizes instead.
+		if (size != info.uncompressed_size || compressed != info.compressed_size)
+		{
+			err = readDirect(size, compressed, info.compression_method, out);
+			unzCloseCurrentFile(m_zip);
+			if (err != UNZ_OK)
+				return fail(err);
+			return checkCrc(out, info.crc);
+		}
+		if (size <= (1UL << 26))
+			out.reserve(static_cast<size_t>(size));
+		// Never more than the entry's size: a stored zip64 entry would read on past its end.
+		std::vector<char> chunk(65536);
 		int got = 0;
-		while ((got = unzReadCurrentFile(m_zip, chunk.data(), static_cast<unsigned>(chunk.size()))) > 0)
+		while (out.size() < size)
+		{
+			const size_t want = std::min<uint64_t>(chunk.size(), size - out.size());
+			got = unzReadCurrentFile(m_zip, chunk.data(), static_cast<unsigned>(want));
+			if (got <= 0)
+				break;
 			out.insert(out.end(), chunk.data(), chunk.data() + got);
-		// Closing checks the CRC of a fully read entry.
+		}
+		// Closing checks the CRC when minizip knew the size; the check below covers zip64 too.
 		const int closed = unzCloseCurrentFile(m_zip);
 		if (got < 0)
 			return fail(got);
 		if (closed != UNZ_OK)
 			return fail(closed);
-		if (out.size() != info.uncompressed_size)
+		if (out.size() != size)
 			return fail(UNZ_BADZIPFILE);
-		return 0;
+		return checkCrc(out, info.crc);
 	}
 
 	std::string errorText() const override { return m_error; }
 
 private:
 	unzFile m_zip;
+	std::vector<unz_file_pos> m_places; // by archive index
 	StreamState m_state;
 	std::string m_error;
 
@@ -239,6 +313,64 @@ private:
 			return err;
 		buf[info.size_filename] = 0;
 		name.assign(buf.data(), info.size_filename);
+		return UNZ_OK;
+	}
+
+	int checkCrc(const std::vector<char>& data, uLong expected)
+	{
+		const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+		return crc == expected ? 0 : fail(UNZ_CRCERROR);
+	}
+
+	// The current entry's data (stored or deflated) from where minizip found it.
+	int readDirect(uint64_t size, uint64_t compressed, uLong method, std::vector<char>& out)
+	{
+		if (method != 0 && method != Z_DEFLATED)
+			return UNZ_BADZIPFILE;
+		if (compressed > static_cast<uint64_t>(ZipFileInputStream::MAX_ENTRY_BYTES))
+			return ZIP_ENTRY_TOO_LARGE;
+		const ZPOS64_T at = unzGetCurrentFileZStreamPos64(m_zip);
+		if (at + compressed > m_state.size)
+			return UNZ_BADZIPFILE;
+		std::vector<char> packed(static_cast<size_t>(compressed));
+		try
+		{
+			if (!m_state.in->seek(static_cast<int>(at), InputStream::SEEK_BEGIN))
+				return UNZ_ERRNO;
+			size_t done = 0;
+			while (done < packed.size())
+			{
+				const int got = m_state.in->read(packed.data() + done, static_cast<int>(packed.size() - done));
+				if (got <= 0)
+					return UNZ_ERRNO;
+				done += static_cast<size_t>(got);
+			}
+		}
+		catch (...)
+		{
+			return UNZ_ERRNO;
+		}
+		m_state.position = static_cast<unsigned long>(at + compressed);
+		if (method == 0)
+		{
+			if (compressed != size)
+				return UNZ_BADZIPFILE;
+			out.swap(packed);
+			return UNZ_OK;
+		}
+		out.resize(static_cast<size_t>(size));
+		z_stream zs = {};
+		if (inflateInit2(&zs, -MAX_WBITS) != Z_OK)
+			return Z_MEM_ERROR;
+		zs.next_in = reinterpret_cast<Bytef*>(packed.data());
+		zs.avail_in = static_cast<uInt>(packed.size());
+		zs.next_out = reinterpret_cast<Bytef*>(out.data());
+		zs.avail_out = static_cast<uInt>(out.size());
+		const int r = inflate(&zs, Z_FINISH);
+		const uLong produced = zs.total_out;
+		inflateEnd(&zs);
+		if (r != Z_STREAM_END || produced != size)
+			return Z_DATA_ERROR;
 		return UNZ_OK;
 	}
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace io
@@ -49,7 +50,17 @@ public:
 		{
 			std::remove(m_temp.c_str());
 			lang::Debug::printf("Failed to save %s (%s); the previous version stays\n", m_target.c_str(), failure.c_str());
+			return;
 		}
+		// The rename lives in the folder: until the folder is synced a power cut may bring
+		// the old file back after the save was reported.
+		const std::string::size_type slash = m_target.find_last_of('/');
+		const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : m_target.substr(0, slash);
+		const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+		if (fd < 0 || fsync(fd) != 0)
+			lang::Debug::printf("Saved %s but could not sync its folder (%s)\n", m_target.c_str(), std::strerror(errno));
+		if (fd >= 0)
+			close(fd);
 	}
 };
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <zlib.h>
 
 namespace imgfix
 {
@@ -239,6 +240,77 @@ Bytes rgbaPattern(int w, int h)
 			p[2] = static_cast<uint8_t>(((x / 16 + y / 16) & 1) ? 200 : 40);
 			p[3] = static_cast<uint8_t>(128 + ((noise >> 16) & 63));
 		}
+	return out;
+}
+
+uint32_t crc32(const uint8_t* p, size_t n)
+{
+	uint32_t c = 0xFFFFFFFFu;
+	for (size_t i = 0; i < n; ++i)
+	{
+		c ^= p[i];
+		for (int k = 0; k < 8; ++k)
+			c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+	}
+	return ~c;
+}
+
+namespace
+{
+void putBE32(Bytes& b, uint32_t v)
+{
+	for (int s = 24; s >= 0; s -= 8)
+		b.push_back(static_cast<uint8_t>(v >> s));
+}
+}
+
+Bytes pngChunk(const char* type, const Bytes& data)
+{
+	Bytes body(type, type + 4);
+	append(body, data);
+	Bytes chunk;
+	putBE32(chunk, static_cast<uint32_t>(data.size()));
+	append(chunk, body);
+	putBE32(chunk, crc32(body.data(), body.size()));
+	return chunk;
+}
+
+Bytes pngChunkDeclaring(const char* type, uint32_t declared, const Bytes& data)
+{
+	Bytes chunk;
+	putBE32(chunk, declared);
+	chunk.insert(chunk.end(), type, type + 4);
+	append(chunk, data);
+	return chunk;
+}
+
+Bytes makePng(const Png& png)
+{
+	static const int channels[7] = {1, 0, 3, 1, 2, 0, 4};
+	const size_t rowBytes = (size_t(png.width) * size_t(channels[png.colorType]) * size_t(png.bitDepth) + 7) / 8;
+	Bytes raw;
+	raw.reserve((rowBytes + 1) * png.height);
+	for (uint32_t y = 0; y < png.height; ++y)
+	{
+		raw.push_back(0);
+		raw.insert(raw.end(), png.rows.begin() + ptrdiff_t(y * rowBytes), png.rows.begin() + ptrdiff_t((y + 1) * rowBytes));
+	}
+	uLongf packedSize = compressBound(uLong(raw.size()));
+	Bytes packed(packedSize);
+	compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), 9);
+	packed.resize(packedSize);
+
+	Bytes out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+	Bytes ihdr;
+	putBE32(ihdr, png.width);
+	putBE32(ihdr, png.height);
+	ihdr.insert(ihdr.end(), {uint8_t(png.bitDepth), uint8_t(png.colorType), 0, 0, 0});
+	append(out, pngChunk("IHDR", ihdr));
+	append(out, png.extraChunks);
+	if (!png.palette.empty())
+		append(out, pngChunk("PLTE", png.palette));
+	append(out, pngChunk("IDAT", packed));
+	append(out, pngChunk("IEND", Bytes()));
 	return out;
 }
 

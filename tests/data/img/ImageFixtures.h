@@ -5,6 +5,7 @@
 // unusual headers, run-length packets across rows, 16-bit pixels, odd
 // colour-map entry sizes, and PVR textures around hand-made blocks.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -97,6 +98,26 @@ Bytes etc1Block(int r1, int g1, int b1, int r2, int g2, int b2, int table1, int 
 Bytes pvrtcOpaqueBlock(int r5, int g5, int b5);
 /** Count copies of a byte string. */
 Bytes repeat(const Bytes& b, int count);
+
+/** CRC-32 as PNG and zip use it. */
+uint32_t crc32(const uint8_t* p, size_t n);
+/** A PNG chunk: big-endian length, type, data, CRC. */
+Bytes pngChunk(const char* type, const Bytes& data);
+/** A chunk header claiming `declared` bytes of data, followed by only the bytes given (no CRC). */
+Bytes pngChunkDeclaring(const char* type, uint32_t declared, const Bytes& data);
+
+struct Png
+{
+	uint32_t width = 1;
+	uint32_t height = 1;
+	int bitDepth = 8;
+	int colorType = 2;        // 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
+	Bytes palette;            // PLTE data (3 bytes per entry), palette images only
+	Bytes rows;               // unfiltered rows as stored (packed bits, big-endian samples)
+	Bytes extraChunks;        // whole chunks placed before IDAT
+};
+/** Signature, IHDR, the extra chunks, PLTE, one zlib-compressed IDAT (filter 0 rows) and IEND. */
+Bytes makePng(const Png& png);
 
 /** A w x h pattern of 4-byte pixels R, G, B, A with smooth gradients and some detail. */
 Bytes rgbaPattern(int w, int h);

@@ -1,5 +1,5 @@
 // Sprites, composites and text drawn on each back end, against golden images and exact pixels.
-#include "../../io/TempDir.h"
+#include <support/TempDir.h>
 #include "GLTestSupport.h"
 #include <game/BitmapFont.h>
 #include <game/CompoSpriteSet.h>
@@ -83,7 +83,7 @@ protected:
 
 	void marker(int x, int y) { m_context->fillRect2D(0xFFFFFFFF, x, y, 1, 1); }
 
-	TempDir m_dir;
+	support::TempDir m_dir;
 	lang::Ptr<gr::gl::EGLHeadlessView> m_view;
 	lang::Ptr<gr::Context> m_context;
 };
@@ -181,7 +181,7 @@ TEST_F(GLT(Content), BoxFontPixels)
 
 TEST_F(GLT(Content), DejaVuTextUnderEveryAnchor)
 {
-	writeFile(m_dir / "font.lua", "fonts = { { file = 'dejavu.font', size = 11, tracking = 2 } }");
+	support::writeFile(m_dir / "font.lua", "fonts = { { file = 'dejavu.font', size = 11, tracking = 2 } }");
 	qf3d::build(m_dir / "font.lua", m_dir.path());
 	lang::Ptr<game::BitmapFont> font = new game::BitmapFont(m_context, "dejavu.font");
 	for (int v = 0; v < 5; ++v)

@@ -399,6 +399,32 @@ TEST_F(GLT(Context), CaptureWritesTheFrameTopRowFirst)
 	EXPECT_EQ(png.pixels, raw.data());
 }
 
+TEST_F(GLT(Context), CaptureIntoAnImageCopiesTheScreen)
+{
+	m_context->clear(0xFF0000FF, true, true, false);
+	m_context->fillRect2D(0xFFFF0000, 0, 0, 16, 8);
+	lang::Ptr<gr::Image> made = m_context->capture(nullptr);
+	ASSERT_TRUE(made);
+	EXPECT_EQ(WIDTH, made->width());
+	EXPECT_EQ(HEIGHT, made->height());
+	EXPECT_EQ(m_context->surfaceFormat(), made->format());
+	lang::Ptr<gr::Image> given = m_context->createImage(WIDTH, HEIGHT, 0, SurfaceFormat(SurfaceFormat::SURFACE_A8B8G8R8), Context::USAGE_NONE);
+	EXPECT_EQ(given.ptr(), m_context->capture(given));
+
+	// Either image drawn over a black screen brings the picture back.
+	for (gr::Image* image : {made.ptr(), given.ptr()})
+	{
+		m_context->clear(0xFF000000, true, true, false);
+		image->draw(m_context, 0.f, 0.f, 0, 0, WIDTH, HEIGHT, float(WIDTH), float(HEIGHT));
+		m_context->flush();
+		const gltest::RGBAImage f = frame();
+		EXPECT_EQ(0xFF0000FFu, f.at(1, 1));
+		EXPECT_EQ(0xFF0000FFu, f.at(14, 6));
+		EXPECT_EQ(0xFFFF0000u, f.at(17, 9));
+		EXPECT_EQ(0xFFFF0000u, f.at(WIDTH - 1, HEIGHT - 1));
+	}
+}
+
 TEST_F(GLT(Context), ProjectionAndWorldTransformMoveTwoDDrawing)
 {
 	m_context->clear(0xFF000000, true, true, false);

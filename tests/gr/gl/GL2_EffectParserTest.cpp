@@ -1,11 +1,13 @@
 #include <gr/gl/GL2_EffectParser.h>
 #include <gr/GraphicsException.h>
 #include <io/IOException.h>
-#include <io/detail/paths.h>
+#include <support/ScopedRoots.h>
+#include <support/TempDir.h>
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -20,19 +22,13 @@ class gles2_EffectFiles : public ::testing::Test
 protected:
 	void SetUp() override
 	{
-		const char* base = std::getenv("TMPDIR");
-		std::string pattern = std::string(base && *base ? base : "/tmp") + "/engine-fx-XXXXXX";
-		ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-		m_root = pattern;
+		ASSERT_FALSE(m_dir.path().empty());
+		m_root = m_dir.path();
 		mkdir((m_root + "/shaders").c_str(), 0755);
 		mkdir((m_root + "/shaders/lib").c_str(), 0755);
-		io::detail::setBundlePath(m_root);
+		m_bundle.reset(new support::ScopedBundleRoot(m_root));
 	}
-	void TearDown() override
-	{
-		io::detail::setBundlePath(".");
-		std::system(("rm -rf '" + m_root + "'").c_str());
-	}
+	void TearDown() override { m_bundle.reset(); }
 
 	void write(const std::string& name, const std::string& text)
 	{
@@ -47,6 +43,8 @@ protected:
 		return std::string(content.data());
 	}
 
+	support::TempDir m_dir;
+	std::unique_ptr<support::ScopedBundleRoot> m_bundle;
 	std::string m_root;
 };
 
@@ -339,7 +337,7 @@ TEST_F(gles2_EffectGrammar, ShaderFilesComeFromTheEffectFolder)
 
 TEST(gles2_EffectData, TheGamesEffectsAreWellFormed)
 {
-	io::detail::setBundlePath(ENGINE_SOURCE_DIR "/data");
+	support::ScopedBundleRoot root(ENGINE_SOURCE_DIR "/data");
 	for (const char* name : {"2d-sprite", "2d-sprite-alpha", "2d-sprite-alpha-masked", "2d-vertexcolor", "2d-vertexcolor-alpha"})
 	{
 		std::string fileName = std::string("shaders/") + name + ".fx";
@@ -352,5 +350,4 @@ TEST(gles2_EffectData, TheGamesEffectsAreWellFormed)
 		EXPECT_EQ(recorder.log[0], "technique Default") << name;
 		EXPECT_EQ(recorder.log.back(), "end") << name;
 	}
-	io::detail::setBundlePath(".");
 }

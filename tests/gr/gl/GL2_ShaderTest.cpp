@@ -4,11 +4,13 @@
 #include <gr/gl/GL_Texture.h>
 #include <gr/GraphicsException.h>
 #include <io/IOException.h>
-#include <io/detail/paths.h>
 #include <lang/Ptr.h>
+#include <support/ScopedRoots.h>
+#include <support/TempDir.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <EGL/egl.h>
@@ -40,20 +42,17 @@ protected:
 	void SetUp() override
 	{
 		gltest::ContextFixture::SetUp();
-		const char* base = std::getenv("TMPDIR");
-		std::string pattern = std::string(base && *base ? base : "/tmp") + "/engine-fx-XXXXXX";
-		ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-		m_root = pattern;
+		ASSERT_FALSE(m_dir.path().empty());
+		m_root = m_dir.path();
 		std::system(("cp -r '" ENGINE_SOURCE_DIR "/data/shaders' '" + m_root + "/'").c_str());
-		io::detail::setBundlePath(m_root);
+		m_shaderBundle.reset(new support::ScopedBundleRoot(m_root));
 		m_context->setShaderPath("shaders");
 		write("shaders/red.fsh", "precision mediump float; uniform float ALPHA_FACTOR; void main() { gl_FragColor = vec4(1.0, 0.0, 0.0, ALPHA_FACTOR); }");
 		write("shaders/pos.vsh", "attribute vec4 DT_POSITION; void main() { gl_Position = DT_POSITION; }");
 	}
 	void TearDown() override
 	{
-		io::detail::setBundlePath(".");
-		std::system(("rm -rf '" + m_root + "'").c_str());
+		m_shaderBundle.reset();
 		gltest::ContextFixture::TearDown();
 	}
 
@@ -96,6 +95,8 @@ protected:
 		return value;
 	}
 
+	support::TempDir m_dir;
+	std::unique_ptr<support::ScopedBundleRoot> m_shaderBundle;
 	std::string m_root;
 };
 

@@ -3,6 +3,8 @@
 
 #include <gr/gl/EGLHeadlessView.h>
 #include <gr/gl/GL_Functions.h>
+#include <support/GoldenImage.h>
+#include <support/ScopedRoots.h>
 #include <gtest/gtest.h>
 #include <cstdint>
 #include <memory>
@@ -27,25 +29,18 @@ protected:
 	void TearDown() override;
 
 	std::unique_ptr<gr::gl::EGLHeadlessView> m_view;
+	std::unique_ptr<support::ScopedBundleRoot> m_bundle;
 };
 
-struct RGBAImage
+using support::RGBAImage;
+using support::readPng;
+using support::writePng;
+
+/** Compares an RGBA frame with tests/data/gl/<name>.png; see support::matchesGolden. */
+inline ::testing::AssertionResult matchesGolden(const std::string& name, const RGBAImage& frame, int tolerance = 2)
 {
-	int width = 0;
-	int height = 0;
-	std::vector<uint8_t> pixels; // top row first
-	uint32_t at(int x, int y) const; // 0xAABBGGRR as stored
-};
-
-/**
- * Compares an RGBA frame with tests/data/gl/<name>.png: every channel of every pixel may
- * differ by at most `tolerance`. With ENGINE_WRITE_GOLDENS=1 in the environment the
- * reference is written instead (for a new or deliberately changed picture).
- */
-::testing::AssertionResult matchesGolden(const std::string& name, const RGBAImage& frame, int tolerance = 2);
-
-RGBAImage readPng(const std::string& path);
-void writePng(const std::string& path, const RGBAImage& image);
+	return support::matchesGolden("gl/" + name, frame, tolerance, GR_GL_VERSION == 1 ? "-gles1" : "-gles2");
+}
 }
 
 #endif

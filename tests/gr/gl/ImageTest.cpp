@@ -250,6 +250,29 @@ TEST_F(GLT(Image), HalfSaturatedDrawsMatchTheGoldenImage)
 }
 #endif
 
+// Regions of the picture in fractions of the image, on rectangles placed by the render state.
+TEST_F(GLT(Image), TexturizeRectDrawsRegionsOfTheImage)
+{
+	lang::Ptr<gr::Image> img = picture();
+	m_context->clear(0xFF406080, true, true, false);
+	m_context->texturizeRect2D(img, math::float4(0.f, 0.f, 1.f, 1.f), 2, 2, 16, 16);       // whole
+	m_context->texturizeRect2D(img, math::float4(0.5f, 0.5f, 1.f, 1.f), 22, 2, 16, 16);    // the white quadrant, doubled
+	m_context->texturizeRect2D(img, math::float4(1.f, 0.f, 0.f, 1.f), 42, 2, 16, 16);      // mirrored
+	state().translation = math::float2(10.f, 20.f);
+	m_context->texturizeRect2D(img, math::float4(0.f, 0.5f, 0.5f, 1.f), 0, 6, 24, 16);     // the blue quadrant, moved and stretched
+	state().translation = math::float2(0.f, 0.f);
+	m_context->texturizeRect2D(img, math::float4(0.f, 0.f, 1.f, 1.f), 40, 30, 0, 16);      // empty: nothing
+	m_context->texturizeRect2D(nullptr, math::float4(0.f, 0.f, 1.f, 1.f), 40, 30, 8, 8);   // no image: nothing
+	m_context->flush();
+	const gltest::RGBAImage frame = capture();
+	EXPECT_EQ(0xFF0000FFu, frame.at(5, 5));      // red top-left quadrant
+	EXPECT_EQ(0xFFFFFFFFu, frame.at(30, 10));    // white
+	EXPECT_EQ(0xFF0000FFu, frame.at(54, 5));     // red, now at the top right
+	EXPECT_EQ(0xFFFF0000u, frame.at(20, 34));    // blue
+	EXPECT_EQ(0xFF806040u, frame.at(44, 40));    // background
+	EXPECT_TRUE(gltest::matchesGolden("texturize-rect", frame, 3));
+}
+
 TEST_F(GLT(Image), CornerColoursTintTheImage)
 {
 	lang::Ptr<gr::Image> white = image(4, 4, SurfaceFormat::SURFACE_A8R8G8B8, [](int, int) -> uint32_t { return 0xFFFFFFFF; });

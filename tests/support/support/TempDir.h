@@ -1,5 +1,5 @@
-#ifndef TESTS_IO_TEMPDIR_H
-#define TESTS_IO_TEMPDIR_H
+#ifndef TESTS_SUPPORT_TEMPDIR_H
+#define TESTS_SUPPORT_TEMPDIR_H
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +8,8 @@
 #include <string>
 #include <sys/stat.h>
 
+namespace support
+{
 // A fresh folder under the system's temporary folder, removed with its contents.
 class TempDir
 {
@@ -15,7 +17,7 @@ public:
 	TempDir()
 	{
 		const char* base = std::getenv("TMPDIR");
-		std::string pattern = std::string(base && *base ? base : "/tmp") + "/engine-io-XXXXXX";
+		std::string pattern = std::string(base && *base ? base : "/tmp") + "/engine-test-XXXXXX";
 		m_path = mkdtemp(&pattern[0]) ? pattern : std::string();
 	}
 	~TempDir()
@@ -46,6 +48,7 @@ inline bool fileExists(const std::string& path)
 {
 	struct stat st;
 	return lstat(path.c_str(), &st) == 0;
+}
 }
 
 #endif

@@ -1,0 +1,67 @@
+#ifndef FRAMEWORK_LINUX_LINUXGLVIEW_H
+#define FRAMEWORK_LINUX_LINUXGLVIEW_H
+
+#include <gr/Context.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+
+namespace framework
+{
+/**
+ * The one window the game draws in: an SDL2 window with an OpenGL ES
+ * context, chosen from the configuration's renderer list. The on-screen
+ * frame buffer is the window's own (name 0).
+ */
+class LinuxGLView
+{
+public:
+	/**
+	 * Makes the context for the renderer being tried (0: ES 1.1, 1: ES 2.0),
+	 * its attributes already set; null when that API is not available.
+	 */
+	typedef std::function<void*(SDL_Window* window, int renderer)> ContextFactory;
+
+	/**
+	 * Opens a hidden, fixed-size window whose drawable is width x height.
+	 * bits 32 asks 8-bit RGBA, anything else 5/6/5 (as minimums); depth adds
+	 * a 16-bit depth buffer. Throws lang::Exception "No renderer was chosen"
+	 * when no entry of the list gives a context.
+	 */
+	LinuxGLView(const std::string& title, int width, int height, int bits, bool depth,
+		const std::vector<gr::Context::PlatformType>& renderers, const ContextFactory& factory = ContextFactory());
+	~LinuxGLView();
+
+	LinuxGLView(const LinuxGLView&) = delete;
+	LinuxGLView& operator=(const LinuxGLView&) = delete;
+
+	SDL_Window* window() const { return m_window; }
+	unsigned windowID() const;
+	gr::Context::PlatformType selectedRenderer() const { return m_selectedRenderer; }
+
+	void show();
+	/** Swaps the window's buffers. */
+	void present();
+
+	int drawableWidth() const;
+	int drawableHeight() const;
+	/** Drawable pixels per window unit. */
+	float contentScale() const;
+
+	void setFullscreen(bool fullscreen);
+	bool isFullscreen() const;
+	void setGrab(bool grab);
+	bool isGrabbed() const;
+	/** x and y in drawable pixels. */
+	void warpMouse(int x, int y);
+
+private:
+	SDL_Window* m_window;
+	void* m_context;
+	gr::Context::PlatformType m_selectedRenderer;
+};
+}
+
+#endif

@@ -1,0 +1,165 @@
+#include <framework/linux/LinuxGLView.h>
+#include <gr/GraphicsException.h>
+#include <gr/gl/EAGLBackbufferFrameBuffer.h>
+#include <lang/Debug.h>
+#include <lang/Exception.h>
+#include <lang/throwError.h>
+#include <SDL.h>
+
+namespace framework
+{
+namespace
+{
+void* createContext(SDL_Window* window, int)
+{
+	return SDL_GL_CreateContext(window);
+}
+
+void setAttributes(int renderer, int bits, bool depth)
+{
+	SDL_GL_ResetAttributes();
+	SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+	SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, renderer == gr::Context::PLATFORM_GLES1 ? 1 : 2);
+	SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, renderer == gr::Context::PLATFORM_GLES1 ? 1 : 0);
+	SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+	SDL_GL_SetAttribute(SDL_GL_RED_SIZE, bits == 32 ? 8 : 5);
+	SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, bits == 32 ? 8 : 6);
+	SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, bits == 32 ? 8 : 5);
+	SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, bits == 32 ? 8 : 0);
+	SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth ? 16 : 0);
+}
+}
+
+LinuxGLView::LinuxGLView(const std::string& title, int width, int height, int bits, bool depth,
+	const std::vector<gr::Context::PlatformType>& renderers, const ContextFactory& factory) :
+	m_window(nullptr),
+	m_context(nullptr),
+	m_selectedRenderer(gr::Context::PLATFORM_GLES1)
+{
+	// Under X11, ES 2.0 would otherwise come from GLX.
+	SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
+	// A finger must not also click.
+	SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+	if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+		lang::throwError(gr::GraphicsException(lang::Format("SDL video: {0}", SDL_GetError())));
+
+	const ContextFactory make = factory ? factory : ContextFactory(&createContext);
+	for (gr::Context::PlatformType renderer : renderers)
+	{
+		if (renderer != gr::Context::PLATFORM_GLES1 && renderer != gr::Context::PLATFORM_GLES2)
+			continue;
+		setAttributes(renderer, bits, depth);
+		// A fresh window per try: the pixel format is fixed when the window is made.
+		m_window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+			SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI);
+		if (m_window)
+			m_context = make(m_window, renderer);
+		if (m_context)
+		{
+			m_selectedRenderer = renderer;
+			break;
+		}
+		lang::Debug::printf("Renderer %d not available: %s\n", static_cast<int>(renderer), SDL_GetError());
+		if (m_window)
+			SDL_DestroyWindow(m_window);
+		m_window = nullptr;
+	}
+	if (!m_context)
+	{
+		SDL_QuitSubSystem(SDL_INIT_VIDEO);
+		lang::throwError(lang::Exception(lang::Format("No renderer was chosen")));
+	}
+	if (SDL_GL_MakeCurrent(m_window, m_context) != 0)
+	{
+		const std::string error = SDL_GetError();
+		SDL_GL_DeleteContext(m_context);
+		SDL_DestroyWindow(m_window);
+		SDL_QuitSubSystem(SDL_INIT_VIDEO);
+		lang::throwError(gr::GraphicsException(lang::Format("Cannot make the window's context current: {0}", error)));
+	}
+	EAGLBackbufferFrameBuffer = 0;
+	// The loop paces itself by sleeping; a swap that also waited for the display would halve the rate
+	// whenever the two fall out of step. Drivers that take no interval answer with an error, ignored.
+	SDL_GL_SetSwapInterval(0);
+
+	// On a scaled desktop the window is made smaller, so the drawable keeps the size asked for.
+	const int dw = drawableWidth();
+	if (dw > 0 && dw != width)
+	{
+		const float scale = contentScale();
+		SDL_SetWindowSize(m_window, static_cast<int>(width / scale + 0.5f), static_cast<int>(height / scale + 0.5f));
+	}
+}
+
+LinuxGLView::~LinuxGLView()
+{
+	if (SDL_GL_GetCurrentContext() == m_context)
+		SDL_GL_MakeCurrent(m_window, nullptr);
+	SDL_GL_DeleteContext(m_context);
+	SDL_DestroyWindow(m_window);
+	SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+unsigned LinuxGLView::windowID() const
+{
+	return SDL_GetWindowID(m_window);
+}
+
+void LinuxGLView::show()
+{
+	SDL_ShowWindow(m_window);
+	SDL_RaiseWindow(m_window);
+}
+
+void LinuxGLView::present()
+{
+	SDL_GL_SwapWindow(m_window);
+}
+
+int LinuxGLView::drawableWidth() const
+{
+	int w = 0, h = 0;
+	SDL_GL_GetDrawableSize(m_window, &w, &h);
+	return w;
+}
+
+int LinuxGLView::drawableHeight() const
+{
+	int w = 0, h = 0;
+	SDL_GL_GetDrawableSize(m_window, &w, &h);
+	return h;
+}
+
+float LinuxGLView::contentScale() const
+{
+	int w = 0, h = 0;
+	SDL_GetWindowSize(m_window, &w, &h);
+	return w > 0 ? static_cast<float>(drawableWidth()) / static_cast<float>(w) : 1.f;
+}
+
+void LinuxGLView::setFullscreen(bool fullscreen)
+{
+	SDL_SetWindowFullscreen(m_window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+bool LinuxGLView::isFullscreen() const
+{
+	return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+}
+
+void LinuxGLView::setGrab(bool grab)
+{
+	SDL_SetWindowGrab(m_window, grab ? SDL_TRUE : SDL_FALSE);
+}
+
+bool LinuxGLView::isGrabbed() const
+{
+	return SDL_GetWindowGrab(m_window) == SDL_TRUE;
+}
+
+void LinuxGLView::warpMouse(int x, int y)
+{
+	const float scale = contentScale();
+	SDL_WarpMouseInWindow(m_window, static_cast<int>(x / scale), static_cast<int>(y / scale));
+}
+}
