@@ -1,4 +1,4 @@
-#include "../net/ScriptedHttpServer.h"
+#include <support/ScriptedHttpServer.h>
 #include "GameFixture.h"
 #include <img/ImageWriter.h>
 #include <io/ByteArrayOutputStream.h>

@@ -1,4 +1,4 @@
-#include "ScriptedHttpServer.h"
+#include <support/ScriptedHttpServer.h>
 #include <net/HttpFileInputStream.h>
 #include <net/HttpRequest.h>
 #include <net/HttpRequestException.h>
