@@ -41,7 +41,9 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_gameCenter(nullptr),
 	m_timerStart(0),
 	m_adFormat(io::FILEFORMAT_UNKNOWN),
-	m_adReady(false)
+	m_adReady(false),
+	m_appsReady(false),
+	m_appsTtl(0)
 {
 	registerOperations();
 

@@ -159,6 +159,11 @@ public:
 	void loadMainMenuAd(std::string imageUrl);
 	/** Frame update: hands URL replies to the scripts. */
 	void checkURLCallbacks();
+	void checkInstalledApps(const std::string& url);
+	void checkInstalledAppsOffline(const std::string& json);
+	void getPossibleInstalledAppsProc();
+	/** The names of the candidates the device can open, comma-separated; "" when the list is malformed. */
+	std::string determineInstalledApps(std::string json);
 	bool mainMenuAdReady() const { return m_adReady.load(std::memory_order_acquire); }
 	/** Frame update, once the advertisement is ready: turns it into a sprite sheet. */
 	void createMainMenuAdImage();
@@ -228,6 +233,11 @@ private:
 	std::string m_adTimeStamp;
 	std::atomic<bool> m_adReady;
 	lang::Ptr<game::SpriteSheet> m_adSheet;
+	lang::Ptr<lang::Thread> m_appsThread;
+	std::string m_appsUrl;
+	std::string m_appsReply;
+	std::atomic<bool> m_appsReady;
+	int m_appsTtl;
 
 	void registerOperations();
 	void registerServiceOperations();

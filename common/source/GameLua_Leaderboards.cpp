@@ -58,6 +58,8 @@ void GameLua::registerServiceOperations()
 	registerMethod<&GameLua::logAnalyticsTimerEvent>("logAnalyticsTimerEvent", this);
 	registerMethod<&GameLua::startURLThread>("native_startURLThread", this);
 	registerMethod<&GameLua::checkMainMenuAd>("checkMainMenuAd", this);
+	registerMethod<&GameLua::checkInstalledApps>("checkInstalledAppsOnline", this);
+	registerMethod<&GameLua::checkInstalledAppsOffline>("checkInstalledAppsOffline", this);
 }
 
 GameCenter* GameLua::service() const

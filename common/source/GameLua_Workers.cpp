@@ -7,6 +7,7 @@
 #include <io/ByteArrayInputStream.h>
 #include <lang/Debug.h>
 #include <lang/Exception.h>
+#include <lang/Func1.h>
 #include <lang/Func2.h>
 #include <lang/throwError.h>
 #include <net/HttpFileInputStream.h>
@@ -30,6 +31,13 @@ std::string fetchText(const std::string& url)
 [[noreturn]] void malformed()
 {
 	lang::throwError(lang::Exception(lang::Format("Malformed response")));
+}
+
+/** Parses only when the text is a JSON object, not an array or a bare value. */
+util::JSONObject parseObject(const std::string& text)
+{
+	const size_t first = text.find_first_not_of(" \t\r\n");
+	return util::JSONObject(first != std::string::npos && text[first] == '{' ? text.c_str() : nullptr);
 }
 
 bool isWebUrl(const std::string& url)
@@ -101,7 +109,7 @@ void GameLua::checkMainMenuAdProc(const std::string& url)
 	try
 	{
 		const std::string reply = fetchText(url);
-		util::JSONObject json(reply.c_str());
+		util::JSONObject json = parseObject(reply);
 		if (json.isNull() || !json.getString("timestamp"))
 			malformed();
 		m_adTimeStamp = json.getString("timestamp");
@@ -197,14 +205,89 @@ void GameLua::createMainMenuAdImage()
 	}
 }
 
+void GameLua::checkInstalledApps(const std::string& url)
+{
+	try
+	{
+		m_appsThread = nullptr;
+		m_appsUrl = url;
+		m_appsThread = new lang::Thread(lang::Functor(new lang::Func1<void, void (GameLua::*)(), GameLua*>(
+			&GameLua::getPossibleInstalledAppsProc, this)), true);
+	}
+	catch (...)
+	{
+		lang::Debug::printf("Failed to create thread for installed games check.\n");
+	}
+}
+
+void GameLua::getPossibleInstalledAppsProc()
+{
+	try
+	{
+		m_appsReply = fetchText(m_appsUrl);
+		m_appsReady.store(true, std::memory_order_release);
+	}
+	catch (...)
+	{
+		lang::Debug::printf("Failed to load possible installed apps\n");
+	}
+}
+
+std::string GameLua::determineInstalledApps(std::string json)
+{
+	try
+	{
+		util::JSONObject list = parseObject(json);
+		if (list.isNull())
+			malformed();
+		m_appsTtl = list.getInt("ttl", 0);
+		std::string names;
+		const int count = list.getInt("gameCount", 0);
+		for (int i = 0; i < count; ++i)
+		{
+			util::JSONObject game = list.getObject(("game_" + std::to_string(i)).c_str());
+			const char* name = game.getString("name");
+			const char* scheme = game.getString("scheme");
+			if (!name || !scheme)
+				malformed();
+			if (pf::Launcher::canOpenProgram(std::string(scheme) + "://"))
+				names += (names.empty() ? "" : ",") + std::string(name);
+		}
+		return names;
+	}
+	catch (...)
+	{
+		lang::Debug::printf("Failed to parse possible installed games JSON\n");
+		return "";
+	}
+}
+
+void GameLua::checkInstalledAppsOffline(const std::string& json)
+{
+	call("setInstalledAppsOffline", determineInstalledApps(json));
+}
+
 void GameLua::updateServices()
 {
 	checkURLCallbacks();
 	if (mainMenuAdReady())
 		createMainMenuAdImage();
+	if (m_appsReady.load(std::memory_order_acquire))
+	{
+		const std::string reply = m_appsReply;
+		m_appsReady.store(false, std::memory_order_relaxed);
+		if (parseObject(reply).isNull())
+			lang::Debug::printf("Received an invalid game list JSON from the server\n");
+		else
+		{
+			const std::string names = determineInstalledApps(reply);
+			call("setInstalledApps", names, m_appsTtl, reply);
+		}
+	}
 }
 
 void GameLua::joinWorkers()
 {
 	m_workerThread = nullptr;
+	m_appsThread = nullptr;
 }

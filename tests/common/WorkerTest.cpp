@@ -134,3 +134,36 @@ TEST_F(WorkerTest, MainMenuAdThatCannotBeShown)
 		EXPECT_FALSE(lua()->mainMenuAdReady());
 	}
 }
+
+TEST_F(WorkerTest, InstalledAppsAreTheOpenableCandidates)
+{
+	pf::Launcher::openable() = {"alpha://", "beta://"};
+	struct Case
+	{
+		const char* name;
+		const char* json;
+		const char* names;
+	};
+	const Case cases[] = {
+		{"two openable", R"({"ttl": 60, "gameCount": 3, "game_0": {"name": "A", "scheme": "alpha"},
+			"game_1": {"name": "N", "scheme": "none"}, "game_2": {"name": "B", "scheme": "beta"}})", "A,B"},
+		{"none openable", R"({"gameCount": 1, "game_0": {"name": "N", "scheme": "none"}})", ""},
+		{"an entry without a scheme", R"({"gameCount": 3, "game_0": {"name": "A", "scheme": "alpha"},
+			"game_1": {"name": "N"}, "game_2": {"name": "B", "scheme": "beta"}})", ""},
+		{"an array", "[1, 2]", ""},
+	};
+	startWithCallbacks();
+	run("function setInstalledAppsOffline(names) offline = names end"
+		" function setInstalledApps(names, ttl, reply) online = names .. '/' .. ttl end");
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.name);
+		m_server.on("/apps.json", ScriptedHttpServer::answer("200 OK", c.json));
+		run(std::string("offline = nil checkInstalledAppsOffline([==[") + c.json + "]==])");
+		EXPECT_EQ(c.names, eval("offline"));
+		run("online = nil checkInstalledAppsOnline('" + path("/apps.json") + "')");
+		finishWorkers();
+		EXPECT_EQ(std::string(c.name) == "an array" ? "nil" : std::string(c.names) + "/" + (c.names[0] ? "60" : "0"), eval("online"));
+	}
+	pf::Launcher::openable().clear();
+}

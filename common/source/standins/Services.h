@@ -3,6 +3,7 @@
 
 // Stand-ins of the platform services and drawing helpers not built yet; each answers "none".
 
+#include <set>
 #include <string>
 
 namespace framework
@@ -29,6 +30,18 @@ public:
 
 private:
 	int m_removals = 0;
+};
+
+/** Programs the device can open: none, unless a test names their URL prefixes. */
+class Launcher
+{
+public:
+	static bool canOpenProgram(const std::string& url) { return openable().count(url) != 0; }
+	static std::set<std::string>& openable()
+	{
+		static std::set<std::string> urls;
+		return urls;
+	}
 };
 
 class DeviceID
