@@ -111,6 +111,7 @@ private:
 	bool hasAchievement(const std::string& id) const;
 	std::string leaderboardText() const;
 	std::string achievementText() const;
+	void showView(bool leaderboards);
 };
 
 #endif

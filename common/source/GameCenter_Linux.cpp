@@ -176,14 +176,6 @@ bool GameCenter::isGameCenterAvailable()
 
 std::string GameCenter::stateFilePath()
 {
-	std::string game = io::detail::appdataPath();
-	while (game.size() > 1 && game.back() == '/')
-		game.pop_back();
-	const size_t slash = game.rfind('/');
-	if (slash != std::string::npos)
-		game = game.substr(slash + 1);
-	if (game.empty() || game == "." || game == "..")
-		game = "engine";
 	const char* xdg = std::getenv("XDG_STATE_HOME");
 	std::string base;
 	if (xdg && xdg[0] == '/')
@@ -193,7 +185,7 @@ std::string GameCenter::stateFilePath()
 		const char* home = std::getenv("HOME");
 		base = std::string(home && *home ? home : "/tmp") + "/.local/state";
 	}
-	return base + "/" + game + "/" + STATE;
+	return base + "/" + io::detail::appdataName() + "/" + STATE;
 }
 
 void GameCenter::setAlertFunction(AlertFunction alert)
@@ -577,34 +569,31 @@ std::string GameCenter::achievementText() const
 	return text;
 }
 
-void GameCenter::showLeaderboards()
+void GameCenter::showView(bool leaderboards)
 {
 	if (!m_authenticated)
 		return;
-	post([this] {
-		m_lua->stopMainMenuAnimation("leaderboard");
+	post([this, leaderboards] {
+		m_lua->stopMainMenuAnimation(leaderboards ? "leaderboard" : "achievement");
+		// The frame loop stands still while the view is up.
 		m_app->getOSInterface()->stopUpdate();
-		m_showingLeaderboard = true;
-		alert("Leaderboards", leaderboardText(), [this] {
+		bool& showing = leaderboards ? m_showingLeaderboard : m_showingAchievements;
+		showing = true;
+		alert(leaderboards ? "Leaderboards" : "Achievements", leaderboards ? leaderboardText() : achievementText(), [this, &showing] {
 			m_app->getOSInterface()->startUpdate();
-			m_showingLeaderboard = false;
+			showing = false;
 		});
 	});
 }
 
+void GameCenter::showLeaderboards()
+{
+	showView(true);
+}
+
 void GameCenter::showAchievement()
 {
-	if (!m_authenticated)
-		return;
-	post([this] {
-		m_lua->stopMainMenuAnimation("achievement");
-		m_app->getOSInterface()->stopUpdate();
-		m_showingAchievements = true;
-		alert("Achievements", achievementText(), [this] {
-			m_app->getOSInterface()->startUpdate();
-			m_showingAchievements = false;
-		});
-	});
+	showView(false);
 }
 
 bool GameCenter::hasLeaderboard(const std::string& id) const
