@@ -18,9 +18,6 @@
 
 namespace
 {
-/** Images are at most this large, as the image readers allow. */
-const int MAX_AD_IMAGE_BYTES = 16 * 1024 * 1024;
-
 std::string fetchText(const std::string& url)
 {
 	net::HttpFileInputStream in(url);
@@ -147,20 +144,10 @@ void GameLua::loadMainMenuAd(std::string imageUrl)
 		// The address came off the network: only web addresses are fetched.
 		if (!isWebUrl(imageUrl))
 			lang::throwError(lang::Exception(lang::Format("Not a web address: {0}", imageUrl)));
+		// The transfer is capped by the request, the decoded size by the image reader.
 		net::HttpFileInputStream in(imageUrl);
-		const int size = in.available();
-		if (size > MAX_AD_IMAGE_BYTES)
-			lang::throwError(lang::Exception(lang::Format("Image too large: {0}", imageUrl)));
-		m_adImage.assign(static_cast<size_t>(size), 0);
-		int done = 0;
-		while (done < size)
-		{
-			const int n = in.read(m_adImage.data() + done, size - done);
-			if (n <= 0)
-				break;
-			done += n;
-		}
-		m_adImage.resize(static_cast<size_t>(done));
+		io::ByteArrayInputStream bytes(in);
+		m_adImage.assign(bytes.data(), bytes.data() + bytes.size());
 		m_adImage.push_back(0);
 		m_adReady.store(true, std::memory_order_release);
 	}
