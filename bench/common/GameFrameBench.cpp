@@ -65,7 +65,7 @@ void BM_GameAppFrame(benchmark::State& state)
 	{
 		lang::Ptr<gr::Context> context = GL_createContext(640, 960, gr::Context::ORIENTATION_LANDSCAPE_RIGHT, [] {});
 		GameApp* app = static_cast<GameApp*>(framework::init(&os, context));
-		const std::string code = "function update(a, b) end function draw() end";
+		const std::string code = "setPhysicsEnabled(false) function update(a, b) end function draw() end";
 		io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
 		app->luaState()->compile(in, "bench", app->gameLua());
 

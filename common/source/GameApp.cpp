@@ -46,6 +46,7 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 	m_smoothZooming(true),
 	m_lastZoom(1.f),
 	m_audioActive(false),
+	m_crashed(false),
 	m_luaState(new lua::LuaState()),
 	m_context(context),
 	m_wheelEvent(false),
@@ -161,6 +162,9 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 
 GameApp::~GameApp()
 {
+	// A normal exit closes the analytics session; after a crash the next start reports it.
+	if (!m_crashed)
+		m_analytics->willTerminate();
 	m_analytics->endSession();
 	m_gameLua->prepareAnalytics(nullptr);
 	m_analytics.reset();
@@ -189,6 +193,7 @@ void GameApp::update(float dt, gr::Context* context, int)
 		}
 		catch (lang::Exception& e)
 		{
+			m_crashed = true;
 			m_analytics->logEvent("Game crashed", {{"exception", e.getMessage().format()}});
 			lang::Thread::sleep(3000);
 			throw;
@@ -221,6 +226,13 @@ void GameApp::activate(bool active)
 	framework::App::activate(active);
 	if (m_gameLua)
 		m_gameLua->activate(active);
+	if (m_analytics)
+	{
+		if (active)
+			m_analytics->didBecomeActive();
+		else
+			m_analytics->willResignActive();
+	}
 }
 
 bool GameApp::activateAudio(bool active)

@@ -34,6 +34,9 @@ public:
 	GameCenter* gameCenter() const { return m_gameCenter.get(); }
 	game::LuaResources* luaResources() const { return m_luaResources; }
 	float zoom() const { return m_zoom; }
+	/** The zoom the scripts last heard of. */
+	float lastZoom() const { return m_lastZoom; }
+	void setLastZoom(float zoom) { m_lastZoom = zoom; }
 	void setWorldScale(float scale) { m_worldScale = scale; }
 	void setMaxWheelZoom(float zoom) { m_maxWheelZoom = zoom; }
 	void setSmoothZooming(bool smooth) { m_smoothZooming = smooth; }
@@ -53,6 +56,8 @@ private:
 	bool m_smoothZooming;
 	float m_lastZoom;
 	bool m_audioActive;
+	/** A game error left the frame: the exit is not a normal one. */
+	bool m_crashed;
 	lang::Ptr<lua::LuaState> m_luaState;
 	lang::Ptr<GameLua> m_gameLua;
 	std::unique_ptr<GameCenter> m_gameCenter;

@@ -38,6 +38,15 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_simulationAimSpeed(0.f),
 	m_bgColor(0),
 	m_safeToQuit(false),
+	m_poseSlot(0),
+	m_rollingSoundHandles{-1, -1, -1},
+	m_orderDirty(true),
+	m_physicsDisableCount(1),
+	m_deltaTimeMultiplier(1.f),
+	m_simulationScale(1.f),
+	m_levelLimits{0, 0, 0, 0},
+	m_insideBox2D(0),
+	m_sleepStep(0),
 	m_gameCenter(nullptr),
 	m_timerStart(0),
 	m_adFormat(io::FILEFORMAT_UNKNOWN),
@@ -58,6 +67,9 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_multitouchZoom.setNumber("zoomCoolingTime", -1.f);
 	setTable("clippedText", m_clippedText);
 	setTable("objects", m_objects);
+
+	resetPhysicsWorld(b2Vec2(0.f, 0.f), true);
+	m_physicsDisable[""] = 1;
 
 	setTable("highscores", loadPersistentFile("highscores.lua"));
 	setTable("settings", loadPersistentFile("settings.lua"));
@@ -95,6 +107,10 @@ GameLua::~GameLua()
 
 void GameLua::registerOperations()
 {
+	registerPhysicsOperations();
+	registerJoints();
+	registerSensors();
+	registerQueries();
 	registerMethod<&GameLua::setBGColor>("setBGColor", this);
 	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
 	registerMethod<&GameLua::requestExit>("requestExit", this);
@@ -134,15 +150,6 @@ void GameLua::activate(bool active)
 	if (m_appSettings.isBoolean("notifications") && !m_appSettings.getBoolean("notifications"))
 		m_localNotifications.removeAllNotifications();
 	call(active ? "gameResumed" : "gamePaused");
-}
-
-void GameLua::update(float dt)
-{
-	setNumber("screenWidth", static_cast<float>(m_context->width()));
-	setNumber("screenHeight", static_cast<float>(m_context->height()));
-	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
-	updateServices();
-	call("update", dt, dt);
 }
 
 void GameLua::draw()

@@ -1,9 +1,13 @@
 #ifndef GAMELUA_H
 #define GAMELUA_H
 
-#include "standins/Analytics.h"
+#include <analytics/Analytics.h>
 #include "standins/Resources.h"
 #include "standins/Services.h"
+#include <atomic>
+#include <box2d/box2d.h>
+#include <cstdint>
+#include <exception>
 #include <game/SpriteSheet.h>
 #include <io/FileFormat.h>
 #include <lang/Mutex.h>
@@ -11,8 +15,6 @@
 #include <lang/Thread.h>
 #include <lua/LuaObject.h>
 #include <lua/LuaTable.h>
-#include <atomic>
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -30,14 +32,141 @@ class Context;
 
 class GameCenter;
 
+namespace game
+{
+class Sprite;
+class CompoSprite;
+}
+
+class b2Polygon;
+
 /**
  * The bridge between the game scripts and the engine. Its table is the
  * scripts' global environment; its members are registered there as script
  * operations.
  */
-class GameLua : public lua::LuaObject
+class GameLua : public lua::LuaObject, public b2ContactListener, public b2ContactFilter, public b2DestructionListener
 {
 public:
+	/** A body pose: position and angle in radians. */
+	struct Pose
+	{
+		float x, y, angle;
+	};
+
+	/** Decoration sprites drawn around an object. */
+	struct Decoration
+	{
+		game::Sprite* sprite = nullptr;
+		float angleIncrement = 0.f;
+		int amount = 0;
+		float scale = 0.f;
+	};
+
+	/** The game's own state of one named object; every fixture's user data is its record. */
+	struct RenderObjectData
+	{
+		Pose poses[2] = {};
+		int material = 0;
+		b2Vec2 pendingVelocity = b2Vec2(0.f, 0.f);
+		lua::LuaTable table;
+		std::vector<RenderObjectData*> gravityFields;
+		std::vector<game::Sprite*> pieceSprites;
+		std::vector<game::CompoSprite*> pieceCompoSprites;
+		std::vector<b2Vec2> pieceOffsets;
+		std::vector<float> pieceAngles;
+		std::vector<std::string> pieceNames;
+		std::string name;
+		std::string spriteName;
+		std::string textureName;
+		game::CompoSprite* compoSprite = nullptr;
+		void* textureImage = nullptr;
+		b2Body* body = nullptr;
+		game::Sprite* sprite = nullptr;
+		float radius = 0.f;
+		float width = 0.f;
+		float height = 0.f;
+		Pose renderPose = {};
+		float firstAngle = 0.f;
+		float spriteAngle = 0.f;
+		b2Vec2 pivotOffset = b2Vec2(0.f, 0.f);
+		b2Vec2 scale = b2Vec2(0.f, 0.f);
+		float textureScale = 0.f;
+		b2Vec2 baseScale = b2Vec2(0.f, 0.f);
+		b2Fixture* impactFixture = nullptr;
+		float zOrder = 0.f;
+		float removalTimer = 0.f;
+		float drawingValue = 0.f;
+		float wobbleTime = 0.f;
+		float wobbleAmplitude = 0.f;
+		float wobbleStartAmplitude = 0.f;
+		float wobbleFrequency = 0.f;
+		float wobbleStrength = 0.f;
+		std::unique_ptr<Decoration> decoration;
+		int kind = 0;
+		int sensorGravityMask = 0;
+		int parameter24 = 0;
+		float sensorMinForce = 0.f;
+		float sensorMaxForce = 0.f;
+		float sensorRadius = 0.f;
+		float parameter28 = 0.f;
+		float sensorLength = 0.f;
+		float parameter29 = 0.f;
+		int gravityCategory = 0;
+		float flightTime = 0.f;
+		bool killingVolume = false;
+		bool recordVelocity = false;
+		bool revertGravity = false;
+		bool revertGravityLimited = false;
+		float revertMultiplier = 0.f;
+		float revertSpeedLimit = 0.f;
+		bool compound = false;
+		bool mirrored = false;
+		bool parameter9Flag = false;
+		bool fixedDrawAngle = false;
+		bool noWobble = false;
+		bool jointed = false;
+		bool ignoresImmovable = false;
+		bool collisionEnabled = false;
+		bool projectile = false;
+		bool decorated = false;
+		bool ignoresKillingVolume = false;
+		bool parameter22Flag = false;
+		bool wobbling = false;
+		bool awake = false;
+		bool removalTimerEnabled = false;
+		bool rollingSound = false;
+		bool animated = false;
+		bool stopsInKillingVolume = false;
+		bool selectsAnimation = false;
+		bool pendingVelocitySet = false;
+		bool tracksImpacts = false;
+		bool hardImpact = false;
+		bool angleCaptured = false;
+		bool visible = false;
+		/** The sprite-sheet key of its z-order entry. */
+		const void* sheetKey = nullptr;
+		/** Seconds of slow motion, for the game's own sleep rule, and the sleep pass that last grew it. */
+		float slowTime = 0.f;
+		unsigned slowStep = 0;
+	};
+
+	/** One script-made joint or timer link (made by the joint operations). */
+	struct JointData
+	{
+		std::string name;
+		b2Joint* joint = nullptr;
+		int type = 0;
+		RenderObjectData* end1 = nullptr;
+		RenderObjectData* end2 = nullptr;
+		/** The anchor convention used at creation (0, 1 or 2). */
+		int coordType = 0;
+	};
+
+	typedef std::map<std::string, std::unique_ptr<RenderObjectData>> RenderObjects;
+	/** z level -> sprite-sheet key -> object names in insertion order. */
+	typedef std::map<int, std::map<const void*, std::vector<std::string>>> ZOrderTable;
+
 	GameLua(framework::App* app, game::Resources* resources, lua::LuaState* state, gr::Context* context);
 	/** Saves the save files, each on its own; a failure is logged and the next still runs. */
 	~GameLua() override;
@@ -46,11 +175,132 @@ public:
 	void createAssets();
 	/** "gameResumed" or "gamePaused", once the main script has been compiled. */
 	void activate(bool active);
-	/** Publishes the screen size and calls "update"(dt, dt). */
+	/** One frame: screen, touches, the fixed physics steps, object export, then the script "update". */
 	void update(float dt);
 	void draw();
 	/** Asks the host to end the program (exit code 0) after the current frame. */
 	void requestExit();
+
+	// Physics world and objects (GameLua_Physics.cpp).
+	/** Removes every object and joint, then replaces the world. */
+	void resetPhysicsWorld(const b2Vec2& gravity, bool allowSleep);
+	void setWorldGravity(float x, float y);
+	void setDeltaTimeMultiplier(float m);
+	float getDeltaTimeMultiplier() { return m_deltaTimeMultiplier; }
+	void setGravityForceMultiplier(float m);
+	float getGravityForceMultiplier() { return m_gravityForceMultiplier; }
+	int setPhysicsEnabledLua(lua::LuaState* state);
+	void setPhysicsEnabled(bool enabled, const std::string& key);
+	bool isPhysicsEnabled() { return m_physicsDisableCount == 0; }
+	void setPhysicsSimulationScale(float s);
+	void setLevelLimits(float left, float top, float right, float bottom);
+
+	void createBox(const std::string& name, const std::string& sprite, float x, float y, float width, float height,
+		float density, float friction, float restitution, bool collisionEnabled, bool projectile, float zOrder);
+	void createCircle(const std::string& name, const std::string& sprite, float x, float y, float radius,
+		float density, float friction, float restitution, bool collisionEnabled, bool projectile, float zOrder);
+	void createPolygon(const std::string& name, const std::string& sprite, float x, float y, float width, float height,
+		float density, float friction, float restitution, bool collisionEnabled, bool projectile, float zOrder);
+	void createLineShape(const std::string& name, const std::string& sprite, float x, float y, float width, float height,
+		float density, float friction, float restitution, bool collisionEnabled, bool projectile, float zOrder);
+	void clearVertices();
+	void addVertex(float x, float y);
+	int createCompoundBodyFromTable(lua::LuaState* state);
+	void clearShapesArray();
+	void addBoxToCompoundList(const std::string& name, float x, float y, float angle, float width, float height);
+	void addPolygonToCompoundList(const std::string& name, float a, float b, float c, float d, float e);
+	void addLineToCompoundList(const std::string& name, float a, float b, float c, float d, float e);
+	void addCircleToCompoundList(const std::string& name, float x, float y, float angle, float radius);
+	void setCompoundShapeLinearDamping(const std::string&, float) {}
+	void setCompoundShapeParameter(const std::string&, float, float) {}
+	void finalizeCompoundObject(const std::string&, float, float, float, float, float, float, bool, bool, float) {}
+
+	void applyImpulse(const std::string& name, float ix, float iy, float px, float py);
+	void applyForce(const std::string& name, float fx, float fy, float px, float py);
+	void setVelocity(const std::string& name, float vx, float vy);
+	void setAngularVelocity(const std::string& name, float w);
+	void multiplyVelocity(const std::string& name, float m);
+	float getVelocity(const std::string& name);
+	float getAngularVelocity(const std::string& name);
+	int getLinearVelocity(lua::LuaState* state);
+	void setPosition(const std::string& name, float x, float y);
+	void setRotation(const std::string& name, float angle);
+	void setPivotOffset(const std::string& name, float x, float y);
+	void setScale(const std::string& name, float sx, float sy);
+	void setFixedRotation(const std::string& name, bool flag);
+	void setAngularDamping(const std::string& name, float d);
+	void setLinearDamping(const std::string& name, float d);
+	void setSleeping(const std::string& name, bool flag);
+	void setActive(const std::string& name, bool flag);
+	void setAsSensor(const std::string& name, bool flag);
+	void setCollisionEnabled(const std::string& name, bool flag);
+	void setRecordVelocity(const std::string& name, bool flag);
+	void setObjectParameter(const std::string& name, float id, float value);
+	void removeObject(const std::string& name);
+
+	b2World* world() const { return m_world.get(); }
+	/** The body of that name, null when there is none (never inserts). */
+	b2Body* getBody(const std::string& name) const;
+	/** The record of that name, null when there is none (never inserts). */
+	RenderObjectData* findObject(const std::string& name) const;
+	const RenderObjects& renderObjects() const { return m_renderObjects; }
+	const ZOrderTable& zOrderTable() const { return m_zOrder; }
+	size_t projectileCount() const { return m_projectiles.size(); }
+	size_t animatedCount() const { return m_animated.size(); }
+	const std::vector<RenderObjectData*>& parameter32List() const { return m_parameter32; }
+	int poseSlot() const { return m_poseSlot; }
+	float accumulator() const { return m_accumulator; }
+	const int* levelLimits() const { return m_levelLimits; }
+	float physicsSimulationScale() const { return m_simulationScale; }
+
+	// Box2D listeners: the contact rules, joints and sensors fill the hooks.
+	void BeginContact(b2Contact* contact) override;
+	void EndContact(b2Contact* contact) override;
+	void PreSolve(b2Contact*, const b2Manifold*) override {}
+	void PostSolve(b2Contact* contact, const b2ContactImpulse* impulse) override;
+	bool ShouldCollide(b2Fixture* a, b2Fixture* b) override;
+	void SayGoodbye(b2Fixture*) override {}
+	void SayGoodbye(b2Joint* joint) override;
+
+	// Contact rules and damage (GameLua_Contacts.cpp).
+	/** While set, contact starts raise sensor events but no impact or damage. */
+	void setEditing(bool flag) { m_editing = flag; }
+	bool isEditing() const { return m_editing; }
+
+	// Joints (GameLua_Joints.cpp).
+	int createJointLua(lua::LuaState* state);
+	int createJointsLua(lua::LuaState* state);
+	void destroyJoint(const std::string& name);
+	int setJointParametersLua(lua::LuaState* state);
+	void removeJointsFromObject(const std::string& name);
+	void setRevoluteJointSpeed(const std::string& name, float speed);
+	/** Queues the breakable joints at that object weaker than force; allowed inside the step. */
+	void removeBreakableJointsFromObject(const std::string& name, float force);
+	void checkJointLimits(const std::string& name);
+	size_t jointCount() const { return m_joints.size(); }
+	size_t queuedJointCount() const { return m_jointRemovalQueue.size(); }
+	/** The Box2D joint of the first joint of that name, null when none. */
+	b2Joint* findJoint(const std::string& name) const;
+
+	// Sensors and gravity fields (GameLua_Sensors.cpp).
+	void setSensorMinimumAndMaximumForces(const std::string& name, float min, float max);
+	void setSensorGravityMask(const std::string& name, int mask);
+	void setObjectGravityCategory(const std::string& name, int category);
+	void setRevertGravity(const std::string& name, bool flag);
+	void setRevertGravityWithMultiplier(const std::string& name, bool flag, float multiplier, float speedLimit);
+	void linkSensor(const std::string&) {}
+	/** Sensor entry for (sensor, other); true when the sensor is a damaging one. */
+	bool checkSensorContact(b2Fixture* sensor, b2Fixture* other);
+	void sensorEndContact(b2Fixture* sensor, b2Fixture* other);
+	/** Pushes the object by the field for one step; returns the force applied (zero when none). */
+	b2Vec2 applySensorForceToObject(RenderObjectData& field, RenderObjectData& object);
+
+	// World queries (GameLua_Queries.cpp).
+	float getAngle(const std::string& name);
+	int getIntersectingObjects(lua::LuaState* state);
+	int getRayCastedObjects(lua::LuaState* state);
+	int getWorldPoint(lua::LuaState* state);
+	int getLocalPoint(lua::LuaState* state);
 	bool safeToQuit() const { return m_safeToQuit; }
 	/** Starts the span logAnalyticsTimerEvent measures. */
 	void resetTimer();
@@ -169,8 +419,8 @@ public:
 	void createMainMenuAdImage();
 	/** The advertisement's sheet with its one sprite "MAIN_MENU_AD_IMAGE"; null until made. */
 	game::SpriteSheet* mainMenuAdSheet() const { return m_adSheet; }
-	/** Frame update: hands over what the workers finished. */
-	void updateServices();
+	/** Frame update: the advertisement and the installed-applications reply, once their workers are done. */
+	void deliverWorkerResults();
 	/** Waits for the workers; the destructor calls it first. */
 	void joinWorkers();
 
@@ -216,6 +466,38 @@ private:
 	unsigned m_bgColor;
 	bool m_safeToQuit;
 
+	// Physics.
+	int m_poseSlot;
+	int m_rollingSoundHandles[3];
+	std::unique_ptr<b2World> m_world;
+	RenderObjects m_renderObjects;
+	/** The records in name order, for the frame's loops; rebuilt when an object comes or goes. */
+	std::vector<RenderObjectData*> m_order;
+	bool m_orderDirty;
+	ZOrderTable m_zOrder;
+	std::map<std::string, RenderObjectData*> m_projectiles;
+	std::map<std::string, RenderObjectData*> m_animated;
+	std::vector<RenderObjectData*> m_parameter32;
+	std::vector<std::unique_ptr<JointData>> m_joints;
+	std::vector<std::unique_ptr<JointData>> m_jointRemovalQueue;
+	std::vector<b2Vec2> m_vertices;
+	std::vector<std::string> m_compoundNames;
+	std::vector<std::vector<float>> m_compoundShapes;
+	std::map<std::string, int> m_physicsDisable;
+	int m_physicsDisableCount;
+	float m_deltaTimeMultiplier;
+	float m_simulationScale;
+	int m_levelLimits[4];
+	/** Depth of our calls into Box2D that may report EndContact. */
+	int m_insideBox2D;
+	/** The first exception out of a listener during one Box2D call. */
+	std::exception_ptr m_listenerError;
+	/** Bodies whose mass waits for the world to unlock. */
+	std::vector<b2Body*> m_massFixups;
+	std::vector<b2Body*> m_islandStack;
+	std::vector<b2Body*> m_island;
+	unsigned m_sleepStep;
+
 	Particles m_particles;
 	AimStream m_aimStream;
 	pf::AppSettings m_appSettings;
@@ -242,6 +524,56 @@ private:
 	void registerOperations();
 	void registerServiceOperations();
 	GameCenter* service() const;
+	void registerPhysicsOperations();
+	void registerJoints();
+	void registerSensors();
+	void registerQueries();
+
+	// Contact rules (GameLua_Contacts.cpp).
+	bool m_editing = false;
+	void beginContact(b2Contact* contact);
+	void endContact(b2Contact* contact);
+	void postSolve(b2Contact* contact, const b2ContactImpulse* impulse);
+	bool shouldCollide(b2Fixture* a, b2Fixture* b) const;
+	// Joints (GameLua_Joints.cpp).
+	/** worldPoints: null, or x1, y1, x2, y2 given beside the table for coordType 1. */
+	void createJoint(const lua::LuaTable& description, const float* worldPoints);
+	/** Drops the joints and links with that object at an end; destroys the Box2D joints when asked. */
+	void dropJointsAt(RenderObjectData* record, bool destroyJoints);
+	// World queries (GameLua_Queries.cpp).
+	/** Name, x, y at stack positions 1 to 3: pushes the world point of the local one, or the reverse. */
+	int pushPoint(lua::LuaState* state, bool toWorld);
+
+	// Physics helpers (GameLua_Physics.cpp).
+	RenderObjectData& objectOrThrow(const std::string& name, const char* message);
+	void checkUnlocked(const std::string& name) const;
+	void checkNewName(const std::string& name) const;
+	const std::vector<RenderObjectData*>& objectOrder();
+	lua::LuaTable worldTable();
+	lua::LuaTable jointsTable();
+	std::unique_ptr<RenderObjectData> newRecord(const std::string& name, const std::string& sprite, float x, float y,
+		float zOrder, bool collisionEnabled, bool projectile);
+	b2Body* createBody(float x, float y, float angle, bool dynamic);
+	void finishObject(std::unique_ptr<RenderObjectData> record, const char* type, float density, float friction,
+		float restitution);
+	void addToZOrder(RenderObjectData& record);
+	/** Gives a dynamic body without fixture mass the mass 1; waits while the world is locked. */
+	void fixMass(b2Body* body);
+	void applyMassFixups();
+	void destroyBody(b2Body* body);
+	void setBodyEnabled(b2Body* body, bool enabled);
+	void setBodyType(b2Body* body, b2BodyType type);
+	/** Rethrows the first exception a listener kept during the last Box2D call. */
+	void rethrowListenerError();
+	template <class F> void listener(F hook);
+	void removeAllObjects();
+	/** Puts to sleep islands that moved slowly for half a second, at the game's own tolerance. */
+	void sleepSlowIslands(float h);
+	// Frame update (GameLua_Update.cpp).
+	void stepPhysics(float scaledDt, int64_t& physicsMicros);
+	void interpolatePoses(float scaledDt);
+	void exportObjects(float scaledDt);
+	void publishTouches();
 	/** Deciphers and opens a shipped file; hands entry 0 to use. */
 	template <class F> void readShippedFile(const std::string& name, F use);
 	void clearLevel();

@@ -254,9 +254,8 @@ void GameLua::checkInstalledAppsOffline(const std::string& json)
 	call("setInstalledAppsOffline", determineInstalledApps(json));
 }
 
-void GameLua::updateServices()
+void GameLua::deliverWorkerResults()
 {
-	checkURLCallbacks();
 	if (mainMenuAdReady())
 		createMainMenuAdImage();
 	if (m_appsReady.load(std::memory_order_acquire))

@@ -249,12 +249,11 @@ void GameLua::clearLevel()
 	m_contactsOff = true;
 	m_deadBlocks = isTable("deadBlocks") ? getTable("deadBlocks") : lua::LuaTable();
 	lang::Debug::printf("Removing physics objects...\n");
-	// Objects, joints and the world come with the physics; only particles exist yet.
+	checkUnlocked("level");
+	removeAllObjects();
 	m_particles.clear();
 	if (m_deterministicPhysics)
-	{
-		// The physics world is recreated here once it exists.
-	}
+		resetPhysicsWorld(b2Vec2(0.f, 0.f), m_world->GetAllowSleeping());
 }
 
 void GameLua::loadLevel(const std::string& name)

@@ -22,10 +22,15 @@ public:
 	static std::optional<std::string> readFile(const std::string& path);
 	static bool exists(const std::string& path);
 	static bool remove(const std::string& path);
+	/** Deletes the folder and everything in it; false when something stayed. */
+	static bool removeTree(const std::string& path);
 	/** Creates the folder and its parents (mode 0700); false when that fails. */
 	static bool makeDirectories(const std::string& path);
 	/** Moves a damaged file aside to "<path>.damaged" (numbered when taken); the new name or empty. */
 	static std::string moveAside(const std::string& path);
+
+	/** Opens the file (made when missing) and takes an exclusive lock without waiting; the descriptor, or -1 when another holds it. */
+	static int lockExclusive(const std::string& path);
 
 	/** Writes the JSON text of the value (not deleted). */
 	static bool writeJSON(const std::string& path, const cJSON* json);

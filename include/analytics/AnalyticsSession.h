@@ -24,6 +24,15 @@ class Throwable;
 
 namespace analytics
 {
+/** Reads one advertising block of a report answer. */
+class AnalyticsAdParser
+{
+public:
+	virtual ~AnalyticsAdParser() {}
+	/** Given the block (its tag first) and the bytes left, answers the position after what it read. */
+	virtual const uint8_t* parseData(const uint8_t* data, size_t bufferLength) = 0;
+};
+
 /** One recorded error: sequence number, time, identifier, message, exception text. */
 struct AnalyticsErrorEntry
 {
@@ -163,11 +172,46 @@ public:
 	 */
 	static Bytes dataForSessions(const std::vector<ReportItem>& sessions, bool appPromo, bool videoAds, bool adSlot, bool recall, size_t* consumed = nullptr);
 	static Bytes dataForSessions(const std::vector<ReportItem>& sessions);
+	/** The report for the given current session's key, version and start. */
+	static Bytes dataForSessions(const AnalyticsSessionData& current, const std::vector<ReportItem>& sessions, bool appPromo, bool videoAds, bool adSlot, bool recall, size_t* consumed = nullptr);
 	/** Appends the CRC-32 of the bytes as an int and returns it. */
 	static uint32_t appendSessionsDataChecksum(Bytes& data);
 	/** The first session start of this installation, kept in a file. */
 	static Date initialTimestamp();
 	static std::string devicePlatform();
+
+	// ---- report sending ----
+	/**
+	 * One send, dropped when another one runs. Only a finished exchange with
+	 * a final 2xx status (delivery) lets the sent records go; anything else
+	 * keeps everything.
+	 */
+	static void sendSessionsToServerWithTimeout(bool shortTimeout, bool useWebView, bool appPromo, bool videoAds, bool adSlot, bool recall, bool sendCurrentSession);
+	static void sendSessionsToServerForAppPromo();
+	static void sendSessionsToServerForSessionPause();
+	static void sendSessionsToServerForEndOfSession();
+	static void sendSessionsToServerForAdditionalInfo();
+	/** Runs the send on a detached thread that exit waits for; nothing once exit began. */
+	static void detachSend(void (*send)());
+	/** Waits until no send runs; false when one still does after the time. */
+	static bool waitForSends(int timeoutMillis);
+	/** The process-wide lock one send holds, only ever tried. */
+	static std::mutex& getNetworkLock();
+	static void setAppPromoAdParser(AnalyticsAdParser* parser);
+	static void setVideoAdParser(AnalyticsAdParser* parser);
+	static void setAdSlotAdParser(AnalyticsAdParser* parser);
+	static void setRecallAdParser(AnalyticsAdParser* parser);
+	/** Hands the answer's blocks to the parsers of the kinds asked for. */
+	static void readAdvertisingBlocks(const Bytes& body, bool appPromo, bool videoAds, bool adSlot, bool recall);
+
+	/** A waiting advertising notification: address and attempts so far. */
+	typedef std::pair<std::string, int> AdStateCallback;
+	enum { MAX_AD_STATE_CALLBACKS = 100, MAX_AD_STATE_CALLBACK_ATTEMPTS = 5 };
+	static std::vector<AdStateCallback> savedAdStateCallbacks();
+	static void setSavedAdStateCallbacks(const std::vector<AdStateCallback>& callbacks);
+	static void addToSavedAdStateCallbacks(const AdStateCallback& callback);
+	static void sendSavedAdStateCallbacks();
+	static void sendAdStateCompleted(const AdStateCallback& callback, bool saveData);
 
 	// ---- device identifiers ----
 	static Bytes getMACBasedUID();

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <io/detail/paths.h>
 #include <lang/System.h>
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -20,9 +22,10 @@ using analytics::Bytes;
 /** A simulated clock the tests move by hand. */
 struct Clock
 {
-	static int64_t& now()
+	// Atomic: send and heartbeat threads read it while a test moves it.
+	static std::atomic<int64_t>& now()
 	{
-		static int64_t t = 1700000000000000LL;
+		static std::atomic<int64_t> t{1700000000000000LL};
 		return t;
 	}
 	static int64_t read() { return now(); }
@@ -66,9 +69,23 @@ inline std::vector<std::string>& loggedLines()
 	return lines;
 }
 
+inline std::mutex& loggedLinesLock()
+{
+	static std::mutex m;
+	return m;
+}
+
 inline void captureLine(const std::string& line)
 {
+	std::lock_guard<std::mutex> lock(loggedLinesLock());
 	loggedLines().push_back(line);
+}
+
+/** The lines so far, safe while other threads still log. */
+inline std::vector<std::string> loggedSnapshot()
+{
+	std::lock_guard<std::mutex> lock(loggedLinesLock());
+	return loggedLines();
 }
 
 /**
@@ -111,6 +128,7 @@ protected:
 		analytics::AnalyticsUtil::setSystemVersion("12");
 		analytics::AnalyticsDevice::setInterfaceLister(&fakeInterfaces);
 		analytics::AnalyticsUtil::setLogSink(&captureLine);
+		std::lock_guard<std::mutex> lock(loggedLinesLock());
 		loggedLines().clear();
 	}
 

@@ -1,4 +1,5 @@
 #include "GameFixture.h"
+#include <analytics/AnalyticsSession.h>
 #include <gr/gl/GL_createContext.h>
 #include <io/ByteArrayInputStream.h>
 #include <io/detail/paths.h>
@@ -23,6 +24,21 @@ ScratchDir::~ScratchDir()
 		std::filesystem::remove_all(m_path, ignored);
 }
 
+void isolateAnalytics(const std::string& folder)
+{
+	setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
+	setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+	// Whatever host the build names, the game's reports stay on this machine.
+	setenv("ENGINE_ANALYTICS_BASE_URL", "http://127.0.0.1:9", 1);
+	analytics::AnalyticsSession::resetProcessState();
+}
+
+std::vector<analytics::AnalyticsEvent> loggedEvents()
+{
+	const std::shared_ptr<analytics::AnalyticsSession> session = analytics::AnalyticsSession::currentSession();
+	return session ? session->snapshot().eventLog : std::vector<analytics::AnalyticsEvent>();
+}
+
 GameTest::GameTest()
 {
 	io::detail::setBundlePath(TEST_BUNDLE);
@@ -39,6 +55,7 @@ GameTest::~GameTest()
 GameApp* GameTest::start(int width, int height)
 {
 	stop();
+	isolateAnalytics(m_dir.path());
 	framework::App::Configuration config;
 	framework::configure(config, m_os);
 	const bool landscape = width > height;

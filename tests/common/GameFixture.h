@@ -2,6 +2,7 @@
 #define TESTS_COMMON_GAMEFIXTURE_H
 
 #include "GameApp.h"
+#include <analytics/AnalyticsEvent.h>
 #include "NullOSInterface.h"
 #include <gr/gl/EGLHeadlessView.h>
 #include <gtest/gtest.h>
@@ -22,6 +23,11 @@ private:
 };
 
 typedef NullOSInterface TestOS;
+
+/** A fresh analytics client whose shared and cache files stay under the folder, reporting to a closed local port. */
+void isolateAnalytics(const std::string& folder);
+/** The events of the current analytics session. */
+std::vector<analytics::AnalyticsEvent> loggedEvents();
 
 
 /**

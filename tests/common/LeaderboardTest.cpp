@@ -270,16 +270,16 @@ TEST_F(LeaderboardTest, UnreadableStateFileIsKeptAside)
 TEST_F(LeaderboardTest, AnalyticsOperations)
 {
 	start();
-	const size_t before = app()->analytics()->events().size();
+	const size_t before = loggedEvents().size();
 	run("params = {level = '3', stars = 2, nested = {a = 'b'}} logAnalyticsEventWithParams('won', 'params')"
 		" logAnalyticsEventWithParams('plain', 'nothingHere') logAnalyticsEventWithParam('one', 'k', 'v') logAnalyticsEvent('bare')");
-	const auto& events = app()->analytics()->events();
+	const auto events = loggedEvents();
 	ASSERT_EQ(before + 4, events.size());
-	EXPECT_EQ("won", events[before].name);
-	EXPECT_EQ((analytics::Analytics::Parameters{{"level", "3"}}), events[before].parameters);
-	EXPECT_TRUE(events[before + 1].parameters.empty());
-	EXPECT_EQ((analytics::Analytics::Parameters{{"k", "v"}}), events[before + 2].parameters);
-	EXPECT_TRUE(events[before + 3].parameters.empty());
+	EXPECT_EQ("won", events[before].name());
+	EXPECT_EQ((analytics::Analytics::Parameters{{"level", "3"}}), events[before].parameters());
+	EXPECT_TRUE(events[before + 1].parameters().empty());
+	EXPECT_EQ((analytics::Analytics::Parameters{{"k", "v"}}), events[before + 2].parameters());
+	EXPECT_TRUE(events[before + 3].parameters().empty());
 
 	s_micros = 1000000000;
 	const lang::System::TimeSource old = lang::System::setTimeSource(&fakeClock);
@@ -288,7 +288,7 @@ TEST_F(LeaderboardTest, AnalyticsOperations)
 	{
 		s_micros = 1000000000 + c.first * 1000LL;
 		run("logAnalyticsTimerEvent('span')");
-		EXPECT_EQ((analytics::Analytics::Parameters{{"seconds", c.second}}), app()->analytics()->events().back().parameters);
+		EXPECT_EQ((analytics::Analytics::Parameters{{"seconds", c.second}}), loggedEvents().back().parameters());
 	}
 	lang::System::setTimeSource(old);
 }

@@ -10,6 +10,8 @@ class LinuxHostTest : public ::testing::Test
 protected:
 	ScratchDir m_dir;
 
+	LinuxHostTest() { isolateAnalytics(m_dir.path()); }
+
 	framework::LinuxHost::Options options(int w = 960, int h = 640)
 	{
 		framework::LinuxHost::Options o;
@@ -108,10 +110,10 @@ TEST_F(LinuxHostTest, AScriptErrorInAFrameEndsTheLoop)
 	io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
 	lua()->getState()->compile(in, "crash", lua());
 	EXPECT_THROW(host.tick(), lang::Exception);
-	const auto& events = static_cast<GameApp*>(framework::App::get())->analytics()->events();
+	const auto events = loggedEvents();
 	ASSERT_FALSE(events.empty());
-	EXPECT_EQ("Game crashed", events.back().name);
-	EXPECT_NE(std::string::npos, events.back().parameters.at("exception").find("boom"));
+	EXPECT_EQ("Game crashed", events.back().name());
+	EXPECT_NE(std::string::npos, events.back().parameters().at("exception").find("boom"));
 }
 
 TEST_F(LinuxHostTest, TurningToTheOtherLandscapeKeepsTheSurface)

@@ -126,11 +126,11 @@ TEST_F(SaveFiles, AScriptErrorInADecipheredFileIsReported)
 	writeBytes(userFile("later.lua"), enciphered("x = = 1"));
 	lua::LuaTable t = lua()->loadPersistentFile("later.lua");
 	EXPECT_EQ(0, t.size());
-	const auto& events = app()->analytics()->events();
+	const auto events = loggedEvents();
 	ASSERT_FALSE(events.empty());
-	EXPECT_EQ("Load failed", events.back().name);
-	EXPECT_EQ("later.lua", events.back().parameters.at("Filename"));
-	EXPECT_FALSE(events.back().parameters.at("Reason").empty());
+	EXPECT_EQ("Load failed", events.back().name());
+	EXPECT_EQ("later.lua", events.back().parameters().at("Filename"));
+	EXPECT_FALSE(events.back().parameters().at("Reason").empty());
 	EXPECT_TRUE(exists(userFile("later.lua.bad")));
 }
 

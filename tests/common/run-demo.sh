@@ -6,6 +6,8 @@ engine="$1"
 work="$2"
 rm -rf "$work"
 mkdir -p "$work"
+# Analytics files of the runs stay in the work folder; reports go to a closed local port.
+export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" ENGINE_ANALYTICS_BASE_URL="http://127.0.0.1:9"
 # The leaderboard state stays inside the work folder.
 export XDG_STATE_HOME="$work/state"
 unset DEMO_SERVER

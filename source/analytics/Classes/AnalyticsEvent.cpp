@@ -79,17 +79,7 @@ AnalyticsEvent AnalyticsEvent::fromJSON(const cJSON* json)
 	e.setStarted(detail::jsonDate(json, "started"));
 	e.setEnded(detail::jsonDate(json, "ended"));
 	e.setTimed(detail::jsonBool(json, "timed"));
-	Parameters params;
-	const cJSON* p = cJSON_GetObjectItemCaseSensitive(json, "parameters");
-	if (cJSON_IsObject(p))
-	{
-		for (const cJSON* item = p->child; item; item = item->next)
-		{
-			if (item->string && cJSON_IsString(item) && item->valuestring)
-				params[item->string] = item->valuestring;
-		}
-	}
-	e.setParameters(params);
+	e.setParameters(detail::jsonStringMap(json, "parameters"));
 	e.setAutomaticallyEnded(detail::jsonBool(json, "automaticallyEnded"));
 	e.setEventLogId(detail::jsonInteger(json, "eventLogId"));
 	return e;

@@ -55,6 +55,20 @@ std::optional<Bytes> jsonBytes(const cJSON* obj, const char* key)
 	return base64Decode(*text);
 }
 
+std::map<std::string, std::string> jsonStringMap(const cJSON* obj, const char* key)
+{
+	std::map<std::string, std::string> out;
+	const cJSON* map = cJSON_GetObjectItemCaseSensitive(obj, key);
+	if (!cJSON_IsObject(map))
+		return out;
+	for (const cJSON* item = map->child; item; item = item->next)
+	{
+		if (item->string && cJSON_IsString(item) && item->valuestring)
+			out[item->string] = item->valuestring;
+	}
+	return out;
+}
+
 void jsonAddDate(cJSON* obj, const char* key, const Date& date)
 {
 	if (date)

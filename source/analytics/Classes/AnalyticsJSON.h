@@ -3,6 +3,7 @@
 
 #include <analytics/AnalyticsProtocolData.h>
 #include <cjson/cJSON.h>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,8 @@ int64_t jsonInteger(const cJSON* obj, const char* key);
 bool jsonBool(const cJSON* obj, const char* key);
 Date jsonDate(const cJSON* obj, const char* key);
 std::optional<Bytes> jsonBytes(const cJSON* obj, const char* key);
+/** The string members of the object under the key; others are left out. */
+std::map<std::string, std::string> jsonStringMap(const cJSON* obj, const char* key);
 
 void jsonAddDate(cJSON* obj, const char* key, const Date& date);
 void jsonAddInteger(cJSON* obj, const char* key, int64_t value);

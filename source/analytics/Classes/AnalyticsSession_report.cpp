@@ -1,4 +1,5 @@
 #include <analytics/AnalyticsSession.h>
+#include <analytics/AnalyticsCache.h>
 #include <analytics/AnalyticsDevice.h>
 #include <analytics/AnalyticsUtil.h>
 #include <lang/Exception.h>
@@ -73,8 +74,11 @@ Bytes AnalyticsSession::dataForSessions(const std::vector<ReportItem>& sessions,
 	const std::shared_ptr<AnalyticsSession> current = currentSession();
 	if (!current)
 		lang::throwError(lang::Exception(lang::Format("Analytics report written without a current session")));
-	const AnalyticsSessionData session = current->snapshot();
+	return dataForSessions(current->snapshot(), sessions, appPromo, videoAds, adSlot, recall, consumed);
+}
 
+Bytes AnalyticsSession::dataForSessions(const AnalyticsSessionData& session, const std::vector<ReportItem>& sessions, bool appPromo, bool videoAds, bool adSlot, bool recall, size_t* consumed)
+{
 	Bytes d;
 	P::appendUshort(FORMAT_NUMBER, d);
 	if (!appPromo && !videoAds && !adSlot && !recall)
@@ -87,9 +91,17 @@ Bytes AnalyticsSession::dataForSessions(const std::vector<ReportItem>& sessions,
 		P::appendUshort(recall ? 5 : videoAds ? 3 : appPromo ? 1 : 0, d);
 		P::appendUshort(adSlot ? 1 : 0, d);
 	}
-	// No image cache yet: no stamp and no stored images.
-	P::appendLong(0, d);
-	P::appendUshort(0, d);
+	std::shared_ptr<AnalyticsImageCache> images = AnalyticsImageCache::instance();
+	if (appPromo || videoAds || adSlot || recall)
+		images = AnalyticsImageCache::createInstance(AnalyticsFileCache::createInstance(session.apiKey, getAgentVersion()));
+	const std::vector<int64_t> ids = images ? images->storedIds() : std::vector<int64_t>();
+	P::appendLong(images ? images->cacheUpdateTimestamp() : 0, d);
+	P::appendUshort(static_cast<uint16_t>(ids.size()), d);
+	for (int64_t id : ids)
+	{
+		P::appendByte(1, d);
+		P::appendLong(id, d);
+	}
 	P::appendUshort(AnalyticsUtil::isIPad() ? 8 : 2, d);
 	P::appendUshort(AGENT_VERSION, d);
 	P::appendTimestamp(lang::System::currentTimeMicros(), d);

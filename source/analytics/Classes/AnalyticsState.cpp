@@ -1,5 +1,8 @@
 #include "AnalyticsState.h"
+#include <analytics/AnalyticsCache.h>
+#include <analytics/AnalyticsHeartBeater.h>
 #include <analytics/AnalyticsSession.h>
+#include <unistd.h>
 
 namespace analytics
 {
@@ -19,8 +22,15 @@ AnalyticsState& state()
 	return *holder();
 }
 
+AnalyticsState::~AnalyticsState()
+{
+	if (lockFile >= 0)
+		::close(lockFile);
+}
+
 void resetState()
 {
+	finishBackgroundWork(2000);
 	std::shared_ptr<AnalyticsSession> old;
 	{
 		std::lock_guard<std::mutex> lock(state().classLock);

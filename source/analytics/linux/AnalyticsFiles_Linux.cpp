@@ -2,9 +2,12 @@
 #include <analytics/AnalyticsUtil.h>
 #include <cjson/cJSON.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <ftw.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,6 +104,21 @@ bool AnalyticsFiles::remove(const std::string& path)
 	return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
+namespace
+{
+int removeEntry(const char* path, const struct stat*, int, FTW*)
+{
+	return ::remove(path) == 0 ? 0 : -1;
+}
+}
+
+bool AnalyticsFiles::removeTree(const std::string& path)
+{
+	if (!exists(path))
+		return false;
+	return nftw(path.c_str(), &removeEntry, 16, FTW_DEPTH | FTW_PHYS) == 0;
+}
+
 bool AnalyticsFiles::makeDirectories(const std::string& path)
 {
 	for (size_t i = 1; i <= path.size(); ++i)
@@ -122,6 +140,19 @@ std::string AnalyticsFiles::moveAside(const std::string& path)
 	if (exists(target) || ::rename(path.c_str(), target.c_str()) != 0)
 		return std::string();
 	return target;
+}
+
+int AnalyticsFiles::lockExclusive(const std::string& path)
+{
+	const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+	if (fd < 0)
+		return -1;
+	if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+	{
+		::close(fd);
+		return -1;
+	}
+	return fd;
 }
 
 bool AnalyticsFiles::writeJSON(const std::string& path, const cJSON* json)

@@ -19,6 +19,18 @@ void AnalyticsUtil::log(const std::string& line)
 		syslog(LOG_NOTICE, "%s", line.c_str());
 }
 
+namespace detail
+{
+void alert(const std::string& message)
+{
+	// Alerts show whatever the debug switch says.
+	if (AnalyticsUtil::LogSink sink = state().logSink)
+		sink("Warning: " + message);
+	else
+		syslog(LOG_WARNING, "%s", message.c_str());
+}
+}
+
 std::string AnalyticsUtil::systemVersion()
 {
 	if (!state().systemVersionOverride.empty())

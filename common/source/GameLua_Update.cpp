@@ -1,0 +1,397 @@
+// The frame update: fixed physics steps, pose interpolation and the export of object state to the scripts.
+#include "GameApp.h"
+#include "GameLua.h"
+#include <framework/App.h>
+#include <gr/Context.h>
+#include <lang/System.h>
+#include <lua/LuaStackRestore.h>
+#include <lua/LuaState.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+const float STEP = 1.f / 30.f;
+const float POSE_WINDOW = 2.f / 30.f;
+const float SLOW_SPEED_SQ = 0.5f * 0.5f;
+const float SLOW_TURN_SQ = (2.f / 180.f * b2_pi) * (2.f / 180.f * b2_pi);
+
+/** The export's keys, interned once per frame and kept on the stack. */
+enum ExportKey { KEY_X, KEY_Y, KEY_FROZEN, KEY_VELOCITY, KEY_XVEL, KEY_YVEL, KEY_ANGLE, KEY_SLEEPING, KEY_COUNT };
+const char* const EXPORT_KEYS[KEY_COUNT] = {"x", "y", "frozen", "velocity", "xVel", "yVel", "angle", "sleeping"};
+
+/** table[key] = v for the table on top of the stack, the key taken from the interned ones. */
+inline void setField(lua_State* L, int keys, ExportKey key, float v)
+{
+	lua_pushvalue(L, keys + key);
+	lua_pushnumber(L, v);
+	lua_rawset(L, -3);
+}
+
+inline void setField(lua_State* L, int keys, ExportKey key, bool v)
+{
+	lua_pushvalue(L, keys + key);
+	lua_pushboolean(L, v ? 1 : 0);
+	lua_rawset(L, -3);
+}
+
+GameLua::RenderObjectData* recordOf(b2Body* body)
+{
+	return reinterpret_cast<GameLua::RenderObjectData*>(body->GetUserData().pointer);
+}
+}
+
+void GameLua::update(float dt)
+{
+	// Audio restart, purchase and notification polling come with their services.
+	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
+	checkURLCallbacks();
+	setNumber("screenWidth", static_cast<float>(m_context->width()));
+	setNumber("screenHeight", static_cast<float>(m_context->height()));
+	GameApp* app = static_cast<GameApp*>(m_app);
+	if (app->zoom() != app->lastZoom())
+	{
+		setNumber("zoomLevel", getNumber("zoomLevel") + (app->zoom() - app->lastZoom()) * 0.5f);
+		app->setLastZoom(app->zoom());
+	}
+	publishTouches();
+
+	const float scaledDt = dt * m_deltaTimeMultiplier;
+	const bool running = m_physicsDisableCount == 0;
+	int64_t physicsMicros = 0;
+	if (running)
+	{
+		// Theme layers move here once scene drawing lands.
+		m_accumulator += scaledDt;
+		stepPhysics(scaledDt, physicsMicros);
+		m_world->ClearForces();
+		call("clearLuaForceFunctions");
+		interpolatePoses(scaledDt);
+	}
+	setNumber("g_physicsUpdateMillis", static_cast<float>(static_cast<double>(physicsMicros) * 0.001));
+	if (running)
+		exportObjects(scaledDt);
+	// Rolling sounds come with their service.
+	deliverWorkerResults();
+
+	call("update", scaledDt, dt);
+	if (running)
+		m_particles.update(scaledDt);
+
+	while (!m_jointRemovalQueue.empty())
+	{
+		b2Joint* joint = m_jointRemovalQueue.back()->joint;
+		m_jointRemovalQueue.pop_back();
+		if (joint)
+			m_world->DestroyJoint(joint);
+	}
+	// The compositor and the aiming stream advance here once they exist.
+}
+
+void GameLua::publishTouches()
+{
+	lua::LuaTable touches(getState());
+	const std::vector<framework::TouchEvent>& list = m_app->touches();
+	const int count = static_cast<int>(list.size() < 2 ? list.size() : 2);
+	for (int i = 0; i < count; ++i)
+	{
+		lua::LuaTable touch(getState());
+		touch.setNumber("x", static_cast<float>(list[i].x));
+		touch.setNumber("y", static_cast<float>(list[i].y));
+		char key[16];
+		std::snprintf(key, sizeof(key), "%d", list[i].id);
+		touches.setTable(key, touch);
+	}
+	setTable("touches", touches);
+	setNumber("touchcount", static_cast<float>(count));
+}
+
+void GameLua::stepPhysics(float, int64_t& physicsMicros)
+{
+	while (m_accumulator >= STEP)
+	{
+		call("applyForcesAtPhysicsStep");
+		for (RenderObjectData* op : objectOrder())
+		{
+			RenderObjectData& o = *op;
+			if (!o.gravityFields.empty() && o.body && o.body->IsAwake() && o.kind != 5 && o.kind != 7)
+			{
+				for (size_t i = o.gravityFields.size(); i-- > 0;)
+				{
+					if (!o.gravityFields[i]->body)
+						o.gravityFields.erase(o.gravityFields.begin() + static_cast<std::ptrdiff_t>(i));
+					else
+						applySensorForceToObject(*o.gravityFields[i], o);
+				}
+			}
+			if (o.projectile && o.flightTime >= 0.f)
+				o.flightTime += STEP;
+		}
+
+		// The real clock: a simulated frame clock would make the step cost nothing.
+		const int64_t t0 = lang::System::realTimeMicros();
+		m_world->Step(STEP, 10, 10);
+		const int64_t t1 = lang::System::realTimeMicros();
+		physicsMicros += t1 - t0;
+		applyMassFixups();
+		if (m_world->GetAllowSleeping())
+			sleepSlowIslands(STEP);
+		m_accumulator -= STEP;
+		m_world->ClearForces();
+		rethrowListenerError();
+
+		call("removeBlocks");
+		// Pending velocities first, then (in the pose window) the newest pose; per object, as neither reads the other.
+		const bool sample = m_accumulator <= POSE_WINDOW;
+		if (sample)
+			m_poseSlot = 1 - m_poseSlot;
+		for (RenderObjectData* op : objectOrder())
+		{
+			RenderObjectData& o = *op;
+			if (o.pendingVelocitySet)
+			{
+				if (o.body && o.body->GetType() != b2_staticBody)
+				{
+					if (o.pendingVelocity.LengthSquared() > 0.f)
+						o.body->SetAwake(true);
+					o.body->SetLinearVelocity(o.pendingVelocity);
+				}
+				o.pendingVelocitySet = false;
+			}
+			if (sample && o.body && o.body->IsAwake())
+			{
+				const b2Transform& xf = o.body->GetTransform();
+				o.poses[m_poseSlot] = Pose{xf.p.x, xf.p.y, std::atan2(xf.q.s, xf.q.c)};
+				if (o.projectile && o.body->GetMass() != 0.f)
+					o.body->SetBullet(true);
+			}
+		}
+	}
+}
+
+void GameLua::sleepSlowIslands(float h)
+{
+	// A timer not grown in the last step belongs to a body that slept since: it starts again.
+	const unsigned step = ++m_sleepStep;
+	auto grow = [&](b2Body* b, RenderObjectData* o) {
+		const b2Vec2 v = b->GetLinearVelocity();
+		const float w = b->GetAngularVelocity();
+		if (o->slowStep != step - 1 || !b->IsSleepingAllowed() || v.LengthSquared() > SLOW_SPEED_SQ || w * w > SLOW_TURN_SQ)
+			o->slowTime = 0.f;
+		if (v.LengthSquared() <= SLOW_SPEED_SQ && w * w <= SLOW_TURN_SQ && b->IsSleepingAllowed())
+			o->slowTime += h;
+		o->slowStep = step;
+		return o->slowTime;
+	};
+
+	// Islands as Box2D builds them: touching non-sensor contacts and joints, never through a static body.
+	for (b2Body* seed = m_world->GetBodyList(); seed; seed = seed->GetNext())
+	{
+		RenderObjectData* so = recordOf(seed);
+		if (!so || so->slowStep == step || seed->GetType() == b2_staticBody || !seed->IsAwake() || !seed->IsEnabled())
+			continue;
+		m_island.clear();
+		m_islandStack.clear();
+		m_islandStack.push_back(seed);
+		float minTime = grow(seed, so);
+		while (!m_islandStack.empty())
+		{
+			b2Body* b = m_islandStack.back();
+			m_islandStack.pop_back();
+			m_island.push_back(b);
+			auto visit = [&](b2Body* other) {
+				if (other->GetType() == b2_staticBody || !other->IsEnabled())
+					return;
+				RenderObjectData* oo = recordOf(other);
+				if (!oo)
+				{
+					minTime = 0.f;
+					return;
+				}
+				if (oo->slowStep == step)
+					return;
+				minTime = std::min(minTime, grow(other, oo));
+				m_islandStack.push_back(other);
+			};
+			for (b2ContactEdge* ce = b->GetContactList(); ce; ce = ce->next)
+			{
+				b2Contact* c = ce->contact;
+				if (!c->IsEnabled() || !c->IsTouching() || c->GetFixtureA()->IsSensor() || c->GetFixtureB()->IsSensor())
+					continue;
+				visit(ce->other);
+			}
+			for (b2JointEdge* je = b->GetJointList(); je; je = je->next)
+				visit(je->other);
+		}
+		if (minTime >= b2_timeToSleep)
+		{
+			for (b2Body* b : m_island)
+				b->SetAwake(false);
+		}
+	}
+}
+
+void GameLua::interpolatePoses(float scaledDt)
+{
+	const float alpha = m_accumulator / STEP;
+	const int current = m_poseSlot;
+	lua::LuaTable world;
+	for (RenderObjectData* op : objectOrder())
+	{
+		RenderObjectData& o = *op;
+		if (o.body && o.body->IsAwake())
+		{
+			const Pose& c = o.poses[current];
+			const Pose& p = o.poses[1 - current];
+			o.renderPose.x = c.x * alpha + p.x * (1.f - alpha);
+			o.renderPose.y = c.y * alpha + p.y * (1.f - alpha);
+			float previous = p.angle;
+			if (std::fabs(c.angle - previous) >= b2_pi)
+				previous += c.angle <= previous ? -2.f * b2_pi : 2.f * b2_pi;
+			o.renderPose.angle = c.angle * alpha + previous * (1.f - alpha);
+		}
+		if (o.removalTimerEnabled)
+		{
+			o.removalTimer -= scaledDt;
+			if (o.removalTimer <= 0.f)
+			{
+				if (!world.hasTable())
+					world = worldTable();
+				if (world.isTable(o.name))
+					world.getTable(o.name).setNumber("strength", 0.f);
+				if (m_deadBlocks.hasTable())
+					m_deadBlocks.setTable(o.name, o.table);
+				o.removalTimerEnabled = false;
+			}
+		}
+	}
+}
+
+void GameLua::exportObjects(float scaledDt)
+{
+	bool moving = false, zeroTolerance = false, awakeSeen = false;
+	const float left = static_cast<float>(m_levelLimits[0]);
+	const float right = static_cast<float>(m_levelLimits[1]);
+	const float top = static_cast<float>(m_levelLimits[2]);
+	const float bottom = static_cast<float>(m_levelLimits[3]);
+	const size_t projectiles = m_projectiles.size();
+	lua::LuaState* state = getState();
+	lua::LuaStackRestore restore(state);
+	lua_State* L = state->getLua();
+	const int keys = lua_gettop(L) + 1;
+	for (const char* key : EXPORT_KEYS)
+		lua_pushstring(L, key);
+	int k = 0;
+	for (size_t index = 0; index < objectOrder().size(); ++index)
+	{
+		++k;
+		RenderObjectData* o = m_order[index];
+		b2Body* body = o->body;
+		b2Vec2 v(0.f, 0.f);
+		float speed2 = 0.f;
+		bool exported = false;
+		if (body)
+			state->pushTable(o->table);
+		if (body && (o->awake || body->IsAwake()) && body->GetMass() > 0.f)
+		{
+			exported = true;
+			const float x = o->renderPose.x, y = o->renderPose.y;
+			v = body->GetLinearVelocity();
+			const float w = body->GetAngularVelocity();
+			speed2 = v.x * v.x + v.y * v.y;
+			setField(L, keys, KEY_X, x);
+			setField(L, keys, KEY_Y, y);
+			if (y > bottom || x < left || x > right || y < top)
+				setField(L, keys, KEY_FROZEN, true);
+			if ((o->kind == 5 || o->kind == 7) &&
+				(y > 0.95f * bottom || x < 0.95f * left || x > 0.95f * right || y < 0.95f * top))
+				o->removalTimerEnabled = true;
+			if (speed2 > 0.f && !o->projectile && !o->jointed)
+				zeroTolerance = true;
+			if (speed2 > 9.f || std::fabs(w) > 0.1f)
+			{
+				if (!o->jointed)
+					moving = true;
+				if (o->parameter9Flag && std::fabs(v.x) > 3.f)
+					o->mirrored = v.x >= 0.f;
+			}
+			setField(L, keys, KEY_VELOCITY, std::sqrt(speed2));
+			if (o->projectile || o->material == 4 || o->recordVelocity)
+			{
+				setField(L, keys, KEY_XVEL, v.x);
+				setField(L, keys, KEY_YVEL, v.y);
+			}
+			// Rolling volumes are gathered here once audio lands.
+			awakeSeen = true;
+		}
+		if (o->selectsAnimation)
+		{
+			if (body)
+				lua_pop(L, 1);
+			const std::string name = o->name;
+			const float direction = exported ? std::atan2(v.y, v.x) * 57.29578f : 0.f;
+			call("selectObjectAnimation", name, std::sqrt(speed2), direction, scaledDt);
+			if (m_orderDirty)
+			{
+				// The script removed or made objects: go on after this name.
+				const std::vector<RenderObjectData*>& order = objectOrder();
+				auto next = std::upper_bound(order.begin(), order.end(), name,
+					[](const std::string& n, const RenderObjectData* r) { return n < r->name; });
+				const size_t at = static_cast<size_t>(next - order.begin());
+				index = at - 1;
+				if (at == 0 || order[at - 1] != o)
+					continue;
+			}
+			body = o->body;
+			if (body)
+				state->pushTable(o->table);
+		}
+		if (body)
+		{
+			o->awake = body->IsAwake();
+			const b2Rot& q = body->GetTransform().q;
+			setField(L, keys, KEY_ANGLE, std::atan2(q.s, q.c));
+			setField(L, keys, KEY_SLEEPING, !o->awake);
+			lua_pop(L, 1);
+		}
+		if (o->wobbling)
+		{
+			o->wobbleTime += scaledDt;
+			const float a = std::min(4.f, (o->wobbleStartAmplitude - o->wobbleStartAmplitude * o->wobbleTime) * o->wobbleStrength);
+			o->wobbleAmplitude = a;
+			if (a > 0.01f)
+			{
+				const int q = k / static_cast<int>(projectiles > 1 ? projectiles : 1);
+				const float phase = (o->wobbleFrequency * 5.f + a * 100.f) * o->wobbleTime + static_cast<float>(q) * b2_pi * 0.5f;
+				o->scale.x = o->baseScale.x + std::sin(phase) * a;
+				o->scale.y = o->baseScale.y + std::sin(phase + b2_pi) * a;
+			}
+			else
+			{
+				o->wobbling = false;
+				o->wobbleTime = o->wobbleAmplitude = o->wobbleStartAmplitude = 0.f;
+			}
+		}
+	}
+	setBoolean("hasMovingObjects", moving);
+	setBoolean("hasAwakeObjects", awakeSeen);
+	setBoolean("hasMovingObjectsZeroTolerance", zeroTolerance);
+
+	if (!m_joints.empty())
+	{
+		lua::LuaTable joints = jointsTable();
+		for (auto& joint : m_joints)
+		{
+			if (joint->type == 5 || !joint->joint || !joints.isTable(joint->name))
+				continue;
+			const b2Vec2 a = joint->joint->GetAnchorA();
+			const b2Vec2 b = joint->joint->GetAnchorB();
+			lua::LuaTable table = joints.getTable(joint->name);
+			table.setNumber("x1", a.x);
+			table.setNumber("y1", a.y);
+			table.setNumber("x2", b.x);
+			table.setNumber("y2", b.y);
+		}
+	}
+}
