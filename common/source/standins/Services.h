@@ -12,14 +12,6 @@ namespace framework
 class App;
 }
 
-/** The leaderboard service: not available here. */
-class GameCenter
-{
-public:
-	bool isGameCenterAvailable() const { return false; }
-	void firstInit() {}
-};
-
 class GameRatingPrompt
 {
 public:
