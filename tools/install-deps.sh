@@ -11,6 +11,7 @@ PACKAGES="
   liblua5.1-0-dev libbox2d-dev libmpg123-dev lame sox
   libcjson-dev libcurl4-openssl-dev libssl-dev
   libfreetype-dev fonts-dejavu-core
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 "
 missing=""
 for p in $PACKAGES; do

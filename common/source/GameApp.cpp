@@ -124,11 +124,11 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 		m_analytics->logEvent("Customer String", {{"ID", customer}});
 	}
 
-	m_gameLua->setString("g_iOSVersion", pf::DeviceInfo::getOSVersion());
+	m_gameLua->setString("g_iOSVersion", pf::DeviceInfo().getOSVersion());
 	m_gameLua->createAssets();
 
-	m_gameCenter.reset(new GameCenter());
-	if (m_gameCenter->isGameCenterAvailable())
+	m_gameCenter.reset(new GameCenter(this, m_gameLua, context));
+	if (GameCenter::isGameCenterAvailable())
 	{
 		m_gameLua->setBoolean("gameCenterSupported", true);
 		m_gameCenter->firstInit();
@@ -168,6 +168,7 @@ GameApp::~GameApp()
 	m_analytics->endSession();
 	m_gameLua->prepareAnalytics(nullptr);
 	m_analytics.reset();
+	m_gameLua->joinWorkers();
 	m_gameCenter.reset();
 	m_luaResources = nullptr;
 	m_gameLua = nullptr;
@@ -187,6 +188,7 @@ void GameApp::update(float dt, gr::Context* context, int)
 			m_wheelSeen = true;
 		try
 		{
+			m_gameCenter->runCompletions();
 			m_gameLua->update(dt);
 		}
 		catch (lang::Exception& e)

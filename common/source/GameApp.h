@@ -1,6 +1,7 @@
 #ifndef GAMEAPP_H
 #define GAMEAPP_H
 
+#include "GameCenter.h"
 #include "GameLua.h"
 #include <game/LuaResources.h>
 #include <framework/App.h>
@@ -30,6 +31,8 @@ public:
 	GameLua* gameLua() const { return m_gameLua; }
 	lua::LuaState* luaState() const { return m_luaState; }
 	analytics::Analytics* analytics() const { return m_analytics.get(); }
+	/** The leaderboard service; null before it is made. */
+	GameCenter* gameCenter() const { return m_gameCenter.get(); }
 	game::LuaResources* luaResources() const { return m_luaResources; }
 	float zoom() const { return m_zoom; }
 	/** The zoom the scripts last heard of. */

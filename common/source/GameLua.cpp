@@ -47,8 +47,17 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_simulationScale(1.f),
 	m_levelLimits{0, 0, 0, 0},
 	m_insideBox2D(0),
-	m_sleepStep(0)
+	m_sleepStep(0),
+	m_commerce(10, sm_purchaseItemIds, this),
+	m_multitouchMouseWheelSimulation(false),
+	m_gameCenter(nullptr),
+	m_timerStart(0),
+	m_adFormat(io::FILEFORMAT_UNKNOWN),
+	m_adReady(false),
+	m_appsReady(false),
+	m_appsTtl(0)
 {
+	m_localNotifications.addListener(this);
 	nameOperationsInErrors();
 	registerPhysicsOperations();
 	registerJoints();
@@ -94,6 +103,8 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 
 GameLua::~GameLua()
 {
+	// The workers write into this object: they end before anything else goes.
+	joinWorkers();
 	static const char* const saves[][2] = {
 		{"bi_data.lua", "bi_data"}, {"settings.lua", "settings"}, {"highscores.lua", "highscores"}};
 	for (const auto& save : saves)

@@ -3,12 +3,25 @@
 
 #include <analytics/Analytics.h>
 #include "standins/Services.h"
+#include <atomic>
 #include <box2d/box2d.h>
 #include <game/Resources.h>
-#include <lua/LuaObject.h>
-#include <lua/LuaTable.h>
+#include <pf/AppSettings.h>
+#include <pf/Commerce.h>
+#include <pf/CommerceListener.h>
+#include <pf/DeviceID.h>
+#include <pf/DeviceInfo.h>
+#include <pf/LocalNotifications.h>
+#include <pf/VideoPlayer.h>
 #include <cstdint>
 #include <exception>
+#include <game/SpriteSheet.h>
+#include <io/FileFormat.h>
+#include <lang/Mutex.h>
+#include <lang/Ptr.h>
+#include <lang/Thread.h>
+#include <lua/LuaObject.h>
+#include <lua/LuaTable.h>
 #include <map>
 #include <memory>
 #include <ctime>
@@ -25,6 +38,8 @@ namespace gr
 class Context;
 }
 
+class GameCenter;
+
 namespace game
 {
 class Sprite;
@@ -38,7 +53,8 @@ class b2Polygon;
  * scripts' global environment; its members are registered there as script
  * operations.
  */
-class GameLua : public lua::LuaObject, public b2ContactListener, public b2ContactFilter, public b2DestructionListener
+class GameLua : public lua::LuaObject, public b2ContactListener, public b2ContactFilter, public b2DestructionListener,
+	public pf::CommerceListener, public pf::LocalNotificationsListener, public pf::VideoPlayerObserver
 {
 public:
 	/** A body pose: position and angle in radians. */
@@ -295,7 +311,8 @@ public:
 	int getWorldPoint(lua::LuaState* state);
 	int getLocalPoint(lua::LuaState* state);
 	bool safeToQuit() const { return m_safeToQuit; }
-	void resetTimer() {}
+	/** Starts the span logAnalyticsTimerEvent measures. */
+	void resetTimer();
 	void setUseTestAds(bool) {}
 	void prepareAnalytics(analytics::Analytics* analytics) { m_analytics = analytics; }
 
@@ -347,6 +364,42 @@ public:
 	int getTimeDifference(lua::LuaState* state);
 	int getTimeDifferenceInSeconds(lua::LuaState* state);
 
+	// Purchases (GameLua_Purchases.cpp).
+	bool buyItem(const std::string& id, const std::string& callback);
+	bool initItemPurchase(const std::string& callback);
+	int getAvailableItemCount();
+	lua::LuaTable getItemAt(float index);
+	void setItemDescription(float index, const std::string& description);
+	bool restoreItems(const std::string& callback);
+	bool isIapAllowed();
+	void paymentFinished(const std::string& productId, pf::CommerceListener::PaymentStatus status, pf::Commerce::CommerceError error) override;
+	void initFinished(pf::CommerceListener::PaymentProviderStatus status) override;
+	void getPurchaseHistoryFinished(const std::string& history) override;
+	static const char* sm_purchaseItemIds[10];
+
+	// Other platform operations (GameLua_Platform.cpp).
+	bool addNotificationAfter(const std::string& eventName, float seconds, const std::string& text);
+	bool removeNotification(const std::string& eventName);
+	void removeAllNotifications();
+	void setNotificationCallback(const std::string& name);
+	bool playVideo(const std::string& file);
+	bool captureMouse(bool capture);
+	bool isMouseCaptured();
+	void setFullScreenMode(bool fullscreen);
+	bool isInFullScreenMode();
+	void setResolution(float width, float height);
+	void setGameOn(bool on);
+	void setIsMultitouchMouseWheelSimulationEnabled(bool enabled);
+	void enableSmoothZooming(bool enabled);
+	bool doesMouseClickSetsTouchCount();
+	std::string getClipboardText();
+	void setChannelCountLimit(int channel, int limit);
+	void requestBannerAd();
+	void notificationReceived(const std::string& eventName) override;
+	void videoPlayEnded() override;
+	pf::Commerce& commerce() { return m_commerce; }
+	bool multitouchMouseWheelSimulation() const { return m_multitouchMouseWheelSimulation; }
+
 	const std::vector<std::string>& failedFiles() const { return m_failedFiles; }
 	void clearFailedFiles() { m_failedFiles.clear(); }
 	bool compileDone() const { return m_compileDone; }
@@ -360,6 +413,76 @@ public:
 	const AimStream& aimStream() const { return m_aimStream; }
 	pf::LocalNotifications& localNotifications() { return m_localNotifications; }
 	void setDeterministicPhysics(bool on) { m_deterministicPhysics = on; }
+	// Leaderboards, achievements and analytics (GameLua_Leaderboards.cpp).
+	struct ScoreData
+	{
+		std::string playerID;
+		std::string alias;
+		int rank;
+		int value;
+		std::string formattedValue;
+		std::string category;
+	};
+	struct AchievementData
+	{
+		std::string id;
+		std::string title;
+		std::string achievedDescription;
+		bool completed;
+		bool hidden;
+		float percentComplete;
+	};
+	void initGameCenter();
+	void getLeaderboardScoresForPlayers() {}
+	void getLeaderboardScoresForRangeLua(const std::string& id, float start, float length);
+	void showLeaderboards();
+	void showAchievements();
+	void postHighscore(const std::string& id, float value);
+	void unlockAchievement(const std::string& id, const std::string& unused);
+	void setStat(const std::string& name, int value);
+	void setStatFloat(const std::string& name, float value);
+	void logAnalyticsEvent(const std::string& name);
+	void logAnalyticsEventWithParam(const std::string& name, const std::string& param, const std::string& value);
+	void logAnalyticsEventWithParams(const std::string& name, const std::string& key);
+	void logAnalyticsTimerEvent(const std::string& name);
+	void prepareGameCenter(GameCenter* service, std::string playerID, std::string alias);
+	void removeGameCenter();
+	void removeSupport();
+	void hideLoadingInitGameCenter();
+	void getLeaderboardCategories();
+	void getAchievements();
+	void setLeaderboardCategories(std::map<std::string, std::string>& categories);
+	void setLeaderboardScores(std::vector<ScoreData> scores, std::string category, int range, int localRank, int localScore);
+	void setAchievementMetaData(std::vector<AchievementData> achievements);
+	void setAchievements(std::vector<AchievementData> achievements);
+	void setAchievementsLoading(bool loading);
+	void achievementRegistered(std::string id);
+	void highScoresPosted(std::string category);
+	void stopMainMenuAnimation(std::string which);
+
+	// Worker threads (GameLua_Workers.cpp).
+	void startURLThread(const std::string& url);
+	void checkMainMenuAd(const std::string& url);
+	void checkForURLProc(const std::string& url);
+	void checkMainMenuAdProc(const std::string& url);
+	void loadMainMenuAd(std::string imageUrl);
+	/** Frame update: hands URL replies to the scripts. */
+	void checkURLCallbacks();
+	void checkInstalledApps(const std::string& url);
+	void checkInstalledAppsOffline(const std::string& json);
+	void getPossibleInstalledAppsProc();
+	/** The names of the candidates the device can open, comma-separated; "" when the list is malformed. */
+	std::string determineInstalledApps(std::string json);
+	bool mainMenuAdReady() const { return m_adReady.load(std::memory_order_acquire); }
+	/** Frame update, once the advertisement is ready: turns it into a sprite sheet. */
+	void createMainMenuAdImage();
+	/** The advertisement's sheet with its one sprite "MAIN_MENU_AD_IMAGE"; null until made. */
+	game::SpriteSheet* mainMenuAdSheet() const { return m_adSheet; }
+	/** Frame update: the advertisement and the installed-applications reply, once their workers are done. */
+	void deliverWorkerResults();
+	/** Waits for the workers; the destructor calls it first. */
+	void joinWorkers();
+
 	/** The script type of a global, without conversions (a numeric string stays a string). */
 	int typeOf(const char* key) const;
 
@@ -438,6 +561,34 @@ private:
 	AimStream m_aimStream;
 	pf::AppSettings m_appSettings;
 	pf::LocalNotifications m_localNotifications;
+	pf::Commerce m_commerce;
+	std::string m_purchaseCallback;
+	std::string m_notificationCallback;
+	pf::VideoPlayer m_videoPlayer;
+	bool m_multitouchMouseWheelSimulation;
+
+	GameCenter* m_gameCenter;
+	int64_t m_timerStart;
+
+	lang::Ptr<lang::Thread> m_workerThread;
+	lang::Mutex m_mutex;
+	std::map<std::string, std::string> m_urlReplies;
+	std::vector<char> m_adImage;
+	io::FileFormat m_adFormat;
+	std::string m_adLink;
+	std::string m_adTimeStamp;
+	std::atomic<bool> m_adReady;
+	lang::Ptr<game::SpriteSheet> m_adSheet;
+	lang::Ptr<lang::Thread> m_appsThread;
+	std::string m_appsUrl;
+	std::string m_appsReply;
+	std::atomic<bool> m_appsReady;
+	int m_appsTtl;
+
+	GameCenter* service() const;
+
+	// Hooks this platform has no counterpart for.
+	void ignoreCall() {}
 
 	// One registration per topic, in the catalogue's order; each lives beside the members it binds.
 	void registerPhysicsOperations();

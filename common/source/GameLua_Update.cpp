@@ -44,8 +44,10 @@ GameLua::RenderObjectData* recordOf(b2Body* body)
 
 void GameLua::update(float dt)
 {
-	// Audio restart, worker replies, purchase and notification polling come with their services.
+	// Audio restart comes with its service.
 	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
+	m_commerce.checkForCallback();
+	checkURLCallbacks();
 	setNumber("screenWidth", static_cast<float>(m_context->width()));
 	setNumber("screenHeight", static_cast<float>(m_context->height()));
 	GameApp* app = static_cast<GameApp*>(m_app);
@@ -71,7 +73,8 @@ void GameLua::update(float dt)
 	setNumber("g_physicsUpdateMillis", static_cast<float>(static_cast<double>(physicsMicros) * 0.001));
 	if (running)
 		exportObjects(scaledDt);
-	// Rolling sounds, the installed-games reply and the menu advertisement come with their services.
+	// Rolling sounds come with their service.
+	deliverWorkerResults();
 
 	call("update", scaledDt, dt);
 	if (running)

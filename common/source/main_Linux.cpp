@@ -1,5 +1,6 @@
 // The engine on Linux: runs the game headless for a number of frames, or in a window.
 #include <framework/linux/LinuxHost.h>
+#include <pf/LocalNotifications.h>
 #include <io/detail/paths.h>
 #include <lang/Exception.h>
 #include <cerrno>
@@ -134,6 +135,7 @@ int main(int argc, char** argv)
 		else if (!makeFolders(options.userRoot))
 			return usage(("cannot make the user folder " + options.userRoot).c_str());
 		framework::LinuxHost host(options);
+		host.setNotificationHandler(&pf::LocalNotifications::notifyListeners);
 		exitCode = host.run(frames);
 	}
 	catch (lang::Exception& e)

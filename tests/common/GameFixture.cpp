@@ -43,6 +43,9 @@ GameTest::GameTest()
 {
 	io::detail::setBundlePath(TEST_BUNDLE);
 	io::detail::setAppdataPath(m_dir.path());
+	// The platform services' defaults and state stay in the scratch folder too.
+	setenv("XDG_CONFIG_HOME", (m_dir.path() + "/config").c_str(), 1);
+	setenv("XDG_STATE_HOME", (m_dir.path() + "/state").c_str(), 1);
 }
 
 GameTest::~GameTest()

@@ -67,9 +67,16 @@ TEST(LinuxWindowGame, TheDemoSkyFollowsTheHeldButtonAndTheBackKeyLeaves)
 	framework::LinuxHost::Options o;
 	o.dataRoot = ENGINE_BINARY_DIR "/demo";
 	o.userRoot = dir.path();
+	// The store and notification state of the run stays in the scratch folder.
+	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
+	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
 	o.window = true;
 	framework::LinuxHost host(o);
 	host.tick();
+	// The demo's intro video stops the loop until it has ended.
+	for (int i = 0; i < 100 && !host.isUpdating(); ++i)
+		host.tick();
+	ASSERT_TRUE(host.isUpdating());
 	const unsigned sky = bgColor();
 	pushMouseButton(true, 480, 160);
 	host.tick();

@@ -6,11 +6,25 @@ engine="$1"
 work="$2"
 rm -rf "$work"
 mkdir -p "$work"
+# The platform services keep their settings and state in the work folder too.
+export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 # Analytics files of the runs stay in the work folder; reports go to a closed local port.
 export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" ENGINE_ANALYTICS_BASE_URL="http://127.0.0.1:9"
+# The leaderboard state stays inside the work folder.
+export XDG_STATE_HOME="$work/state"
+unset DEMO_SERVER
 out=$("$engine" --user "$work/user" --frames 30 --capture "$work/frame.png")
 echo "$out"
+echo "$out" | grep -q "reportScoreWithCompletionHandler succeeded for demo.best!"
+echo "$out" | grep -q "demo: achievement demo.first"
+test -s "$work/state/user/gamecenter.json"
 echo "$out" | grep -q "demo: start 1"
+# The first start buys the level pack, sees the notification and plays the video.
+echo "$out" | grep -q "demo: store com.tarvel.Zephyra.levelpackrimward 1 0"
+echo "$out" | grep -q "demo: notification demo-welcome"
+echo "$out" | grep -q "demo: video started"
+echo "$out" | grep -q "demo: paused"
+echo "$out" | grep -q "demo: resumed"
 echo "$out" | grep -q "demo: file failed File Created:settings.lua"
 echo "$out" | grep -q "demo: level level1 loaded"
 echo "$out" | grep -q "demo: title Physics Demo"
@@ -19,7 +33,22 @@ test -s "$work/frame.png"
 out=$("$engine" --user "$work/user" --frames 2)
 echo "$out"
 echo "$out" | grep -q "demo: start 2"
+# The second restores it instead.
+echo "$out" | grep -q "demo: store com.tarvel.Zephyra.levelpackrimward 3 0"
+if echo "$out" | grep -q "demo: store com.tarvel.Zephyra.levelpackrimward 1 0"; then exit 1; fi
 if echo "$out" | grep -q "File Created:settings.lua"; then exit 1; fi
+# With DEMO_SERVER the main menu checks a URL and shows the advertisement.
+python3 "$(dirname "$0")/demo-server.py" "$work/server-url" &
+server=$!
+trap 'kill $server 2>/dev/null' EXIT
+i=0; while [ ! -s "$work/server-url" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+out=$(DEMO_SERVER=$(cat "$work/server-url") "$engine" --user "$work/user" --frames 120)
+kill $server
+echo "$out"
+echo "$out" | grep -q "<NATIVE> for url \["
+echo "$out" | grep -q "demo: .*/check.txt answered demo-ok"
+echo "$out" | grep -q "Native: Setting main menu ad ready to be shown to true"
+echo "$out" | grep -q "demo: showing MAIN_MENU_AD_IMAGE"
 # A termination signal ends the run the same way: the files are saved.
 rm -rf "$work/user2"
 "$engine" --user "$work/user2" --frames 1000000 > "$work/signal.log" &

@@ -54,6 +54,76 @@ function onLoadLuaFileFail(name)
 	print("demo: file failed " .. tostring(name))
 end
 
+-- The platform services: the store, a notification and the intro video.
+local levelPack = "com.tarvel.Zephyra.levelpackrimward"
+local services = {started = false, restored = false, listed = false}
+
+function onStore(id, status, err)
+	print("demo: store " .. id .. " " .. tostring(status) .. " " .. tostring(err))
+	if id == levelPack and status == 3 then
+		services.restored = true
+	elseif id == "" and status == 1 and not services.listed then
+		-- The restore has ended: list the items, then buy what was not restored.
+		services.listed = true
+		iapInitItemPurchase("onItems")
+	end
+end
+
+function onItems(id, status, err)
+	for i = 0, iapGetItemCount() - 1 do
+		local item = iapGetItemAt(i)
+		print("demo: item " .. item.id .. " " .. item.name .. " " .. item.price)
+	end
+	if not services.restored then
+		iapBuyItem(levelPack, "onStore")
+	end
+end
+
+function onNotification(name)
+	print("demo: notification " .. tostring(name))
+end
+
+local function startServices()
+	services.started = true
+	iapRestoreItems("onStore")
+	setNotificationCallback("onNotification")
+	addNotificationAfter("demo-welcome", 0, "Welcome back")
+	if playVideo("intro.ogv") then
+		print("demo: video started")
+	end
+end
+
+-- The leaderboard service: the best score is posted once signed in, the first achievement unlocked once known.
+function enableGameCenter()
+	local best = 0
+	if type(highscores) == "table" and type(highscores[demo.level]) == "number" then
+		best = highscores[demo.level]
+	end
+	print("demo: signed in as " .. tostring(gameCenter.localPlayerAlias) .. ", posting " .. tostring(best))
+	postHighscore("demo.best", best)
+end
+function disableGameCenter() print("demo: leaderboards off") end
+function hideLoadingInitGameCenter() end
+function hideLoadingLeaderboards() end
+function hideLoadingAchievements() end
+function gameCenterAchievementsLoaded() unlockAchievement("demo.first", "") end
+function achievementRegisteredCallback(id) print("demo: achievement " .. tostring(id)) end
+function setIndicatorPositions() end
+
+-- Optional web checks of the main menu, against a server named by DEMO_SERVER.
+local server = _G.os and _G.os.getenv("DEMO_SERVER")
+local adShown = false
+function nativecallback_urlResponse(url, reply)
+	print("demo: " .. url .. " answered " .. tostring(reply))
+end
+
+local function showMainMenu()
+	if server and server ~= "" then
+		native_startURLThread(server .. "/check.txt")
+		checkMainMenuAd(server .. "/ad.json")
+	end
+end
+
 -- The game's damage rules read these per material.
 local function defineBlocks()
 	blockTable.damageFactors = {
@@ -144,6 +214,7 @@ end
 
 local function startLevel()
 	loadDemoLevel(demo.level)
+	showMainMenu()
 	if type(loadedObjects) == "table" and type(loadedObjects.world) == "table" then
 		defineBlocks()
 		setWorldGravity(0, loadedObjects.worldGravity or 10)
@@ -275,6 +346,9 @@ local effects = {"pop", "hit", "break", "whoosh"}
 
 function update(scaledDt, dt)
 	local before = demo.time
+	if not services.started then
+		startServices()
+	end
 	demo.time = demo.time + dt
 	-- One effect every half second, in turn.
 	if math.floor(demo.time * 2) > math.floor(before * 2) and res.isAudioPlaying("music") then
@@ -295,6 +369,10 @@ function update(scaledDt, dt)
 end
 
 function draw()
+	if mainMenuAdReadyToBeShown and not adShown then
+		adShown = true
+		print("demo: showing MAIN_MENU_AD_IMAGE for " .. tostring(mainMenuAdUrl))
+	end
 	if not demo.title then
 		return
 	end
@@ -357,14 +435,6 @@ end
 -- Platform replies.
 function inAppPurchasingBecameAvailable() end
 function purchaseFinished(...) end
-function enableGameCenter() end
-function disableGameCenter() end
-function hideLoadingInitGameCenter() end
-function hideLoadingLeaderboards() end
-function hideLoadingAchievements() end
-function gameCenterAchievementsLoaded() end
-function achievementRegisteredCallback(...) end
-function nativecallback_urlResponse(...) end
 function setInstalledApps(...) end
 function setInstalledAppsOffline(...) end
 function notificationReceived(...) end

@@ -69,8 +69,9 @@ public:
 	bool isActive() const { return m_active; }
 
 	/**
-	 * One turn of the loop. Headless: the simulated clock advances by
-	 * 1/framerate, then a frame. Windowed: the pending events, then a frame
+	 * One turn of the loop, each starting with the services' tasks and due
+	 * notifications. Headless: the simulated clock advances by 1/framerate,
+	 * then a frame; while the loop is stopped, a short wait, not counted. Windowed: the pending events, then a frame
 	 * and a sleep to the next tick, or, while the loop is stopped, a wait for
 	 * events. Returns false once termination was asked for.
 	 */
@@ -120,6 +121,9 @@ public:
 	static void advanceClock(int64_t micros);
 
 private:
+	/** The services' turn: main-thread tasks, then the notifications that fell due. */
+	void serviceTurn();
+
 	Options m_options;
 	App::Configuration m_config;
 	std::unique_ptr<LinuxOSInterface> m_os;

@@ -22,6 +22,8 @@ void setAppdataPath(const std::string& path);
  * Throws io::IOException when it cannot be made.
  */
 std::string defaultAppdataPath(const std::string& game);
+/** The game's folder name: the last part of the user-file root, "engine" when it has none. */
+std::string appdataName();
 }
 }
 

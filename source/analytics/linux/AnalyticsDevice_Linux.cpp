@@ -182,15 +182,7 @@ std::string AnalyticsDevice::macInterface()
 
 std::string AnalyticsDevice::cachesDirectory()
 {
-	std::string game = io::detail::appdataPath();
-	while (game.size() > 1 && game.back() == '/')
-		game.pop_back();
-	const size_t slash = game.rfind('/');
-	if (slash != std::string::npos)
-		game = game.substr(slash + 1);
-	if (game.empty() || game == "." || game == "..")
-		game = "engine";
-	return xdgFolder("XDG_CACHE_HOME", ".cache") + "/" + game;
+	return xdgFolder("XDG_CACHE_HOME", ".cache") + "/" + io::detail::appdataName();
 }
 
 std::string AnalyticsDevice::sharedDataDirectory()

@@ -1,5 +1,8 @@
 // Start-up, activation, termination and the platform's entries of the Linux host.
 #include <framework/linux/LinuxHost.h>
+#include <pf/Alert.h>
+#include <SDL.h>
+#include <vector>
 #include <framework/AppActivationListener.h>
 #include <gr/GraphicsException.h>
 #include <gr/gl/GL_createContext.h>
@@ -208,6 +211,19 @@ void LinuxHost::makeWindow(int width, int height)
 	const std::string title = m_config.name.empty() ? "engine" : m_config.name;
 	m_glView.reset(new LinuxGLView(title, width, height, m_config.bits, m_config.depthbuffer, m_config.renderer, m_options.contextFactory));
 	m_viewController.reset(new LinuxViewController(m_glView.get()));
+	SDL_Window* window = m_glView->window();
+	// The services' questions become dialogs over the game window.
+	pf::Alert::setPresenter([window](const std::string& title, const std::string& message, const std::vector<std::string>& buttons) {
+		std::vector<SDL_MessageBoxButtonData> data;
+		for (size_t i = 0; i < buttons.size(); ++i)
+			data.push_back({0, static_cast<int>(i), buttons[i].c_str()});
+		const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, window, title.c_str(), message.c_str(),
+			static_cast<int>(data.size()), data.empty() ? nullptr : data.data(), nullptr};
+		int pressed = -1;
+		if (SDL_ShowMessageBox(&box, &pressed) != 0)
+			return -1;
+		return pressed;
+	});
 	m_surfaceWidth = m_glView->drawableWidth();
 	m_surfaceHeight = m_glView->drawableHeight();
 }
@@ -328,6 +344,8 @@ void LinuxHost::terminate()
 	}
 	m_view = nullptr;
 	m_viewController.reset();
+	if (m_glView)
+		pf::Alert::setPresenter(nullptr);
 	m_glView.reset();
 	// The request is used up; one that came during start-up has ended this host's run.
 	s_stopRequested = 0;

@@ -1,6 +1,8 @@
 // The frame loop of the Linux host: ticks, the frame update, pacing and present.
 #include <framework/linux/LinuxHost.h>
 #include <gr/gl/EGLHeadlessView.h>
+#include <pf/LocalNotifications.h>
+#include <pf/MainThreadQueue.h>
 #include <algorithm>
 #include <csignal>
 #include <ctime>
@@ -38,10 +40,27 @@ int64_t LinuxHost::tickMicros() const
 	return ticks * int64_t(1000000) / 60;
 }
 
+void LinuxHost::serviceTurn()
+{
+	pf::MainThreadQueue::runPending();
+	// Notifications that fell due, also while the game was closed, oldest first.
+	for (const std::string& name : pf::LocalNotifications::takeDue())
+		receivedLocalNotification(name);
+}
+
 bool LinuxHost::tick()
 {
 	if (m_terminated)
 		return false;
+	serviceTurn();
+	if (stopping())
+		return false;
+	if (!m_glView && !m_running && App::initialized())
+	{
+		// Stopped without a window: no frame is drawn or counted; the services' tasks may restart it.
+		detail::sleepMicros(5000);
+		return !stopping();
+	}
 	if (!m_glView)
 	{
 		const int rate = m_config.framerate >= 1 ? m_config.framerate : 60;

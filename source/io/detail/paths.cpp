@@ -46,6 +46,19 @@ std::string appdataPath() { return appdataRoot(); }
 void setBundlePath(const std::string& path) { bundleRoot() = path; }
 void setAppdataPath(const std::string& path) { appdataRoot() = path; }
 
+std::string appdataName()
+{
+	std::string game = appdataPath();
+	while (game.size() > 1 && game.back() == '/')
+		game.pop_back();
+	const size_t slash = game.rfind('/');
+	if (slash != std::string::npos)
+		game = game.substr(slash + 1);
+	if (game.empty() || game == "." || game == "..")
+		game = "engine";
+	return game;
+}
+
 std::string defaultAppdataPath(const std::string& game)
 {
 	std::string base;

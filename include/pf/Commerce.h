@@ -1,0 +1,56 @@
+#ifndef PF_COMMERCE_H
+#define PF_COMMERCE_H
+
+#include <lang/Object.h>
+#include <lang/Ptr.h>
+#include <pf/CommerceItem.h>
+#include <string>
+#include <vector>
+
+namespace pf
+{
+class CommerceImpl;
+class CommerceListener;
+
+/**
+ * The in-app store. Here it is simulated: the products come from the
+ * bundle's "store-catalogue.json", and purchases are kept in the ledger
+ * Folders::state()/store-ledger.json. Answers arrive through
+ * checkForCallback(), never inside the call that asked.
+ */
+class Commerce : public lang::Object
+{
+public:
+	enum CommerceError
+	{
+		ERROR_NONE = 0,
+		ERROR_CLIENT_INVALID = 1,
+		ERROR_PAYMENT_CANCELLED = 2,
+		ERROR_PAYMENT_INVALID = 3,
+		ERROR_PAYMENT_NOT_ALLOWED = 4,
+		ERROR_NO_PRODUCT_AVAILABLE = 5,
+		ERROR_UNKNOWN = 6
+	};
+
+	/** The game's product ids; the listener is not kept (each call names its own). */
+	Commerce(unsigned count, const char** productIds, CommerceListener* listener);
+	~Commerce() override;
+
+	/** The catalogue's "paymentsAllowed". */
+	bool isEnabled();
+	/** Delivers the answers that are ready; touches no file when there are none. */
+	void checkForCallback();
+	/** Asks for the game's products; the answer fills getItems(). */
+	bool listAvailableItems(CommerceListener* listener);
+	/** Buys one product; an empty id or disabled payments are refused at once (false). */
+	bool buyItemId(const std::string& productId, CommerceListener* listener);
+	/** Replays the finished purchases of products that are not consumed. */
+	bool restoreItems(CommerceListener* listener);
+	const std::vector<lang::Ptr<CommerceItem>>& getItems() const;
+
+private:
+	lang::Ptr<CommerceImpl> m_this;
+};
+}
+
+#endif

@@ -1,0 +1,27 @@
+#ifndef PF_FOLDERS_H
+#define PF_FOLDERS_H
+
+#include <string>
+
+namespace pf
+{
+/**
+ * Where the platform services keep their files. Absolute XDG variables win,
+ * otherwise the home folder's defaults; the folders are made when missing
+ * and io::IOException is thrown when that fails.
+ */
+class Folders
+{
+public:
+	/** $XDG_CONFIG_HOME/engine, or ~/.config/engine: user defaults. */
+	static std::string config();
+	/** $XDG_STATE_HOME/engine, or ~/.local/state/engine: service state files. */
+	static std::string state();
+
+	/** The same paths without making them (nothing on disk is touched). */
+	static std::string configPath();
+	static std::string statePath();
+};
+}
+
+#endif

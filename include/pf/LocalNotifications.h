@@ -1,0 +1,72 @@
+#ifndef PF_LOCALNOTIFICATIONS_H
+#define PF_LOCALNOTIFICATIONS_H
+
+#include <lang/Object.h>
+#include <lang/Ptr.h>
+#include <pf/LocalNotificationsListener.h>
+#include <string>
+#include <vector>
+
+namespace pf
+{
+class LocalNotificationsImpl;
+
+/**
+ * Notifications for later, each tagged with an event name. They are kept
+ * in Folders::state()/notifications.json (name, fire time, text, sound);
+ * the host takes the due ones out every loop turn, so ones that fell due
+ * while the game was closed arrive at its next start.
+ */
+class LocalNotifications : public lang::Object
+{
+public:
+	LocalNotifications();
+	~LocalNotifications() override;
+
+	/**
+	 * Schedules the event in `seconds`, replacing one of the same name.
+	 * False when the user default "notifications" is false, or seconds is
+	 * not finite. The sound is on when "notificationsSound" is true.
+	 */
+	bool addNotificationAfter(const std::string& eventName, float seconds, const std::string& text);
+	/** Cancels the first pending notification of that name; false when none. */
+	bool removeNotification(const std::string& eventName);
+	void removeAllNotifications();
+
+	/** Adds the listener unless it is listed already. */
+	void addListener(LocalNotificationsListener* listener);
+	/** Nothing: the host delivers. */
+	void checkForNotifications();
+
+	/** One pending notification. */
+	struct Pending
+	{
+		std::string eventName;
+		/** Seconds since the epoch. */
+		double fireTime;
+		std::string text;
+		bool sound;
+	};
+	/** The pending notifications in fire order. */
+	static std::vector<Pending> pending();
+
+	/**
+	 * Takes the notifications due at `now` (seconds since the epoch) out,
+	 * oldest first, and returns their event names. The file is only read or
+	 * written when something is due.
+	 */
+	static std::vector<std::string> takeDue(double now);
+	/** The same at the current time. */
+	static std::vector<std::string> takeDue();
+
+	static void removeListener(LocalNotificationsListener* listener);
+	/** Calls every listener, in the order they were added. */
+	static void notifyListeners(const std::string& eventName);
+	static bool isNotificationSupportAvailable();
+
+private:
+	lang::Ptr<LocalNotificationsImpl> m_this;
+};
+}
+
+#endif

@@ -1,0 +1,83 @@
+#include <pf/StateFile.h>
+#include <lang/Debug.h>
+#include <cjson/cJSON.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <unistd.h>
+
+namespace pf
+{
+StateFile::StateFile(const std::string& path) :
+	m_path(path)
+{
+}
+
+cJSON* StateFile::load(int expectedType) const
+{
+	std::ifstream in(m_path, std::ios::binary);
+	if (!in)
+		return nullptr;
+	std::ostringstream text;
+	text << in.rdbuf();
+	in.close();
+	const std::string bytes = text.str();
+	cJSON* root = cJSON_ParseWithLength(bytes.data(), bytes.size());
+	if (root && (expectedType == 0 || (root->type & 0xFF) == expectedType))
+		return root;
+	cJSON_Delete(root);
+	// Keep the broken file for a look, out of the way of the next save.
+	const std::string bad = m_path + ".bad";
+	if (std::rename(m_path.c_str(), bad.c_str()) == 0)
+		lang::Debug::printf("%s is not valid; moved to %s and starting empty\n", m_path.c_str(), bad.c_str());
+	else
+		lang::Debug::printf("%s is not valid (and could not be moved aside: %s); starting empty\n", m_path.c_str(), std::strerror(errno));
+	return nullptr;
+}
+
+bool StateFile::save(const std::string& text) const
+{
+	return replaceFile(m_path, text);
+}
+
+bool StateFile::save(const cJSON* value) const
+{
+	std::unique_ptr<char, void (*)(void*)> text(cJSON_Print(value), cJSON_free);
+	if (!text)
+	{
+		lang::Debug::printf("Failed to save %s: out of memory\n", m_path.c_str());
+		return false;
+	}
+	return replaceFile(m_path, std::string(text.get()) + "\n");
+}
+
+bool StateFile::replaceFile(const std::string& path, const std::string& bytes)
+{
+	const std::string temp = path + ".tmp";
+	std::string failure;
+	FILE* file = std::fopen(temp.c_str(), "wb");
+	if (!file)
+	{
+		lang::Debug::printf("Failed to save %s (open: %s); the previous version stays\n", path.c_str(), std::strerror(errno));
+		return false;
+	}
+	if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+		failure = std::string("write: ") + std::strerror(errno);
+	else if (std::fflush(file) != 0)
+		failure = std::string("flush: ") + std::strerror(errno);
+	else if (fsync(fileno(file)) != 0)
+		failure = std::string("fsync: ") + std::strerror(errno);
+	if (std::fclose(file) != 0 && failure.empty())
+		failure = std::string("close: ") + std::strerror(errno);
+	if (failure.empty() && std::rename(temp.c_str(), path.c_str()) != 0)
+		failure = std::string("rename: ") + std::strerror(errno);
+	if (failure.empty())
+		return true;
+	std::remove(temp.c_str());
+	lang::Debug::printf("Failed to save %s (%s); the previous version stays\n", path.c_str(), failure.c_str());
+	return false;
+}
+}

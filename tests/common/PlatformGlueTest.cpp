@@ -1,0 +1,158 @@
+#include "GameFixture.h"
+#include <framework/OSInterface.h>
+#include <framework/linux/LinuxHost.h>
+#include <io/ByteArrayInputStream.h>
+#include <pf/MainThreadQueue.h>
+#include <pf/LocalNotifications.h>
+#include <pf/UserDefaults.h>
+#include <lua/LuaException.h>
+#include <cstdio>
+#include <fstream>
+
+namespace
+{
+const char* kLevelPack = "com.tarvel.Zephyra.levelpackrimward";
+const char* kSmall = "com.tarvel.Zephyra.novaburstsmall";
+
+// The catalogue lies at the bundle root, which the tests share: written whole, then moved in place.
+void writeCatalogue()
+{
+	const std::string path = std::string(TEST_BUNDLE) + "/store-catalogue.json";
+	const std::string temp = path + "." + std::to_string(getpid());
+	std::ofstream(temp) << R"({"paymentsAllowed": true, "products": [
+		{"id": "com.tarvel.Zephyra.novaburstsmall", "title": "Small", "description": "A few", "price": "0,99 €", "consumable": true},
+		{"id": "com.tarvel.Zephyra.levelpackrimward", "title": "Rimward", "description": "Levels", "price": "2,99 €"},
+		{"id": "com.tarvel.ZephyraHD.novabursthuge", "title": "Huge", "outcome": "cancel"}]})";
+	std::rename(temp.c_str(), path.c_str());
+}
+}
+
+class PlatformGlueTest : public GameTest
+{
+protected:
+	void SetUp() override
+	{
+		writeCatalogue();
+		start();
+		run("results = {} "
+			"function onStore(id, status, err) results[#results + 1] = id .. ',' .. status .. ',' .. err end "
+			"function onOther(id, status, err) results[#results + 1] = 'other:' .. id .. ',' .. status .. ',' .. err end");
+	}
+	std::string results() { return eval("_G.table.concat(results, ';')"); }
+};
+
+TEST_F(PlatformGlueTest, ItemsComeInTheGamesOrderAndScriptsSeeThem)
+{
+	EXPECT_EQ(eval("iapIsAllowed()"), "true");
+	EXPECT_EQ(eval("g_iapEnabled"), "true");
+	EXPECT_EQ(eval("iapInitItemPurchase('onStore')"), "true");
+	EXPECT_EQ(eval("iapGetItemCount()"), "0");
+	frame();
+	// Seven of the game's ten ids are not in the catalogue.
+	EXPECT_EQ(results(), ",2,5");
+	ASSERT_EQ(eval("iapGetItemCount()"), "3");
+	EXPECT_EQ(eval("iapGetItemAt(2).id"), "com.tarvel.ZephyraHD.novabursthuge");
+	EXPECT_EQ(eval("iapGetItemAt(0).id"), kLevelPack);
+	const std::string second = "(function() local t = iapGetItemAt(1.9) return t.id .. '|' .. t.name .. '|' .. t.description .. '|' .. t.type .. '|' .. t.quantity .. '|' .. t.price end)()";
+	EXPECT_EQ(eval(second), std::string(kSmall) + "|Small|A few|1|0|0,99 €");
+	EXPECT_EQ(eval("_G.next(iapGetItemAt(3))"), "nil");
+	// Truncated toward zero, -0.5 is index 0.
+	EXPECT_EQ(eval("iapGetItemAt(-0.5).id"), kLevelPack);
+	EXPECT_EQ(eval("_G.next(iapGetItemAt(-1))"), "nil");
+	run("iapSetItemDescription(1, 'Changed') iapSetItemDescription(5, 'Nowhere')");
+	EXPECT_EQ(eval("iapGetItemAt(1).description"), "Changed");
+}
+
+TEST_F(PlatformGlueTest, ResultsGoToTheFunctionNamedLast)
+{
+	EXPECT_EQ(eval(std::string("iapBuyItem('") + kLevelPack + "', 'onStore')"), "true");
+	frame();
+	EXPECT_EQ(results(), std::string(kLevelPack) + ",1,0");
+	EXPECT_EQ(eval("iapBuyItem('', 'onStore')"), "false");
+	run("iapBuyItem('com.tarvel.ZephyraHD.novabursthuge', 'onStore') iapRestoreItems('onOther')");
+	frame();
+	EXPECT_EQ(results(), std::string(kLevelPack) + ",1,0;,2,5;other:,2,2;other:" + kLevelPack + ",3,0;other:,1,0");
+}
+
+TEST_F(PlatformGlueTest, CallsWithoutACallbackNameAreDroppedAndAMissingFunctionIsAScriptError)
+{
+	lua()->paymentFinished("x", pf::CommerceListener::PAYMENT_COMPLETED, pf::Commerce::ERROR_NONE);
+	lua()->initFinished(pf::CommerceListener::PROVIDER_UNAVAILABLE);
+	run("function inAppPurchasingBecameAvailable() results[#results + 1] = 'available' end");
+	lua()->initFinished(pf::CommerceListener::PROVIDER_AVAILABLE);
+	EXPECT_EQ(results(), "available");
+
+	run(std::string("iapBuyItem('") + kLevelPack + "', 'noSuchFunction')");
+	EXPECT_THROW(lua()->update(1.f / 60.f), lua::LuaException);
+	// The purchase stays in the ledger for the next start.
+	std::ifstream ledger(m_dir.path() + "/state/engine/store-ledger.json");
+	const std::string text((std::istreambuf_iterator<char>(ledger)), std::istreambuf_iterator<char>());
+	EXPECT_NE(text.find("\"pending\""), std::string::npos);
+}
+
+TEST_F(PlatformGlueTest, NotificationsReachTheNamedFunctionAndFollowTheSettings)
+{
+	lua()->notificationReceived("early");
+	run("function onNote(name) results[#results + 1] = 'note:' .. name end setNotificationCallback('onNote')");
+	pf::LocalNotifications::notifyListeners("welcome");
+	EXPECT_EQ(results(), "note:welcome");
+
+	EXPECT_EQ(eval("addNotificationAfter('later', 60, 'Come back')"), "true");
+	EXPECT_EQ(pf::LocalNotifications::pending().size(), 1u);
+	EXPECT_EQ(eval("removeNotification('later')"), "true");
+	EXPECT_EQ(eval("removeNotification('later')"), "false");
+	pf::UserDefaults::setBoolean("notifications", false);
+	EXPECT_EQ(eval("addNotificationAfter('later', 60, 'Come back')"), "false");
+	EXPECT_TRUE(pf::LocalNotifications::pending().empty());
+}
+
+TEST_F(PlatformGlueTest, PlatformSwitchesAndIdleOperations)
+{
+	EXPECT_EQ(eval("playVideo('missing.ogv')"), "false");
+	EXPECT_EQ(eval("doesMouseClickSetsTouchCount()"), "false");
+	EXPECT_EQ(eval("getClipboardText()"), "");
+	EXPECT_EQ(eval("isInFullScreenMode()"), "true");
+	run("setChannelCountLimit(2, 1) setGameOn(true) setResolution(1023.9, 767.2) captureMouse(true) "
+		"setIsMultitouchMouseWheelSimulationEnabled(true) enableSmoothZooming(true) "
+		"openPartnerShop('x') checkForUpdates() showBannerAd() disableiAds() requestBannerAd()");
+	EXPECT_TRUE(lua()->multitouchMouseWheelSimulation());
+	run("requestExit()");
+	EXPECT_TRUE(app()->quitRequested());
+}
+
+
+// The headless host's turns: tasks run and due notifications reach the script, also while the loop is stopped.
+TEST(PlatformHostTurns, TasksAndNotificationsArriveEveryTurn)
+{
+	ScratchDir dir;
+	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
+	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
+	framework::LinuxHost::Options o;
+	o.dataRoot = TEST_BUNDLE;
+	o.userRoot = dir.path();
+	framework::LinuxHost host(o);
+	host.setNotificationHandler(&pf::LocalNotifications::notifyListeners);
+	host.becomeActive();
+	GameLua* game = static_cast<GameApp*>(framework::App::get())->gameLua();
+	const std::string code = "notes = {} function onNote(name) notes[#notes + 1] = name end setNotificationCallback('onNote') "
+		"addNotificationAfter('soon', 0, 'x') addNotificationAfter('later', 3600, 'y')";
+	io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
+	game->getState()->compile(in, "notes", game);
+
+	framework::App::get()->getOSInterface()->stopUpdate();
+	ASSERT_FALSE(host.isUpdating());
+	const int64_t clock = framework::LinuxHost::simulatedTimeMicros();
+	bool ran = false;
+	pf::MainThreadQueue::post([&]() { ran = true; });
+	host.tick();
+	EXPECT_TRUE(ran);
+	EXPECT_EQ(game->getTable("notes").getString(1), "soon");
+	EXPECT_TRUE(game->getTable("notes").isNil(2));
+	// A stopped turn draws no frame and moves no clock.
+	EXPECT_EQ(clock, framework::LinuxHost::simulatedTimeMicros());
+	// The end of a video restarts the loop from a task.
+	pf::MainThreadQueue::post([game]() { game->videoPlayEnded(); });
+	host.tick();
+	EXPECT_TRUE(host.isUpdating());
+	EXPECT_EQ(pf::LocalNotifications::pending().size(), 1u);
+}

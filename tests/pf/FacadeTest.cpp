@@ -1,0 +1,188 @@
+#include "PfTestSupport.h"
+#include <pf/AppSettings.h>
+#include <pf/DeviceID.h>
+#include <pf/DeviceInfo.h>
+#include <pf/EmailerSender.h>
+#include <pf/Launcher.h>
+#include <pf/Locale.h>
+#include <pf/UserDefaults.h>
+#include <analytics/AnalyticsDevice.h>
+#include <util/SHA1.h>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+using namespace pf;
+
+namespace
+{
+std::vector<analytics::AnalyticsDevice::Interface> noInterfaces() { return {}; }
+
+std::vector<analytics::AnalyticsDevice::Interface> oneEthernet()
+{
+	return {{"eth0", 1, {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, false, true}};
+}
+
+// Waits for a file the opener script writes.
+std::string waitForFile(const std::string& path)
+{
+	for (int i = 0; i < 200 && !fileExists(path); ++i)
+		std::this_thread::sleep_for(std::chrono::milliseconds(10));
+	std::this_thread::sleep_for(std::chrono::milliseconds(20));
+	return readFile(path);
+}
+}
+
+TEST_F(PfTest, AppSettingsReadBooleansFromTheDefaults)
+{
+	AppSettings settings;
+	EXPECT_FALSE(settings.isBoolean("notifications"));
+	EXPECT_FALSE(settings.getBoolean("notifications"));
+	makeFolder("config/engine");
+	writeFile(UserDefaults::path(), "{\"notifications\": true, \"notificationsSound\": false}");
+	EXPECT_TRUE(settings.isBoolean("notifications"));
+	EXPECT_TRUE(settings.getBoolean("notifications"));
+	EXPECT_TRUE(settings.isBoolean("notificationsSound"));
+	EXPECT_FALSE(settings.getBoolean("notificationsSound"));
+}
+
+TEST(DeviceID, HashesTheAnalyticsInterfaceOrUnavailable)
+{
+	analytics::AnalyticsDevice::setInterfaceLister(&noInterfaces);
+	DeviceID::Impl impl;
+	const std::vector<char> none = impl.getDeviceID();
+	EXPECT_EQ(std::string(none.begin(), none.end()), "unavailable");
+	EXPECT_EQ(DeviceID().getDeviceIDHash(), util::SHA1::hash(std::string("unavailable")));
+
+	analytics::AnalyticsDevice::setInterfaceLister(&oneEthernet);
+	const std::vector<char> mac = impl.getDeviceID();
+	EXPECT_EQ(std::string(mac.begin(), mac.end()), "00:1A:2B:3C:4D:5E");
+	const std::string hash = DeviceID().getDeviceIDHash();
+	EXPECT_EQ(hash, util::SHA1::hash(std::string("00:1A:2B:3C:4D:5E")));
+	EXPECT_EQ(hash.size(), 40u);
+	analytics::AnalyticsDevice::setInterfaceLister(nullptr);
+}
+
+TEST(DeviceInfo, VersionPassesTheServiceChecksAndModelIsTheMachine)
+{
+	DeviceInfo info;
+	EXPECT_FALSE(info.getOSVersion().empty());
+	EXPECT_GE(DeviceInfo::osVersionNumber(), 4.1);
+	EXPECT_FALSE(info.getModel().empty());
+}
+
+TEST(Locale, ConvertsCodesAndReadsTheEnvironment)
+{
+	const std::pair<const char*, const char*> codes[] = {
+		{"en", "en_EN"}, {"FI", "fi_FI"}, {"zh-Hans", "zh_CN"}, {"zh_Hant", "zh_TW"}, {"pt-BR", "pt_BR"}, {"de_DE", "de_DE"}};
+	for (const auto& c : codes)
+		EXPECT_EQ(Locale::convert(c.first), c.second) << c.first;
+
+	struct Case
+	{
+		const char* language;
+		const char* lcAll;
+		const char* lcMessages;
+		const char* lang;
+		std::vector<std::string> expected;
+	};
+	const Case cases[] = {
+		{"fi:en", "de_DE.UTF-8", nullptr, nullptr, {"fi_FI", "en_EN"}},
+		{"", "de_DE.UTF-8", "fr_FR", nullptr, {"de_DE"}},
+		{nullptr, nullptr, "pt_BR.ISO-8859-1", "fr_FR", {"pt_BR"}},
+		{"C:POSIX", nullptr, nullptr, "sv_SE.UTF-8@euro", {"sv_SE@euro"}},
+		{nullptr, "C.UTF-8", nullptr, "fr_FR", {"en_EN"}},
+		{nullptr, nullptr, nullptr, nullptr, {"en_EN"}},
+	};
+	for (const Case& c : cases)
+	{
+		auto set = [](const char* name, const char* value) {
+			if (value)
+				setenv(name, value, 1);
+			else
+				unsetenv(name);
+		};
+		set("LANGUAGE", c.language);
+		set("LC_ALL", c.lcAll);
+		set("LC_MESSAGES", c.lcMessages);
+		set("LANG", c.lang);
+		EXPECT_EQ(Locale().getPreferedLanguages(), c.expected) << (c.language ? c.language : "-") << " " << (c.lcAll ? c.lcAll : "-");
+	}
+}
+
+TEST(Launcher, AcceptsOnlyUrlsWithASchemeAndNoBlanks)
+{
+	const std::pair<const char*, const char*> cases[] = {
+		{"https://example.org/a?b=c", "https"}, {"Mailto:a@b.c", "mailto"}, {"itms-apps+x.y:z", "itms-apps+x.y"},
+		{"no scheme here", ""}, {"1http://x", ""}, {":x", ""}, {"http://a b", ""}, {"http://a\tb", ""},
+		{"http://a\nb", ""}, {"plain", ""}, {"", ""}, {"ht_tp://x", ""}};
+	for (const auto& c : cases)
+		EXPECT_EQ(Launcher::schemeOf(c.first), c.second) << c.first;
+}
+
+TEST_F(PfTest, LauncherStartsTheOpenerWithoutAShell)
+{
+	const std::string script = m_home / "opener.sh";
+	writeFile(script, "#!/bin/sh\nprintf '%s|%s' \"$#\" \"$1\" > \"$(dirname \"$0\")/opened.txt\"\n");
+	chmod(script.c_str(), 0700);
+	setenv("ENGINE_URL_OPENER", script.c_str(), 1);
+	Launcher launcher;
+	EXPECT_FALSE(launcher.openURL("not a url"));
+	EXPECT_TRUE(launcher.openURL("https://example.org/?q=$(touch${IFS}x);a&b|c"));
+	EXPECT_EQ(waitForFile(m_home / "opened.txt"), "1|https://example.org/?q=$(touch${IFS}x);a&b|c");
+	EXPECT_FALSE(fileExists(m_home / "x"));
+
+	setenv("ENGINE_URL_OPENER", (m_home / "missing-opener").c_str(), 1);
+	testing::internal::CaptureStdout();
+	EXPECT_FALSE(launcher.openURL("https://example.org/"));
+	testing::internal::GetCapturedStdout();
+	unsetenv("ENGINE_URL_OPENER");
+}
+
+TEST_F(PfTest, EmailerOpensAMailtoUrlAndReports)
+{
+	struct Listener : EmailerListener
+	{
+		std::vector<int> results;
+		void emailFinished(int result) override { results.push_back(result); }
+	} listener;
+
+	EXPECT_EQ(EmailerSender::mailtoURL("a@b.org", "Hi there", "x&y=1"), "mailto:a@b.org?subject=Hi%20there&body=x%26y%3D1");
+	const std::string script = m_home / "opener.sh";
+	writeFile(script, "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/mail.txt\"\n");
+	chmod(script.c_str(), 0700);
+	setenv("ENGINE_URL_OPENER", script.c_str(), 1);
+	Launcher launcher;
+	launcher.emailer().setDelegate(&listener);
+	launcher.emailer().sendEmail("a@b.org", "S", "B");
+	EXPECT_EQ(waitForFile(m_home / "mail.txt"), "mailto:a@b.org?subject=S&body=B");
+
+	setenv("ENGINE_URL_OPENER", (m_home / "missing-opener").c_str(), 1);
+	testing::internal::CaptureStdout();
+	launcher.emailer().sendEmail("a@b.org", "S", "B");
+	testing::internal::GetCapturedStdout();
+	EXPECT_EQ(listener.results, (std::vector<int>{2, 0}));
+	unsetenv("ENGINE_URL_OPENER");
+}
+
+TEST_F(PfTest, CanOpenProgramFindsSchemeHandlersInMimeappsAndDesktopFiles)
+{
+	Launcher launcher;
+	EXPECT_FALSE(launcher.canOpenProgram("zephyra://open"));
+	EXPECT_FALSE(launcher.canOpenProgram("not a url"));
+
+	makeFolder("config");
+	writeFile(m_home / "config/mimeapps.list",
+		"[Removed Associations]\nx-scheme-handler/gone=a.desktop\n"
+		"[Default Applications]\nx-scheme-handler/zephyra=zephyra.desktop\nx-scheme-handler/empty=\n");
+	EXPECT_TRUE(launcher.canOpenProgram("zephyra://open"));
+	EXPECT_TRUE(launcher.canOpenProgram("ZEPHYRA:x"));
+	EXPECT_FALSE(launcher.canOpenProgram("gone://x"));
+	EXPECT_FALSE(launcher.canOpenProgram("empty://x"));
+
+	makeFolder("share/applications");
+	writeFile(m_home / "share/applications/viewer.desktop",
+		"[Desktop Entry]\nName=Viewer\nMimeType=text/plain;x-scheme-handler/viewer;\n");
+	EXPECT_TRUE(launcher.canOpenProgram("viewer:thing"));
+	EXPECT_FALSE(launcher.canOpenProgram("view:thing"));
+}

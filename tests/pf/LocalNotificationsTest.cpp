@@ -1,0 +1,111 @@
+#include "PfTestSupport.h"
+#include <pf/LocalNotifications.h>
+#include <pf/UserDefaults.h>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+using namespace pf;
+
+namespace
+{
+struct Recorder : LocalNotificationsListener
+{
+	std::vector<std::string> events;
+	void notificationReceived(const std::string& eventName) override { events.push_back(eventName); }
+};
+
+double now()
+{
+	return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+std::vector<std::string> names(const std::vector<LocalNotifications::Pending>& list)
+{
+	std::vector<std::string> out;
+	for (const LocalNotifications::Pending& p : list)
+		out.push_back(p.eventName);
+	return out;
+}
+}
+
+TEST_F(PfTest, NotificationsAreKeptInFireOrderOnePerName)
+{
+	LocalNotifications n;
+	EXPECT_TRUE(n.addNotificationAfter("b", 20, "second"));
+	EXPECT_TRUE(n.addNotificationAfter("a", 10, "first"));
+	EXPECT_TRUE(n.addNotificationAfter("b", 30, "later"));
+	const auto list = LocalNotifications::pending();
+	ASSERT_EQ(names(list), (std::vector<std::string>{"a", "b"}));
+	EXPECT_EQ(list[1].text, "later");
+	EXPECT_NEAR(list[1].fireTime, now() + 30, 2);
+	// "notificationsSound" is absent: silent.
+	EXPECT_FALSE(list[0].sound);
+	EXPECT_NE(readFile(statePath("notifications.json")).find("\"later\""), std::string::npos);
+
+	EXPECT_FALSE(n.removeNotification("c"));
+	EXPECT_TRUE(n.removeNotification("a"));
+	EXPECT_EQ(names(LocalNotifications::pending()), std::vector<std::string>{"b"});
+	n.removeAllNotifications();
+	EXPECT_TRUE(LocalNotifications::pending().empty());
+}
+
+TEST_F(PfTest, NotificationsFollowTheUserDefaultsAndRefuseNonFiniteTimes)
+{
+	LocalNotifications n;
+	UserDefaults::setBoolean("notifications", false);
+	EXPECT_FALSE(n.addNotificationAfter("off", 1, ""));
+	UserDefaults::setBoolean("notifications", true);
+	UserDefaults::setBoolean("notificationsSound", true);
+	EXPECT_TRUE(n.addNotificationAfter("on", 1, ""));
+	EXPECT_TRUE(LocalNotifications::pending().at(0).sound);
+	for (float seconds : {std::nanf(""), std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()})
+		EXPECT_FALSE(n.addNotificationAfter("bad", seconds, ""));
+	EXPECT_EQ(names(LocalNotifications::pending()), std::vector<std::string>{"on"});
+	EXPECT_EQ(readFile(statePath("notifications.json")).find("null"), std::string::npos);
+}
+
+TEST_F(PfTest, DueNotificationsAreTakenOutOldestFirstAndSurviveRestarts)
+{
+	// Written by an earlier run: one overdue, one due later, one malformed entry skipped.
+	makeFolder("state/engine");
+	const double t = now();
+	writeFile(statePath("notifications.json"),
+		"{\"notifications\": [{\"eventName\": \"late\", \"fireTime\": " + std::to_string(t + 100) +
+		", \"text\": \"\"}, {\"eventName\": \"missed\", \"fireTime\": " + std::to_string(t - 50) +
+		"}, {\"fireTime\": 1}, {\"eventName\": \"older\", \"fireTime\": " + std::to_string(t - 60) + "}]}");
+	EXPECT_EQ(LocalNotifications::takeDue(t), (std::vector<std::string>{"older", "missed"}));
+	EXPECT_TRUE(LocalNotifications::takeDue(t).empty());
+	EXPECT_EQ(names(LocalNotifications::pending()), std::vector<std::string>{"late"});
+
+	// Polls with nothing due touch no file: a file that changes under them is not even read.
+	writeFile(statePath("notifications.json"), "{broken");
+	EXPECT_TRUE(LocalNotifications::takeDue(t + 10).empty());
+	EXPECT_FALSE(fileExists(statePath("notifications.json.bad")));
+	// Something due: the file is read again; the broken one is set aside and nothing is delivered.
+	testing::internal::CaptureStdout();
+	EXPECT_TRUE(LocalNotifications::takeDue(t + 200).empty());
+	EXPECT_NE(testing::internal::GetCapturedStdout().find("notifications.json.bad"), std::string::npos);
+	EXPECT_TRUE(fileExists(statePath("notifications.json.bad")));
+}
+
+TEST_F(PfTest, ListenersHearEachEventOnceAndLeaveWhenDestroyed)
+{
+	LocalNotifications n;
+	Recorder first;
+	auto second = std::make_unique<Recorder>();
+	n.addListener(&first);
+	n.addListener(&first);
+	n.addListener(second.get());
+	LocalNotifications::notifyListeners("e1");
+	EXPECT_EQ(first.events, std::vector<std::string>{"e1"});
+	EXPECT_EQ(second->events, std::vector<std::string>{"e1"});
+	second.reset();
+	// The destroyed listener is not called (it would be a dead object).
+	LocalNotifications::notifyListeners("e2");
+	EXPECT_EQ(first.events, (std::vector<std::string>{"e1", "e2"}));
+	LocalNotifications::removeListener(&first);
+	LocalNotifications::notifyListeners("e3");
+	EXPECT_EQ(first.events.size(), 2u);
+}

@@ -1,0 +1,102 @@
+#include "PfTestSupport.h"
+#include <pf/MainThreadQueue.h>
+#include <pf/VideoPlayer.h>
+#include <gst/gst.h>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using namespace pf;
+
+namespace
+{
+struct EndCounter : VideoPlayerObserver
+{
+	int ends = 0;
+	void videoPlayEnded() override { ++ends; }
+};
+
+// A short Ogg Theora clip made with GStreamer itself.
+bool makeClip(const std::string& path, int frames)
+{
+	gst_init(nullptr, nullptr);
+	const std::string description = "videotestsrc num-buffers=" + std::to_string(frames) +
+		" ! video/x-raw,width=64,height=48,framerate=25/1 ! theoraenc ! oggmux ! filesink location=\"" + path + "\"";
+	GstElement* pipeline = gst_parse_launch(description.c_str(), nullptr);
+	if (!pipeline)
+		return false;
+	gst_element_set_state(pipeline, GST_STATE_PLAYING);
+	GstBus* bus = gst_element_get_bus(pipeline);
+	GstMessage* message = gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+	const bool ok = message && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
+	if (message)
+		gst_message_unref(message);
+	gst_object_unref(bus);
+	gst_element_set_state(pipeline, GST_STATE_NULL);
+	gst_object_unref(pipeline);
+	return ok;
+}
+
+// Turns of the host loop until the condition holds or five seconds pass.
+template <class Condition> bool runLoopUntil(Condition condition)
+{
+	for (int i = 0; i < 500 && !condition(); ++i)
+	{
+		MainThreadQueue::runPending();
+		std::this_thread::sleep_for(std::chrono::milliseconds(10));
+	}
+	return condition();
+}
+}
+
+TEST_F(PfTest, VideoEndsThroughTheMainThreadQueue)
+{
+	const std::string clip = m_home / "clip.ogv";
+	ASSERT_TRUE(makeClip(clip, 50));
+	EndCounter observer;
+	VideoPlayer player;
+	const auto start = std::chrono::steady_clock::now();
+	ASSERT_TRUE(player.playFullscreen(clip, &observer));
+	EXPECT_EQ(observer.ends, 0) << "the end arrives on the queue, not inside the call";
+	EXPECT_TRUE(runLoopUntil([&]() { return observer.ends == 1; }));
+	// Two seconds of video decoded into fake sinks without waiting for the clock.
+	EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+	EXPECT_EQ(player.playing(), 0);
+
+	// Without an observer it still plays and ends.
+	ASSERT_TRUE(player.playFullscreen(clip, nullptr));
+	EXPECT_TRUE(runLoopUntil([&]() { return player.playing() == 0; }));
+	EXPECT_EQ(observer.ends, 1);
+}
+
+TEST_F(PfTest, VideoFailuresReturnFalseOrEndThePlayback)
+{
+	EndCounter observer;
+	VideoPlayer player;
+	testing::internal::CaptureStdout();
+	EXPECT_FALSE(player.playFullscreen(m_home / "missing.ogv", &observer));
+	// Not a movie: the start or the stream fails, and the game goes on.
+	writeFile(m_home / "broken.ogv", "this is no video at all");
+	if (player.playFullscreen(m_home / "broken.ogv", &observer))
+	{
+		EXPECT_TRUE(runLoopUntil([&]() { return observer.ends == 1; }));
+	}
+	const std::string out = testing::internal::GetCapturedStdout();
+	EXPECT_NE(out.find("missing.ogv cannot be read"), std::string::npos);
+	EXPECT_EQ(player.playing(), 0);
+}
+
+TEST_F(PfTest, DestroyedPlayerStopsItsVideosAndTellsNobody)
+{
+	const std::string clip = m_home / "clip.ogv";
+	ASSERT_TRUE(makeClip(clip, 250));
+	EndCounter observer;
+	{
+		VideoPlayer player;
+		ASSERT_TRUE(player.playFullscreen(clip, &observer));
+		std::this_thread::sleep_for(std::chrono::milliseconds(5));
+	}
+	std::this_thread::sleep_for(std::chrono::milliseconds(300));
+	MainThreadQueue::runPending();
+	EXPECT_EQ(observer.ends, 0);
+}
