@@ -46,7 +46,8 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_simulationScale(1.f),
 	m_levelLimits{0, 0, 0, 0},
 	m_insideBox2D(0),
-	m_sleepStep(0)
+	m_sleepStep(0),
+	m_aimStream(this)
 {
 	registerOperations();
 
@@ -103,6 +104,7 @@ void GameLua::registerOperations()
 	registerJoints();
 	registerSensors();
 	registerQueries();
+	registerAiming();
 	registerMethod<&GameLua::setBGColor>("setBGColor", this);
 	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
 	registerMethod<&GameLua::requestExit>("requestExit", this);

@@ -4,6 +4,8 @@
 #include <analytics/Analytics.h>
 #include "standins/Resources.h"
 #include "standins/Services.h"
+#include "AimStream.h"
+#include "AimingStep.h"
 #include <box2d/box2d.h>
 #include <lua/LuaObject.h>
 #include <lua/LuaTable.h>
@@ -343,6 +345,17 @@ public:
 	float simulationTimeStepMultiplier() const { return m_simulationTimeStepMultiplier; }
 	int simulationStorePointsSampler() const { return m_simulationStorePointsSampler; }
 	const AimStream& aimStream() const { return m_aimStream; }
+	bool aimingAidEnabled() const { return m_aimingAid; }
+	const std::vector<math::float2>& simulationPoints() const { return m_simulationPoints; }
+	// Aiming: prediction of the flight and the stream along it.
+	void updateProjectileTrajectoryTable();
+	void ClearSimulationTrajectory() { m_simulationPoints.clear(); }
+	void populateAimingAid() { m_aimStream.populateStream(); }
+	void setSelectedProjectileDuringSimulation(const std::string& name);
+	void enableAimingAid(bool flag) { m_aimingAid = flag; }
+	float getAimingTime();
+	void clearAimingAid(float fraction);
+	void setAimingAidSprite(const std::string& name);
 	pf::LocalNotifications& localNotifications() { return m_localNotifications; }
 	void setDeterministicPhysics(bool on) { m_deterministicPhysics = on; }
 	/** The script type of a global, without conversions (a numeric string stays a string). */
@@ -421,6 +434,10 @@ private:
 
 	Particles m_particles;
 	AimStream m_aimStream;
+	bool m_aimingAid = false;
+	std::vector<math::float2> m_simulationPoints;
+	b2Body* m_selectedSimulationBody = nullptr;
+	AimingForces m_aimingForces;
 	pf::AppSettings m_appSettings;
 	pf::LocalNotifications m_localNotifications;
 
@@ -429,6 +446,7 @@ private:
 	void registerJoints();
 	void registerSensors();
 	void registerQueries();
+	void registerAiming();
 
 	// Contact rules (GameLua_Contacts.cpp).
 	bool m_editing = false;
