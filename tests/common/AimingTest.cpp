@@ -206,3 +206,78 @@ TEST(AimStream, RefusesIntervalAndSpeedThatWouldNeverAdvance)
 	s.populateStream();
 	EXPECT_EQ(s.particles().size(), 10u);
 }
+
+#include "PhysicsFixture.h"
+
+namespace {
+class Aiming : public PhysicsTest
+{
+protected:
+	void SetUp() override
+	{
+		PhysicsTest::SetUp();
+		run("worldAttributes = {simulationIterations = 8, simulationTimeStepMultiplier = 1,\n"
+			"  simulationStorePointsSampler = 1, simulationAimSpawnTime = 0.6, simulationAimSpeed = 4}\n"
+			"loadLevel(levelPath .. '/missing')\n"
+			"createBox('ProjectileSimulation', '', 5, 0, 1, 1, 2, 0, 0, true, false, 0)\n"
+			"createBox('field', '', 0, 0, 40, 40, 0, 0, 0, true, false, 0) setAsSensor('field', true)\n"
+			"setObjectParameter('field', 21, 2) setObjectParameter('field', 27, 10)\n"
+			"setSensorMinimumAndMaximumForces('field', 0, 10)");
+	}
+	std::vector<math::float2> predict()
+	{
+		b2Body* body = object("ProjectileSimulation")->body;
+		body->SetTransform(b2Vec2(5.f, 0.f), 0.f);
+		body->SetLinearVelocity(b2Vec2(0.f, 0.f));
+		run("ClearSimulationTrajectory() updateProjectileTrajectoryTable()");
+		return lua()->simulationPoints();
+	}
+};
+} // namespace
+
+TEST_F(Aiming, AnOverlappingFieldPullsInEveryStepAndLeavesNoForceBehind)
+{
+	lua()->world()->SetGravity(b2Vec2(0.f, 0.f));
+	const std::vector<math::float2> free = predict();
+	ASSERT_EQ(free.size(), 8u);
+	for (const math::float2& p : free)
+		EXPECT_FLOAT_EQ(p.x, 5.f);
+
+	run("setObjectParameter('field', 32, 1)");
+	const std::vector<math::float2> pulled = predict();
+	ASSERT_EQ(pulled.size(), 8u);
+	// Pulled towards the field, faster every step.
+	float previousStep = 0.f;
+	float previous = 5.f;
+	for (const math::float2& p : pulled)
+	{
+		const float stepLength = previous - p.x;
+		EXPECT_GT(stepLength, previousStep);
+		previousStep = stepLength;
+		previous = p.x;
+	}
+	EXPECT_EQ(lua()->aimStream().points().size(), 10u);
+
+	// The real world's next step sees no leftover sensor force.
+	b2Body* body = object("ProjectileSimulation")->body;
+	body->SetLinearVelocity(b2Vec2(0.f, 0.f));
+	run("setObjectParameter('field', 32, 0)");
+	lua()->world()->Step(1.f / 30.f, 8, 3);
+	EXPECT_NEAR(body->GetLinearVelocity().x, 0.f, 1e-4f);
+}
+
+TEST_F(Aiming, ScriptOperationsAndTheirErrors)
+{
+	EXPECT_FLOAT_EQ(8.f / 35.f, lua()->getAimingTime());
+	run("currentTimeStep = 0.25");
+	EXPECT_FLOAT_EQ(2.f, lua()->getAimingTime());
+	EXPECT_NE(std::string::npos, error("setAimingAidSprite('')").find("setAimingAidSprite"));
+	run("setAimingAidSprite('dot') enableAimingAid(true)");
+	EXPECT_EQ("dot", lua()->aimStream().spriteName());
+	EXPECT_TRUE(lua()->aimingAidEnabled());
+
+	run("worldAttributes.simulationStorePointsSampler = 0 loadLevel(levelPath .. '/missing')");
+	EXPECT_NE(std::string::npos, error("updateProjectileTrajectoryTable()").find("simulationStorePointsSampler"));
+	run("worldAttributes.simulationStorePointsSampler = 1 loadLevel(levelPath .. '/missing')");
+	EXPECT_NE(std::string::npos, error("updateProjectileTrajectoryTable()").find("ProjectileSimulation"));
+}
