@@ -105,6 +105,7 @@ void GameLua::registerOperations()
 	registerSensors();
 	registerQueries();
 	registerAiming();
+	registerTrails();
 	registerMethod<&GameLua::setBGColor>("setBGColor", this);
 	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
 	registerMethod<&GameLua::requestExit>("requestExit", this);

@@ -356,6 +356,26 @@ public:
 	float getAimingTime();
 	void clearAimingAid(float fraction);
 	void setAimingAidSprite(const std::string& name);
+
+	/** The path of one shot, as the scripts recorded it. */
+	struct TrajectoryData
+	{
+		std::vector<math::float2> points;
+		bool puff = false;
+		float puffX = 0.f;
+		float puffY = 0.f;
+		std::string normalSprite;
+		std::string specialSprite;
+	};
+	enum { NumTrajectories = 2 };
+	void startNewTrajectory();
+	void addToTrajectory(float, float x, float y) { currentTrajectory().points.push_back(math::float2(x, y)); }
+	void addPuffToTrajectory(float, float x, float y);
+	void setNormalTrailSprite(const std::string& name) { currentTrajectory().normalSprite = name; }
+	void setSpecialTrailSprite(const std::string& name) { currentTrajectory().specialSprite = name; }
+	void clearTrajectories();
+	const std::vector<TrajectoryData>& trajectories() const { return m_trajectories; }
+	int currentTrajectoryIndex() const { return m_currentTrajectoryIndex; }
 	pf::LocalNotifications& localNotifications() { return m_localNotifications; }
 	void setDeterministicPhysics(bool on) { m_deterministicPhysics = on; }
 	/** The script type of a global, without conversions (a numeric string stays a string). */
@@ -438,6 +458,9 @@ private:
 	std::vector<math::float2> m_simulationPoints;
 	b2Body* m_selectedSimulationBody = nullptr;
 	AimingForces m_aimingForces;
+	std::vector<TrajectoryData> m_trajectories{NumTrajectories};
+	int m_currentTrajectoryIndex = 0;
+	TrajectoryData& currentTrajectory() { return m_trajectories[m_currentTrajectoryIndex]; }
 	pf::AppSettings m_appSettings;
 	pf::LocalNotifications m_localNotifications;
 
@@ -447,6 +470,7 @@ private:
 	void registerSensors();
 	void registerQueries();
 	void registerAiming();
+	void registerTrails();
 
 	// Contact rules (GameLua_Contacts.cpp).
 	bool m_editing = false;
