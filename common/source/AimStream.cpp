@@ -146,24 +146,30 @@ void AimStream::setSpawningEnabled(bool enabled)
 	m_spawning = enabled;
 }
 
+namespace
+{
+// A value that is not finite and above 0 would stall the stream or divide by 0.
+bool positiveFinite(float value, const char* name)
+{
+	if (std::isfinite(value) && value > 0.f)
+		return true;
+	lang::Debug::printf("%s %g refused: it must be a finite number above 0\n", name, value);
+	return false;
+}
+}
+
 bool AimStream::setSpawnInterval(float seconds)
 {
-	if (!(std::isfinite(seconds) && seconds > 0.f))
-	{
-		lang::Debug::printf("simulationAimSpawnTime %g refused: it must be a finite number above 0\n", seconds);
+	if (!positiveFinite(seconds, "simulationAimSpawnTime"))
 		return false;
-	}
 	m_spawnInterval = seconds;
 	return true;
 }
 
 bool AimStream::setSpeed(float segmentsPerSecond)
 {
-	if (!(std::isfinite(segmentsPerSecond) && segmentsPerSecond > 0.f))
-	{
-		lang::Debug::printf("simulationAimSpeed %g refused: it must be a finite number above 0\n", segmentsPerSecond);
+	if (!positiveFinite(segmentsPerSecond, "simulationAimSpeed"))
 		return false;
-	}
 	m_speed = segmentsPerSecond;
 	return true;
 }
