@@ -48,6 +48,7 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_levelLimits{0, 0, 0, 0},
 	m_insideBox2D(0),
 	m_sleepStep(0),
+	m_aimStream(this),
 	m_commerce(10, sm_purchaseItemIds, this),
 	m_multitouchMouseWheelSimulation(false),
 	m_gameCenter(nullptr),

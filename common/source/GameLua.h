@@ -3,6 +3,8 @@
 
 #include <analytics/Analytics.h>
 #include "standins/Services.h"
+#include "AimStream.h"
+#include "AimingStep.h"
 #include <atomic>
 #include <box2d/box2d.h>
 #include <game/Resources.h>
@@ -411,6 +413,37 @@ public:
 	float simulationTimeStepMultiplier() const { return m_simulationTimeStepMultiplier; }
 	int simulationStorePointsSampler() const { return m_simulationStorePointsSampler; }
 	const AimStream& aimStream() const { return m_aimStream; }
+	bool aimingAidEnabled() const { return m_aimingAid; }
+	const std::vector<math::float2>& simulationPoints() const { return m_simulationPoints; }
+	// Aiming: prediction of the flight and the stream along it.
+	void updateProjectileTrajectoryTable();
+	void ClearSimulationTrajectory() { m_simulationPoints.clear(); }
+	void populateAimingAid() { m_aimStream.populateStream(); }
+	void setSelectedProjectileDuringSimulation(const std::string& name);
+	void enableAimingAid(bool flag) { m_aimingAid = flag; }
+	float getAimingTime();
+	void clearAimingAid(float fraction);
+	void setAimingAidSprite(const std::string& name);
+
+	/** The path of one shot, as the scripts recorded it. */
+	struct TrajectoryData
+	{
+		std::vector<math::float2> points;
+		bool puff = false;
+		float puffX = 0.f;
+		float puffY = 0.f;
+		std::string normalSprite;
+		std::string specialSprite;
+	};
+	enum { NumTrajectories = 2 };
+	void startNewTrajectory();
+	void addToTrajectory(float, float x, float y) { currentTrajectory().points.push_back(math::float2(x, y)); }
+	void addPuffToTrajectory(float, float x, float y);
+	void setNormalTrailSprite(const std::string& name) { currentTrajectory().normalSprite = name; }
+	void setSpecialTrailSprite(const std::string& name) { currentTrajectory().specialSprite = name; }
+	void clearTrajectories();
+	const std::vector<TrajectoryData>& trajectories() const { return m_trajectories; }
+	int currentTrajectoryIndex() const { return m_currentTrajectoryIndex; }
 	pf::LocalNotifications& localNotifications() { return m_localNotifications; }
 	void setDeterministicPhysics(bool on) { m_deterministicPhysics = on; }
 	// Leaderboards, achievements and analytics (GameLua_Leaderboards.cpp).
@@ -559,6 +592,13 @@ private:
 
 	std::unique_ptr<Particles> m_particles;
 	AimStream m_aimStream;
+	bool m_aimingAid = false;
+	std::vector<math::float2> m_simulationPoints;
+	b2Body* m_selectedSimulationBody = nullptr;
+	AimingForces m_aimingForces;
+	std::vector<TrajectoryData> m_trajectories{NumTrajectories};
+	int m_currentTrajectoryIndex = 0;
+	TrajectoryData& currentTrajectory() { return m_trajectories[m_currentTrajectoryIndex]; }
 	pf::AppSettings m_appSettings;
 	pf::LocalNotifications m_localNotifications;
 	pf::Commerce m_commerce;

@@ -317,10 +317,10 @@ void GameLua::applyWorldAttributes()
 	m_simulationStorePointsSampler = static_cast<int>(m_worldAttributes.getNumber("simulationStorePointsSampler"));
 	m_simulationAimSpawnTime = m_worldAttributes.getNumber("simulationAimSpawnTime");
 	m_simulationAimSpeed = m_worldAttributes.getNumber("simulationAimSpeed");
-	m_aimStream.setSpawnTime(m_simulationAimSpawnTime);
+	m_aimStream.setSpawnInterval(m_simulationAimSpawnTime);
 	m_aimStream.setSpeed(m_simulationAimSpeed);
-	m_aimStream.setEnabled(false);
-	m_aimStream.setSpawning(false);
+	m_aimingAid = false;
+	m_aimStream.setSpawningEnabled(false);
 	m_contactsOff = false;
 }
 

@@ -78,7 +78,10 @@ void GameLua::update(float dt)
 
 	call("update", scaledDt, dt);
 	if (running)
+	{
 		m_particles->update(scaledDt);
+		m_aimStream.update(scaledDt);
+	}
 
 	while (!m_jointRemovalQueue.empty())
 	{

@@ -2,6 +2,9 @@
 #include "GameFixture.h"
 #include <cstdlib>
 #include <ctime>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -73,6 +76,17 @@ std::string list(const char* const* names, size_t count)
 }
 
 #define LIST(a) list(a, sizeof a / sizeof *a)
+
+/** The names less the operations that start HTTP requests: the sweep stays inside the process. */
+std::string insideProcess(const char* const* names, size_t count)
+{
+	static const std::set<std::string> outside = {"checkMainMenuAd", "native_startURLThread", "checkInstalledAppsOnline"};
+	std::vector<const char*> kept;
+	for (size_t i = 0; i < count; ++i)
+		if (!outside.count(names[i]))
+			kept.push_back(names[i]);
+	return list(kept.data(), kept.size());
+}
 
 /** Runs the test with TZ fixed, then puts the old one back. */
 class FixedZone
@@ -154,7 +168,7 @@ TEST_F(Catalogue, SweepRaisesOnlyNamedErrors)
 	start();
 	run(sweepScript());
 	run("bad = sweep(this, " + LIST(kPhysicsNames) + ")\n"
-		"for _, b in _G.ipairs(sweep(this, " + LIST(kGameNames) + ")) do bad[#bad + 1] = b end\n"
+		"for _, b in _G.ipairs(sweep(this, " + insideProcess(kGameNames, sizeof kGameNames / sizeof *kGameNames) + ")) do bad[#bad + 1] = b end\n"
 		"for _, b in _G.ipairs(sweep(_G.particles, " + LIST(kParticleNames) + ")) do bad[#bad + 1] = b end");
 	EXPECT_EQ("0", eval("#bad")) << eval("bad[1]");
 }

@@ -18,9 +18,9 @@ TEST_F(LevelFiles, ALevelIsPublishedAndItsGravityKept)
 	EXPECT_EQ(12, lua()->simulationIterations());
 	EXPECT_EQ(3, lua()->simulationStorePointsSampler());
 	EXPECT_FLOAT_EQ(0.5f, lua()->simulationTimeStepMultiplier());
-	EXPECT_FLOAT_EQ(0.25f, lua()->aimStream().spawnTime());
+	EXPECT_FLOAT_EQ(0.25f, lua()->aimStream().spawnInterval());
 	EXPECT_FLOAT_EQ(2.f, lua()->aimStream().speed());
-	EXPECT_FALSE(lua()->aimStream().enabled());
+	EXPECT_FALSE(lua()->aimingAidEnabled());
 }
 
 TEST_F(LevelFiles, AMisnamedOrMissingLevelLeavesTheLoadedOneButAppliesTheWorld)

@@ -18,25 +18,6 @@ public:
 	static void appStarted() {}
 };
 
-/** The aiming stream: nothing to draw. */
-class AimStream
-{
-public:
-	void setSpawnTime(float t) { m_spawnTime = t; }
-	void setSpeed(float s) { m_speed = s; }
-	void setEnabled(bool enabled) { m_enabled = enabled; }
-	void setSpawning(bool spawning) { m_spawning = spawning; }
-	float spawnTime() const { return m_spawnTime; }
-	float speed() const { return m_speed; }
-	bool enabled() const { return m_enabled; }
-
-private:
-	float m_spawnTime = 0.f;
-	float m_speed = 0.f;
-	bool m_enabled = false;
-	bool m_spawning = false;
-};
-
 class GameLua;
 
 namespace game
