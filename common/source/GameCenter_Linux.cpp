@@ -4,6 +4,7 @@
 #include <framework/OSInterface.h>
 #include <io/detail/paths.h>
 #include <lang/Debug.h>
+#include <pf/StateFile.h>
 #include <cjson/cJSON.h>
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <pwd.h>
 #include <random>
@@ -110,34 +110,6 @@ std::string makeFolders(const std::string& folder)
 		mkdir(path.c_str(), 0700);
 	}
 	return folder;
-}
-
-/** Writes the whole file beside the old one and renames it over, so a crash keeps one of the two whole. */
-bool replaceFile(const std::string& path, const std::string& text)
-{
-	const std::string temp = path + ".tmp";
-	const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-	if (fd < 0)
-		return false;
-	size_t done = 0;
-	bool ok = true;
-	while (ok && done < text.size())
-	{
-		const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-		if (n < 0 && errno == EINTR)
-			continue;
-		ok = n > 0;
-		if (ok)
-			done += static_cast<size_t>(n);
-	}
-	ok = ::fsync(fd) == 0 && ok;
-	ok = ::close(fd) == 0 && ok;
-	if (!ok || std::rename(temp.c_str(), path.c_str()) != 0)
-	{
-		std::remove(temp.c_str());
-		return false;
-	}
-	return true;
 }
 
 const char* stringOf(const cJSON* object, const char* key)
@@ -331,12 +303,10 @@ void GameCenter::saveState()
 	cJSON* achievements = cJSON_AddObjectToObject(root, "achievements");
 	for (const auto& progress : m_progress)
 		cJSON_AddNumberToObject(achievements, progress.first.c_str(), progress.second);
-	char* text = cJSON_Print(root);
 	const std::string path = stateFilePath();
 	makeFolders(path.substr(0, path.rfind('/')));
-	if (!text || !replaceFile(path, text))
-		lang::Debug::printf("GameCenter: could not write %s.\n", path.c_str());
-	cJSON_free(text);
+	// The state file logs a failed save itself and keeps the previous version.
+	pf::StateFile(path).save(root);
 	cJSON_Delete(root);
 }
 
