@@ -4,6 +4,7 @@
 #include <lang/Exception.h>
 #include <lang/Thread.h>
 #include <lua/LuaStackRestore.h>
+#include <pf/Launcher.h>
 #include <algorithm>
 
 namespace
@@ -60,6 +61,7 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 	if (s_folders.data.empty())
 		s_folders = {"data_iphone", "images", "fonts", "audio", "localization", "levels", "scripts", "scripts_common", "iphone", "shaders"};
 	m_luaResources = new game::LuaResources(m_luaState, context);
+	m_luaResources->setURLOpener([](const std::string& url) { return pf::Launcher().openURL(url); });
 
 	setDataPath(s_folders.data);
 	context->setShaderPath(path(s_folders.shaders) + "/");

@@ -3,6 +3,7 @@
 
 #include <game/Resources.h>
 #include <lua/LuaObject.h>
+#include <functional>
 #include <string>
 
 namespace gr
@@ -40,7 +41,10 @@ public:
 	int getSpritePivot(lua::LuaState* state);
 	int getCompoSpriteBounds(lua::LuaState* state);
 	int getCompoSpriteData(lua::LuaState* state);
+	/** Asks the opener set by the application; false without one. */
 	bool openURL(const std::string& url);
+	/** The application's URL opener: this library stays below the platform one. */
+	void setURLOpener(std::function<bool(const std::string&)> opener) { m_urlOpener = std::move(opener); }
 
 	// Text (LuaResources_Text.cpp).
 	void loadLocale(const std::string& set, const std::string& locale);
@@ -75,6 +79,7 @@ public:
 
 private:
 	Resources m_resources;
+	std::function<bool(const std::string&)> m_urlOpener;
 
 	int createContent(lua::LuaState* state, void (*create)(Resources&, const std::string&, bool));
 	/** The name argument of the handlers that also take the colon form. */

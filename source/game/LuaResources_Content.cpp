@@ -168,8 +168,8 @@ int LuaResources::getCompoSpriteData(lua::LuaState* state)
 	return 1;
 }
 
-bool LuaResources::openURL(const std::string&)
+bool LuaResources::openURL(const std::string& url)
 {
-	lang::throwError(lang::Exception(lang::Format("openURL is not available yet")));
+	return m_urlOpener ? m_urlOpener(url) : false;
 }
 }

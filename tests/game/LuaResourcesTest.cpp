@@ -6,6 +6,8 @@
 #include <lua/LuaException.h>
 #include <lua/LuaState.h>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 using namespace gametest;
 
@@ -130,7 +132,6 @@ TEST(LuaResources, ArgumentErrorsNameTheFunction)
 		{"res.drawSprite('box', 1, 2, 'SIDEWAYS')", "drawSprite: Invalid anchor: SIDEWAYS"},
 		{"res.getFontHeight()", "getFontHeight: No font is set while trying to get font height!"},
 		{"res.stopAllAudio()", "stopAllAudio: Trying to stop all audio clips but no audio output has been created"},
-		{"res.openURL('http://127.0.0.1/')", "openURL: openURL is not available yet"},
 	};
 	for (const auto& c : cases)
 		EXPECT_EQ(c.message, firstLine(f.error(c.call))) << c.call;
@@ -159,6 +160,23 @@ TEST(LuaResources, EdgeCases)
 	EXPECT_EQ(0, f.num("count"));
 	EXPECT_EQ("HELLO", f.str("id"));
 	EXPECT_EQ("en_EN", f.str("locale"));
+}
+
+TEST(LuaResources, OpenURLGoesToTheApplicationsOpener)
+{
+	Fixture f;
+	f.run("alone = res.openURL('https://example.org/')");
+	EXPECT_FALSE(f.state.globals().getBoolean("alone")) << "nothing opens without an opener";
+
+	std::vector<std::string> asked;
+	f.res->setURLOpener([&](const std::string& url) {
+		asked.push_back(url);
+		return url.rfind("https:", 0) == 0;
+	});
+	f.run("yes = res.openURL('https://example.org/a b'); no = res.openURL('mailto:x')");
+	EXPECT_TRUE(f.state.globals().getBoolean("yes"));
+	EXPECT_FALSE(f.state.globals().getBoolean("no"));
+	EXPECT_EQ((std::vector<std::string>{"https://example.org/a b", "mailto:x"}), asked);
 }
 
 TEST(LuaResources, AudioThroughTheTable)
