@@ -418,6 +418,18 @@ public:
 	// Aiming: prediction of the flight and the stream along it.
 	void updateProjectileTrajectoryTable();
 	void ClearSimulationTrajectory() { m_simulationPoints.clear(); }
+
+	// Scene passes filled in by their own topic files.
+	/** Shot trails in world space; the object pass runs it once, at the first projectile or animated object. */
+	void drawTrajectories();
+	/** The aiming stream and the predicted path, after the last z level. */
+	void drawSimulationTrajectory();
+	/** In-game particles behind (background) or in front of the objects; nothing while they are off. */
+	void drawGameParticles(bool background);
+	/** Hands a textured object to its texture batch; false when it is to be drawn as a plain object. */
+	bool addToTextureBatch(RenderObjectData& object);
+	/** Draws every texture batch filled since the last call, in texture-name order. */
+	void renderTextureBatches();
 	void populateAimingAid() { m_aimStream.populateStream(); }
 	void setSelectedProjectileDuringSimulation(const std::string& name);
 	void enableAimingAid(bool flag) { m_aimingAid = flag; }

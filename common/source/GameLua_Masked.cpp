@@ -1,0 +1,11 @@
+#include "GameLua.h"
+
+// Material-textured objects, batched per texture.
+bool GameLua::addToTextureBatch(RenderObjectData&)
+{
+	return false;
+}
+
+void GameLua::renderTextureBatches()
+{
+}

@@ -1,0 +1,6 @@
+#include "GameLua.h"
+
+// The game's particle layers.
+void GameLua::drawGameParticles(bool)
+{
+}
