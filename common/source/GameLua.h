@@ -419,6 +419,25 @@ public:
 	void updateProjectileTrajectoryTable();
 	void ClearSimulationTrajectory() { m_simulationPoints.clear(); }
 
+	// Immediate drawing for scripts (GameLua_Drawing*.cpp); all in screen pixels under the 2-D render state.
+	int setRenderState(lua::LuaState* state);
+	void drawLine2D(float x0, float y0, float x1, float y1, float width, float r, float g, float b, float a);
+	void drawRectLines(float x0, float y0, float x1, float y1, float width, float r, float g, float b, float a);
+	void drawRect(float r, float g, float b, float a, float x0, float y0, float x1, float y1, bool keepState);
+	/** The four further numbers are accepted and unused. */
+	void drawTexturedLine2D(const std::string& sprite, float x0, float y0, float x1, float y1, float width,
+		float, float, float, float);
+	void drawRubberband(float x0, float y0, float x1, float y1, float width, const std::string& sprite);
+	void drawCompoSprite(const std::string& name, float x, float y);
+	int drawUITextNative(lua::LuaState* state);
+	void drawString3D(const std::string& group, const std::string& text, float x, float y, float z, float angle,
+		float textX, float textY, float alpha);
+	void clipText(const std::string& group, const std::string& key, float maxWidth);
+	int drawBoxNative(lua::LuaState* state);
+	int renderGravityVisualsNative(lua::LuaState* state);
+	/** Registered for the scripts; it draws nothing. */
+	void renderMaskedImageNative(const std::string&, int, int, int, int, int, int, int, int, float) {}
+
 	// Scene passes filled in by their own topic files.
 	/** Shot trails in world space; the object pass runs it once, at the first projectile or animated object. */
 	void drawTrajectories();

@@ -1,23 +1,370 @@
 #include "GameLua.h"
+#include "LineCorners.h"
 #include "StandIn.h"
+#include <game/CompoSprite.h>
+#include <game/Sprite.h>
+#include <gr/Context.h>
+#include <gr/Texture.h>
+#include <lang/Exception.h>
+#include <lang/throwError.h>
+#include <math/float3.h>
+#include <cmath>
 
-// Immediate drawing for scripts and the masked image.
+// Immediate drawing for scripts: lines, rectangles, sprites along lines, boxes, gravity visuals.
 void GameLua::registerDrawing()
 {
-	standin::bind<void(float, float, float, float, float, std::string)>(this, "drawRubberband");
-	standin::bindRaw(this, "drawUITextNative");
-	standin::bindRaw(this, "renderGravityVisualsNative");
-	standin::bind<void(std::string, std::string, float, float, float, float, float, float, float)>(this, "drawString3D");
+	registerMethod<&GameLua::drawRubberband>("drawRubberband", this);
+	registerLuaMethod("drawUITextNative", this, &GameLua::drawUITextNative);
+	registerLuaMethod("renderGravityVisualsNative", this, &GameLua::renderGravityVisualsNative);
+	registerMethod<&GameLua::drawString3D>("drawString3D", this);
 	standin::bind<void(std::string, std::string, float, float, float, float)>(this, "drawSelectedTexturizedObject");
-	standin::bind<void(float, float, float, float, float, float, float, float, bool)>(this, "drawRect");
+	registerMethod<&GameLua::drawRect>("drawRect", this);
 	standin::bind<void(std::string, float, float, float, float, bool)>(this, "drawTexturedRect");
-	standin::bindRaw(this, "setRenderState");
-	standin::bind<void(std::string, float, float, float, float, float, float, float, float, float)>(this, "drawTexturedLine2D");
-	standin::bind<void(float, float, float, float, float, float, float, float, float)>(this, "drawLine2D");
-	standin::bind<void(float, float, float, float, float, float, float, float, float)>(this, "drawRectLines");
-	standin::bind<void(std::string, float, float)>(this, "drawCompoSprite");
+	registerLuaMethod("setRenderState", this, &GameLua::setRenderState);
+	registerMethod<&GameLua::drawTexturedLine2D>("drawTexturedLine2D", this);
+	registerMethod<&GameLua::drawLine2D>("drawLine2D", this);
+	registerMethod<&GameLua::drawRectLines>("drawRectLines", this);
+	registerMethod<&GameLua::drawCompoSprite>("drawCompoSprite", this);
 	standin::bind<void()>(this, "drawForeground");
-	standin::bind<void(std::string, std::string, float)>(this, "clipText");
-	standin::bindRaw(this, "drawBoxNative");
-	standin::bind<void(std::string, int, int, int, int, int, int, int, int, float)>(this, "renderMaskedImageNative");
+	registerMethod<&GameLua::clipText>("clipText", this);
+	registerLuaMethod("drawBoxNative", this, &GameLua::drawBoxNative);
+	registerMethod<&GameLua::renderMaskedImageNative>("renderMaskedImageNative", this);
+}
+
+namespace
+{
+const game::Anchor PIVOT(game::Anchor::VPIVOT, game::Anchor::HPIVOT);
+
+// Script numbers become pixels: NaN is 0 and the rest saturates well inside int,
+// so no sum the context forms from them can overflow.
+int toPixel(float v)
+{
+	const float limit = 16777216.f;
+	if (!(v == v))
+		return 0;
+	if (v > limit)
+		return int(limit);
+	if (v < -limit)
+		return -int(limit);
+	return int(v);
+}
+
+// A channel clamped to 0..255 before packing, so it cannot spill into its neighbour.
+unsigned channel255(float v)
+{
+	if (!(v > 0.f))
+		return 0;
+	return v >= 255.f ? 255u : unsigned(v);
+}
+
+unsigned channel01(float v)
+{
+	if (!(v > 0.f))
+		return 0;
+	return v >= 1.f ? 255u : unsigned(v * 255.f);
+}
+
+unsigned pack(unsigned a, unsigned r, unsigned g, unsigned b)
+{
+	return a << 24 | r << 16 | g << 8 | b;
+}
+
+void rotate(gr::RenderState2D& rs, float angle)
+{
+	const float c = std::cos(angle), s = std::sin(angle);
+	rs.angle = angle;
+	rs.rotation[0] = c;
+	rs.rotation[1] = s;
+	rs.rotation[2] = -s;
+	rs.rotation[3] = c;
+}
+
+// Keeps the whole 2-D render state of a pass that moves it, for every way out.
+class SavedRenderState
+{
+public:
+	explicit SavedRenderState(gr::Context* context) : m_context(context), m_saved(context->getRenderState2D()) {}
+	~SavedRenderState() { m_context->getRenderState2D() = m_saved; }
+
+private:
+	gr::Context* m_context;
+	gr::RenderState2D m_saved;
+};
+
+/** The named string field of a table, "" unless it is a string or number. */
+std::string stringField(const lua::LuaTable& t, const char* key)
+{
+	return t.isString(key) ? t.getString(key) : std::string();
+}
+
+float numberField(const lua::LuaTable& t, const char* key, float otherwise)
+{
+	return t.isNumber(key) ? t.getNumber(key) : otherwise;
+}
+}
+
+bool getLineCorners(gr::Context* context, math::float2* corners, float x0, float y0, float x1, float y1, float width)
+{
+	const float lx = x1 - x0, ly = y1 - y0;
+	const float length = std::sqrt(lx * lx + ly * ly);
+	if (!(length > 0.f) || !std::isfinite(length))
+		return false;
+	const gr::RenderState2D& rs = context->getRenderState2D();
+	const float dx = lx / length, dy = ly / length;
+	float h = std::trunc(width * (rs.scale.y * dx * dx + rs.scale.x * dy * dy));
+	if (!(h >= 1.f))
+		h = 1.f;
+	// The normal (-dy, dx): the quad's top edge lies on the side of -normal.
+	const float nx = -dy * h, ny = dx * h;
+	const float local[4][2] = {{x0 - nx, y0 - ny}, {x1 - nx, y1 - ny}, {x0 + nx, y0 + ny}, {x1 + nx, y1 + ny}};
+	const float px = rs.pivot.x, py = rs.pivot.y;
+	for (int i = 0; i < 4; ++i)
+	{
+		const float qx = local[i][0] - px, qy = local[i][1] - py;
+		const float X = px + rs.translation.x + rs.rotation[0] * qx + rs.rotation[2] * qy;
+		const float Y = py + rs.translation.y + rs.rotation[1] * qx + rs.rotation[3] * qy;
+		corners[i] = math::float2(X * rs.scale.x, Y * rs.scale.y);
+	}
+	return true;
+}
+
+int GameLua::setRenderState(lua::LuaState* state)
+{
+	const int count = state->top();
+	lua::checkArgumentCount(count, 2, 8);
+	float a[8] = {};
+	for (int i = 0; i < count; ++i)
+		a[i] = state->toNumber(i + 1);
+	gr::RenderState2D& rs = m_context->getRenderState2D();
+	rs.translation = math::float2(a[0], a[1]);
+	if (count >= 4)
+		rs.scale = math::float2(a[2], a[3]);
+	if (count >= 5)
+		rotate(rs, a[4]);
+	// A sixth number without a seventh is no pivot.
+	if (count >= 7)
+		rs.pivot = math::float2(a[5], a[6]);
+	if (count == 8)
+		rs.alphaFactor = a[7];
+	return 0;
+}
+
+void GameLua::drawLine2D(float x0, float y0, float x1, float y1, float width, float r, float g, float b, float a)
+{
+	m_context->drawLine2D(pack(channel255(a), channel255(r), channel255(g), channel255(b)), toPixel(x0), toPixel(y0),
+		toPixel(x1), toPixel(y1), toPixel(width));
+}
+
+void GameLua::drawRectLines(float x0, float y0, float x1, float y1, float width, float r, float g, float b, float a)
+{
+	const unsigned colour = pack(channel255(a), channel255(r), channel255(g), channel255(b));
+	const int l = toPixel(x0), t = toPixel(y0), rt = toPixel(x1), bt = toPixel(y1), w = toPixel(width);
+	m_context->drawLine2D(colour, l, t, rt, t, w);
+	m_context->drawLine2D(colour, l, t, l, bt, w);
+	m_context->drawLine2D(colour, l, bt, rt, bt, w);
+	m_context->drawLine2D(colour, rt, t, rt, bt, w);
+}
+
+void GameLua::drawRect(float r, float g, float b, float a, float x0, float y0, float x1, float y1, bool keepState)
+{
+	if (!keepState)
+		m_context->getRenderState2D().reset();
+	const int left = toPixel(x0), top = toPixel(y0);
+	m_context->fillRect2D(pack(channel01(a), channel01(r), channel01(g), channel01(b)), left, top,
+		toPixel(x1) - left, toPixel(y1) - top);
+}
+
+void GameLua::drawTexturedLine2D(const std::string& name, float x0, float y0, float x1, float y1, float width,
+	float, float, float, float)
+{
+	game::Sprite* sprite = m_resources->getSprite(name);
+	math::float2 corners[4];
+	if (!sprite || !getLineCorners(m_context, corners, x0, y0, x1, y1, width))
+		return;
+	sprite->draw(m_context, game::Transform(), corners, nullptr, nullptr);
+}
+
+void GameLua::drawRubberband(float x0, float y0, float x1, float y1, float width, const std::string& name)
+{
+	game::Sprite* sprite = m_resources->getSprite(name);
+	if (!sprite || !sprite->getImage())
+		return;
+	const float lx = x1 - x0, ly = y1 - y0;
+	const float length = std::sqrt(lx * lx + ly * ly);
+	if (!(length > 0.f) || !std::isfinite(length) || !std::isfinite(width))
+		return;
+	// Laid along the line's direction, centred on it; the sprite's own texture
+	// coordinates stay right also where the texture is padded beyond the image.
+	const float angle = std::atan2(ly, lx);
+	const float hx = -std::sin(angle) * width * 0.5f, hy = std::cos(angle) * width * 0.5f;
+	const math::float3 corners[4] = {math::float3(x0 - hx, y0 - hy, 0.001f), math::float3(x1 - hx, y1 - hy, 0.001f),
+		math::float3(x0 + hx, y0 + hy, 0.001f), math::float3(x1 + hx, y1 + hy, 0.001f)};
+	sprite->getImage()->draw(m_context, corners, sprite->getTextureCoordinates(), nullptr);
+}
+
+void GameLua::drawCompoSprite(const std::string& name, float x, float y)
+{
+	game::CompoSprite* compo = m_resources->getCompoSprite(name);
+	if (!compo)
+		return;
+	gr::RenderState2D& rs = m_context->getRenderState2D();
+	const math::float2 pivot = rs.pivot;
+	// Each part turns about the composite's origin.
+	for (int i = 0; i < compo->getSpriteCount(); ++i)
+	{
+		const game::CompoSprite::Entry& e = compo->getSpriteEntry(i);
+		if (!e.sprite)
+			continue;
+		rs.pivot = math::float2(float(e.sprite->getPivotX()) - e.x, float(e.sprite->getPivotY()) - e.y);
+		e.sprite->draw(m_context, x + e.x, y + e.y, PIVOT);
+	}
+	rs.pivot = pivot;
+}
+
+int GameLua::drawBoxNative(lua::LuaState* state)
+{
+	const int count = state->top();
+	lua::checkArgumentCount(count, 7, 8);
+	state->checkType(1, lua::LuaState::TYPE_TABLE);
+	const lua::LuaTable box = state->toTable(1);
+	const float x = state->toNumber(2), y = state->toNumber(3);
+	const float width = state->toNumber(4), height = state->toNumber(5);
+	const std::string hanchor = state->toString(6), vanchor = state->toString(7);
+	const bool coloured = count == 8 && !state->isNil(8);
+	lua::LuaTable colour;
+	if (coloured)
+	{
+		state->checkType(8, lua::LuaState::TYPE_TABLE);
+		colour = state->toTable(8);
+	}
+
+	auto slice = [&](const char* key) -> game::Sprite* {
+		return box.isString(key) ? m_resources->getSprite(box.getString(key)) : nullptr;
+	};
+	game::Sprite* topMiddle = slice("topMiddle");
+	game::Sprite* bottomMiddle = slice("bottomMiddle");
+	game::Sprite* left = slice("left");
+	game::Sprite* right = slice("right");
+	const float top = topMiddle ? float(topMiddle->getHeight()) : 0.f;
+	const float bottom = bottomMiddle ? float(bottomMiddle->getHeight()) : 0.f;
+	const float leftW = left ? float(left->getWidth()) : 0.f;
+	const float rightW = right ? float(right->getWidth()) : 0.f;
+
+	float ox = x, oy = y;
+	if (hanchor == "HCENTER")
+		ox -= width * 0.5f;
+	else if (hanchor == "RIGHT")
+		ox -= width;
+	if (vanchor == "VCENTER")
+		oy -= height * 0.5f;
+	else if (vanchor == "BOTTOM")
+		oy -= height;
+	ox = std::floor(ox);
+	oy = std::floor(oy);
+
+	using game::Anchor;
+	const Anchor topLeft(Anchor::TOP, Anchor::LEFT);
+	const float innerW = width - leftW - rightW, innerH = height - top - bottom;
+	if (topMiddle)
+		topMiddle->draw(m_context, ox + leftW, oy, innerW, top, topLeft);
+	if (bottomMiddle)
+		bottomMiddle->draw(m_context, ox + leftW, oy + height - bottom, innerW, bottom, topLeft);
+	if (left)
+		left->draw(m_context, ox, oy + top, leftW, innerH, topLeft);
+	if (right)
+		right->draw(m_context, ox + width - rightW, oy + top, rightW, innerH, topLeft);
+	if (game::Sprite* s = slice("topLeft"))
+		s->draw(m_context, ox, oy, topLeft);
+	if (game::Sprite* s = slice("topRight"))
+		s->draw(m_context, ox + width, oy, Anchor(Anchor::TOP, Anchor::RIGHT));
+	if (game::Sprite* s = slice("bottomLeft"))
+		s->draw(m_context, ox, oy + height, Anchor(Anchor::BOTTOM, Anchor::LEFT));
+	if (game::Sprite* s = slice("bottomRight"))
+		s->draw(m_context, ox + width, oy + height, Anchor(Anchor::BOTTOM, Anchor::RIGHT));
+
+	if (coloured)
+	{
+		m_context->getRenderState2D().reset();
+		const unsigned argb = pack(channel01(numberField(colour, "alpha", 1.f)), channel01(numberField(colour, "red", 1.f)),
+			channel01(numberField(colour, "green", 1.f)), channel01(numberField(colour, "blue", 1.f)));
+		const int l = toPixel(ox + leftW), t = toPixel(oy + top);
+		m_context->fillRect2D(argb, l, t, toPixel(ox + width - rightW) - l, toPixel(oy + height - bottom) - t);
+	}
+	else if (game::Sprite* centre = slice("center"))
+	{
+		centre->draw(m_context, ox + leftW, oy + top, innerW, innerH, topLeft);
+	}
+	return 0;
+}
+
+int GameLua::renderGravityVisualsNative(lua::LuaState* state)
+{
+	lua::checkArgumentCount(state->top(), 4, 4);
+	state->checkType(1, lua::LuaState::TYPE_TABLE);
+	const lua::LuaTable sensor = state->toTable(1);
+	const float x = state->toNumber(2), y = state->toNumber(3), size = state->toNumber(4);
+	if (!sensor.isString("sensorType") || !sensor.isNumber("addVisualTimer") || !sensor.isBoolean("active") ||
+		!sensor.isString("definition") || !sensor.isTable("gravityVisuals") || !m_blockTable.isTable("blocks"))
+		return 0;
+	const lua::LuaTable blocks = m_blockTable.getTable("blocks");
+	const std::string definition = sensor.getString("definition");
+	if (!blocks.isTable(definition))
+		return 0;
+	const std::string shape = stringField(blocks.getTable(definition), "type");
+	const lua::LuaTable visuals = sensor.getTable("gravityVisuals");
+
+	SavedRenderState saved(m_context);
+	gr::RenderState2D& rs = m_context->getRenderState2D();
+	if (shape == "circle")
+	{
+		const float radius = sensor.getNumber("radius");
+		for (int i = 1; !visuals.isNil(i); ++i)
+		{
+			if (!visuals.isTable(i))
+				break;
+			const lua::LuaTable entry = visuals.getTable(i);
+			game::Sprite* sprite = m_resources->getSprite(stringField(entry, "sprite"));
+			const float s = radius * 3.f * size * 0.019f * entry.getNumber("scale");
+			if (!sprite || !(s != 0.f) || !std::isfinite(s))
+				continue;
+			rs.translation = math::float2(x / s, y / s);
+			rs.scale = math::float2(s, s);
+			rs.pivot = math::float2(float(sprite->getPivotX()), float(sprite->getPivotY()));
+			const float ex = entry.getNumber("x"), ey = entry.getNumber("y");
+			// Four quarter turns, then the same turned by an eighth: a symmetric ring.
+			for (int k = 0; k < 8; ++k)
+			{
+				rotate(rs, float(M_PI) * (0.5f * float(k % 4) + (k < 4 ? 0.f : 0.25f)));
+				sprite->draw(m_context, ex, ey, PIVOT);
+			}
+		}
+	}
+	else if (shape == "box")
+	{
+		game::Sprite* slice = m_resources->getSprite("THEME_1_GRAVITY_SLICE_BOX_FADED");
+		if (!slice || slice->getHeight() == 0)
+			return 0;
+		const float W = sensor.getNumber("width") * 10.f, H = sensor.getNumber("height") * 10.f;
+		const float k = 2.f * W / float(slice->getHeight());
+		const float s = size * k;
+		if (!(s != 0.f) || !std::isfinite(s))
+			return 0;
+		const float a = sensor.getNumber("angle");
+		rs.translation = math::float2(x / s, y / s);
+		rs.scale = math::float2(s, s);
+		rotate(rs, a + float(M_PI) * 0.5f);
+		rs.pivot = math::float2(float(slice->getPivotX()), float(slice->getPivotY()));
+		for (int i = 1; !visuals.isNil(i); ++i)
+		{
+			if (!visuals.isTable(i))
+				break;
+			const lua::LuaTable entry = visuals.getTable(i);
+			game::Sprite* sprite = m_resources->getSprite(stringField(entry, "sprite"));
+			if (!sprite)
+				continue;
+			const float d = H * (2.f * entry.getNumber("pos") - 1.f) / k;
+			sprite->draw(m_context, std::sin(a) * d, -std::cos(a) * d, PIVOT);
+		}
+	}
+	return 0;
 }
