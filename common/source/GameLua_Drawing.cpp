@@ -1,5 +1,6 @@
 #include "GameLua.h"
 #include "LineCorners.h"
+#include "ScriptFields.h"
 #include "StandIn.h"
 #include <game/CompoSprite.h>
 #include <game/Sprite.h>
@@ -91,16 +92,6 @@ private:
 	gr::RenderState2D m_saved;
 };
 
-/** The named string field of a table, "" unless it is a string or number. */
-std::string stringField(const lua::LuaTable& t, const char* key)
-{
-	return t.isString(key) ? t.getString(key) : std::string();
-}
-
-float numberField(const lua::LuaTable& t, const char* key, float otherwise)
-{
-	return t.isNumber(key) ? t.getNumber(key) : otherwise;
-}
 }
 
 bool getLineCorners(gr::Context* context, math::float2* corners, float x0, float y0, float x1, float y1, float width)
@@ -239,7 +230,8 @@ int GameLua::drawBoxNative(lua::LuaState* state)
 	}
 
 	auto slice = [&](const char* key) -> game::Sprite* {
-		return box.isString(key) ? m_resources->getSprite(box.getString(key)) : nullptr;
+		const std::string name = fields::text(box, key);
+		return name.empty() ? nullptr : m_resources->getSprite(name);
 	};
 	game::Sprite* topMiddle = slice("topMiddle");
 	game::Sprite* bottomMiddle = slice("bottomMiddle");
@@ -285,8 +277,8 @@ int GameLua::drawBoxNative(lua::LuaState* state)
 	if (coloured)
 	{
 		m_context->getRenderState2D().reset();
-		const unsigned argb = pack(channel01(numberField(colour, "alpha", 1.f)), channel01(numberField(colour, "red", 1.f)),
-			channel01(numberField(colour, "green", 1.f)), channel01(numberField(colour, "blue", 1.f)));
+		const unsigned argb = pack(channel01(fields::number(colour, "alpha", 1.f)), channel01(fields::number(colour, "red", 1.f)),
+			channel01(fields::number(colour, "green", 1.f)), channel01(fields::number(colour, "blue", 1.f)));
 		const int l = toPixel(ox + leftW), t = toPixel(oy + top);
 		m_context->fillRect2D(argb, l, t, toPixel(ox + width - rightW) - l, toPixel(oy + height - bottom) - t);
 	}
@@ -310,7 +302,7 @@ int GameLua::renderGravityVisualsNative(lua::LuaState* state)
 	const std::string definition = sensor.getString("definition");
 	if (!blocks.isTable(definition))
 		return 0;
-	const std::string shape = stringField(blocks.getTable(definition), "type");
+	const std::string shape = fields::text(blocks.getTable(definition), "type");
 	const lua::LuaTable visuals = sensor.getTable("gravityVisuals");
 
 	SavedRenderState saved(m_context);
@@ -323,7 +315,7 @@ int GameLua::renderGravityVisualsNative(lua::LuaState* state)
 			if (!visuals.isTable(i))
 				break;
 			const lua::LuaTable entry = visuals.getTable(i);
-			game::Sprite* sprite = m_resources->getSprite(stringField(entry, "sprite"));
+			game::Sprite* sprite = m_resources->getSprite(fields::text(entry, "sprite"));
 			const float s = radius * 3.f * size * 0.019f * entry.getNumber("scale");
 			if (!sprite || !(s != 0.f) || !std::isfinite(s))
 				continue;
@@ -359,7 +351,7 @@ int GameLua::renderGravityVisualsNative(lua::LuaState* state)
 			if (!visuals.isTable(i))
 				break;
 			const lua::LuaTable entry = visuals.getTable(i);
-			game::Sprite* sprite = m_resources->getSprite(stringField(entry, "sprite"));
+			game::Sprite* sprite = m_resources->getSprite(fields::text(entry, "sprite"));
 			if (!sprite)
 				continue;
 			const float d = H * (2.f * entry.getNumber("pos") - 1.f) / k;

@@ -1,4 +1,5 @@
 #include "GameLua.h"
+#include "ScriptFields.h"
 #include <game/Anchor.h>
 #include <gr/Context.h>
 #include <lang/string.h>
@@ -21,11 +22,6 @@ private:
 	float m_after;
 };
 
-bool isTrue(const lua::LuaTable& t, const char* key)
-{
-	return t.isBoolean(key) && t.getBoolean(key);
-}
-
 bool isBreak(unsigned c)
 {
 	return c == 10 || c == 32 || c == 45 || c == 0x200B;
@@ -47,17 +43,17 @@ int GameLua::drawUITextNative(lua::LuaState* state)
 	const bool hasAlpha = count > 6;
 	if (hasAlpha)
 		alpha = state->toNumber(7);
-	if (!isTrue(text, "visible"))
+	if (!fields::isTrue(text, "visible"))
 		return 0;
 
 	// A block without its own scale draws at the caller's.
-	const math::float2 scale(scaleX * (text.isNumber("scaleX") ? text.getNumber("scaleX") : 1.f),
-		scaleY * (text.isNumber("scaleY") ? text.getNumber("scaleY") : 1.f));
-	m_resources->useFont(text.isString("font") ? text.getString("font") : std::string("FONT_BASIC_DEFAULT"));
-	const float bx = x + text.getNumber("x"), by = y + text.getNumber("y");
+	const math::float2 scale(scaleX * fields::number(text, "scaleX", 1.f), scaleY * fields::number(text, "scaleY", 1.f));
+	const std::string font = fields::text(text, "font");
+	m_resources->useFont(font.empty() ? std::string("FONT_BASIC_DEFAULT") : font);
+	const float bx = x + fields::number(text, "x", 0.f), by = y + fields::number(text, "y", 0.f);
 	gr::RenderState2D& rs = m_context->getRenderState2D();
 
-	if (isTrue(text, "clipped"))
+	if (fields::isTrue(text, "clipped"))
 	{
 		if (!text.isTable("lines"))
 			return 0;
@@ -85,23 +81,24 @@ int GameLua::drawUITextNative(lua::LuaState* state)
 	}
 
 	math::float2 p(bx / scale.x, by / scale.y);
-	if (isTrue(text, "floorCoordinates"))
+	if (fields::isTrue(text, "floorCoordinates"))
 		p = math::float2(std::floor(p.x), std::floor(p.y));
 	rs.scale = scale;
 	const float c = std::cos(angle), s = std::sin(angle);
 	rs.angle = angle;
 	rs.rotation[0] = c, rs.rotation[1] = s, rs.rotation[2] = -s, rs.rotation[3] = c;
-	rs.pivot = text.isNumber("rotationPivotX") && text.isNumber("rotationPivotY")
-		? math::float2(text.getNumber("rotationPivotX"), text.getNumber("rotationPivotY"))
-		: math::float2(0.f, 0.f);
+	math::float2 pivot(0.f, 0.f);
+	if (!fields::read(text, "rotationPivotX", pivot.x) || !fields::read(text, "rotationPivotY", pivot.y))
+		pivot = math::float2(0.f, 0.f);
+	rs.pivot = pivot;
 	const bool fade = hasAlpha && alpha < 1.f;
 	AlphaRestore restore(m_context, fade ? 1.f : rs.alphaFactor);
 	if (fade)
 		rs.alphaFactor = alpha;
 	game::Anchor anchor;
-	anchor.fromString(text.isString("hanchor") ? text.getString("hanchor").c_str() : nullptr);
-	anchor.fromString(text.isString("vanchor") ? text.getString("vanchor").c_str() : nullptr);
-	m_resources->drawString(text.getString("group"), text.getString("text"), p.x, p.y, anchor);
+	anchor.fromString(fields::text(text, "hanchor").c_str());
+	anchor.fromString(fields::text(text, "vanchor").c_str());
+	m_resources->drawString(fields::text(text, "group"), fields::text(text, "text"), p.x, p.y, anchor);
 	return 0;
 }
 
