@@ -65,3 +65,29 @@ texts = {
 		},
 	},
 }
+
+-- The level's heads-up display: a nine-slice panel, the launcher's band and the hint text.
+sheets[#sheets + 1] = {
+	file = "images/hud.sheet",
+	sprites = {
+		{ name = "hud_panel_tl", shape = "roundrect", width = 12, height = 12, radius = 5, color = { 250, 210, 90 } },
+		{ name = "hud_panel_t", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },
+		{ name = "hud_panel_tr", shape = "roundrect", width = 12, height = 12, radius = 5, color = { 250, 210, 90 } },
+		{ name = "hud_panel_l", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },
+		{ name = "hud_panel_c", shape = "rect", width = 4, height = 4, color = { 20, 30, 60, 210 } },
+		{ name = "hud_panel_r", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },
+		{ name = "hud_panel_bl", shape = "roundrect", width = 12, height = 12, radius = 5, color = { 250, 210, 90 } },
+		{ name = "hud_panel_b", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },
+		{ name = "hud_panel_br", shape = "roundrect", width = 12, height = 12, radius = 5, color = { 250, 210, 90 } },
+		{ name = "hud_band", shape = "gradient", width = 32, height = 8, from = { 90, 40, 15 }, to = { 190, 110, 40 }, direction = "horizontal" },
+	},
+}
+
+texts[#texts + 1] = {
+	file = "localization/TEXTS_HUD.lang",
+	locales = { "en_EN", "fr_FR" },
+	texts = {
+		{ id = "HINT", en_EN = "Pull the band back and let go: knock the crates over and hit both targets.",
+			fr_FR = "Tirez l'élastique puis lâchez : renversez les caisses et touchez les deux cibles." },
+	},
+}

@@ -368,6 +368,70 @@ function update(scaledDt, dt)
 	end
 end
 
+-- The level's heads-up display, drawn after the world: the score, a nine-slice panel with
+-- the wrapped hint, and the launcher's band while the shot waits to be launched.
+local hud = {tried = false, ok = false, frames = 0}
+local hudPanel = {topLeft = "hud_panel_tl", topMiddle = "hud_panel_t", topRight = "hud_panel_tr", left = "hud_panel_l",
+	center = "hud_panel_c", right = "hud_panel_r", bottomLeft = "hud_panel_bl", bottomMiddle = "hud_panel_b",
+	bottomRight = "hud_panel_br"}
+
+local function loadHud()
+	res.createSpriteSheet(imagePath .. "/hud.sheet")
+	res.createTextGroupSet(localizationPath .. "/TEXTS_HUD.lang")
+	res.loadLocale("TEXTS_HUD", "ALL")
+end
+
+-- The level's width fitted to the screen, its top a little below the screen's.
+local function levelToScreen(x, y)
+	local k = screenWidth / 2400
+	return (x * 20 + 1200) * k, (y * 20 + 420) * k
+end
+
+local function drawHudBand()
+	local launcher = objects.world and objects.world.launcher
+	local shot = objects.world and objects.world.shot
+	local launch = physicsDemo.launches[1]
+	if not launcher or not shot or not launch or launch.done then
+		return
+	end
+	-- The band stretches over the first second of frames (counted, so every run draws the same).
+	local pull = math.min(1, hud.frames / 60)
+	local sx, sy = levelToScreen(shot.x - 6 * pull, shot.y + 2 * pull)
+	for _, side in ipairs({-1, 1}) do
+		local px, py = levelToScreen(launcher.x + side, launcher.y - 2.5)
+		drawRubberband(px, py, sx, sy, 6, "hud_band")
+	end
+end
+
+local function drawHud()
+	if not hud.tried then
+		hud.tried = true
+		hud.ok = _G.pcall(loadHud)
+	end
+	if not hud.ok then
+		return
+	end
+	hud.frames = hud.frames + 1
+	res.useLocale("en_EN")
+	setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
+	drawUITextNative({visible = true, group = "TEXTS_BASIC", text = "SCORE", x = 0, y = 0, scaleX = 1, scaleY = 1}, 16, 12)
+	drawUITextNative({visible = true, group = "", text = tostring(math.floor(scoreTable.blocks.score or 0)), x = 0, y = 0, scaleX = 1.5, scaleY = 1.5,
+		floorCoordinates = true}, 16, 12 + res.getFontHeight())
+	local pw, ph = 300, 118
+	local px, py = screenWidth - 16, 12
+	-- UI text leaves its scale and turn in the render state.
+	setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
+	drawBoxNative(hudPanel, px, py, pw, ph, "RIGHT", "TOP")
+	clipText("TEXTS_HUD", "HINT", pw - 28)
+	local lineHeight = res.getFontHeight()
+	for i, line in ipairs(clippedText.lines) do
+		drawUITextNative({visible = true, group = "", text = line, x = 0, y = 0, scaleX = 1, scaleY = 1},
+			px - pw + 14, py + 10 + (i - 1) * lineHeight)
+	end
+	drawHudBand()
+	setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
+end
+
 function draw()
 	if mainMenuAdReadyToBeShown and not adShown then
 		adShown = true
@@ -382,6 +446,7 @@ function draw()
 		demo.allLocales = true
 	end
 	drawTitle()
+	drawHud()
 end
 
 function gameResumed()
