@@ -111,9 +111,9 @@ void GameLua::drawBackgroundNative(float layerIndex)
 			rs.translation.y = (2.f * layer.posY * s + tileH * (drawScale + 2.f * e) - dy * layer.zDistance * layer.yMult) / 2.f / s;
 			if (sprite)
 				sprite->draw(m_context, x, y, PIVOT);
-			if (k == 0)
-				drawThemeSprites(layer, true, drawScale, e, dx, dy);
 		}
+		// Once for the whole row, over its tiles so that later tiles do not hide them.
+		drawThemeSprites(layer, true, drawScale, e, dx, dy);
 	}
 	rs.reset();
 }
