@@ -20,13 +20,12 @@ void GameLua::registerDrawing()
 	registerMethod<&GameLua::drawString3D>("drawString3D", this);
 	standin::bind<void(std::string, std::string, float, float, float, float)>(this, "drawSelectedTexturizedObject");
 	registerMethod<&GameLua::drawRect>("drawRect", this);
-	standin::bind<void(std::string, float, float, float, float, bool)>(this, "drawTexturedRect");
+	registerMethod<&GameLua::drawTexturedRect>("drawTexturedRect", this);
 	registerLuaMethod("setRenderState", this, &GameLua::setRenderState);
 	registerMethod<&GameLua::drawTexturedLine2D>("drawTexturedLine2D", this);
 	registerMethod<&GameLua::drawLine2D>("drawLine2D", this);
 	registerMethod<&GameLua::drawRectLines>("drawRectLines", this);
 	registerMethod<&GameLua::drawCompoSprite>("drawCompoSprite", this);
-	standin::bind<void()>(this, "drawForeground");
 	registerMethod<&GameLua::clipText>("clipText", this);
 	registerLuaMethod("drawBoxNative", this, &GameLua::drawBoxNative);
 	registerMethod<&GameLua::renderMaskedImageNative>("renderMaskedImageNative", this);
@@ -173,6 +172,21 @@ void GameLua::drawTexturedLine2D(const std::string& name, float x0, float y0, fl
 	if (!sprite || !getLineCorners(m_context, corners, x0, y0, x1, y1, width))
 		return;
 	sprite->draw(m_context, game::Transform(), corners, nullptr, nullptr);
+}
+
+void GameLua::drawTexturedRect(const std::string& name, float x, float y, float width, float height, bool)
+{
+	m_context->getRenderState2D().reset();
+	game::Sprite* sprite = m_resources->getSprite(name);
+	gr::Image* image = sprite ? sprite->getImage() : nullptr;
+	if (!image || image->width() <= 0 || image->height() <= 0)
+		return;
+	// The region in fractions of the image; the context turns them into texture fractions.
+	const float iw = float(image->width()), ih = float(image->height());
+	const math::float4 region(float(sprite->getPositionInSheetX()) / iw, float(sprite->getPositionInSheetY()) / ih,
+		float(sprite->getPositionInSheetX() + sprite->getWidth()) / iw,
+		float(sprite->getPositionInSheetY() + sprite->getHeight()) / ih);
+	m_context->texturizeRect2D(image, region, toPixel(x - m_cameraX), toPixel(y - m_cameraY), toPixel(width), toPixel(height));
 }
 
 void GameLua::drawRubberband(float x0, float y0, float x1, float y1, float width, const std::string& name)

@@ -193,6 +193,25 @@ TEST_F(GLT(Drawing), LinesRectanglesAndFramesWithAlpha)
 	EXPECT_TRUE(gltest::matchesGolden("drawing-lines-rects", f, 8));
 }
 
+TEST_F(GLT(Drawing), TexturedRectanglesFollowTheCameraUnderTheDefaultState)
+{
+	// The scale the script left is reset; the camera moves the rectangle; unknown sprites draw nothing.
+	run("setRenderState(50, 50, 3, 3)\n"
+		"setTopLeft(-20, 10)\n"
+		"drawTexturedRect('box_tl', 10, 30, 30, 12, false)\n"
+		"drawTexturedRect('unknown', 0, 0, 50, 50, true)");
+	const gltest::RGBAImage f = capture();
+	// 30 x 12 at (10 + 20, 30 - 10); the stretched edges blend, the middle is the sprite's colour.
+	EXPECT_EQ(f.at(45, 26), captured(0xFFF03C3C));
+	EXPECT_NE(f.at(30, 20), BACK);
+	EXPECT_NE(f.at(59, 31), BACK);
+	EXPECT_EQ(f.at(29, 21), BACK);
+	EXPECT_EQ(f.at(61, 25), BACK);
+	EXPECT_EQ(f.at(40, 33), BACK);
+	EXPECT_EQ(f.at(5, 5), BACK);
+	EXPECT_EQ(1.f, m_context->getRenderState2D().scale.x);
+}
+
 TEST_F(GLT(Drawing), TexturedLinesAndRubberBandsAtSeveralAngles)
 {
 	// A line without length draws nothing.
