@@ -3,6 +3,7 @@
 
 #include <analytics/Analytics.h>
 #include "standins/Services.h"
+#include "Particles.h"
 #include "AimStream.h"
 #include "AimingStep.h"
 #include <atomic>
@@ -275,7 +276,12 @@ public:
 
 	// Contact rules and damage (GameLua_Contacts.cpp).
 	/** While set, contact starts raise sensor events but no impact or damage. */
-	void setEditing(bool flag) { m_editing = flag; }
+	/** Also drops the particle definitions, so edited ones are read again. */
+	void setEditing(bool flag)
+	{
+		m_editing = flag;
+		m_particles->clearParticleCache();
+	}
 	bool isEditing() const { return m_editing; }
 
 	// Joints (GameLua_Joints.cpp).
@@ -426,6 +432,18 @@ public:
 	void drawSimulationTrajectory();
 	/** In-game particles behind (background) or in front of the objects; nothing while they are off. */
 	void drawGameParticles(bool background);
+	// Particle operations (GameLua_Particles.cpp).
+	void drawParticlesNative() { drawGameParticles(false); }
+	void drawMenuParticlesNative();
+	void updateMenuParticlesNative(float dt);
+	void setMenuParticlesScale(float scale);
+	void clearParticlesNative() { m_particles->clearAll(); }
+	void enableInGameParticlesNative(bool flag) { m_inGameParticles = flag; }
+	bool inGameParticlesEnabled() const { return m_inGameParticles; }
+	/** Camera top-left in world pixels and the world's zoom, shared by every world pass. */
+	float cameraX() const { return m_cameraX; }
+	float cameraY() const { return m_cameraY; }
+	float worldScale() const { return m_worldScale; }
 	/** Hands a textured object to its texture batch; false when it is to be drawn as a plain object. */
 	bool addToTextureBatch(RenderObjectData& object);
 	/** Draws every texture batch filled since the last call, in texture-name order. */
@@ -603,6 +621,9 @@ private:
 	unsigned m_sleepStep;
 
 	std::unique_ptr<Particles> m_particles;
+	bool m_inGameParticles = false;
+	float m_cameraX = 0.f, m_cameraY = 0.f;
+	float m_worldScale = 1.f;
 	AimStream m_aimStream;
 	bool m_aimingAid = false;
 	std::vector<math::float2> m_simulationPoints;
@@ -650,6 +671,7 @@ private:
 	void registerAim();
 	void registerTrails();
 	void registerScene();
+	void registerParticles();
 	void registerDrawing();
 	void registerFiles();
 	void registerPurchases();

@@ -22,12 +22,6 @@ void GameLua::registerScene()
 	standin::bind<void(int)>(this, "drawGameNative");
 	standin::bind<void(float)>(this, "drawBackgroundNative");
 	standin::bind<void(float)>(this, "drawLayer");
-	standin::bind<void()>(this, "drawParticlesNative");
-	standin::bind<void()>(this, "drawMenuParticlesNative");
-	standin::bind<void(float)>(this, "updateMenuParticlesNative");
-	standin::bind<void(float)>(this, "setMenuParticlesScale");
-	standin::bind<void()>(this, "clearParticlesNative");
-	standin::bind<void(bool)>(this, "enableInGameParticlesNative");
 	standin::bind<void(std::string, std::string)>(this, "setSprite");
 	standin::bind<void(std::string, bool)>(this, "setVisible");
 	standin::bind<void(std::string, std::string)>(this, "setMaterial");
