@@ -256,6 +256,21 @@ TEST_F(ParticleBursts, DefinitionsWithoutSpritesSpawnButAreNotDrawn)
 	EXPECT_TRUE(live().empty()) << "an empty definition lives for no time";
 }
 
+TEST_F(ParticleBursts, ParticlesKeepTheirSpritesWhenTheSheetIsReleased)
+{
+	run("_G.particles.addParticles('still', 3, 0, 0, 0, 0, 0) _G.particles.addParticles('frames', 1, 0, 0, 0, 0, 0)");
+	app()->luaResources()->getResources()->releaseSpriteSheet("sparks");
+	ASSERT_EQ("spark", live()[0].sprite->getName());
+	run("enableInGameParticlesNative(true) drawParticlesNative() drawMenuParticlesNative()");
+	// The next frame name is no longer in the registry: that particle goes on undrawn.
+	testing::internal::CaptureStdout();
+	update(1.5f);
+	EXPECT_EQ("Particle sprite is missing for frames\n", testing::internal::GetCapturedStdout());
+	ASSERT_EQ(4u, live().size());
+	EXPECT_EQ(nullptr, live()[3].sprite.ptr());
+	run("drawParticlesNative()");
+}
+
 TEST_F(ParticleBursts, BadScalesAndCountsAreRefused)
 {
 	run("setMenuParticlesScale(2.5)");
