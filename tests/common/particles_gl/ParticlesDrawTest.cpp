@@ -143,3 +143,36 @@ TEST_F(GLT(ParticlesDraw), BurstAfterResetInWorldAndMenuSpace)
 	const gltest::RGBAImage frame = capture();
 	EXPECT_TRUE(gltest::matchesGolden("particles-burst", frame));
 }
+
+TEST_F(GLT(ParticlesDraw), ParticlesLandOnTheirPointAtTheirScale)
+{
+	run("particleTable = { particles = {\n"
+		"  big = { sprites = { 'square' }, lifeTime = 9, minScaleBegin = 2, maxScaleBegin = 2, minScaleEnd = 2,\n"
+		"    maxScaleEnd = 2 },\n"
+		"} }\n"
+		"_G.particles.addParticles('big', 1, 40, 30, 0, 0, 0)\n"
+		"setMenuParticlesScale(0.5)\n");
+	const uint32_t red = 0xFF2030E0, grey = 0xFF202020; // captured as 0xAABBGGRR
+	const struct
+	{
+		bool inGame;
+		int half; // half the drawn size: 8 x 8 at scale 2 in game, at 2 x 0.5 in menus
+	} cases[] = {{true, 8}, {false, 4}};
+	for (const auto& c : cases)
+	{
+		m_context->clear(0xFF202020, true, true, false);
+		run("enableInGameParticlesNative(true)");
+		if (c.inGame)
+			m_app->gameLua()->drawGameParticles(false);
+		else
+			run("drawMenuParticlesNative()");
+		const gltest::RGBAImage frame = capture();
+		const auto at = [&](int x, int y) { return frame.at(x, y); };
+		// Two pixels in from each edge and two out: filtering may blend the border pixels.
+		EXPECT_EQ(red, at(40 - c.half + 2, 30 - c.half + 2)) << c.inGame;
+		EXPECT_EQ(red, at(40 + c.half - 3, 30 + c.half - 3)) << c.inGame;
+		EXPECT_EQ(grey, at(40 + c.half + 2, 30)) << c.inGame;
+		EXPECT_EQ(grey, at(40, 30 - c.half - 3)) << c.inGame;
+		EXPECT_EQ(grey, at(40 - c.half - 3, 30 + c.half + 2)) << c.inGame;
+	}
+}
