@@ -111,3 +111,66 @@ TEST_F(GLT(SceneDraw), ForegroundZDecidesWhatCoversTheGround)
 	EXPECT_EQ(captured(GRASS), under.at(x, y));
 	EXPECT_EQ(captured(POST), under.at(x, 145));
 }
+
+TEST_F(GLT(SceneDraw), SetSpriteRegroupsTheObjectUnderItsSheet)
+{
+	write("more.compo", qf3d::encodeCompos({{"bare", {}, {}}}));
+	resources().createCompoSpriteSet("more.compo", false);
+	const game::SpriteSheet* scene = resources().getSpriteSheet("scene");
+	const game::SpriteSheet* props = resources().getSpriteSheet("props");
+	GameLua::RenderObjectData* crate = m_game->findObject("crate1");
+	ASSERT_NE(nullptr, crate);
+	auto groupOf = [&]() -> const void* {
+		for (const auto& group : m_game->zOrderTable().at(10))
+			for (const std::string& name : group.second)
+				if (name == "crate1")
+					return group.first;
+		return reinterpret_cast<const void*>(-1);
+	};
+	const struct
+	{
+		const char* sprite;
+		const void* sheet;
+		bool compound;
+		bool hasSprite;
+	} cases[] = {
+		{"crate", scene, false, true},
+		{"plank", props, false, true},
+		{"tower", props, true, false},
+		{"bare", nullptr, true, false}, // a composite without parts has no sheet
+		{"nothing", nullptr, false, false},
+		{"ball", scene, false, true},
+	};
+	for (const auto& c : cases)
+	{
+		run(std::string("setSprite('crate1', '") + c.sprite + "')");
+		EXPECT_EQ(c.sheet, groupOf()) << c.sprite;
+		EXPECT_EQ(c.compound, crate->compound) << c.sprite;
+		EXPECT_EQ(c.hasSprite, static_cast<bool>(crate->sprite)) << c.sprite;
+	}
+	// Drawing an object without a sprite skips it.
+	run("setSprite('crate1', 'nothing')");
+	frame("drawScene()");
+}
+
+TEST_F(GLT(SceneDraw), TexturedObjectsKeepTheirSheetImageAndStillDraw)
+{
+	run("setTexture('crate1', 'props'); setTextureScale('crate1', 2); setTopLeft(0, -150)");
+	GameLua::RenderObjectData* crate = m_game->findObject("crate1");
+	EXPECT_EQ("props", crate->textureName);
+	EXPECT_EQ(resources().getSpriteSheet("props")->getImage(), crate->textureImage.ptr());
+	const gltest::RGBAImage f = frame("drawGameNative(100)");
+	EXPECT_EQ(captured(CRATE), f.at(40, 130));
+}
+
+TEST_F(GLT(SceneDraw), ForegroundStepsBelowOnePixelDrawOneTile)
+{
+	for (const char* scale : {"0.01", "0"})
+	{
+		run(std::string("themes.hills.fgLayers[1][4] = ") + scale + "; setTheme('hills'); setTopLeft(0, -150)");
+		const gltest::RGBAImage f = frame("drawForegroundNative()");
+		EXPECT_EQ(captured(0xFF806030), f.at(5, HEIGHT - 1)) << scale;
+	}
+	run("themes.hills.fgLayers[1][4] = 1; setTheme('hills'); setWorldScale(0.001)");
+	frame("drawForegroundNative(); drawForeground()");
+}
