@@ -25,10 +25,12 @@ protected:
 		paint(scene, 58, 48, 1, 5, STAR);
 		paint(scene, 56, 50, 5, 1, STAR);
 		paint(scene, 64, 48, 16, 6, BAND);
+		paint(scene, 80, 56, 4, 4, EDGE); // "flag": red left half, white right half
+		paint(scene, 84, 56, 4, 4, STAR);
 		write("scene.png", qf3d::encodePng(scene));
 		write("scene.sheet", qf3d::encodeSheet({"scene.png", {{"sky", 0, 0, 64, 48, 0, 0}, {"hill", 64, 0, 48, 24, 24, 24},
 			{"ground", 0, 48, 32, 16, 0, 0}, {"crate", 32, 48, 12, 12, 6, 6}, {"ball", 48, 48, 8, 8, 4, 4},
-			{"star", 56, 48, 5, 5, 2, 2}, {"cloud", 64, 48, 16, 6, 8, 3}}}));
+			{"star", 56, 48, 5, 5, 2, 2}, {"cloud", 64, 48, 16, 6, 8, 3}, {"flag", 80, 56, 8, 4, 4, 2}}}));
 		qf3d::Bitmap props(32, 32);
 		paint(props, 0, 0, 24, 4, PLANK);
 		paint(props, 24, 0, 4, 16, POST);
@@ -173,4 +175,32 @@ TEST_F(GLT(SceneDraw), ForegroundStepsBelowOnePixelDrawOneTile)
 	}
 	run("themes.hills.fgLayers[1][4] = 1; setTheme('hills'); setWorldScale(0.001)");
 	frame("drawForegroundNative(); drawForeground()");
+}
+
+TEST_F(GLT(SceneDraw), MirroredFixedAndKillingObjects)
+{
+	// Each flag at (x, 2) units: 20 pixels per unit, camera at the origin.
+	run("setTopLeft(0, 0)\n"
+		"for i, name in _G.ipairs({'plain', 'mirrored', 'fixed', 'killer', 'scaled'}) do\n"
+		"  createBox(name, 'flag', i * 2, 2, 0.4, 0.2, 0, 1, 0, true, false, 50)\n"
+		"end\n"
+		"setObjectParameter('mirrored', 8, 1)\n"
+		"setRotation('fixed', 0); setRotation('fixed', 3.14159265); setObjectParameter('fixed', 10, 1)\n"
+		"setObjectParameter('killer', 19, 1)\n"
+		"setObjectParameter('scaled', 17, 2)");
+	const gltest::RGBAImage f = frame("drawGameNative(200)");
+	const uint32_t back = captured(0xFF000000u | m_game->getBGColor());
+	const struct
+	{
+		int x, y;
+		uint32_t colour;
+	} cases[] = {
+		{40 - 3, 40, captured(EDGE)}, {40 + 2, 40, captured(STAR)},   // plain
+		{80 - 3, 40, captured(STAR)}, {80 + 2, 40, captured(EDGE)},   // mirrored: turned over about its pivot
+		{120 - 3, 40, captured(EDGE)}, {120 + 2, 40, captured(STAR)}, // fixed: drawn at its first angle (0), not turned
+		{160 - 3, 40, back}, {160 + 2, 40, back},                     // in a killing volume: not drawn
+		{200 - 7, 40, captured(EDGE)}, {200 + 6, 40, captured(STAR)}, {200 - 9, 40, back}, // twice as wide
+	};
+	for (const auto& c : cases)
+		EXPECT_EQ(c.colour, f.at(c.x, c.y)) << c.x << "," << c.y;
 }
