@@ -204,3 +204,20 @@ TEST_F(GLT(SceneDraw), MirroredFixedAndKillingObjects)
 	for (const auto& c : cases)
 		EXPECT_EQ(c.colour, f.at(c.x, c.y)) << c.x << "," << c.y;
 }
+
+TEST_F(GLT(SceneDraw), RepeatedForegroundStandsOnTheBottomEdgeEvery512ScaledPixels)
+{
+	// 256 x 192: the screen factor is 0.25, so the 32 x 16 ground tile draws 8 x 4, every 128 pixels.
+	run("setTheme('hills')");
+	const gltest::RGBAImage f = frame("drawForeground()");
+	const uint32_t back = captured(0xFF000000u | m_game->getBGColor());
+	const struct
+	{
+		int x, y;
+		uint32_t colour;
+	} cases[] = {
+		{4, 190, captured(SOIL)}, {132, 190, captured(SOIL)}, {64, 190, back}, {4, 186, back}, {140, 190, back},
+	};
+	for (const auto& c : cases)
+		EXPECT_EQ(c.colour, f.at(c.x, c.y)) << c.x << "," << c.y;
+}
