@@ -424,6 +424,14 @@ public:
 	void drawTrajectories();
 	/** The aiming stream and the predicted path, after the last z level. */
 	void drawSimulationTrajectory();
+	/** The camera's top-left corner in world pixels and the zoom of the game view. */
+	const math::float2& cameraTopLeft() const { return m_cameraTopLeft; }
+	float viewWorldScale() const { return m_viewWorldScale; }
+	void setView(const math::float2& topLeft, float worldScale)
+	{
+		m_cameraTopLeft = topLeft;
+		m_viewWorldScale = worldScale;
+	}
 	/** In-game particles behind (background) or in front of the objects; nothing while they are off. */
 	void drawGameParticles(bool background);
 	/** Hands a textured object to its texture batch; false when it is to be drawn as a plain object. */
@@ -610,6 +618,8 @@ private:
 	AimingForces m_aimingForces;
 	std::vector<TrajectoryData> m_trajectories{NumTrajectories};
 	int m_currentTrajectoryIndex = 0;
+	math::float2 m_cameraTopLeft{0.f, 0.f};
+	float m_viewWorldScale = 1.f;
 	TrajectoryData& currentTrajectory() { return m_trajectories[m_currentTrajectoryIndex]; }
 	pf::AppSettings m_appSettings;
 	pf::LocalNotifications m_localNotifications;
