@@ -23,6 +23,15 @@ sheets = {
 			{ name = "level_panel", shape = "roundrect", width = 96, height = 64, radius = 10, color = { 0, 0, 0, 160 } },
 		},
 	},
+	-- The aiming stream and the shot trails.
+	{
+		file = "images/aim.sheet",
+		sprites = {
+			{ name = "aim_dot", shape = "circle", radius = 6, color = { 255, 230, 90 } },
+			{ name = "trail_dot", shape = "circle", radius = 3, color = { 255, 255, 255, 220 } },
+			{ name = "trail_puff", shape = "ring", radius = 12, thickness = 3, color = { 240, 240, 240, 230 } },
+		},
+	},
 }
 
 composites = {

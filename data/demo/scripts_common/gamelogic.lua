@@ -12,11 +12,11 @@ local table = _G.table
 
 worldAttributes = {
 	defaultGravityForceMultiplier = 4,
-	simulationIterations = 30,
+	simulationIterations = 40,
 	simulationTimeStepMultiplier = 1,
 	simulationStorePointsSampler = 2,
-	simulationAimSpawnTime = 0.1,
-	simulationAimSpeed = 1,
+	simulationAimSpawnTime = 0.4,
+	simulationAimSpeed = 2.5,
 }
 
 themes = {
@@ -220,6 +220,7 @@ local function startLevel()
 		setWorldGravity(0, loadedObjects.worldGravity or 10)
 		setLevelLimits(-60, -40, 60, 40)
 		print("physics: level built, " .. buildLevel(loadedObjects) .. " objects")
+		aimingDemoStart()
 		setPhysicsEnabled(true)
 	end
 end
@@ -365,6 +366,7 @@ function update(scaledDt, dt)
 	if isPhysicsEnabled() then
 		physicsReport(scaledDt)
 		contactReport()
+		aimingDemoUpdate(scaledDt)
 	end
 end
 
@@ -423,6 +425,7 @@ function exitCollision(a, b)
 	end
 end
 function projectileCollision(p, t, impact, damage)
+	aimingDemoHit(p, t)
 	print(string.format("physics: hit %s %s impact=%.2f damage=%d", p, t, impact, damage))
 end
 -- Blocks resting on each other touch with no impact: only real hits are printed.
@@ -438,3 +441,78 @@ function purchaseFinished(...) end
 function setInstalledApps(...) end
 function setInstalledAppsOffline(...) end
 function notificationReceived(...) end
+
+-- Aiming and trails. No touch arrives in a headless run, so the demo aims by itself: the
+-- stream flows along the predicted path, then the shot flies and its trail stays, and a
+-- second aim from the launcher follows while that trail is still on screen.
+local aiming = {ready = false, phase = "aim", flight = 0, nextPoint = 0, puffed = false}
+
+function aimingDemoStart()
+	local ok, err = _G.pcall(res.createSpriteSheet, imagePath .. "/aim.sheet")
+	if not ok then
+		print("demo: no aiming sprites: " .. tostring(err))
+		return
+	end
+	-- The predicted points are physics units; the stream draws them at 20 pixels each.
+	setPhysicsSimulationScale(20)
+	createCircle("ProjectileSimulation", "", 0, 0, 0.5, 3, 0, 0, false, false, 0)
+	setActive("ProjectileSimulation", false)
+	setAimingAidSprite("aim_dot")
+	aiming.ready = true
+end
+
+-- Predicts a throw from (x, y) and lets the stream flow along it.
+local function aimAt(x, y, vx, vy)
+	setPosition("ProjectileSimulation", x, y)
+	setVelocity("ProjectileSimulation", vx, vy)
+	ClearSimulationTrajectory()
+	updateProjectileTrajectoryTable()
+	-- The simulation body must not keep the world from settling.
+	setSleeping("ProjectileSimulation", true)
+	enableAimingAid(true)
+end
+
+function aimingDemoUpdate(scaledDt)
+	local launch = physicsDemo.launches[1]
+	local shot = launch and objects.world[launch.name]
+	if not aiming.ready or not shot then
+		return
+	end
+	if not launch.done then
+		-- The aim swings up to the launch velocity during the time before the throw.
+		local k = math.min(1, physicsDemo.time / launch.at)
+		aiming.fromX, aiming.fromY = shot.x, shot.y
+		aimAt(shot.x, shot.y, launch.velocity[1], launch.velocity[2] * (0.4 + 0.6 * k))
+		return
+	end
+	if aiming.phase == "aim" then
+		-- Thrown: the stream runs out at its end and the trail begins.
+		clearAimingAid(0)
+		enableAimingAid(false)
+		startNewTrajectory()
+		setNormalTrailSprite("trail_dot")
+		setSpecialTrailSprite("trail_puff")
+		aiming.phase = "flight"
+	end
+	if aiming.phase == "flight" then
+		aiming.flight = aiming.flight + scaledDt
+		if aiming.flight >= aiming.nextPoint then
+			aiming.nextPoint = aiming.nextPoint + 0.05
+			addToTrajectory(0, shot.x * 20, shot.y * 20)
+		end
+		if aiming.flight >= 2 then
+			aiming.phase = "again"
+		end
+	else
+		aimAt(aiming.fromX, aiming.fromY, launch.velocity[1] * 0.8, launch.velocity[2] * 1.3)
+	end
+end
+
+-- The first hit of the flight leaves a puff on the trail.
+function aimingDemoHit(projectile, target)
+	local shot = objects.world[projectile]
+	if aiming.phase == "flight" and not aiming.puffed and shot and target ~= "launcher" then
+		aiming.puffed = true
+		addPuffToTrajectory(0, shot.x * 20, shot.y * 20)
+	end
+end
