@@ -46,6 +46,8 @@ public:
 		std::filesystem::remove_all(m_user, ignored);
 	}
 	GameLua* lua() { return m_app->gameLua(); }
+	gr::Context* context() { return m_context; }
+	game::Resources* resources() { return m_app->luaResources()->getResources(); }
 	void run(const std::string& code)
 	{
 		io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));

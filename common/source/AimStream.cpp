@@ -138,7 +138,8 @@ void AimStream::draw(gr::Context* context, game::Resources& resources, const flo
 		// on the path while the sprite shrinks (and turns about its centre).
 		const float2 p = pointAt(s.position);
 		const float px = p.x * simulationScale, py = p.y * simulationScale;
-		const float c = std::cos(s.angle), sn = std::sin(s.angle);
+		// Sprites only turn with an angular speed: spare the sine and cosine otherwise.
+		const float c = s.angle == 0.f ? 1.f : std::cos(s.angle), sn = s.angle == 0.f ? 0.f : std::sin(s.angle);
 		rs.rotation[0] = c;
 		rs.rotation[1] = sn;
 		rs.rotation[2] = -sn;
