@@ -5,6 +5,7 @@
 #include <game/Resources.h>
 #include <game/Sprite.h>
 #include <benchmark/benchmark.h>
+#include <string>
 #include <vector>
 
 namespace
@@ -44,7 +45,8 @@ void BM_StreamAndTrails(benchmark::State& state)
 	Game game(SCENE);
 	GameLua* lua = game.lua();
 	gr::Context* context = game.context();
-	lua->setView(TOP_LEFT, WORLD_SCALE);
+	game.run("setTopLeft(" + std::to_string(TOP_LEFT.x) + ", " + std::to_string(TOP_LEFT.y) + ") setWorldScale(" +
+		std::to_string(WORLD_SCALE) + ")");
 	lua->drawSimulationTrajectory(); // switches spawning on, which fills the path
 	const AimStream& stream = lua->aimStream();
 	game::Resources* resources = game.resources();

@@ -15,8 +15,8 @@ void GameLua::drawTrajectories()
 	rs.rotation[3] = 1.f;
 	rs.angle = 0.f;
 	rs.pivot = math::float2(0.f, 0.f);
-	rs.translation = math::float2(-m_cameraTopLeft.x, -m_cameraTopLeft.y);
-	rs.scale = math::float2(m_viewWorldScale, m_viewWorldScale);
+	rs.translation = math::float2(-m_cameraX, -m_cameraY);
+	rs.scale = math::float2(m_worldScale, m_worldScale);
 	const game::Anchor anchor(game::Anchor::VPIVOT, game::Anchor::HPIVOT);
 	for (const TrajectoryData& trail : m_trajectories)
 	{
@@ -34,6 +34,6 @@ void GameLua::drawSimulationTrajectory()
 {
 	if (!m_aimStream.isStreamReady())
 		return;
-	m_aimStream.draw(m_context, *m_resources, m_cameraTopLeft, m_viewWorldScale, m_simulationScale);
+	m_aimStream.draw(m_context, *m_resources, math::float2(m_cameraX, m_cameraY), m_worldScale, m_simulationScale);
 	m_aimStream.setSpawningEnabled(m_aimingAid);
 }
