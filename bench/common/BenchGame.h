@@ -46,6 +46,7 @@ public:
 		std::filesystem::remove_all(m_user, ignored);
 	}
 	GameLua* lua() { return m_app->gameLua(); }
+	GameApp* app() { return m_app; }
 	gr::Context* context() { return m_context; }
 	game::Resources* resources() { return m_app->luaResources()->getResources(); }
 	void run(const std::string& code)
