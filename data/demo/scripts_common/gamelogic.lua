@@ -515,7 +515,9 @@ end
 -- Aiming and trails. No touch arrives in a headless run, so the demo aims by itself: the
 -- stream flows along the predicted path, then the shot flies and its trail stays, and a
 -- second aim from the launcher follows while that trail is still on screen.
-local aiming = {ready = false, phase = "aim", flight = 0, nextPoint = 0, puffed = false}
+-- Aiming starts after 40 frames: a window steps by the clock, so only frames before any
+-- time-driven drawing match the headless run frame for frame.
+local aiming = {ready = false, frames = 0, phase = "aim", flight = 0, nextPoint = 0, puffed = false}
 
 function aimingDemoStart()
 	local ok, err = _G.pcall(res.createSpriteSheet, imagePath .. "/aim.sheet")
@@ -546,7 +548,8 @@ end
 function aimingDemoUpdate(scaledDt)
 	local launch = physicsDemo.launches[1]
 	local shot = launch and objects.world[launch.name]
-	if not aiming.ready or not shot then
+	aiming.frames = aiming.frames + 1
+	if not aiming.ready or not shot or aiming.frames < 40 then
 		return
 	end
 	if not launch.done then
