@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace
 {
@@ -34,6 +35,17 @@ inline void setField(lua_State* L, int keys, ExportKey key, bool v)
 	lua_pushvalue(L, keys + key);
 	lua_pushboolean(L, v ? 1 : 0);
 	lua_rawset(L, -3);
+}
+
+/** The body's angle for its rotation; atan2 runs only when the rotation changed, bit for bit, since the last call. */
+inline float angleOf(GameLua::RenderObjectData& o, const b2Rot& q)
+{
+	if (std::memcmp(&q, &o.angleRot, sizeof q) != 0)
+	{
+		o.angleRot = q;
+		o.rotAngle = std::atan2(q.s, q.c);
+	}
+	return o.rotAngle;
 }
 
 GameLua::RenderObjectData* recordOf(b2Body* body)
@@ -166,7 +178,7 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 			if (sample && o.body && o.body->IsAwake())
 			{
 				const b2Transform& xf = o.body->GetTransform();
-				o.poses[m_poseSlot] = Pose{xf.p.x, xf.p.y, std::atan2(xf.q.s, xf.q.c)};
+				o.poses[m_poseSlot] = Pose{xf.p.x, xf.p.y, angleOf(o, xf.q)};
 				if (o.projectile && o.body->GetMass() != 0.f)
 					o.body->SetBullet(true);
 			}
@@ -204,29 +216,36 @@ void GameLua::sleepSlowIslands(float h)
 			b2Body* b = m_islandStack.back();
 			m_islandStack.pop_back();
 			m_island.push_back(b);
-			auto visit = [&](b2Body* other) {
+			// A body already grown in this pass is in the island: skip it before reading the contact's fixtures.
+			auto reached = [&](b2Body* other, RenderObjectData*& oo) {
 				if (other->GetType() == b2_staticBody || !other->IsEnabled())
-					return;
-				RenderObjectData* oo = recordOf(other);
+					return true;
+				oo = recordOf(other);
+				return oo && oo->slowStep == step;
+			};
+			auto visit = [&](b2Body* other, RenderObjectData* oo) {
 				if (!oo)
 				{
 					minTime = 0.f;
 					return;
 				}
-				if (oo->slowStep == step)
-					return;
 				minTime = std::min(minTime, grow(other, oo));
 				m_islandStack.push_back(other);
 			};
 			for (b2ContactEdge* ce = b->GetContactList(); ce; ce = ce->next)
 			{
 				b2Contact* c = ce->contact;
-				if (!c->IsEnabled() || !c->IsTouching() || c->GetFixtureA()->IsSensor() || c->GetFixtureB()->IsSensor())
+				RenderObjectData* oo = nullptr;
+				if (!c->IsEnabled() || !c->IsTouching() || reached(ce->other, oo) || c->GetFixtureA()->IsSensor() || c->GetFixtureB()->IsSensor())
 					continue;
-				visit(ce->other);
+				visit(ce->other, oo);
 			}
 			for (b2JointEdge* je = b->GetJointList(); je; je = je->next)
-				visit(je->other);
+			{
+				RenderObjectData* oo = nullptr;
+				if (!reached(je->other, oo))
+					visit(je->other, oo);
+			}
 		}
 		if (minTime >= b2_timeToSleep)
 		{
@@ -354,8 +373,7 @@ void GameLua::exportObjects(float scaledDt)
 		if (body)
 		{
 			o->awake = body->IsAwake();
-			const b2Rot& q = body->GetTransform().q;
-			setField(L, keys, KEY_ANGLE, std::atan2(q.s, q.c));
+			setField(L, keys, KEY_ANGLE, angleOf(*o, body->GetTransform().q));
 			setField(L, keys, KEY_SLEEPING, !o->awake);
 			lua_pop(L, 1);
 		}
