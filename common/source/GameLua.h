@@ -80,6 +80,8 @@ public:
 		// Read by the update passes for every object every frame: kept together, ahead of the rest.
 		b2Body* body = nullptr;
 		lua::LuaTable table;
+		/** Where the script table lives, as a hint for prefetching only. */
+		const void* tableAddress = nullptr;
 		Pose poses[2] = {};
 		Pose renderPose = {};
 		/** The body rotation rotAngle was last worked out from, and that angle. */

@@ -204,8 +204,11 @@ void GameLua::sleepSlowIslands(float h)
 	// Islands as Box2D builds them: touching non-sensor contacts and joints, never through a static body.
 	for (b2Body* seed = m_world->GetBodyList(); seed; seed = seed->GetNext())
 	{
+		// The body's own flags first: a sleeping or static body's record is not read at all.
+		if (seed->GetType() == b2_staticBody || !seed->IsAwake() || !seed->IsEnabled())
+			continue;
 		RenderObjectData* so = recordOf(seed);
-		if (!so || so->slowStep == step || seed->GetType() == b2_staticBody || !seed->IsAwake() || !seed->IsEnabled())
+		if (!so || so->slowStep == step)
 			continue;
 		m_island.clear();
 		m_islandStack.clear();
@@ -310,12 +313,30 @@ void GameLua::exportObjects(float scaledDt)
 	{
 		++k;
 		RenderObjectData* o = m_order[index];
+		// The loop is bound by memory: ask for the records, bodies and script tables a few objects ahead.
+		if (index + 4 < m_order.size())
+		{
+			const RenderObjectData* ahead = m_order[index + 4];
+			__builtin_prefetch(ahead);
+			__builtin_prefetch(reinterpret_cast<const char*>(ahead) + 64);
+		}
+		if (index + 2 < m_order.size())
+		{
+			const RenderObjectData* ahead = m_order[index + 2];
+			if (ahead->body)
+				__builtin_prefetch(ahead->body);
+			if (ahead->tableAddress)
+				__builtin_prefetch(ahead->tableAddress);
+		}
 		b2Body* body = o->body;
 		b2Vec2 v(0.f, 0.f);
 		float speed2 = 0.f;
 		bool exported = false;
 		if (body)
+		{
 			state->pushTable(o->table);
+			o->tableAddress = lua_topointer(L, -1);
+		}
 		if (body && (o->awake || body->IsAwake()) && body->GetMass() > 0.f)
 		{
 			exported = true;
