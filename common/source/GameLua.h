@@ -93,6 +93,7 @@ public:
 		/** Seconds of slow motion, for the game's own sleep rule, and the sleep pass that last grew it. */
 		float slowTime = 0.f;
 		unsigned slowStep = 0;
+		unsigned islandSearch = 0;
 		int kind = 0;
 		int material = 0;
 		bool awake = false;
@@ -690,7 +691,10 @@ private:
 	std::vector<b2Body*> m_massFixups;
 	std::vector<b2Body*> m_islandStack;
 	std::vector<b2Body*> m_island;
+	std::vector<b2Body*> m_sleepCandidates;
 	unsigned m_sleepStep;
+	/** The last island search of the sleep pass; each search marks the records it reaches. */
+	unsigned m_islandSearch = 0;
 
 	std::unique_ptr<Particles> m_particles;
 	AimStream m_aimStream;

@@ -201,56 +201,66 @@ void GameLua::sleepSlowIslands(float h)
 		return o->slowTime;
 	};
 
-	// Islands as Box2D builds them: touching non-sensor contacts and joints, never through a static body.
-	for (b2Body* seed = m_world->GetBodyList(); seed; seed = seed->GetNext())
+	// Every moving body's timer first. An island sleeps only when each of its bodies has been slow
+	// long enough, so the island search starts only from such bodies and stops at the first that is not.
+	m_sleepCandidates.clear();
+	for (b2Body* b = m_world->GetBodyList(); b; b = b->GetNext())
 	{
-		// The body's own flags first: a sleeping or static body's record is not read at all.
-		if (seed->GetType() == b2_staticBody || !seed->IsAwake() || !seed->IsEnabled())
+		if (b->GetType() == b2_staticBody || !b->IsAwake() || !b->IsEnabled())
 			continue;
+		RenderObjectData* o = recordOf(b);
+		if (o && grow(b, o) >= b2_timeToSleep)
+			m_sleepCandidates.push_back(b);
+	}
+
+	// Islands as Box2D builds them: touching non-sensor contacts and joints, never through a static body.
+	// Each search has its own mark; reaching a body marked by an earlier search of this pass means
+	// reaching an island that search already found awake.
+	const unsigned firstSearch = m_islandSearch + 1;
+	for (b2Body* seed : m_sleepCandidates)
+	{
 		RenderObjectData* so = recordOf(seed);
-		if (!so || so->slowStep == step)
+		if (so->islandSearch >= firstSearch || !seed->IsAwake())
 			continue;
+		const unsigned search = ++m_islandSearch;
+		so->islandSearch = search;
 		m_island.clear();
 		m_islandStack.clear();
 		m_islandStack.push_back(seed);
-		float minTime = grow(seed, so);
-		while (!m_islandStack.empty())
+		bool sleeps = true;
+		// Adds a body to the search; false when the island cannot sleep.
+		auto reach = [&](b2Body* other) {
+			if (other->GetType() == b2_staticBody || !other->IsEnabled())
+				return true;
+			RenderObjectData* oo = recordOf(other);
+			if (!oo || (oo->islandSearch >= firstSearch && oo->islandSearch != search))
+				return false;
+			if (oo->islandSearch == search)
+				return true;
+			oo->islandSearch = search;
+			// A body the first pass did not grow (not awake) grows here, as one of the island.
+			const float t = oo->slowStep == step ? oo->slowTime : grow(other, oo);
+			if (t < b2_timeToSleep)
+				return false;
+			m_islandStack.push_back(other);
+			return true;
+		};
+		while (sleeps && !m_islandStack.empty())
 		{
 			b2Body* b = m_islandStack.back();
 			m_islandStack.pop_back();
 			m_island.push_back(b);
-			// A body already grown in this pass is in the island: skip it before reading the contact's fixtures.
-			auto reached = [&](b2Body* other, RenderObjectData*& oo) {
-				if (other->GetType() == b2_staticBody || !other->IsEnabled())
-					return true;
-				oo = recordOf(other);
-				return oo && oo->slowStep == step;
-			};
-			auto visit = [&](b2Body* other, RenderObjectData* oo) {
-				if (!oo)
-				{
-					minTime = 0.f;
-					return;
-				}
-				minTime = std::min(minTime, grow(other, oo));
-				m_islandStack.push_back(other);
-			};
-			for (b2ContactEdge* ce = b->GetContactList(); ce; ce = ce->next)
+			for (b2ContactEdge* ce = b->GetContactList(); ce && sleeps; ce = ce->next)
 			{
 				b2Contact* c = ce->contact;
-				RenderObjectData* oo = nullptr;
-				if (!c->IsEnabled() || !c->IsTouching() || reached(ce->other, oo) || c->GetFixtureA()->IsSensor() || c->GetFixtureB()->IsSensor())
+				if (!c->IsEnabled() || !c->IsTouching() || c->GetFixtureA()->IsSensor() || c->GetFixtureB()->IsSensor())
 					continue;
-				visit(ce->other, oo);
+				sleeps = reach(ce->other);
 			}
-			for (b2JointEdge* je = b->GetJointList(); je; je = je->next)
-			{
-				RenderObjectData* oo = nullptr;
-				if (!reached(je->other, oo))
-					visit(je->other, oo);
-			}
+			for (b2JointEdge* je = b->GetJointList(); je && sleeps; je = je->next)
+				sleeps = reach(je->other);
 		}
-		if (minTime >= b2_timeToSleep)
+		if (sleeps)
 		{
 			for (b2Body* b : m_island)
 				b->SetAwake(false);
