@@ -20,7 +20,15 @@ worldAttributes = {
 }
 
 themes = {
-	dusk = {sky = {64, 96, 160}},
+	dusk = {sky = {64, 96, 160},
+		-- The scene's theme: sky and hills behind with parallax, the ground in front.
+		skyColor = {r = 150, g = 190, b = 230}, groundColor = {r = 110, g = 80, b = 40},
+		bgLayers = {
+			{sprite = "level_sky", bLoop = false, scale = 4, scaleSpeed = 0, posX = 128, posY = -48},
+			{sprite = "level_hill", scale = 1.5, zDistance = 0.3, scaleSpeed = 0, posY = 384},
+		},
+		fgLayers = {{"ground", "level_ground_tile", 1, 1, 0}},
+	},
 	dawn = {sky = {230, 150, 90}},
 }
 
@@ -212,6 +220,41 @@ local function buildLevel(level)
 	return count
 end
 
+-- Scene: the theme, the camera and the sprites of the level's objects.
+local scene = {fgZ = 100, left = -880, top = -281, scale = 0.65}
+screen = {x = 0, y = 0}
+
+local function dressLevel(level)
+	_G.res.createSpriteSheet(imagePath .. "/level.sheet")
+	setTheme(level.theme or "dusk")
+	createThemeSprite("cloud1", "level_cloud", 800, 50, 0.3, 0.3, 0, 0, 0, false, 12, 0)
+	createThemeSprite("cloud2", "level_cloud", 600, 90, 0.4, 0.4, 0, 0, 0, true, 8, 0)
+	local sprites = {BLOCK_WOOD_CRATE = "level_crate", BLOCK_TARGET = "level_target_small",
+		BLOCK_PROJECTILE = "level_shot", BLOCK_LAUNCHER = "level_post"}
+	for name, o in pairs(level.world) do
+		if o.shape == "tower" then
+			for row = 0, o.rows - 1 do
+				for column = 0, o.columns - 1 do
+					setSprite(name .. "_" .. row .. "_" .. column, "level_crate")
+				end
+			end
+		elseif sprites[o.definition] and objects.world[name] then
+			setSprite(name, sprites[o.definition])
+		end
+	end
+	setWorldScale(scene.scale)
+	setTopLeft(scene.left, scene.top)
+end
+
+local function drawLevelScene()
+	-- The camera pans slowly; the hills follow it at their own depth.
+	local left = scene.left + 40 * math.sin(demo.time * 0.5)
+	screen.x = left
+	setTopLeft(left, scene.top)
+	drawBackgroundNative(-1)
+	drawGameNative(scene.fgZ)
+end
+
 local function startLevel()
 	loadDemoLevel(demo.level)
 	showMainMenu()
@@ -220,6 +263,9 @@ local function startLevel()
 		setWorldGravity(0, loadedObjects.worldGravity or 10)
 		setLevelLimits(-60, -40, 60, 40)
 		print("physics: level built, " .. buildLevel(loadedObjects) .. " objects")
+		local dressed, dressErr = _G.pcall(dressLevel, loadedObjects)
+		scene.ready = dressed
+		if not dressed then print("demo: no scene: " .. tostring(dressErr)) end
 		setPhysicsEnabled(true)
 	end
 end
@@ -315,6 +361,7 @@ function createStartUpAssets()
 	if ok then
 		demo.title = true
 		print("demo: title " .. res.getString("TEXTS_BASIC", "TITLE"))
+		particlesDemoStart()
 	else
 		print("demo: no title screen: " .. tostring(err))
 	end
@@ -355,6 +402,7 @@ function update(scaledDt, dt)
 		res.playAudio(effects[math.floor(demo.time * 2) % #effects + 1], 0.8, false, 1)
 	end
 	demo.score = math.floor(demo.time * 10)
+	particlesDemoUpdate(dt)
 	-- While the button is held the sky follows the cursor.
 	if keyHold.LBUTTON and cursor.x and screenWidth > 0 and screenHeight > 0 then
 		setBGColor(255 * cursor.x / screenWidth, 255 * cursor.y / screenHeight, 128)
@@ -373,6 +421,12 @@ function draw()
 		adShown = true
 		print("demo: showing MAIN_MENU_AD_IMAGE for " .. tostring(mainMenuAdUrl))
 	end
+	-- The level once the title has been up for 60 frames (counted, so that a window's frame 30 equals a headless one).
+	scene.frames = (scene.frames or 0) + 1
+	if scene.ready and (not demo.title or scene.frames > 60) then
+		drawLevelScene()
+		return
+	end
 	if not demo.title then
 		return
 	end
@@ -382,6 +436,7 @@ function draw()
 		demo.allLocales = true
 	end
 	drawTitle()
+	particlesDemoDrawTitle()
 end
 
 function gameResumed()
@@ -424,11 +479,16 @@ function exitCollision(a, b)
 end
 function projectileCollision(p, t, impact, damage)
 	print(string.format("physics: hit %s %s impact=%.2f damage=%d", p, t, impact, damage))
+	if impact >= 1 then
+		particlesDemoHit(t, impact)
+	end
 end
 -- Blocks resting on each other touch with no impact: only real hits are printed.
 function blockCollision(a, b, impact, notBlocked, unused, damage)
 	if impact >= 1 then
 		print(string.format("physics: block %s %s impact=%.2f damage=%d", a, b, impact, damage))
+		particlesDemoHit(a, impact)
+		particlesDemoHit(b, impact)
 	end
 end
 
@@ -438,3 +498,65 @@ function purchaseFinished(...) end
 function setInstalledApps(...) end
 function setInstalledAppsOffline(...) end
 function notificationReceived(...) end
+
+-- Particles: sparkles rise over the title's logo (the menu layer, in screen pixels), and
+-- blocks hit hard enough throw dust and debris (in world pixels). The hits go to the
+-- background layer, which the menu pass leaves out, so they never show on the title.
+particleTable = { particles = {
+	titleSparkle = { sprites = {"particle_spark1", "particle_spark2", "particle_spark3"}, animation = "lifeTime",
+		lifeTime = 1.6, minVel = 20, maxVel = 60, minAngleEmitter = 240, maxAngleEmitter = 300,
+		minScaleBegin = 1, maxScaleBegin = 1.6, minScaleEnd = 0.3, maxScaleEnd = 0.5, gravityY = -10 },
+	blockDust = { sprites = {"particle_dust"}, background = true, lifeTime = 0.9, minVel = 10, maxVel = 40,
+		minAngleEmitter = 180, maxAngleEmitter = 360, minScaleBegin = 0.6, maxScaleBegin = 1, minScaleEnd = 1.5,
+		maxScaleEnd = 2.2, gravityY = -15 },
+	blockDebris = { sprites = {"particle_debris1", "particle_debris2", "particle_debris3"}, background = true,
+		lifeTime = 1.2,
+		minVel = 60, maxVel = 160, minAngleEmitter = 200, maxAngleEmitter = 340, minAngle = 0, maxAngle = 360,
+		minAngleVel = -8, maxAngleVel = 8, minScaleBegin = 1, maxScaleBegin = 1.4, minScaleEnd = 0.6,
+		maxScaleEnd = 0.8, gravityY = 300 },
+} }
+-- Sparkles start once the title has been up for 40 frames: a window steps by the clock, so
+-- only frames before any time-driven effect match the headless run frame for frame.
+local sparkles = {ready = false, next = 0, frames = 0}
+
+function particlesDemoStart()
+	local ok, err = _G.pcall(res.createSpriteSheet, imagePath .. "/particles.sheet")
+	if not ok then
+		print("demo: no particle sprites: " .. tostring(err))
+		return
+	end
+	enableInGameParticlesNative(true)
+	setMenuParticlesScale(1)
+	sparkles.ready = true
+end
+
+function particlesDemoUpdate(dt)
+	if not sparkles.ready or not demo.title or sparkles.frames < 40 then
+		return
+	end
+	-- Five bursts a second; the game's frame update moves them while physics runs.
+	if demo.time >= sparkles.next then
+		sparkles.next = demo.time + 0.2
+		_G.particles.addParticles("titleSparkle", 3, screenWidth / 2, screenHeight * 0.22, 120, 40, 0)
+	end
+	if not isPhysicsEnabled() then
+		updateMenuParticlesNative(dt)
+	end
+end
+
+function particlesDemoDrawTitle()
+	if sparkles.ready then
+		sparkles.frames = sparkles.frames + 1
+		drawMenuParticlesNative()
+	end
+end
+
+-- A hit block throws dust and debris from its centre (physics units, 20 pixels each).
+function particlesDemoHit(name, impact)
+	local o = objects.world and objects.world[name]
+	if sparkles.ready and o and o.x and o.y then
+		local x, y = o.x * 20, o.y * 20
+		_G.particles.addParticles("blockDust", 4, x, y, 30, 30, 0)
+		_G.particles.addParticles("blockDebris", math.min(8, 2 + math.floor(impact)), x, y, 20, 20, 0)
+	end
+end
