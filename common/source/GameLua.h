@@ -81,10 +81,32 @@ public:
 	/** The game's own state of one named object; every fixture's user data is its record. */
 	struct RenderObjectData
 	{
-		Pose poses[2] = {};
-		int material = 0;
-		b2Vec2 pendingVelocity = b2Vec2(0.f, 0.f);
+		// Read by the update passes for every object every frame: kept together, ahead of the rest.
+		b2Body* body = nullptr;
 		lua::LuaTable table;
+		/** Where the script table lives, as a hint for prefetching only. */
+		const void* tableAddress = nullptr;
+		Pose poses[2] = {};
+		Pose renderPose = {};
+		/** The body rotation rotAngle was last worked out from, and that angle. */
+		b2Rot angleRot = b2Rot(0.f);
+		float rotAngle = 0.f;
+		/** Seconds of slow motion, for the game's own sleep rule, and the sleep pass that last grew it. */
+		float slowTime = 0.f;
+		unsigned slowStep = 0;
+		unsigned islandSearch = 0;
+		int kind = 0;
+		int material = 0;
+		bool awake = false;
+		bool projectile = false;
+		bool jointed = false;
+		bool recordVelocity = false;
+		bool parameter9Flag = false;
+		bool selectsAnimation = false;
+		bool wobbling = false;
+		bool removalTimerEnabled = false;
+		bool pendingVelocitySet = false;
+		b2Vec2 pendingVelocity = b2Vec2(0.f, 0.f);
 		std::vector<RenderObjectData*> gravityFields;
 		std::vector<lang::Ptr<game::Sprite>> pieceSprites;
 		std::vector<lang::Ptr<game::CompoSprite>> pieceCompoSprites;
@@ -97,12 +119,10 @@ public:
 		lang::Ptr<game::CompoSprite> compoSprite;
 		/** The image of the texture's sheet; set by setTexture. */
 		lang::Ptr<gr::Image> textureImage;
-		b2Body* body = nullptr;
 		lang::Ptr<game::Sprite> sprite;
 		float radius = 0.f;
 		float width = 0.f;
 		float height = 0.f;
-		Pose renderPose = {};
 		float firstAngle = 0.f;
 		float spriteAngle = 0.f;
 		b2Vec2 pivotOffset = b2Vec2(0.f, 0.f);
@@ -119,7 +139,6 @@ public:
 		float wobbleFrequency = 0.f;
 		float wobbleStrength = 0.f;
 		std::unique_ptr<Decoration> decoration;
-		int kind = 0;
 		int sensorGravityMask = 0;
 		int parameter24 = 0;
 		float sensorMinForce = 0.f;
@@ -131,40 +150,28 @@ public:
 		int gravityCategory = 0;
 		float flightTime = 0.f;
 		bool killingVolume = false;
-		bool recordVelocity = false;
 		bool revertGravity = false;
 		bool revertGravityLimited = false;
 		float revertMultiplier = 0.f;
 		float revertSpeedLimit = 0.f;
 		bool compound = false;
 		bool mirrored = false;
-		bool parameter9Flag = false;
 		bool fixedDrawAngle = false;
 		bool noWobble = false;
-		bool jointed = false;
 		bool ignoresImmovable = false;
 		bool collisionEnabled = false;
-		bool projectile = false;
 		bool decorated = false;
 		bool ignoresKillingVolume = false;
 		bool parameter22Flag = false;
-		bool wobbling = false;
-		bool awake = false;
-		bool removalTimerEnabled = false;
 		bool rollingSound = false;
 		bool animated = false;
 		bool stopsInKillingVolume = false;
-		bool selectsAnimation = false;
-		bool pendingVelocitySet = false;
 		bool tracksImpacts = false;
 		bool hardImpact = false;
 		bool angleCaptured = false;
 		bool visible = false;
 		/** The sprite-sheet key of its z-order entry. */
 		const void* sheetKey = nullptr;
-		/** Seconds of slow motion, for the game's own sleep rule, and the sleep pass that last grew it. */
-		float slowTime = 0.f;
-		unsigned slowStep = 0;
 	};
 
 	/** One script-made joint or timer link (made by the joint operations). */
@@ -703,7 +710,10 @@ private:
 	std::vector<b2Body*> m_massFixups;
 	std::vector<b2Body*> m_islandStack;
 	std::vector<b2Body*> m_island;
+	std::vector<b2Body*> m_sleepCandidates;
 	unsigned m_sleepStep;
+	/** The last island search of the sleep pass; each search marks the records it reaches. */
+	unsigned m_islandSearch = 0;
 
 	std::unique_ptr<Particles> m_particles;
 	bool m_inGameParticles = false;
