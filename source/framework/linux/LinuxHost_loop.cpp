@@ -7,6 +7,7 @@
 #include <csignal>
 #include <ctime>
 #include <SDL.h>
+#include <glib.h>
 
 namespace framework
 {
@@ -43,6 +44,10 @@ int64_t LinuxHost::tickMicros() const
 void LinuxHost::serviceTurn()
 {
 	pf::MainThreadQueue::runPending();
+	// GLib's sources (web pages) run here, never blocking; a bounded number per turn keeps frames going.
+	for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i)
+	{
+	}
 	// Notifications that fell due, also while the game was closed, oldest first.
 	for (const std::string& name : pf::LocalNotifications::takeDue())
 		receivedLocalNotification(name);
