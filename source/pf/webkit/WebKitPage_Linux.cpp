@@ -5,6 +5,7 @@
 #include <pf/WebKit.h>
 #include <pf/WebPage.h>
 #include <pf/WebView.h>
+#include <EGL/egl.h>
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 #include <algorithm>
@@ -20,6 +21,32 @@ namespace
 {
 class WebKitPage;
 
+/**
+ * Restores the thread's current EGL context when it goes: WebKit and GDK
+ * make contexts of their own current on the game's thread.
+ */
+class KeepCurrentContext
+{
+public:
+	KeepCurrentContext() :
+		m_display(eglGetCurrentDisplay()), m_draw(eglGetCurrentSurface(EGL_DRAW)),
+		m_read(eglGetCurrentSurface(EGL_READ)), m_context(eglGetCurrentContext())
+	{
+	}
+	~KeepCurrentContext()
+	{
+		if (m_display != EGL_NO_DISPLAY && (eglGetCurrentContext() != m_context ||
+			eglGetCurrentSurface(EGL_DRAW) != m_draw || eglGetCurrentSurface(EGL_READ) != m_read))
+			eglMakeCurrent(m_display, m_draw, m_read, m_context);
+	}
+
+private:
+	EGLDisplay m_display;
+	EGLSurface m_draw;
+	EGLSurface m_read;
+	EGLContext m_context;
+};
+
 struct Evaluation
 {
 	WebKitPage* page;
@@ -32,11 +59,14 @@ class WebKitPage : public WebPage
 public:
 	WebKitPage(int x, int y, int w, int h) : m_listener(nullptr), m_started(false), m_failed(false)
 	{
+		KeepCurrentContext keep;
 		m_window = gtk_offscreen_window_new();
 		gtk_window_move(GTK_WINDOW(m_window), x, y);
 		gtk_window_set_default_size(GTK_WINDOW(m_window), w > 0 ? w : 1, h > 0 ? h : 1);
 		m_view = WEBKIT_WEB_VIEW(webkit_web_view_new());
 		g_object_ref_sink(m_view);
+		webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(m_view),
+			WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 		gtk_widget_set_size_request(GTK_WIDGET(m_view), w > 0 ? w : 1, h > 0 ? h : 1);
 		gtk_container_add(GTK_CONTAINER(m_window), GTK_WIDGET(m_view));
 		GdkRGBA clear = {0, 0, 0, 0};
@@ -50,6 +80,7 @@ public:
 
 	~WebKitPage() override
 	{
+		KeepCurrentContext keep;
 		*m_alive = false;
 		for (gulong id : m_signals)
 			g_signal_handler_disconnect(m_view, id);
@@ -97,6 +128,7 @@ public:
 		{
 			if (g_get_monotonic_time() >= end)
 				return false;
+			KeepCurrentContext keep;
 			if (!g_main_context_iteration(nullptr, FALSE))
 				g_usleep(1000);
 		}
@@ -224,6 +256,9 @@ bool displayAvailable()
 	{
 		// WebKit's windows live beside the game's X11 window.
 		setenv("GDK_BACKEND", "x11", 0);
+		// The engine formats and parses numbers (shader sources, save files) in the C locale.
+		gtk_disable_setlocale();
+		KeepCurrentContext keep;
 		s_display = gtk_init_check(nullptr, nullptr) ? 1 : 0;
 	}
 	return s_display == 1;
