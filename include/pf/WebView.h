@@ -58,6 +58,14 @@ public:
 	 * be shown (asked on each isWebViewSupported). Null factory uninstalls.
 	 */
 	static void setPageFactory(WebPageFactory factory, std::function<bool()> supported);
+	/**
+	 * Where the game's window is on the screen (its top-left); null or false:
+	 * no window, pages are drawn offscreen.
+	 */
+	typedef std::function<bool(int& x, int& y)> WindowLocator;
+	static void setWindowLocator(WindowLocator locator);
+	/** The game window's top-left on the screen; false when there is no window. */
+	static bool locateWindow(int& x, int& y);
 	/** How links answered LOAD_POLICY_OPEN_EXTERNALLY are opened (default: pf::Launcher). */
 	static void setUrlOpener(std::function<bool(const std::string&)> opener);
 

@@ -21,6 +21,7 @@ namespace
 WebPageFactory s_factory;
 std::function<bool()> s_supported;
 std::function<bool(const std::string&)> s_opener;
+WebView::WindowLocator s_locator;
 
 const char* const kLuaInterface =
 	"function callLuaFunction(functionName) {  var iframe = document.createElement('IFRAME');  "
@@ -395,6 +396,16 @@ void WebView::setPageFactory(WebPageFactory factory, std::function<bool()> suppo
 {
 	s_factory = std::move(factory);
 	s_supported = std::move(supported);
+}
+
+void WebView::setWindowLocator(WindowLocator locator)
+{
+	s_locator = std::move(locator);
+}
+
+bool WebView::locateWindow(int& x, int& y)
+{
+	return s_locator && s_locator(x, y);
 }
 
 void WebView::setUrlOpener(std::function<bool(const std::string&)> opener)

@@ -89,6 +89,7 @@ protected:
 	{
 		view.reset();
 		pf::WebView::setUrlOpener(nullptr);
+		pf::WebView::setWindowLocator(nullptr);
 		PfTest::TearDown();
 	}
 	std::string js(const std::string& script)
@@ -218,5 +219,28 @@ TEST_F(WebKitPage, DestroyingAViewWithWorkPendingIsQuiet)
 	pump([] { return false; }, 500);
 	EXPECT_TRUE(observer.loads.empty());
 	EXPECT_TRUE(observer.calls.empty());
+}
+}
+
+namespace
+{
+TEST_F(WebKitPage, OverAGameWindowThePageWorksHiddenAndShown)
+{
+	pf::WebView::setWindowLocator([](int& x, int& y) {
+		x = 40;
+		y = 30;
+		return true;
+	});
+	view.reset(new pf::WebView(10, 10, 200, 100));
+	view->setObserver(&observer);
+	// Loaded while hidden, then shown and hidden by the page itself.
+	loadPage();
+	view->show();
+	EXPECT_EQ("1", js("Tarvel.Platform.WebView.version"));
+	js("Tarvel.Platform.WebView.hide(); 0");
+	ASSERT_TRUE(pump([this] { return !view->visible(); }));
+	js("callLuaFunction('still()'); 0");
+	ASSERT_TRUE(pump([this] { return !observer.calls.empty(); }));
+	EXPECT_EQ("still()", observer.calls[0]);
 }
 }

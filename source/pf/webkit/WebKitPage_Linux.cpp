@@ -57,14 +57,25 @@ struct Evaluation
 class WebKitPage : public WebPage
 {
 public:
-	WebKitPage(int x, int y, int w, int h) : m_listener(nullptr), m_started(false), m_failed(false)
+	WebKitPage(int x, int y, int w, int h) :
+		m_x(x), m_y(y), m_listener(nullptr), m_started(false), m_failed(false)
 	{
 		KeepCurrentContext keep;
-		m_window = gtk_offscreen_window_new();
-		gtk_window_move(GTK_WINDOW(m_window), x, y);
+		int wx = 0, wy = 0;
+		// Over the game window a borderless popup; without one an offscreen window.
+		m_windowed = WebView::locateWindow(wx, wy);
+		if (m_windowed)
+		{
+			m_window = gtk_window_new(GTK_WINDOW_POPUP);
+			gtk_window_set_decorated(GTK_WINDOW(m_window), FALSE);
+			gtk_window_move(GTK_WINDOW(m_window), wx + x, wy + y);
+		}
+		else
+			m_window = gtk_offscreen_window_new();
 		gtk_window_set_default_size(GTK_WINDOW(m_window), w > 0 ? w : 1, h > 0 ? h : 1);
 		m_view = WEBKIT_WEB_VIEW(webkit_web_view_new());
 		g_object_ref_sink(m_view);
+		// Pages draw in software: a GPU compositor would share the thread with the game's context.
 		webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(m_view),
 			WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 		gtk_widget_set_size_request(GTK_WIDGET(m_view), w > 0 ? w : 1, h > 0 ? h : 1);
@@ -75,7 +86,10 @@ public:
 		m_signals[1] = g_signal_connect(m_view, "load-changed", G_CALLBACK(onLoadChanged), this);
 		m_signals[2] = g_signal_connect(m_view, "load-failed", G_CALLBACK(onLoadFailed), this);
 		gtk_widget_set_opacity(m_window, 0.0);
-		gtk_widget_show_all(m_window);
+		if (m_windowed)
+			gtk_widget_show(GTK_WIDGET(m_view));
+		else
+			gtk_widget_show_all(m_window);
 	}
 
 	~WebKitPage() override
@@ -119,7 +133,23 @@ public:
 			nullptr, e->cancellable, onEvaluated, e);
 	}
 
-	void setVisible(bool visible) override { gtk_widget_set_opacity(m_window, visible ? 1.0 : 0.0); }
+	void setVisible(bool visible) override
+	{
+		KeepCurrentContext keep;
+		gtk_widget_set_opacity(m_window, visible ? 1.0 : 0.0);
+		if (!m_windowed)
+			return;
+		// Without a compositor opacity does nothing: a hidden page leaves the screen too.
+		if (visible)
+		{
+			int wx = 0, wy = 0;
+			if (WebView::locateWindow(wx, wy))
+				gtk_window_move(GTK_WINDOW(m_window), wx + m_x, wy + m_y);
+			gtk_widget_show(m_window);
+		}
+		else
+			gtk_widget_hide(m_window);
+	}
 
 	bool runUntil(const std::function<bool()>& done, int timeoutMillis) override
 	{
@@ -136,6 +166,9 @@ public:
 	}
 
 private:
+	int m_x;
+	int m_y;
+	bool m_windowed;
 	GtkWidget* m_window;
 	WebKitWebView* m_view;
 	WebPageListener* m_listener;
