@@ -51,6 +51,8 @@ public:
 	/** Runs the script from a zero timer in the page; no result. */
 	void asyncExecuteJavaScript(const std::string& script);
 
+	/** Whether a page was ever made: the host then runs GLib's main context every turn. */
+	static bool pagesMade();
 	/** Whether a web engine is installed and can show pages here. */
 	static bool isWebViewSupported();
 	/**

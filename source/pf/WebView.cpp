@@ -22,6 +22,7 @@ WebPageFactory s_factory;
 std::function<bool()> s_supported;
 std::function<bool(const std::string&)> s_opener;
 WebView::WindowLocator s_locator;
+bool s_pagesMade = false;
 
 const char* const kLuaInterface =
 	"function callLuaFunction(functionName) {  var iframe = document.createElement('IFRAME');  "
@@ -307,6 +308,12 @@ WebView::WebView(int x, int y, int w, int h) : m_pageLoadedRef(-1), m_linkClicke
 	if (!page)
 		lang::throwError(lang::Exception(lang::Format("Web view {0}x{1} could not be created", w, h)));
 	m_this = new WebViewImpl(this, std::move(page));
+	s_pagesMade = true;
+}
+
+bool WebView::pagesMade()
+{
+	return s_pagesMade;
 }
 
 WebView::~WebView()
