@@ -6,6 +6,7 @@
 #include <pf/WebPage.h>
 #include <pf/WebView.h>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,15 @@ struct FakePage : pf::WebPage
 	std::function<void(FakePage&)> onWait;
 	size_t index;
 
+	/** False once the page is gone: an answer may destroy it. */
+	std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+
 	FakePage() : index(pages().size()) { pages().push_back(this); }
-	~FakePage() override { pages()[index] = nullptr; }
+	~FakePage() override
+	{
+		*alive = false;
+		pages()[index] = nullptr;
+	}
 
 	void setListener(pf::WebPageListener* l) override { listener = l; }
 	void loadUrl(const std::string& url) override { loads.push_back("url:" + url); }
@@ -74,7 +82,8 @@ struct FakePage : pf::WebPage
 	/** Finishes every evaluation, "document.title" with title, the others without result. */
 	void answerAll(const std::string& title)
 	{
-		while (!pending.empty())
+		std::shared_ptr<bool> living = alive;
+		while (*living && !pending.empty())
 		{
 			const bool isTitle = pending.front().script == "document.title";
 			answer(isTitle, isTitle ? title : "");
