@@ -45,6 +45,10 @@ class Context;
 }
 
 class GameCenter;
+namespace lua
+{
+class WebViewLuaInterface;
+}
 
 namespace game
 {
@@ -731,6 +735,8 @@ private:
 	std::string m_purchaseCallback;
 	std::string m_notificationCallback;
 	pf::VideoPlayer m_videoPlayer;
+	/** The scripts' WebView table; its views go with it. */
+	std::unique_ptr<lua::WebViewLuaInterface> m_webViews;
 	bool m_multitouchMouseWheelSimulation;
 
 	GameCenter* m_gameCenter;

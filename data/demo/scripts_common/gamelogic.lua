@@ -91,8 +91,25 @@ function onNotification(name)
 	print("demo: notification " .. tostring(name))
 end
 
+-- The help page, where web views exist (a display): the page calls back, then hides itself.
+local function openHelpPage()
+	local WebView = _G.WebView
+	if not WebView then
+		return
+	end
+	_G.Demo = _G.Demo or {}
+	_G.Demo.Web = {ready = function(name) print("demo: web call ready " .. tostring(name)) end}
+	local view = WebView.new(0, 0, screenWidth, screenHeight)
+	view:setOnPageLoadedCallback(function(v, ok, title) print("demo: web page loaded " .. tostring(title)) end)
+	view:loadLocalPage("data_iphone/web/help.html")
+	view:show()
+	view:allowCallsFromJavaScript("Demo.Web")
+	services.helpPage = view
+end
+
 local function startServices()
 	services.started = true
+	openHelpPage()
 	iapRestoreItems("onStore")
 	setNotificationCallback("onNotification")
 	addNotificationAfter("demo-welcome", 0, "Welcome back")
