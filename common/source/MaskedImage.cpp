@@ -95,22 +95,28 @@ void MaskedImage::add(float x, float y, gr::Image* image, game::Sprite* sprite, 
 	gr::Image* mask = sprite->getImage();
 	if ((m_image && m_image != image) || (m_mask && m_mask != mask))
 		render();
-	m_image = image;
-	m_mask = mask;
-
-	// The material follows the world position, so neighbouring objects join without a seam.
-	float tw, th;
-	textureSize(*image, tw, th);
-	const float iw = float(image->width());
-	const float ih = float(image->height());
-	const float su = tw * scaleX / (iw * iw);
-	const float sv = th * scaleY / (ih * ih);
-	float mw, mh;
-	textureSize(*mask, mw, mh);
-	const float u0 = float(sprite->getPositionInSheetX()) / mw;
-	const float v0 = float(sprite->getPositionInSheetY()) / mh;
-	const float u1 = float(sprite->getPositionInSheetX() + sprite->getWidth()) / mw;
-	const float v1 = float(sprite->getPositionInSheetY() + sprite->getHeight()) / mh;
+	if (!m_image)
+	{
+		m_image = image;
+		m_mask = mask;
+		// The material follows the world position, so neighbouring objects join without a seam.
+		float tw, th;
+		textureSize(*image, tw, th);
+		const float iw = float(image->width());
+		const float ih = float(image->height());
+		m_materialScale = math::float2(tw / (iw * iw), th / (ih * ih));
+		float mw, mh;
+		textureSize(*mask, mw, mh);
+		m_maskScale = math::float2(1.f / mw, 1.f / mh);
+	}
+	const float su = m_materialScale.x * scaleX;
+	const float sv = m_materialScale.y * scaleY;
+	const float mw = m_maskScale.x;
+	const float mh = m_maskScale.y;
+	const float u0 = float(sprite->getPositionInSheetX()) * mw;
+	const float v0 = float(sprite->getPositionInSheetY()) * mh;
+	const float u1 = float(sprite->getPositionInSheetX() + sprite->getWidth()) * mw;
+	const float v1 = float(sprite->getPositionInSheetY() + sprite->getHeight()) * mh;
 	const math::float2 maskUV[4] = {math::float2(u0, v0), math::float2(u1, v0), math::float2(u0, v1), math::float2(u1, v1)};
 
 	static const int TRIANGLES[6] = {0, 1, 2, 2, 1, 3};

@@ -50,6 +50,9 @@ private:
 	lang::Ptr<gr::Shader> m_shader;
 	lang::Ptr<gr::Image> m_image;
 	lang::Ptr<gr::Image> m_mask;
+	// Texture-coordinate factors of the held images, found when the batch takes them.
+	math::float2 m_materialScale;
+	math::float2 m_maskScale;
 	std::vector<math::float4> m_positions;
 	std::vector<math::float2> m_uv0;
 	std::vector<math::float2> m_uv1;
