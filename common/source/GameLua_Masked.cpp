@@ -1,6 +1,7 @@
 #include "GameLua.h"
 
 #include <game/Sprite.h>
+#include <gr/Context.h>
 
 // Material-textured objects, batched per texture.
 MaskedImage& GameLua::maskedImage(const std::string& textureName)
@@ -15,7 +16,10 @@ bool GameLua::addToTextureBatch(RenderObjectData& object)
 {
 	if (!object.textureImage || !object.sprite)
 		return false;
-	// Positions are divided by the object's scale because the render state's scale already holds it.
+	// The pass leaves the world scale in the render state; the object's own scale joins it here
+	// (the pass sets the world scale back after the batches), so the position is divided by it.
+	gr::RenderState2D& rs = m_context->getRenderState2D();
+	rs.scale = math::float2(rs.scale.x * object.scale.x, rs.scale.y * object.scale.y);
 	const float x = object.renderPose.x * 20.f / object.scale.x;
 	const float y = object.renderPose.y * 20.f / object.scale.y;
 	maskedImage(object.textureName)

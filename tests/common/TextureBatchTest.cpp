@@ -84,16 +84,20 @@ TEST_F(TextureBatchTest, ObjectsWithoutTextureOrSpriteStayPlain)
 	EXPECT_TRUE(lua()->maskedImages().empty());
 }
 
-// Positions are in physics units at 20 pixels each, divided by the object's scale, which the
-// render state applies: an object at (3, 2) of scale 2 covers 52..68 x 32..48 under a scale of 2.
+// Positions are in physics units at 20 pixels each; the object's scale joins the render state's
+// (the world scale): an 8-pixel block at (3, 2) of scale 2 covers 52..68 x 32..48.
 TEST_F(TextureBatchTest, BatchesDrawInTextureNameOrderWhereTheObjectsAre)
 {
 	gr::RenderState2D& rs = m_context->getRenderState2D();
-	rs.scale = math::float2(2.f, 2.f);
+	// As the object pass does: each object starts from the world transform.
+	auto add = [&](GameLua::RenderObjectData& o) {
+		rs.reset();
+		return lua()->addToTextureBatch(o);
+	};
 	// Added wood first, but "stone" sorts first, so wood ends on top.
-	EXPECT_TRUE(lua()->addToTextureBatch(object("wood", m_red, 3.f, 2.f)));
-	EXPECT_TRUE(lua()->addToTextureBatch(object("stone", m_blue, 3.f, 2.f)));
-	EXPECT_TRUE(lua()->addToTextureBatch(object("stone", m_blue, 4.f, 2.f)));
+	EXPECT_TRUE(add(object("wood", m_red, 3.f, 2.f)));
+	EXPECT_TRUE(add(object("stone", m_blue, 3.f, 2.f)));
+	EXPECT_TRUE(add(object("stone", m_blue, 4.f, 2.f)));
 	ASSERT_EQ(lua()->maskedImages().size(), 2u);
 	EXPECT_EQ(lua()->maskedImage("stone").quads(), 2);
 	lua()->renderTextureBatches();
