@@ -39,6 +39,10 @@ public:
 	float lastZoom() const { return m_lastZoom; }
 	void setLastZoom(float zoom) { m_lastZoom = zoom; }
 	void setWorldScale(float scale) { m_worldScale = scale; }
+	/** The scripts' world scale becomes the zoom and the pinch start; no zoom change is reported for it. */
+	void setScriptWorldScale(float scale) { m_worldScale = m_zoom = m_lastZoom = scale; }
+	/** Both ends of the wheel zoom's easing. */
+	void resetWheelZoom(float scale) { m_zoomEaseStart = m_zoomEaseTarget = scale; }
 	void setMaxWheelZoom(float zoom) { m_maxWheelZoom = zoom; }
 	void setSmoothZooming(bool smooth) { m_smoothZooming = smooth; }
 	bool audioActive() const { return m_audioActive; }

@@ -18,7 +18,10 @@
 #include <pf/VideoPlayer.h>
 #include <cstdint>
 #include <exception>
+#include <game/CompoSprite.h>
+#include <game/Sprite.h>
 #include <game/SpriteSheet.h>
+#include <gr/Image.h>
 #include <io/FileFormat.h>
 #include <lang/Mutex.h>
 #include <lang/Ptr.h>
@@ -69,7 +72,7 @@ public:
 	/** Decoration sprites drawn around an object. */
 	struct Decoration
 	{
-		game::Sprite* sprite = nullptr;
+		lang::Ptr<game::Sprite> sprite;
 		float angleIncrement = 0.f;
 		int amount = 0;
 		float scale = 0.f;
@@ -83,18 +86,19 @@ public:
 		b2Vec2 pendingVelocity = b2Vec2(0.f, 0.f);
 		lua::LuaTable table;
 		std::vector<RenderObjectData*> gravityFields;
-		std::vector<game::Sprite*> pieceSprites;
-		std::vector<game::CompoSprite*> pieceCompoSprites;
+		std::vector<lang::Ptr<game::Sprite>> pieceSprites;
+		std::vector<lang::Ptr<game::CompoSprite>> pieceCompoSprites;
 		std::vector<b2Vec2> pieceOffsets;
 		std::vector<float> pieceAngles;
 		std::vector<std::string> pieceNames;
 		std::string name;
 		std::string spriteName;
 		std::string textureName;
-		game::CompoSprite* compoSprite = nullptr;
-		void* textureImage = nullptr;
+		lang::Ptr<game::CompoSprite> compoSprite;
+		/** The image of the texture's sheet; set by setTexture. */
+		lang::Ptr<gr::Image> textureImage;
 		b2Body* body = nullptr;
-		game::Sprite* sprite = nullptr;
+		lang::Ptr<game::Sprite> sprite;
 		float radius = 0.f;
 		float width = 0.f;
 		float height = 0.f;
@@ -318,6 +322,86 @@ public:
 	void resetTimer();
 	void setUseTestAds(bool) {}
 	void prepareAnalytics(analytics::Analytics* analytics) { m_analytics = analytics; }
+
+	// Scene: themes, camera and view, the scene passes (GameLua_Scene.cpp, GameLua_Themes.cpp, GameLua_SceneDraw.cpp).
+	/** One sprite or animation placed in a theme layer. */
+	struct ThemeSpriteData
+	{
+		lang::Ptr<game::Sprite> sprite;
+		std::vector<std::string> animation;
+		bool animated = false;
+		float frameDelay = 0.f;
+		float frameTimer = 0.f;
+		int frame = 0;
+		bool loop = false;
+		float originX = 0.f, originY = 0.f;
+		float x = 0.f, y = 0.f;
+		float scaleX = 1.f, scaleY = 1.f;
+		float angle = 0.f;
+		float angularSpeed = 0.f;
+		bool mirrored = false;
+		std::string name;
+		std::string spriteName;
+		float velX = 0.f, velY = 0.f;
+		float scaleSpeed = 0.f;
+		float startX = 0.f, startY = 0.f;
+	};
+	/** One background or foreground layer of the current theme. */
+	struct ThemeLayerData
+	{
+		std::string secondaryName;
+		std::string spriteName;
+		int16_t spriteHeight = 0, spriteWidth = 0;
+		int16_t pivotX = 0, pivotY = 0;
+		float parallaxSpeed = 1.f;
+		float zDistance = 0.f;
+		float scrollStep = 0.f;
+		float scale = 1.f;
+		float scrollOffset = 0.f;
+		bool bgLayer = false, verticalRepetition = false, horizontalRepetition = false;
+		float velX = 0.f, velY = 0.f, posX = 0.f, posY = 0.f, offsetX = 0.f, offsetY = 0.f;
+		float scaleSpeed = 1.f;
+		float angle = 0.f;
+		float angleMult = 0.f, xMult = 1.f, yMult = 1.f;
+		bool emptySprite = false;
+		bool bLoop = true;
+		std::vector<ThemeSpriteData> sprites;
+	};
+	void setTheme(const std::string& name);
+	void setThemeOffsetY(const std::string& theme, float offset);
+	/** Layer velocities, theme-sprite motion, animations and the foreground wrap; once per running frame. */
+	void moveLayerSprites(float dt);
+	void rotateThemeSprites(float dt);
+	void createThemeSprite(const std::string& name, const std::string& spriteName, float x, float y, float scaleX,
+		float scaleY, float angle, float layer, float scaleSpeed, bool mirrored, float velX, float velY);
+	int createThemeAnimation(lua::LuaState* state);
+	void removeThemeSprite(const std::string& name, float layer);
+	void modifyThemeSprite(const std::string& name, float x, float y, float scaleX, float scaleY, float angle, float layer);
+	void setThemeSprite(const std::string& name, const std::string& spriteName, float layer);
+	const std::vector<ThemeLayerData>& backgroundLayers() const { return m_bgLayers; }
+	const std::vector<ThemeLayerData>& foregroundLayers() const { return m_fgLayers; }
+	void setTopLeft(float x, float y);
+	void setWorldScale(float s);
+	float worldScale() const { return m_worldScale; }
+	void setMaxWorldScale(float s);
+	void resetMouseWheelScale(float s);
+	void setStartingCameraValue(bool flag);
+	void setCameraLimits(float limit) { m_cameraLimit = limit; }
+	void setSprite(const std::string& name, const std::string& spriteName);
+	void setVisible(const std::string& name, bool flag);
+	void setMaterial(const std::string& name, const std::string& material);
+	void setTexture(const std::string& name, const std::string& textureName);
+	void setTextureScale(const std::string& name, float s);
+	void setSpriteRotation(const std::string& name, float angle);
+	void setDecorationObjects(const std::string& name);
+	void drawLayer(float) {}
+	void drawBackgroundNative(float layer);
+	void drawGameNative(int foregroundZ);
+	void drawForegroundNative();
+	void drawForeground();
+	void drawCompoOrNormalSprite(RenderObjectData& object, bool noScale);
+	/** How many times the foreground pass ran (for tests of the object pass). */
+	int foregroundPasses() const { return m_foregroundPasses; }
 
 	/** The background colour, 0xRRGGBB. */
 	unsigned getBGColor() const { return m_bgColor; }
@@ -665,6 +749,27 @@ private:
 	void registerWorkers();
 	void registerPlatform();
 	void registerUtilities();
+
+	// Scene state.
+	float m_cameraX = 0.f, m_cameraY = 0.f;
+	float m_worldScale = 1.f;
+	float m_cameraLimit = 0.f;
+	bool m_referenceFactorsCaptured = false;
+	float m_refFactorW = 1.f, m_refFactorH = 1.f;
+	float m_refScreenX = 0.f, m_refScreenY = 0.f, m_refWorldScale = 1.f;
+	float m_skyColor[3] = {0.f, 0.f, 0.f};
+	float m_groundColor[3] = {0.f, 0.f, 0.f};
+	std::vector<ThemeLayerData> m_bgLayers;
+	std::vector<ThemeLayerData> m_fgLayers;
+	int m_foregroundPasses = 0;
+	/** The layer a theme-sprite operation addresses: background first, then foreground; null when none. */
+	ThemeLayerData* themeLayer(float index);
+	/** Screen position and factors of the first pass after the starting camera was cleared. */
+	void captureReference();
+	void drawThemeSprites(ThemeLayerData& layer, bool loop, float drawScale, float e, float dx, float dy);
+	/** Resolves the object's sprite or composite and files it in the z-order table under its sheet. */
+	void resolveObjectSprite(RenderObjectData& record);
+	void drawObject(RenderObjectData& object, bool& trailsDrawn, bool& batched);
 
 	// Contact rules (GameLua_Contacts.cpp).
 	bool m_editing = false;

@@ -16,7 +16,6 @@ void GameLua::registerDrawing()
 	standin::bind<void(float, float, float, float, float, float, float, float, float)>(this, "drawLine2D");
 	standin::bind<void(float, float, float, float, float, float, float, float, float)>(this, "drawRectLines");
 	standin::bind<void(std::string, float, float)>(this, "drawCompoSprite");
-	standin::bind<void()>(this, "drawForeground");
 	standin::bind<void(std::string, std::string, float)>(this, "clipText");
 	standin::bindRaw(this, "drawBoxNative");
 	standin::bind<void(std::string, int, int, int, int, int, int, int, int, float)>(this, "renderMaskedImageNative");

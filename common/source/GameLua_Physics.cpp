@@ -571,10 +571,9 @@ void GameLua::finishObject(std::unique_ptr<RenderObjectData> owned, const char* 
 
 void GameLua::addToZOrder(RenderObjectData& record)
 {
+	resolveObjectSprite(record);
 	if (record.name == "ground")
 		return;
-	// Sprite sheets come with the resource registry; until then every object shares the null key.
-	record.sheetKey = nullptr;
 	m_zOrder[toInt(record.zOrder)][record.sheetKey].push_back(record.name);
 }
 
@@ -643,15 +642,14 @@ void checkBox(float width, float height, const b2Vec2& centre, float angle, cons
 		scriptError("The box is too small for the physics world", name);
 }
 
-/** Sprites come with the resource registry: until it lands no name is found. */
-bool spriteExists(const std::string&)
+bool spriteExists(game::Resources* resources, const std::string& sprite)
 {
-	return false;
+	return resources && (resources->getSprite(sprite) || resources->getCompoSprite(sprite));
 }
 
-void checkPieceSprite(const std::string& sprite, const std::string& name)
+void checkPieceSprite(game::Resources* resources, const std::string& sprite, const std::string& name)
 {
-	if (!sprite.empty() && !spriteExists(sprite))
+	if (!sprite.empty() && !spriteExists(resources, sprite))
 	{
 		lang::Debug::printf("Sprite not found: %s\n", sprite.c_str());
 		scriptError("Sprite not found", name + ": " + sprite);
@@ -725,7 +723,7 @@ void GameLua::createPolygon(const std::string& name, const std::string& sprite, 
 	if (!physics::polygonAccepted(m_vertices.data(), static_cast<int>(m_vertices.size())))
 		scriptError("The vertex list is no polygon the physics world takes (3 to 8 distinct points, not in a line)",
 			name);
-	checkPieceSprite(sprite, name);
+	checkPieceSprite(m_resources, sprite, name);
 
 	std::unique_ptr<RenderObjectData> record = newRecord(name, sprite, x, y, zOrder, collisionEnabled, projectile);
 	record->width = width;
@@ -746,7 +744,7 @@ void GameLua::createLineShape(const std::string& name, const std::string& sprite
 	checkNewName(name);
 	checkSizes(width, height, name);
 	const Material material = checkPlacement(name, x, y, zOrder, density, friction, restitution);
-	checkPieceSprite(sprite, name);
+	checkPieceSprite(m_resources, sprite, name);
 
 	std::unique_ptr<RenderObjectData> record = newRecord(name, sprite, x, y, zOrder, collisionEnabled, projectile);
 	record->width = width;
@@ -834,7 +832,7 @@ int GameLua::createCompoundBodyFromTable(lua::LuaState* state)
 		c.y = finite(entry.getNumber("y"), "child y", name);
 		c.angle = finite(entry.getNumber("angle"), "child angle", name);
 		c.width = c.height = c.radius = 0.f;
-		checkPieceSprite(c.sprite, name);
+		checkPieceSprite(m_resources, c.sprite, name);
 		if (c.type == "polygon")
 		{
 			if (block.isTable("worldVertices"))
@@ -878,8 +876,9 @@ int GameLua::createCompoundBodyFromTable(lua::LuaState* state)
 	const b2FixtureDef def = fixtureDef(material, &record);
 	for (const Child& c : children)
 	{
-		record.pieceSprites.push_back(nullptr);
-		record.pieceCompoSprites.push_back(nullptr);
+		game::CompoSprite* pieceCompo = c.sprite.empty() ? nullptr : m_resources->getCompoSprite(c.sprite);
+		record.pieceCompoSprites.push_back(pieceCompo);
+		record.pieceSprites.push_back(pieceCompo || c.sprite.empty() ? nullptr : m_resources->getSprite(c.sprite));
 		record.pieceOffsets.push_back(b2Vec2(c.x, c.y));
 		record.pieceAngles.push_back(c.angle);
 		record.pieceNames.push_back(c.sprite);

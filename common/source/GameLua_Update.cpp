@@ -63,7 +63,7 @@ void GameLua::update(float dt)
 	int64_t physicsMicros = 0;
 	if (running)
 	{
-		// Theme layers move here once scene drawing lands.
+		moveLayerSprites(scaledDt);
 		m_accumulator += scaledDt;
 		stepPhysics(scaledDt, physicsMicros);
 		m_world->ClearForces();

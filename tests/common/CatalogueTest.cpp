@@ -146,7 +146,7 @@ TEST_F(Catalogue, StandInsCheckTheirArgumentsThenSayTheyAreNotThereYet)
 		const char* message;
 	} cases[] = {
 		{"drawUITextNative(1, 2)", "drawUITextNative is not available yet"},
-		{"setThemeOffsetY('s', 3.5)", "setThemeOffsetY is not available yet"},
+		{"renderMaskedImageNative('s', 1, 2, 3, 4, 5, 6, 7, 8, 3.5)", "renderMaskedImageNative is not available yet"},
 		{"setThemeOffsetY('s', 'x')", "setThemeOffsetY: Excepted type NUMBER at stack position 2 but found STRING"},
 		{"drawRect(1, 2, 3, 4, 5, 6, 7, 8)", "drawRect: Excepted type BOOLEAN at stack position 9 but found NIL"},
 		{"_G.particles.addParticles('p', 1, 2, 3, 4, 5, 6)", "addParticles is not available yet"},
