@@ -39,8 +39,8 @@ protected:
 };
 
 // Two wood blocks side by side join without a seam (the wood repeats every 16 pixels across the
-// joint at x = 70); the stone wedge is cut to its outline; a plain block draws its own sprite,
-// between the batches of its z level; a texture scale of 0.5 repeats the picture every 8 pixels.
+// joint at x = 70); the stone wedge is cut to its outline; a plain block draws its own sprite;
+// a texture scale of 0.5 repeats the picture every 8 pixels.
 TEST_F(GLT(TexturedObjects), BlocksOfOneMaterialJoinAndMaterialsKeepToTheirObjects)
 {
 	run(R"(
