@@ -46,6 +46,8 @@ public:
 		std::filesystem::remove_all(m_user, ignored);
 	}
 	GameLua* lua() { return m_app->gameLua(); }
+	GameApp* app() { return m_app; }
+	gr::Context* context() { return m_context; }
 	void run(const std::string& code)
 	{
 		io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));

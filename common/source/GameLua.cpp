@@ -67,6 +67,7 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	registerAim();
 	registerTrails();
 	registerScene();
+	registerParticles();
 	registerDrawing();
 	registerFiles();
 	registerPurchases();

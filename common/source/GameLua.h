@@ -3,6 +3,7 @@
 
 #include <analytics/Analytics.h>
 #include "standins/Services.h"
+#include "Particles.h"
 #include "AimStream.h"
 #include "AimingStep.h"
 #include "MaskedImage.h"
@@ -280,7 +281,12 @@ public:
 
 	// Contact rules and damage (GameLua_Contacts.cpp).
 	/** While set, contact starts raise sensor events but no impact or damage. */
-	void setEditing(bool flag) { m_editing = flag; }
+	/** Also drops the particle definitions, so edited ones are read again. */
+	void setEditing(bool flag)
+	{
+		m_editing = flag;
+		m_particles->clearParticleCache();
+	}
 	bool isEditing() const { return m_editing; }
 
 	// Joints (GameLua_Joints.cpp).
@@ -511,6 +517,17 @@ public:
 	void drawSimulationTrajectory();
 	/** In-game particles behind (background) or in front of the objects; nothing while they are off. */
 	void drawGameParticles(bool background);
+	// Particle operations (GameLua_Particles.cpp).
+	void drawParticlesNative() { drawGameParticles(false); }
+	void drawMenuParticlesNative();
+	void updateMenuParticlesNative(float dt);
+	void setMenuParticlesScale(float scale);
+	void clearParticlesNative() { m_particles->clearAll(); }
+	void enableInGameParticlesNative(bool flag) { m_inGameParticles = flag; }
+	bool inGameParticlesEnabled() const { return m_inGameParticles; }
+	/** Camera top-left in world pixels, shared by every world pass. */
+	float cameraX() const { return m_cameraX; }
+	float cameraY() const { return m_cameraY; }
 	/** Hands a textured object to its texture batch; false when it is to be drawn as a plain object. */
 	bool addToTextureBatch(RenderObjectData& object);
 	/** Draws every texture batch filled since the last call, in texture-name order. */
@@ -695,6 +712,7 @@ private:
 	unsigned m_sleepStep;
 
 	std::unique_ptr<Particles> m_particles;
+	bool m_inGameParticles = false;
 	AimStream m_aimStream;
 	bool m_aimingAid = false;
 	std::vector<math::float2> m_simulationPoints;
@@ -742,6 +760,7 @@ private:
 	void registerAim();
 	void registerTrails();
 	void registerScene();
+	void registerParticles();
 	void registerDrawing();
 	void registerFiles();
 	void registerPurchases();

@@ -251,7 +251,7 @@ void GameLua::clearLevel()
 	lang::Debug::printf("Removing physics objects...\n");
 	checkUnlocked("level");
 	removeAllObjects();
-	m_particles->clear();
+	m_particles->clearAll();
 	if (m_deterministicPhysics)
 		resetPhysicsWorld(b2Vec2(0.f, 0.f), m_world->GetAllowSleeping());
 }

@@ -28,12 +28,6 @@ void GameLua::registerScene()
 	registerMethod<&GameLua::drawGameNative>("drawGameNative", this);
 	registerMethod<&GameLua::drawBackgroundNative>("drawBackgroundNative", this);
 	registerMethod<&GameLua::drawLayer>("drawLayer", this);
-	standin::bind<void()>(this, "drawParticlesNative");
-	standin::bind<void()>(this, "drawMenuParticlesNative");
-	standin::bind<void(float)>(this, "updateMenuParticlesNative");
-	standin::bind<void(float)>(this, "setMenuParticlesScale");
-	standin::bind<void()>(this, "clearParticlesNative");
-	standin::bind<void(bool)>(this, "enableInGameParticlesNative");
 	registerMethod<&GameLua::setSprite>("setSprite", this);
 	registerMethod<&GameLua::setVisible>("setVisible", this);
 	registerMethod<&GameLua::setMaterial>("setMaterial", this);

@@ -79,7 +79,7 @@ void GameLua::update(float dt)
 	call("update", scaledDt, dt);
 	if (running)
 	{
-		m_particles->update(scaledDt);
+		m_particles->update(scaledDt, true, m_context);
 		m_aimStream.update(scaledDt);
 	}
 

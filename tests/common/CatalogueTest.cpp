@@ -149,7 +149,7 @@ TEST_F(Catalogue, StandInsCheckTheirArgumentsThenSayTheyAreNotThereYet)
 		{"renderMaskedImageNative('s', 1, 2, 3, 4, 5, 6, 7, 8, 3.5)", "renderMaskedImageNative is not available yet"},
 		{"setThemeOffsetY('s', 'x')", "setThemeOffsetY: Excepted type NUMBER at stack position 2 but found STRING"},
 		{"drawRect(1, 2, 3, 4, 5, 6, 7, 8)", "drawRect: Excepted type BOOLEAN at stack position 9 but found NIL"},
-		{"_G.particles.addParticles('p', 1, 2, 3, 4, 5, 6)", "addParticles is not available yet"},
+		{"_G.particles.addParticles('p', 'x', 2, 3, 4, 5, 6)", "addParticles: Excepted type NUMBER at stack position 2 but found STRING"},
 		{"iapGetItemAt({})", "iapGetItemAt: Excepted type NUMBER at stack position 1 but found TABLE"},
 		{"loadLevel(5)", "loadLevel: Excepted type STRING at stack position 1 but found NUMBER"},
 		{"throwException('why')", "throwException: "},

@@ -1,6 +1,19 @@
 -- The demo's 2-D content: built by "qf3d build" into the demo data folder.
 
 sheets = {
+	-- Title sparkles, and the dust and debris of block hits.
+	{
+		file = "images/particles.sheet",
+		sprites = {
+			{ name = "particle_spark1", shape = "circle", radius = 5, color = { 255, 250, 210 } },
+			{ name = "particle_spark2", shape = "circle", radius = 4, color = { 255, 220, 120 } },
+			{ name = "particle_spark3", shape = "circle", radius = 3, color = { 255, 150, 60 } },
+			{ name = "particle_dust", shape = "circle", radius = 7, color = { 210, 190, 160, 150 } },
+			{ name = "particle_debris1", shape = "rect", width = 7, height = 4, color = { 150, 100, 55 } },
+			{ name = "particle_debris2", shape = "rect", width = 4, height = 4, color = { 110, 70, 35 } },
+			{ name = "particle_debris3", shape = "rect", width = 9, height = 3, color = { 175, 125, 75 } },
+		},
+	},
 	{
 		file = "images/title.sheet",
 		sprites = {

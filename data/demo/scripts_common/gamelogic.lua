@@ -336,6 +336,7 @@ function createStartUpAssets()
 	if ok then
 		demo.title = true
 		print("demo: title " .. res.getString("TEXTS_BASIC", "TITLE"))
+		particlesDemoStart()
 	else
 		print("demo: no title screen: " .. tostring(err))
 	end
@@ -376,6 +377,7 @@ function update(scaledDt, dt)
 		res.playAudio(effects[math.floor(demo.time * 2) % #effects + 1], 0.8, false, 1)
 	end
 	demo.score = math.floor(demo.time * 10)
+	particlesDemoUpdate(dt)
 	-- While the button is held the sky follows the cursor.
 	if keyHold.LBUTTON and cursor.x and screenWidth > 0 and screenHeight > 0 then
 		setBGColor(255 * cursor.x / screenWidth, 255 * cursor.y / screenHeight, 128)
@@ -403,6 +405,7 @@ function draw()
 		demo.allLocales = true
 	end
 	drawTitle()
+	particlesDemoDrawTitle()
 end
 
 function gameResumed()
@@ -445,11 +448,16 @@ function exitCollision(a, b)
 end
 function projectileCollision(p, t, impact, damage)
 	print(string.format("physics: hit %s %s impact=%.2f damage=%d", p, t, impact, damage))
+	if impact >= 1 then
+		particlesDemoHit(t, impact)
+	end
 end
 -- Blocks resting on each other touch with no impact: only real hits are printed.
 function blockCollision(a, b, impact, notBlocked, unused, damage)
 	if impact >= 1 then
 		print(string.format("physics: block %s %s impact=%.2f damage=%d", a, b, impact, damage))
+		particlesDemoHit(a, impact)
+		particlesDemoHit(b, impact)
 	end
 end
 
@@ -459,3 +467,65 @@ function purchaseFinished(...) end
 function setInstalledApps(...) end
 function setInstalledAppsOffline(...) end
 function notificationReceived(...) end
+
+-- Particles: sparkles rise over the title's logo (the menu layer, in screen pixels), and
+-- blocks hit hard enough throw dust and debris (in world pixels). The hits go to the
+-- background layer, which the menu pass leaves out, so they never show on the title.
+particleTable = { particles = {
+	titleSparkle = { sprites = {"particle_spark1", "particle_spark2", "particle_spark3"}, animation = "lifeTime",
+		lifeTime = 1.6, minVel = 20, maxVel = 60, minAngleEmitter = 240, maxAngleEmitter = 300,
+		minScaleBegin = 1, maxScaleBegin = 1.6, minScaleEnd = 0.3, maxScaleEnd = 0.5, gravityY = -10 },
+	blockDust = { sprites = {"particle_dust"}, background = true, lifeTime = 0.9, minVel = 10, maxVel = 40,
+		minAngleEmitter = 180, maxAngleEmitter = 360, minScaleBegin = 0.6, maxScaleBegin = 1, minScaleEnd = 1.5,
+		maxScaleEnd = 2.2, gravityY = -15 },
+	blockDebris = { sprites = {"particle_debris1", "particle_debris2", "particle_debris3"}, background = true,
+		lifeTime = 1.2,
+		minVel = 60, maxVel = 160, minAngleEmitter = 200, maxAngleEmitter = 340, minAngle = 0, maxAngle = 360,
+		minAngleVel = -8, maxAngleVel = 8, minScaleBegin = 1, maxScaleBegin = 1.4, minScaleEnd = 0.6,
+		maxScaleEnd = 0.8, gravityY = 300 },
+} }
+-- Sparkles start once the title has been up for 40 frames: a window steps by the clock, so
+-- only frames before any time-driven effect match the headless run frame for frame.
+local sparkles = {ready = false, next = 0, frames = 0}
+
+function particlesDemoStart()
+	local ok, err = _G.pcall(res.createSpriteSheet, imagePath .. "/particles.sheet")
+	if not ok then
+		print("demo: no particle sprites: " .. tostring(err))
+		return
+	end
+	enableInGameParticlesNative(true)
+	setMenuParticlesScale(1)
+	sparkles.ready = true
+end
+
+function particlesDemoUpdate(dt)
+	if not sparkles.ready or not demo.title or sparkles.frames < 40 then
+		return
+	end
+	-- Five bursts a second; the game's frame update moves them while physics runs.
+	if demo.time >= sparkles.next then
+		sparkles.next = demo.time + 0.2
+		_G.particles.addParticles("titleSparkle", 3, screenWidth / 2, screenHeight * 0.22, 120, 40, 0)
+	end
+	if not isPhysicsEnabled() then
+		updateMenuParticlesNative(dt)
+	end
+end
+
+function particlesDemoDrawTitle()
+	if sparkles.ready then
+		sparkles.frames = sparkles.frames + 1
+		drawMenuParticlesNative()
+	end
+end
+
+-- A hit block throws dust and debris from its centre (physics units, 20 pixels each).
+function particlesDemoHit(name, impact)
+	local o = objects.world and objects.world[name]
+	if sparkles.ready and o and o.x and o.y then
+		local x, y = o.x * 20, o.y * 20
+		_G.particles.addParticles("blockDust", 4, x, y, 30, 30, 0)
+		_G.particles.addParticles("blockDebris", math.min(8, 2 + math.floor(impact)), x, y, 20, 20, 0)
+	end
+end
