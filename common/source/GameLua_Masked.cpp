@@ -16,6 +16,9 @@ bool GameLua::addToTextureBatch(RenderObjectData& object)
 {
 	if (!object.textureImage || !object.sprite)
 		return false;
+	// Nothing of an object scaled to nothing shows; dividing by its scale would give no position at all.
+	if (object.scale.x == 0.f || object.scale.y == 0.f)
+		return true;
 	// The pass leaves the world scale in the render state; the object's own scale joins it here
 	// (the pass sets the world scale back after the batches), so the position is divided by it.
 	gr::RenderState2D& rs = m_context->getRenderState2D();

@@ -82,6 +82,11 @@ TEST_F(TextureBatchTest, ObjectsWithoutTextureOrSpriteStayPlain)
 	EXPECT_FALSE(lua()->addToTextureBatch(untextured));
 	EXPECT_FALSE(lua()->addToTextureBatch(spriteless));
 	EXPECT_TRUE(lua()->maskedImages().empty());
+	// A textured object scaled to nothing is the batch's, and adds nothing to it.
+	GameLua::RenderObjectData& flat = object("wood", m_red, 1.f, 1.f);
+	flat.scale = b2Vec2(0.f, 2.f);
+	EXPECT_TRUE(lua()->addToTextureBatch(flat));
+	EXPECT_EQ(lua()->maskedImage("wood").quads(), 0);
 }
 
 // Positions are in physics units at 20 pixels each; the object's scale joins the render state's
