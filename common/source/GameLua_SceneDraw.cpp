@@ -350,6 +350,9 @@ void GameLua::drawForegroundNative()
 			const float pivotX = static_cast<float>(sprite->getPivotX());
 			// A step below one pixel would never reach the edge: one tile then.
 			const bool single = !(step >= 1.f);
+			// A camera left of 0 gives a positive remainder: start a tile earlier so the left edge is covered.
+			if (!single && x > 0.f)
+				x -= std::ceil(x / step) * step;
 			do
 			{
 				sprite->draw(m_context, x / k + pivotX, y, PIVOT);

@@ -312,3 +312,36 @@ TEST_F(Scene, WorldScaleReachesTheApplicationZoom)
 	EXPECT_EQ(1.75f, app()->zoom());
 	EXPECT_EQ(1.75f, app()->lastZoom());
 }
+
+TEST_F(Scene, ThemeSpritesWrapAgainstTheCameraLimitInTheirDirection)
+{
+	// Layer 1 does not repeat: M = limit x 20 / simulation scale = 200.
+	const struct
+	{
+		float x, velX, y;
+		float wantX, wantY;
+	} cases[] = {
+		{150, 5, 0, 150, 0},
+		{250, 5, 0, 30 - 200, 0},
+		{-250, -5, 0, 30 + 200, 0},
+		{250, 0, 0, 250, 0},   // standing still beyond the limit: left where it is
+		{250, -5, 0, 250, 0},  // coming back into view
+		{-250, 5, 0, -250, 0},
+		{0, 0, 40 + 4 * 640 + 1, 0, 40 - 10},
+	};
+	run("setCameraLimits(10)");
+	for (const auto& c : cases)
+	{
+		run("setTheme('t'); createThemeSprite('s', 'x', 30, 40, 1, 1, 0, 1, 0, false, " + std::to_string(c.velX) + ", 0)");
+		run("modifyThemeSprite('s', " + std::to_string(c.x) + ", " + std::to_string(c.y) + ", 1, 1, 0, 1)");
+		run("drawBackgroundNative(1)");
+		EXPECT_FLOAT_EQ(c.wantX, sprite(1).x) << c.x << " " << c.velX;
+		EXPECT_FLOAT_EQ(c.wantY, sprite(1).y) << c.y;
+	}
+	// Layer 0 repeats: M = (10 x 10 + 10 x 960 / 1024) / 1.
+	run("setTheme('t'); createThemeSprite('s', 'x', 30, 0, 1, 1, 0, 0, 0, false, 5, 0)");
+	run("modifyThemeSprite('s', 105, 0, 1, 1, 0, 0); drawBackgroundNative(0)");
+	EXPECT_FLOAT_EQ(105.f, sprite(0).x);
+	run("modifyThemeSprite('s', 110, 0, 1, 1, 0, 0); setPhysicsSimulationScale(2); drawBackgroundNative(0)");
+	EXPECT_FLOAT_EQ(30.f - (100.f + 9.375f) / 2.f, sprite(0).x);
+}

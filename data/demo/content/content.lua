@@ -34,6 +34,16 @@ sheets = {
 			{ name = "level_ball", shape = "circle", radius = 12, color = { 220, 40, 40 } },
 			{ name = "level_target", shape = "ring", radius = 16, thickness = 5, color = { 40, 200, 80 } },
 			{ name = "level_panel", shape = "roundrect", width = 96, height = 64, radius = 10, color = { 0, 0, 0, 160 } },
+			-- The level's theme and its dressed objects (one physics unit is 20 pixels).
+			{ name = "level_sky", shape = "gradient", width = 256, height = 96, from = { 40, 70, 150 }, to = { 150, 190, 230 }, pivot = { 0, 0 } },
+			{ name = "level_hill", shape = "circle", radius = 64, color = { 60, 130, 70 } },
+			{ name = "level_cloud", shape = "roundrect", width = 64, height = 20, radius = 10, color = { 250, 250, 255, 220 } },
+			-- The ground tile's pivot lifts it to the level's ground line, 580 pixels down.
+			{ name = "level_ground_tile", shape = "gradient", width = 64, height = 32, from = { 80, 160, 60 }, to = { 110, 80, 40 }, pivot = { 0, -580 } },
+			{ name = "level_crate", shape = "roundrect", width = 20, height = 20, radius = 3, color = { 190, 130, 60 } },
+			{ name = "level_shot", shape = "circle", radius = 10, color = { 200, 30, 30 } },
+			{ name = "level_target_small", shape = "ring", radius = 10, thickness = 4, color = { 40, 200, 80 } },
+			{ name = "level_post", shape = "rect", width = 40, height = 60, color = { 90, 90, 110 } },
 		},
 	},
 }

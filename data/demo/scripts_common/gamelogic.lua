@@ -20,7 +20,15 @@ worldAttributes = {
 }
 
 themes = {
-	dusk = {sky = {64, 96, 160}},
+	dusk = {sky = {64, 96, 160},
+		-- The scene's theme: sky and hills behind with parallax, the ground in front.
+		skyColor = {r = 150, g = 190, b = 230}, groundColor = {r = 110, g = 80, b = 40},
+		bgLayers = {
+			{sprite = "level_sky", bLoop = false, scale = 4, scaleSpeed = 0, posX = 128, posY = -48},
+			{sprite = "level_hill", scale = 1.5, zDistance = 0.3, scaleSpeed = 0, posY = 384},
+		},
+		fgLayers = {{"ground", "level_ground_tile", 1, 1, 0}},
+	},
 	dawn = {sky = {230, 150, 90}},
 }
 
@@ -212,6 +220,41 @@ local function buildLevel(level)
 	return count
 end
 
+-- Scene: the theme, the camera and the sprites of the level's objects.
+local scene = {fgZ = 100, left = -880, top = -281, scale = 0.65}
+screen = {x = 0, y = 0}
+
+local function dressLevel(level)
+	_G.res.createSpriteSheet(imagePath .. "/level.sheet")
+	setTheme(level.theme or "dusk")
+	createThemeSprite("cloud1", "level_cloud", 800, 50, 0.3, 0.3, 0, 0, 0, false, 12, 0)
+	createThemeSprite("cloud2", "level_cloud", 600, 90, 0.4, 0.4, 0, 0, 0, true, 8, 0)
+	local sprites = {BLOCK_WOOD_CRATE = "level_crate", BLOCK_TARGET = "level_target_small",
+		BLOCK_PROJECTILE = "level_shot", BLOCK_LAUNCHER = "level_post"}
+	for name, o in pairs(level.world) do
+		if o.shape == "tower" then
+			for row = 0, o.rows - 1 do
+				for column = 0, o.columns - 1 do
+					setSprite(name .. "_" .. row .. "_" .. column, "level_crate")
+				end
+			end
+		elseif sprites[o.definition] and objects.world[name] then
+			setSprite(name, sprites[o.definition])
+		end
+	end
+	setWorldScale(scene.scale)
+	setTopLeft(scene.left, scene.top)
+end
+
+local function drawLevelScene()
+	-- The camera pans slowly; the hills follow it at their own depth.
+	local left = scene.left + 40 * math.sin(demo.time * 0.5)
+	screen.x = left
+	setTopLeft(left, scene.top)
+	drawBackgroundNative(-1)
+	drawGameNative(scene.fgZ)
+end
+
 local function startLevel()
 	loadDemoLevel(demo.level)
 	showMainMenu()
@@ -220,6 +263,9 @@ local function startLevel()
 		setWorldGravity(0, loadedObjects.worldGravity or 10)
 		setLevelLimits(-60, -40, 60, 40)
 		print("physics: level built, " .. buildLevel(loadedObjects) .. " objects")
+		local dressed, dressErr = _G.pcall(dressLevel, loadedObjects)
+		scene.ready = dressed
+		if not dressed then print("demo: no scene: " .. tostring(dressErr)) end
 		setPhysicsEnabled(true)
 	end
 end
@@ -395,6 +441,12 @@ function draw()
 	if mainMenuAdReadyToBeShown and not adShown then
 		adShown = true
 		print("demo: showing MAIN_MENU_AD_IMAGE for " .. tostring(mainMenuAdUrl))
+	end
+	-- The level once the title has been up for 60 frames (counted, so that a window's frame 30 equals a headless one).
+	scene.frames = (scene.frames or 0) + 1
+	if scene.ready and (not demo.title or scene.frames > 60) then
+		drawLevelScene()
+		return
 	end
 	if not demo.title then
 		return

@@ -25,10 +25,12 @@ protected:
 		paint(scene, 58, 48, 1, 5, STAR);
 		paint(scene, 56, 50, 5, 1, STAR);
 		paint(scene, 64, 48, 16, 6, BAND);
+		paint(scene, 80, 56, 4, 4, EDGE); // "flag": red left half, white right half
+		paint(scene, 84, 56, 4, 4, STAR);
 		write("scene.png", qf3d::encodePng(scene));
 		write("scene.sheet", qf3d::encodeSheet({"scene.png", {{"sky", 0, 0, 64, 48, 0, 0}, {"hill", 64, 0, 48, 24, 24, 24},
 			{"ground", 0, 48, 32, 16, 0, 0}, {"crate", 32, 48, 12, 12, 6, 6}, {"ball", 48, 48, 8, 8, 4, 4},
-			{"star", 56, 48, 5, 5, 2, 2}, {"cloud", 64, 48, 16, 6, 8, 3}}}));
+			{"star", 56, 48, 5, 5, 2, 2}, {"cloud", 64, 48, 16, 6, 8, 3}, {"flag", 80, 56, 8, 4, 4, 2}}}));
 		qf3d::Bitmap props(32, 32);
 		paint(props, 0, 0, 24, 4, PLANK);
 		paint(props, 24, 0, 4, 16, POST);
@@ -110,4 +112,112 @@ TEST_F(GLT(SceneDraw), ForegroundZDecidesWhatCoversTheGround)
 	EXPECT_EQ(captured(POST), over.at(x, y));
 	EXPECT_EQ(captured(GRASS), under.at(x, y));
 	EXPECT_EQ(captured(POST), under.at(x, 145));
+}
+
+TEST_F(GLT(SceneDraw), SetSpriteRegroupsTheObjectUnderItsSheet)
+{
+	write("more.compo", qf3d::encodeCompos({{"bare", {}, {}}}));
+	resources().createCompoSpriteSet("more.compo", false);
+	const game::SpriteSheet* scene = resources().getSpriteSheet("scene");
+	const game::SpriteSheet* props = resources().getSpriteSheet("props");
+	GameLua::RenderObjectData* crate = m_game->findObject("crate1");
+	ASSERT_NE(nullptr, crate);
+	auto groupOf = [&]() -> const void* {
+		for (const auto& group : m_game->zOrderTable().at(10))
+			for (const std::string& name : group.second)
+				if (name == "crate1")
+					return group.first;
+		return reinterpret_cast<const void*>(-1);
+	};
+	const struct
+	{
+		const char* sprite;
+		const void* sheet;
+		bool compound;
+		bool hasSprite;
+	} cases[] = {
+		{"crate", scene, false, true},
+		{"plank", props, false, true},
+		{"tower", props, true, false},
+		{"bare", nullptr, true, false}, // a composite without parts has no sheet
+		{"nothing", nullptr, false, false},
+		{"ball", scene, false, true},
+	};
+	for (const auto& c : cases)
+	{
+		run(std::string("setSprite('crate1', '") + c.sprite + "')");
+		EXPECT_EQ(c.sheet, groupOf()) << c.sprite;
+		EXPECT_EQ(c.compound, crate->compound) << c.sprite;
+		EXPECT_EQ(c.hasSprite, static_cast<bool>(crate->sprite)) << c.sprite;
+	}
+	// Drawing an object without a sprite skips it.
+	run("setSprite('crate1', 'nothing')");
+	frame("drawScene()");
+}
+
+TEST_F(GLT(SceneDraw), TexturedObjectsKeepTheirSheetImageAndStillDraw)
+{
+	run("setTexture('crate1', 'props'); setTextureScale('crate1', 2); setTopLeft(0, -150)");
+	GameLua::RenderObjectData* crate = m_game->findObject("crate1");
+	EXPECT_EQ("props", crate->textureName);
+	EXPECT_EQ(resources().getSpriteSheet("props")->getImage(), crate->textureImage.ptr());
+	const gltest::RGBAImage f = frame("drawGameNative(100)");
+	EXPECT_EQ(captured(CRATE), f.at(40, 130));
+}
+
+TEST_F(GLT(SceneDraw), ForegroundStepsBelowOnePixelDrawOneTile)
+{
+	for (const char* scale : {"0.01", "0"})
+	{
+		run(std::string("themes.hills.fgLayers[1][4] = ") + scale + "; setTheme('hills'); setTopLeft(0, -150)");
+		const gltest::RGBAImage f = frame("drawForegroundNative()");
+		EXPECT_EQ(captured(0xFF806030), f.at(5, HEIGHT - 1)) << scale;
+	}
+	run("themes.hills.fgLayers[1][4] = 1; setTheme('hills'); setWorldScale(0.001)");
+	frame("drawForegroundNative(); drawForeground()");
+}
+
+TEST_F(GLT(SceneDraw), MirroredFixedAndKillingObjects)
+{
+	// Each flag at (x, 2) units: 20 pixels per unit, camera at the origin.
+	run("setTopLeft(0, 0)\n"
+		"for i, name in _G.ipairs({'plain', 'mirrored', 'fixed', 'killer', 'scaled'}) do\n"
+		"  createBox(name, 'flag', i * 2, 2, 0.4, 0.2, 0, 1, 0, true, false, 50)\n"
+		"end\n"
+		"setObjectParameter('mirrored', 8, 1)\n"
+		"setRotation('fixed', 0); setRotation('fixed', 3.14159265); setObjectParameter('fixed', 10, 1)\n"
+		"setObjectParameter('killer', 19, 1)\n"
+		"setObjectParameter('scaled', 17, 2)");
+	const gltest::RGBAImage f = frame("drawGameNative(200)");
+	const uint32_t back = captured(0xFF000000u | m_game->getBGColor());
+	const struct
+	{
+		int x, y;
+		uint32_t colour;
+	} cases[] = {
+		{40 - 3, 40, captured(EDGE)}, {40 + 2, 40, captured(STAR)},   // plain
+		{80 - 3, 40, captured(STAR)}, {80 + 2, 40, captured(EDGE)},   // mirrored: turned over about its pivot
+		{120 - 3, 40, captured(EDGE)}, {120 + 2, 40, captured(STAR)}, // fixed: drawn at its first angle (0), not turned
+		{160 - 3, 40, back}, {160 + 2, 40, back},                     // in a killing volume: not drawn
+		{200 - 7, 40, captured(EDGE)}, {200 + 6, 40, captured(STAR)}, {200 - 9, 40, back}, // twice as wide
+	};
+	for (const auto& c : cases)
+		EXPECT_EQ(c.colour, f.at(c.x, c.y)) << c.x << "," << c.y;
+}
+
+TEST_F(GLT(SceneDraw), RepeatedForegroundStandsOnTheBottomEdgeEvery512ScaledPixels)
+{
+	// 256 x 192: the screen factor is 0.25, so the 32 x 16 ground tile draws 8 x 4, every 128 pixels.
+	run("setTheme('hills')");
+	const gltest::RGBAImage f = frame("drawForeground()");
+	const uint32_t back = captured(0xFF000000u | m_game->getBGColor());
+	const struct
+	{
+		int x, y;
+		uint32_t colour;
+	} cases[] = {
+		{4, 190, captured(SOIL)}, {132, 190, captured(SOIL)}, {64, 190, back}, {4, 186, back}, {140, 190, back},
+	};
+	for (const auto& c : cases)
+		EXPECT_EQ(c.colour, f.at(c.x, c.y)) << c.x << "," << c.y;
 }
