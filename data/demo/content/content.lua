@@ -89,16 +89,12 @@ texts = {
 	},
 }
 
--- Material textures of the level's blocks and the mask their shapes are cut with. The
--- material sheets hold one sprite that fills their power-of-two image; the build then
--- paints the repeating pictures over those images (materials.sh).
+-- Material textures of the level's blocks. Each material sheet holds one sprite that fills
+-- its power-of-two image; the build then paints the repeating picture over that image
+-- (materials.sh).
 for _, material in ipairs({ "wood", "stone" }) do
 	table.insert(sheets, {
 		file = "images/material_" .. material .. ".sheet",
 		sprites = { { name = "material_" .. material, shape = "rect", width = 60, height = 60, color = { 128, 128, 128 } } },
 	})
 end
-table.insert(sheets, {
-	file = "images/masks.sheet",
-	sprites = { { name = "block_mask", shape = "rect", width = 20, height = 20, color = { 255, 255, 255 } } },
-})

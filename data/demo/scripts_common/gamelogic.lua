@@ -348,19 +348,16 @@ local function startSound()
 	res.playAudio("jingle", 1, false, 1)
 end
 
--- Textured blocks: the tower's crates are cut from the block mask and filled with a
+-- Textured blocks: the tower's crates are cut from their crate sprite and filled with a
 -- material, drawn through one texture batch per material (wood and stone rows alternate).
 local function textureTower(level)
 	local tower = type(level) == "table" and type(level.world) == "table" and level.world.tower
 	if not tower then return end
-	res.createSpriteSheet(imagePath .. "/masks.sheet")
 	res.createSpriteSheet(imagePath .. "/material_wood.sheet")
 	res.createSpriteSheet(imagePath .. "/material_stone.sheet")
 	for row = 0, tower.rows - 1 do
 		for column = 0, tower.columns - 1 do
-			local name = tower.name .. "_" .. row .. "_" .. column
-			setSprite(name, "block_mask")
-			setTexture(name, row % 2 == 0 and "material_wood" or "material_stone")
+			setTexture(tower.name .. "_" .. row .. "_" .. column, row % 2 == 0 and "material_wood" or "material_stone")
 		end
 	end
 end
