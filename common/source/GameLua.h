@@ -6,6 +6,7 @@
 #include "Particles.h"
 #include "AimStream.h"
 #include "AimingStep.h"
+#include "MaskedImage.h"
 #include <atomic>
 #include <box2d/box2d.h>
 #include <game/Resources.h>
@@ -544,6 +545,13 @@ public:
 	bool addToTextureBatch(RenderObjectData& object);
 	/** Draws every texture batch filled since the last call, in texture-name order. */
 	void renderTextureBatches();
+	/** The texture batch of a texture name, made on first use. */
+	MaskedImage& maskedImage(const std::string& textureName);
+	typedef std::map<std::string, lang::Ptr<MaskedImage>> MaskedImages;
+	const MaskedImages& maskedImages() const { return m_maskedImages; }
+private:
+	MaskedImages m_maskedImages;
+public:
 	void populateAimingAid() { m_aimStream.populateStream(); }
 	void setSelectedProjectileDuringSimulation(const std::string& name);
 	void enableAimingAid(bool flag) { m_aimingAid = flag; }

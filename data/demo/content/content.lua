@@ -97,3 +97,13 @@ texts = {
 		},
 	},
 }
+
+-- Material textures of the level's blocks. Each material sheet holds one sprite that fills
+-- its power-of-two image; the build then paints the repeating picture over that image
+-- (materials.sh).
+for _, material in ipairs({ "wood", "stone" }) do
+	table.insert(sheets, {
+		file = "images/material_" .. material .. ".sheet",
+		sprites = { { name = "material_" .. material, shape = "rect", width = 60, height = 60, color = { 128, 128, 128 } } },
+	})
+end

@@ -368,8 +368,26 @@ local function startSound()
 	res.playAudio("jingle", 1, false, 1)
 end
 
+-- Textured blocks: the tower's crates are cut from their crate sprite and filled with a
+-- material, drawn through one texture batch per material (wood and stone rows alternate).
+local function textureTower(level)
+	local tower = type(level) == "table" and type(level.world) == "table" and level.world.tower
+	if not tower then return end
+	res.createSpriteSheet(imagePath .. "/material_wood.sheet")
+	res.createSpriteSheet(imagePath .. "/material_stone.sheet")
+	for row = 0, tower.rows - 1 do
+		for column = 0, tower.columns - 1 do
+			setTexture(tower.name .. "_" .. row .. "_" .. column, row % 2 == 0 and "material_wood" or "material_stone")
+		end
+	end
+end
+
 function createStartUpAssets()
 	startLevel()
+	local textured, textureErr = _G.pcall(textureTower, loadedObjects)
+	if not textured then
+		print("demo: tower without textures: " .. tostring(textureErr))
+	end
 	local sound, soundErr = _G.pcall(startSound)
 	if sound then
 		print("demo: music playing " .. tostring(res.isAudioPlaying("music")))
