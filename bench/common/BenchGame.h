@@ -48,6 +48,7 @@ public:
 	GameLua* lua() { return m_app->gameLua(); }
 	GameApp* app() { return m_app; }
 	gr::Context* context() { return m_context; }
+	game::Resources* resources() { return m_app->luaResources()->getResources(); }
 	void run(const std::string& code)
 	{
 		io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));

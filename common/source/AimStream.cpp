@@ -1,5 +1,7 @@
 #include "AimStream.h"
+#include "RegistrySprite.h"
 
+#include <gr/Context.h>
 #include <lang/Debug.h>
 
 #include <cmath>
@@ -110,6 +112,44 @@ void AimStream::update(float dt)
 		m_spawnTimer += m_spawnInterval;
 		m_particles.insert(m_particles.begin(), StreamParticle{0.f, 0.f, 1.2f});
 	}
+}
+
+void AimStream::draw(gr::Context* context, game::Resources& resources, const float2& topLeft, float worldScale,
+	float simulationScale) const
+{
+	if (m_kind != STREAM_SPRITES)
+		return;
+	if (m_spriteName.empty())
+	{
+		lang::Debug::printf("NO AIMSTREAMSPRITE SET!\n");
+		return;
+	}
+	const RegistrySprite sprite(resources, m_spriteName);
+	if (!sprite || segmentCount() < 1)
+		return;
+
+	gr::RenderState2D& rs = context->getRenderState2D();
+	const gr::RenderState2D saved = rs;
+	rs.pivot = float2(sprite.width() * 0.5f, sprite.height() * 0.5f);
+	const game::Anchor anchor(game::Anchor::VPIVOT, game::Anchor::HPIVOT);
+	for (const StreamParticle& s : m_particles)
+	{
+		// Drawn at point / scale under a transform scaled by scale, so the sprite's pivot stays
+		// on the path while the sprite shrinks (and turns about its centre).
+		const float2 p = pointAt(s.position);
+		const float px = p.x * simulationScale, py = p.y * simulationScale;
+		// Sprites only turn with an angular speed: spare the sine and cosine otherwise.
+		const float c = s.angle == 0.f ? 1.f : std::cos(s.angle), sn = s.angle == 0.f ? 0.f : std::sin(s.angle);
+		rs.rotation[0] = c;
+		rs.rotation[1] = sn;
+		rs.rotation[2] = -sn;
+		rs.rotation[3] = c;
+		rs.angle = s.angle;
+		rs.translation = float2(-topLeft.x / s.scale, -topLeft.y / s.scale);
+		rs.scale = float2(worldScale * s.scale, worldScale * s.scale);
+		sprite.draw(context, px / s.scale, py / s.scale, anchor);
+	}
+	rs = saved;
 }
 
 void AimStream::populateStream()

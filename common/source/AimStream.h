@@ -5,6 +5,14 @@
 #include <vector>
 
 class GameLua;
+namespace gr
+{
+class Context;
+}
+namespace game
+{
+class Resources;
+}
 
 // Sprites flowing along a Catmull-Rom spline through the predicted flight path.
 class AimStream : public lang::Object
@@ -24,6 +32,13 @@ public:
 
 	void setStream(const std::vector<math::float2>& points, int kind);
 	void update(float dt);
+	/**
+	 * Draws the sprites along the spline; the points are multiplied by simulationScale into
+	 * world pixels, seen from the camera's top-left corner at the world scale. The 2-D render
+	 * state is left as it was found.
+	 */
+	void draw(gr::Context* context, game::Resources& resources, const math::float2& topLeft, float worldScale,
+		float simulationScale) const;
 	void populateStream();
 	void clearParticlesFromStream(float fraction);
 	void setStreamSprite(const std::string& name) { m_spriteName = name; }

@@ -1,4 +1,5 @@
 #include "GameApp.h"
+#include "GameRatingPrompt.h"
 #include <gr/Context.h>
 #include <lang/Debug.h>
 #include <lang/Exception.h>
@@ -171,6 +172,7 @@ GameApp::~GameApp()
 	m_gameLua->prepareAnalytics(nullptr);
 	m_analytics.reset();
 	m_gameLua->joinWorkers();
+	GameRatingPrompt::appEnded();
 	m_gameCenter.reset();
 	m_luaResources = nullptr;
 	m_gameLua = nullptr;
@@ -235,6 +237,8 @@ void GameApp::activate(bool active)
 		else
 			m_analytics->willResignActive();
 	}
+	if (!active)
+		GameRatingPrompt::appResignedActive();
 }
 
 bool GameApp::activateAudio(bool active)

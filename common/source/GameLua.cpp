@@ -1,4 +1,5 @@
 #include "GameLua.h"
+#include "WebViewLuaInterface.h"
 #include <audio/AudioOutput.h>
 #include <framework/App.h>
 #include <gr/Context.h>
@@ -101,6 +102,8 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_particles.reset(new Particles(state, this, resources, "particles"));
 
 	setBoolean("g_iapEnabled", true);
+
+	m_webViews.reset(new lua::WebViewLuaInterface(app, state));
 }
 
 GameLua::~GameLua()

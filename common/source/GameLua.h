@@ -6,6 +6,7 @@
 #include "Particles.h"
 #include "AimStream.h"
 #include "AimingStep.h"
+#include "MaskedImage.h"
 #include <atomic>
 #include <box2d/box2d.h>
 #include <game/Resources.h>
@@ -45,6 +46,10 @@ class Context;
 }
 
 class GameCenter;
+namespace lua
+{
+class WebViewLuaInterface;
+}
 
 namespace game
 {
@@ -81,10 +86,32 @@ public:
 	/** The game's own state of one named object; every fixture's user data is its record. */
 	struct RenderObjectData
 	{
-		Pose poses[2] = {};
-		int material = 0;
-		b2Vec2 pendingVelocity = b2Vec2(0.f, 0.f);
+		// Read by the update passes for every object every frame: kept together, ahead of the rest.
+		b2Body* body = nullptr;
 		lua::LuaTable table;
+		/** Where the script table lives, as a hint for prefetching only. */
+		const void* tableAddress = nullptr;
+		Pose poses[2] = {};
+		Pose renderPose = {};
+		/** The body rotation rotAngle was last worked out from, and that angle. */
+		b2Rot angleRot = b2Rot(0.f);
+		float rotAngle = 0.f;
+		/** Seconds of slow motion, for the game's own sleep rule, and the sleep pass that last grew it. */
+		float slowTime = 0.f;
+		unsigned slowStep = 0;
+		unsigned islandSearch = 0;
+		int kind = 0;
+		int material = 0;
+		bool awake = false;
+		bool projectile = false;
+		bool jointed = false;
+		bool recordVelocity = false;
+		bool parameter9Flag = false;
+		bool selectsAnimation = false;
+		bool wobbling = false;
+		bool removalTimerEnabled = false;
+		bool pendingVelocitySet = false;
+		b2Vec2 pendingVelocity = b2Vec2(0.f, 0.f);
 		std::vector<RenderObjectData*> gravityFields;
 		std::vector<lang::Ptr<game::Sprite>> pieceSprites;
 		std::vector<lang::Ptr<game::CompoSprite>> pieceCompoSprites;
@@ -97,12 +124,10 @@ public:
 		lang::Ptr<game::CompoSprite> compoSprite;
 		/** The image of the texture's sheet; set by setTexture. */
 		lang::Ptr<gr::Image> textureImage;
-		b2Body* body = nullptr;
 		lang::Ptr<game::Sprite> sprite;
 		float radius = 0.f;
 		float width = 0.f;
 		float height = 0.f;
-		Pose renderPose = {};
 		float firstAngle = 0.f;
 		float spriteAngle = 0.f;
 		b2Vec2 pivotOffset = b2Vec2(0.f, 0.f);
@@ -119,7 +144,6 @@ public:
 		float wobbleFrequency = 0.f;
 		float wobbleStrength = 0.f;
 		std::unique_ptr<Decoration> decoration;
-		int kind = 0;
 		int sensorGravityMask = 0;
 		int parameter24 = 0;
 		float sensorMinForce = 0.f;
@@ -131,40 +155,28 @@ public:
 		int gravityCategory = 0;
 		float flightTime = 0.f;
 		bool killingVolume = false;
-		bool recordVelocity = false;
 		bool revertGravity = false;
 		bool revertGravityLimited = false;
 		float revertMultiplier = 0.f;
 		float revertSpeedLimit = 0.f;
 		bool compound = false;
 		bool mirrored = false;
-		bool parameter9Flag = false;
 		bool fixedDrawAngle = false;
 		bool noWobble = false;
-		bool jointed = false;
 		bool ignoresImmovable = false;
 		bool collisionEnabled = false;
-		bool projectile = false;
 		bool decorated = false;
 		bool ignoresKillingVolume = false;
 		bool parameter22Flag = false;
-		bool wobbling = false;
-		bool awake = false;
-		bool removalTimerEnabled = false;
 		bool rollingSound = false;
 		bool animated = false;
 		bool stopsInKillingVolume = false;
-		bool selectsAnimation = false;
-		bool pendingVelocitySet = false;
 		bool tracksImpacts = false;
 		bool hardImpact = false;
 		bool angleCaptured = false;
 		bool visible = false;
 		/** The sprite-sheet key of its z-order entry. */
 		const void* sheetKey = nullptr;
-		/** Seconds of slow motion, for the game's own sleep rule, and the sleep pass that last grew it. */
-		float slowTime = 0.f;
-		unsigned slowStep = 0;
 	};
 
 	/** One script-made joint or timer link (made by the joint operations). */
@@ -505,6 +517,8 @@ public:
 	const AimStream& aimStream() const { return m_aimStream; }
 	bool aimingAidEnabled() const { return m_aimingAid; }
 	const std::vector<math::float2>& simulationPoints() const { return m_simulationPoints; }
+	/** The level-load step that takes the simulation and stream settings from the script table "worldAttributes". */
+	void applyWorldAttributes();
 	// Aiming: prediction of the flight and the stream along it.
 	void updateProjectileTrajectoryTable();
 	void ClearSimulationTrajectory() { m_simulationPoints.clear(); }
@@ -520,6 +534,9 @@ public:
 	void drawRubberband(float x0, float y0, float x1, float y1, float width, const std::string& sprite);
 	/** At (x, y) less the camera, with the default render state; the flag is accepted and unused. */
 	void drawTexturedRect(const std::string& sprite, float x, float y, float width, float height, bool);
+	/** The sprite's outline filled with the texture's picture, at (x, y) in physics units. */
+	void drawSelectedTexturizedObject(const std::string& sprite, const std::string& texture, float x, float y,
+		float scaleX, float scaleY);
 	void drawCompoSprite(const std::string& name, float x, float y);
 	int drawUITextNative(lua::LuaState* state);
 	void drawString3D(const std::string& group, const std::string& text, float x, float y, float z, float angle,
@@ -552,6 +569,13 @@ public:
 	bool addToTextureBatch(RenderObjectData& object);
 	/** Draws every texture batch filled since the last call, in texture-name order. */
 	void renderTextureBatches();
+	/** The texture batch of a texture name, made on first use. */
+	MaskedImage& maskedImage(const std::string& textureName);
+	typedef std::map<std::string, lang::Ptr<MaskedImage>> MaskedImages;
+	const MaskedImages& maskedImages() const { return m_maskedImages; }
+private:
+	MaskedImages m_maskedImages;
+public:
 	void populateAimingAid() { m_aimStream.populateStream(); }
 	void setSelectedProjectileDuringSimulation(const std::string& name);
 	void enableAimingAid(bool flag) { m_aimingAid = flag; }
@@ -722,7 +746,10 @@ private:
 	std::vector<b2Body*> m_massFixups;
 	std::vector<b2Body*> m_islandStack;
 	std::vector<b2Body*> m_island;
+	std::vector<b2Body*> m_sleepCandidates;
 	unsigned m_sleepStep;
+	/** The last island search of the sleep pass; each search marks the records it reaches. */
+	unsigned m_islandSearch = 0;
 
 	std::unique_ptr<Particles> m_particles;
 	bool m_inGameParticles = false;
@@ -740,6 +767,8 @@ private:
 	std::string m_purchaseCallback;
 	std::string m_notificationCallback;
 	pf::VideoPlayer m_videoPlayer;
+	/** The scripts' WebView table; its views go with it. */
+	std::unique_ptr<lua::WebViewLuaInterface> m_webViews;
 	bool m_multitouchMouseWheelSimulation;
 
 	GameCenter* m_gameCenter;
@@ -851,7 +880,6 @@ private:
 	/** Deciphers and opens a shipped file; hands entry 0 to use. */
 	template <class F> void readShippedFile(const std::string& name, F use);
 	void clearLevel();
-	void applyWorldAttributes();
 	lua::LuaTable buildLevelTable(bool forReload);
 	void writeTable(const std::string& name, const lua::LuaTable& table, bool encrypted);
 	void logEvent(const std::string& name, const analytics::Analytics::Parameters& parameters);

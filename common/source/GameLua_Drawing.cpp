@@ -4,6 +4,7 @@
 #include "StandIn.h"
 #include <game/CompoSprite.h>
 #include <game/Sprite.h>
+#include <game/SpriteSheet.h>
 #include <gr/Context.h>
 #include <gr/Texture.h>
 #include <lang/Exception.h>
@@ -18,7 +19,7 @@ void GameLua::registerDrawing()
 	registerLuaMethod("drawUITextNative", this, &GameLua::drawUITextNative);
 	registerLuaMethod("renderGravityVisualsNative", this, &GameLua::renderGravityVisualsNative);
 	registerMethod<&GameLua::drawString3D>("drawString3D", this);
-	standin::bind<void(std::string, std::string, float, float, float, float)>(this, "drawSelectedTexturizedObject");
+	registerMethod<&GameLua::drawSelectedTexturizedObject>("drawSelectedTexturizedObject", this);
 	registerMethod<&GameLua::drawRect>("drawRect", this);
 	registerMethod<&GameLua::drawTexturedRect>("drawTexturedRect", this);
 	registerLuaMethod("setRenderState", this, &GameLua::setRenderState);
@@ -187,6 +188,22 @@ void GameLua::drawTexturedRect(const std::string& name, float x, float y, float 
 		float(sprite->getPositionInSheetX() + sprite->getWidth()) / iw,
 		float(sprite->getPositionInSheetY() + sprite->getHeight()) / ih);
 	m_context->texturizeRect2D(image, region, toPixel(x - m_cameraX), toPixel(y - m_cameraY), toPixel(width), toPixel(height));
+}
+
+void GameLua::drawSelectedTexturizedObject(const std::string& spriteName, const std::string& textureName, float x,
+	float y, float scaleX, float scaleY)
+{
+	// An unknown sprite or texture, or a zero scale, draws nothing.
+	game::Sprite* sprite = m_resources->getSprite(spriteName);
+	game::SpriteSheet* texture = m_resources->getSpriteSheet(textureName);
+	if (!sprite || !texture || !texture->getImage() || !(scaleX != 0.f) || !(scaleY != 0.f))
+		return;
+	MaskedImage& batch = maskedImage(textureName);
+	gr::RenderState2D& rs = m_context->getRenderState2D();
+	rs.translation = math::float2(-m_cameraX / scaleX, -m_cameraY / scaleY);
+	rs.scale = math::float2(m_worldScale * scaleX, m_worldScale * scaleY);
+	batch.add(x * 20.f / scaleX, y * 20.f / scaleY, texture->getImage(), sprite, scaleX, scaleY);
+	renderTextureBatches();
 }
 
 void GameLua::drawRubberband(float x0, float y0, float x1, float y1, float width, const std::string& name)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace
 {
@@ -34,6 +35,17 @@ inline void setField(lua_State* L, int keys, ExportKey key, bool v)
 	lua_pushvalue(L, keys + key);
 	lua_pushboolean(L, v ? 1 : 0);
 	lua_rawset(L, -3);
+}
+
+/** The body's angle for its rotation; atan2 runs only when the rotation changed, bit for bit, since the last call. */
+inline float angleOf(GameLua::RenderObjectData& o, const b2Rot& q)
+{
+	if (std::memcmp(&q, &o.angleRot, sizeof q) != 0)
+	{
+		o.angleRot = q;
+		o.rotAngle = std::atan2(q.s, q.c);
+	}
+	return o.rotAngle;
 }
 
 GameLua::RenderObjectData* recordOf(b2Body* body)
@@ -166,7 +178,7 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 			if (sample && o.body && o.body->IsAwake())
 			{
 				const b2Transform& xf = o.body->GetTransform();
-				o.poses[m_poseSlot] = Pose{xf.p.x, xf.p.y, std::atan2(xf.q.s, xf.q.c)};
+				o.poses[m_poseSlot] = Pose{xf.p.x, xf.p.y, angleOf(o, xf.q)};
 				if (o.projectile && o.body->GetMass() != 0.f)
 					o.body->SetBullet(true);
 			}
@@ -189,46 +201,66 @@ void GameLua::sleepSlowIslands(float h)
 		return o->slowTime;
 	};
 
+	// Every moving body's timer first. An island sleeps only when each of its bodies has been slow
+	// long enough, so the island search starts only from such bodies and stops at the first that is not.
+	m_sleepCandidates.clear();
+	for (b2Body* b = m_world->GetBodyList(); b; b = b->GetNext())
+	{
+		if (b->GetType() == b2_staticBody || !b->IsAwake() || !b->IsEnabled())
+			continue;
+		RenderObjectData* o = recordOf(b);
+		if (o && grow(b, o) >= b2_timeToSleep)
+			m_sleepCandidates.push_back(b);
+	}
+
 	// Islands as Box2D builds them: touching non-sensor contacts and joints, never through a static body.
-	for (b2Body* seed = m_world->GetBodyList(); seed; seed = seed->GetNext())
+	// Each search has its own mark; reaching a body marked by an earlier search of this pass means
+	// reaching an island that search already found awake.
+	const unsigned firstSearch = m_islandSearch + 1;
+	for (b2Body* seed : m_sleepCandidates)
 	{
 		RenderObjectData* so = recordOf(seed);
-		if (!so || so->slowStep == step || seed->GetType() == b2_staticBody || !seed->IsAwake() || !seed->IsEnabled())
+		if (so->islandSearch >= firstSearch || !seed->IsAwake())
 			continue;
+		const unsigned search = ++m_islandSearch;
+		so->islandSearch = search;
 		m_island.clear();
 		m_islandStack.clear();
 		m_islandStack.push_back(seed);
-		float minTime = grow(seed, so);
-		while (!m_islandStack.empty())
+		bool sleeps = true;
+		// Adds a body to the search; false when the island cannot sleep.
+		auto reach = [&](b2Body* other) {
+			if (other->GetType() == b2_staticBody || !other->IsEnabled())
+				return true;
+			RenderObjectData* oo = recordOf(other);
+			if (!oo || (oo->islandSearch >= firstSearch && oo->islandSearch != search))
+				return false;
+			if (oo->islandSearch == search)
+				return true;
+			oo->islandSearch = search;
+			// A body the first pass did not grow (not awake) grows here, as one of the island.
+			const float t = oo->slowStep == step ? oo->slowTime : grow(other, oo);
+			if (t < b2_timeToSleep)
+				return false;
+			m_islandStack.push_back(other);
+			return true;
+		};
+		while (sleeps && !m_islandStack.empty())
 		{
 			b2Body* b = m_islandStack.back();
 			m_islandStack.pop_back();
 			m_island.push_back(b);
-			auto visit = [&](b2Body* other) {
-				if (other->GetType() == b2_staticBody || !other->IsEnabled())
-					return;
-				RenderObjectData* oo = recordOf(other);
-				if (!oo)
-				{
-					minTime = 0.f;
-					return;
-				}
-				if (oo->slowStep == step)
-					return;
-				minTime = std::min(minTime, grow(other, oo));
-				m_islandStack.push_back(other);
-			};
-			for (b2ContactEdge* ce = b->GetContactList(); ce; ce = ce->next)
+			for (b2ContactEdge* ce = b->GetContactList(); ce && sleeps; ce = ce->next)
 			{
 				b2Contact* c = ce->contact;
 				if (!c->IsEnabled() || !c->IsTouching() || c->GetFixtureA()->IsSensor() || c->GetFixtureB()->IsSensor())
 					continue;
-				visit(ce->other);
+				sleeps = reach(ce->other);
 			}
-			for (b2JointEdge* je = b->GetJointList(); je; je = je->next)
-				visit(je->other);
+			for (b2JointEdge* je = b->GetJointList(); je && sleeps; je = je->next)
+				sleeps = reach(je->other);
 		}
-		if (minTime >= b2_timeToSleep)
+		if (sleeps)
 		{
 			for (b2Body* b : m_island)
 				b->SetAwake(false);
@@ -291,12 +323,30 @@ void GameLua::exportObjects(float scaledDt)
 	{
 		++k;
 		RenderObjectData* o = m_order[index];
+		// The loop is bound by memory: ask for the records, bodies and script tables a few objects ahead.
+		if (index + 4 < m_order.size())
+		{
+			const RenderObjectData* ahead = m_order[index + 4];
+			__builtin_prefetch(ahead);
+			__builtin_prefetch(reinterpret_cast<const char*>(ahead) + 64);
+		}
+		if (index + 2 < m_order.size())
+		{
+			const RenderObjectData* ahead = m_order[index + 2];
+			if (ahead->body)
+				__builtin_prefetch(ahead->body);
+			if (ahead->tableAddress)
+				__builtin_prefetch(ahead->tableAddress);
+		}
 		b2Body* body = o->body;
 		b2Vec2 v(0.f, 0.f);
 		float speed2 = 0.f;
 		bool exported = false;
 		if (body)
+		{
 			state->pushTable(o->table);
+			o->tableAddress = lua_topointer(L, -1);
+		}
 		if (body && (o->awake || body->IsAwake()) && body->GetMass() > 0.f)
 		{
 			exported = true;
@@ -354,8 +404,7 @@ void GameLua::exportObjects(float scaledDt)
 		if (body)
 		{
 			o->awake = body->IsAwake();
-			const b2Rot& q = body->GetTransform().q;
-			setField(L, keys, KEY_ANGLE, std::atan2(q.s, q.c));
+			setField(L, keys, KEY_ANGLE, angleOf(*o, body->GetTransform().q));
 			setField(L, keys, KEY_SLEEPING, !o->awake);
 			lua_pop(L, 1);
 		}

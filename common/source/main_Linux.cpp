@@ -1,6 +1,7 @@
 // The engine on Linux: runs the game headless for a number of frames, or in a window.
 #include <framework/linux/LinuxHost.h>
 #include <pf/LocalNotifications.h>
+#include <pf/WebKit.h>
 #include <io/detail/paths.h>
 #include <lang/Exception.h>
 #include <cerrno>
@@ -134,6 +135,8 @@ int main(int argc, char** argv)
 			options.userRoot = io::detail::defaultAppdataPath("engine");
 		else if (!makeFolders(options.userRoot))
 			return usage(("cannot make the user folder " + options.userRoot).c_str());
+		// Web views need a display; without one the scripts get no WebView table.
+		pf::webkit::install();
 		framework::LinuxHost host(options);
 		host.setNotificationHandler(&pf::LocalNotifications::notifyListeners);
 		exitCode = host.run(frames);

@@ -145,7 +145,6 @@ TEST_F(Catalogue, StandInsCheckTheirArgumentsThenSayTheyAreNotThereYet)
 		const char* call;
 		const char* message;
 	} cases[] = {
-		{"drawSelectedTexturizedObject('s', 't', 1, 2, 3, 4)", "drawSelectedTexturizedObject is not available yet"},
 		{"setThemeOffsetY('s', 'x')", "setThemeOffsetY: Excepted type NUMBER at stack position 2 but found STRING"},
 		{"drawRect(1, 2, 3, 4, 5, 6, 7, 8)", "drawRect: Excepted type BOOLEAN at stack position 9 but found NIL"},
 		{"_G.particles.addParticles('p', 'x', 2, 3, 4, 5, 6)", "addParticles: Excepted type NUMBER at stack position 2 but found STRING"},

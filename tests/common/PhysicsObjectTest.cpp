@@ -361,6 +361,34 @@ TEST_F(PhysicsObjects, SlowBodiesSleepAtTheGameTolerance)
 	EXPECT_TRUE(body("slow")->IsAwake()) << "no sleeping in a world that allows none";
 }
 
+TEST_F(PhysicsObjects, TouchingRowsSleepOnlyAllTogether)
+{
+	// Three touching circles moving together; the middle one's spin decides for the whole row.
+	struct Case
+	{
+		const char* what;
+		float middleSpin;
+		bool asleep;
+	};
+	const Case cases[] = {{"all slow", 0.f, true}, {"the middle turns too fast", 0.2f, false}};
+	for (const Case& c : cases)
+	{
+		lua()->resetPhysicsWorld(b2Vec2(0.f, 0.f), true);
+		for (const char* name : {"l", "m", "r"})
+		{
+			const float x = name[0] == 'l' ? 0.f : name[0] == 'm' ? 1.f : 2.f;
+			run(std::string("createCircle('") + name + "', '', " + std::to_string(x) + ", 0, 0.5, 1, 0.5, 0, true, false, 0) setAngularDamping('" +
+				name + "', 0) setVelocity('" + name + "', 0.3, 0)");
+		}
+		run("setAngularVelocity('m', " + std::to_string(c.middleSpin) + ")");
+		enable();
+		for (int i = 0; i < 20; ++i)
+			frame(1.f / 30.f);
+		for (const char* name : {"l", "m", "r"})
+			EXPECT_EQ(!c.asleep, body(name)->IsAwake()) << c.what << ": " << name;
+	}
+}
+
 TEST_F(PhysicsObjects, LoadingALevelRemovesEveryObject)
 {
 	run("createBox('crate', '', 0, 0, 1, 1, 1, 0.5, 0, true, false, 0)\n"

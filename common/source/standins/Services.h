@@ -12,12 +12,6 @@ namespace framework
 class App;
 }
 
-class GameRatingPrompt
-{
-public:
-	static void appStarted() {}
-};
-
 class GameLua;
 
 namespace game

@@ -46,6 +46,15 @@ sheets = {
 			{ name = "level_post", shape = "rect", width = 40, height = 60, color = { 90, 90, 110 } },
 		},
 	},
+	-- The aiming stream and the shot trails.
+	{
+		file = "images/aim.sheet",
+		sprites = {
+			{ name = "aim_dot", shape = "circle", radius = 6, color = { 255, 230, 90 } },
+			{ name = "trail_dot", shape = "circle", radius = 3, color = { 255, 255, 255, 220 } },
+			{ name = "trail_puff", shape = "ring", radius = 12, thickness = 3, color = { 240, 240, 240, 230 } },
+		},
+	},
 }
 
 composites = {
@@ -88,6 +97,16 @@ texts = {
 		},
 	},
 }
+
+-- Material textures of the level's blocks. Each material sheet holds one sprite that fills
+-- its power-of-two image; the build then paints the repeating picture over that image
+-- (materials.sh).
+for _, material in ipairs({ "wood", "stone" }) do
+	table.insert(sheets, {
+		file = "images/material_" .. material .. ".sheet",
+		sprites = { { name = "material_" .. material, shape = "rect", width = 60, height = 60, color = { 128, 128, 128 } } },
+	})
+end
 
 -- The level's heads-up display: a nine-slice panel, the launcher's band and the hint text.
 sheets[#sheets + 1] = {

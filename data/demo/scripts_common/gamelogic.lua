@@ -12,11 +12,11 @@ local table = _G.table
 
 worldAttributes = {
 	defaultGravityForceMultiplier = 4,
-	simulationIterations = 30,
+	simulationIterations = 40,
 	simulationTimeStepMultiplier = 1,
 	simulationStorePointsSampler = 2,
-	simulationAimSpawnTime = 0.1,
-	simulationAimSpeed = 1,
+	simulationAimSpawnTime = 0.4,
+	simulationAimSpeed = 2.5,
 }
 
 themes = {
@@ -91,8 +91,25 @@ function onNotification(name)
 	print("demo: notification " .. tostring(name))
 end
 
+-- The help page, where web views exist (a display): the page calls back, then hides itself.
+local function openHelpPage()
+	local WebView = _G.WebView
+	if not WebView then
+		return
+	end
+	_G.Demo = _G.Demo or {}
+	_G.Demo.Web = {ready = function(name) print("demo: web call ready " .. tostring(name)) end}
+	local view = WebView.new(0, 0, screenWidth, screenHeight)
+	view:setOnPageLoadedCallback(function(v, ok, title) print("demo: web page loaded " .. tostring(title)) end)
+	view:loadLocalPage("data_iphone/web/help.html")
+	view:show()
+	view:allowCallsFromJavaScript("Demo.Web")
+	services.helpPage = view
+end
+
 local function startServices()
 	services.started = true
+	openHelpPage()
 	iapRestoreItems("onStore")
 	setNotificationCallback("onNotification")
 	addNotificationAfter("demo-welcome", 0, "Welcome back")
@@ -227,8 +244,10 @@ screen = {x = 0, y = 0}
 local function dressLevel(level)
 	_G.res.createSpriteSheet(imagePath .. "/level.sheet")
 	setTheme(level.theme or "dusk")
-	createThemeSprite("cloud1", "level_cloud", 800, 50, 0.3, 0.3, 0, 0, 0, false, 12, 0)
-	createThemeSprite("cloud2", "level_cloud", 600, 90, 0.4, 0.4, 0, 0, 0, true, 8, 0)
+	-- Theme sprites and the aiming stream's points are physics units, drawn at 20 pixels each.
+	setPhysicsSimulationScale(20)
+	createThemeSprite("cloud1", "level_cloud", 40, 2.5, 0.3, 0.3, 0, 0, 0, false, 0.6, 0)
+	createThemeSprite("cloud2", "level_cloud", 30, 4.5, 0.4, 0.4, 0, 0, 0, true, 0.4, 0)
 	local sprites = {BLOCK_WOOD_CRATE = "level_crate", BLOCK_TARGET = "level_target_small",
 		BLOCK_PROJECTILE = "level_shot", BLOCK_LAUNCHER = "level_post"}
 	for name, o in pairs(level.world) do
@@ -266,6 +285,7 @@ local function startLevel()
 		local dressed, dressErr = _G.pcall(dressLevel, loadedObjects)
 		scene.ready = dressed
 		if not dressed then print("demo: no scene: " .. tostring(dressErr)) end
+		aimingDemoStart()
 		setPhysicsEnabled(true)
 	end
 end
@@ -348,8 +368,26 @@ local function startSound()
 	res.playAudio("jingle", 1, false, 1)
 end
 
+-- Textured blocks: the tower's crates are cut from their crate sprite and filled with a
+-- material, drawn through one texture batch per material (wood and stone rows alternate).
+local function textureTower(level)
+	local tower = type(level) == "table" and type(level.world) == "table" and level.world.tower
+	if not tower then return end
+	res.createSpriteSheet(imagePath .. "/material_wood.sheet")
+	res.createSpriteSheet(imagePath .. "/material_stone.sheet")
+	for row = 0, tower.rows - 1 do
+		for column = 0, tower.columns - 1 do
+			setTexture(tower.name .. "_" .. row .. "_" .. column, row % 2 == 0 and "material_wood" or "material_stone")
+		end
+	end
+end
+
 function createStartUpAssets()
 	startLevel()
+	local textured, textureErr = _G.pcall(textureTower, loadedObjects)
+	if not textured then
+		print("demo: tower without textures: " .. tostring(textureErr))
+	end
 	local sound, soundErr = _G.pcall(startSound)
 	if sound then
 		print("demo: music playing " .. tostring(res.isAudioPlaying("music")))
@@ -413,6 +451,7 @@ function update(scaledDt, dt)
 	if isPhysicsEnabled() then
 		physicsReport(scaledDt)
 		contactReport()
+		aimingDemoUpdate(scaledDt)
 	end
 end
 
@@ -549,6 +588,7 @@ function exitCollision(a, b)
 	end
 end
 function projectileCollision(p, t, impact, damage)
+	aimingDemoHit(p, t)
 	print(string.format("physics: hit %s %s impact=%.2f damage=%d", p, t, impact, damage))
 	if impact >= 1 then
 		particlesDemoHit(t, impact)
@@ -629,5 +669,82 @@ function particlesDemoHit(name, impact)
 		local x, y = o.x * 20, o.y * 20
 		_G.particles.addParticles("blockDust", 4, x, y, 30, 30, 0)
 		_G.particles.addParticles("blockDebris", math.min(8, 2 + math.floor(impact)), x, y, 20, 20, 0)
+	end
+end
+
+-- Aiming and trails. No touch arrives in a headless run, so the demo aims by itself: the
+-- stream flows along the predicted path, then the shot flies and its trail stays, and a
+-- second aim from the launcher follows while that trail is still on screen.
+-- Aiming starts after 40 frames: a window steps by the clock, so only frames before any
+-- time-driven drawing match the headless run frame for frame.
+local aiming = {ready = false, frames = 0, phase = "aim", flight = 0, nextPoint = 0, puffed = false}
+
+function aimingDemoStart()
+	local ok, err = _G.pcall(res.createSpriteSheet, imagePath .. "/aim.sheet")
+	if not ok then
+		print("demo: no aiming sprites: " .. tostring(err))
+		return
+	end
+	createCircle("ProjectileSimulation", "", 0, 0, 0.5, 3, 0, 0, false, false, 0)
+	setActive("ProjectileSimulation", false)
+	setVisible("ProjectileSimulation", false)
+	setAimingAidSprite("aim_dot")
+	aiming.ready = true
+end
+
+-- Predicts a throw from (x, y) and lets the stream flow along it.
+local function aimAt(x, y, vx, vy)
+	setPosition("ProjectileSimulation", x, y)
+	setVelocity("ProjectileSimulation", vx, vy)
+	ClearSimulationTrajectory()
+	updateProjectileTrajectoryTable()
+	-- The simulation body must not keep the world from settling.
+	setSleeping("ProjectileSimulation", true)
+	enableAimingAid(true)
+end
+
+function aimingDemoUpdate(scaledDt)
+	local launch = physicsDemo.launches[1]
+	local shot = launch and objects.world[launch.name]
+	aiming.frames = aiming.frames + 1
+	if not aiming.ready or not shot or aiming.frames < 40 then
+		return
+	end
+	if not launch.done then
+		-- The aim swings up to the launch velocity during the time before the throw.
+		local k = math.min(1, physicsDemo.time / launch.at)
+		aiming.fromX, aiming.fromY = shot.x, shot.y
+		aimAt(shot.x, shot.y, launch.velocity[1], launch.velocity[2] * (0.4 + 0.6 * k))
+		return
+	end
+	if aiming.phase == "aim" then
+		-- Thrown: the stream runs out at its end and the trail begins.
+		clearAimingAid(0)
+		enableAimingAid(false)
+		startNewTrajectory()
+		setNormalTrailSprite("trail_dot")
+		setSpecialTrailSprite("trail_puff")
+		aiming.phase = "flight"
+	end
+	if aiming.phase == "flight" then
+		aiming.flight = aiming.flight + scaledDt
+		if aiming.flight >= aiming.nextPoint then
+			aiming.nextPoint = aiming.nextPoint + 0.05
+			addToTrajectory(0, shot.x * 20, shot.y * 20)
+		end
+		if aiming.flight >= 2 then
+			aiming.phase = "again"
+		end
+	else
+		aimAt(aiming.fromX, aiming.fromY, launch.velocity[1] * 0.8, launch.velocity[2] * 1.3)
+	end
+end
+
+-- The first hit of the flight leaves a puff on the trail.
+function aimingDemoHit(projectile, target)
+	local shot = objects.world[projectile]
+	if aiming.phase == "flight" and not aiming.puffed and shot and target ~= "launcher" then
+		aiming.puffed = true
+		addPuffToTrajectory(0, shot.x * 20, shot.y * 20)
 	end
 end

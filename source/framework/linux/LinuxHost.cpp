@@ -1,6 +1,7 @@
 // Start-up, activation, termination and the platform's entries of the Linux host.
 #include <framework/linux/LinuxHost.h>
 #include <pf/Alert.h>
+#include <pf/WebView.h>
 #include <SDL.h>
 #include <vector>
 #include <framework/AppActivationListener.h>
@@ -224,6 +225,11 @@ void LinuxHost::makeWindow(int width, int height)
 			return -1;
 		return pressed;
 	});
+	// Web pages are laid over the game window's rectangle.
+	pf::WebView::setWindowLocator([window](int& x, int& y) {
+		SDL_GetWindowPosition(window, &x, &y);
+		return true;
+	});
 	m_surfaceWidth = m_glView->drawableWidth();
 	m_surfaceHeight = m_glView->drawableHeight();
 }
@@ -345,7 +351,10 @@ void LinuxHost::terminate()
 	m_view = nullptr;
 	m_viewController.reset();
 	if (m_glView)
+	{
 		pf::Alert::setPresenter(nullptr);
+		pf::WebView::setWindowLocator(nullptr);
+	}
 	m_glView.reset();
 	// The request is used up; one that came during start-up has ended this host's run.
 	s_stopRequested = 0;

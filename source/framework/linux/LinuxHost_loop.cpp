@@ -3,10 +3,13 @@
 #include <gr/gl/EGLHeadlessView.h>
 #include <pf/LocalNotifications.h>
 #include <pf/MainThreadQueue.h>
+#include <pf/WebView.h>
 #include <algorithm>
 #include <csignal>
 #include <ctime>
 #include <SDL.h>
+#include <glib.h>
+#include <EGL/egl.h>
 
 namespace framework
 {
@@ -43,6 +46,22 @@ int64_t LinuxHost::tickMicros() const
 void LinuxHost::serviceTurn()
 {
 	pf::MainThreadQueue::runPending();
+	// GLib's sources (web pages) run here once there are pages, never blocking; a bounded
+	// number per turn keeps frames going. Pages may make a context of their own current:
+	// the game's comes back after them.
+	if (pf::WebView::pagesMade())
+	{
+		const EGLDisplay display = eglGetCurrentDisplay();
+		const EGLSurface draw = eglGetCurrentSurface(EGL_DRAW);
+		const EGLSurface read = eglGetCurrentSurface(EGL_READ);
+		const EGLContext context = eglGetCurrentContext();
+		bool ran = false;
+		for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i)
+			ran = true;
+		if (ran && display != EGL_NO_DISPLAY && (eglGetCurrentContext() != context ||
+			eglGetCurrentSurface(EGL_DRAW) != draw || eglGetCurrentSurface(EGL_READ) != read))
+			eglMakeCurrent(display, draw, read, context);
+	}
 	// Notifications that fell due, also while the game was closed, oldest first.
 	for (const std::string& name : pf::LocalNotifications::takeDue())
 		receivedLocalNotification(name);

@@ -50,6 +50,10 @@ sheets = {
 		},
 	},
 	{
+		file = "images/wall.sheet",
+		sprites = { { name = "wall", shape = "rect", width = 60, height = 60, color = { 40, 220, 120 } } },
+	},
+	{
 		file = "images/fade.sheet",
 		sprites = {
 			{ name = "THEME_1_GRAVITY_SLICE_BOX_FADED", shape = "rect", width = 8, height = 16, color = { 200, 200, 255, 160 } },
@@ -106,6 +110,7 @@ protected:
 		m_resources = new game::Resources(m_context);
 		m_resources->createSpriteSheet("images/draw.sheet", false);
 		m_resources->createSpriteSheet("images/fade.sheet", false);
+		m_resources->createSpriteSheet("images/wall.sheet", false);
 		m_resources->createCompoSpriteSet("images/draw.compo", false);
 		m_resources->createBitmapFont("fonts/FONT_BASIC_DEFAULT.font", false);
 		m_resources->createTextGroupSet("localization/TEXTS.lang", false);
@@ -210,6 +215,23 @@ TEST_F(GLT(Drawing), TexturedRectanglesFollowTheCameraUnderTheDefaultState)
 	EXPECT_EQ(f.at(40, 33), BACK);
 	EXPECT_EQ(f.at(5, 5), BACK);
 	EXPECT_EQ(1.f, m_context->getRenderState2D().scale.x);
+}
+
+TEST_F(GLT(Drawing), SelectedTexturizedObjectFillsTheSpriteWithTheTexture)
+{
+	// Missing sprite, texture or scale: nothing.
+	run("drawSelectedTexturizedObject('box_c', 'nothing', 2, 1, 1, 1)\n"
+		"drawSelectedTexturizedObject('unknown', 'wall', 2, 1, 1, 1)\n"
+		"drawSelectedTexturizedObject('box_c', 'wall', 2, 1, 0, 1)");
+	EXPECT_TRUE(blank(capture()));
+	// box_c (4 x 4, pivot 2, 2) at (2, 1) physics units, doubled: 8 x 8 around (40, 20) on screen.
+	run("setTopLeft(0, 0)\n"
+		"drawSelectedTexturizedObject('box_c', 'wall', 2, 1, 2, 2)");
+	const gltest::RGBAImage f = capture();
+	EXPECT_NE(f.at(40, 20), BACK);
+	EXPECT_NE(f.at(37, 17), BACK);
+	EXPECT_EQ(f.at(30, 20), BACK);
+	EXPECT_EQ(f.at(40, 30), BACK);
 }
 
 TEST_F(GLT(Drawing), TexturedLinesAndRubberBandsAtSeveralAngles)

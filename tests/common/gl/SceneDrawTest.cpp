@@ -157,12 +157,16 @@ TEST_F(GLT(SceneDraw), SetSpriteRegroupsTheObjectUnderItsSheet)
 
 TEST_F(GLT(SceneDraw), TexturedObjectsKeepTheirSheetImageAndStillDraw)
 {
-	run("setTexture('crate1', 'props'); setTextureScale('crate1', 2); setTopLeft(0, -150)");
+	run("setTexture('crate1', 'props'); setTextureScale('crate1', 0.5); setTopLeft(0, -150)");
 	GameLua::RenderObjectData* crate = m_game->findObject("crate1");
 	EXPECT_EQ("props", crate->textureName);
 	EXPECT_EQ(resources().getSpriteSheet("props")->getImage(), crate->textureImage.ptr());
 	const gltest::RGBAImage f = frame("drawGameNative(100)");
-	EXPECT_EQ(captured(CRATE), f.at(40, 130));
+	// The crate (34..46 x 124..136) now shows the props picture, repeated every 16 pixels by the
+	// scale of 0.5 and following the world position: the plank's rows end at y = 136 (world -14),
+	// the picture is clear above them, where the sky shows through.
+	EXPECT_EQ(captured(PLANK), f.at(38, 135));
+	EXPECT_EQ(captured(0xFFFF285A), f.at(38, 130));
 }
 
 TEST_F(GLT(SceneDraw), ForegroundStepsBelowOnePixelDrawOneTile)
