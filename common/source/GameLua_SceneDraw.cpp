@@ -40,6 +40,21 @@ float wrapped(float x, float m)
 {
 	return std::isfinite(m) && m > 0.f ? std::fmod(x, m) : x;
 }
+
+/** A foreground theme sprite at scale (sx, sy) placed at the screen point (px, py); mirrored ones turned over. */
+void drawForegroundSprite(gr::Context* context, const game::Sprite& sprite, float angle, bool mirrored, float sx, float sy,
+	float px, float py)
+{
+	if (sx == 0.f || sy == 0.f)
+		return;
+	const float m = mirrored ? -1.f : 1.f;
+	gr::RenderState2D& rs = context->getRenderState2D();
+	rs.reset();
+	rs.pivot = math::float2(static_cast<float>(sprite.getPivotX()), static_cast<float>(sprite.getPivotY()));
+	turn(rs, angle);
+	rs.scale = math::float2(m * sx, sy);
+	sprite.draw(context, px / (m * sx), py / sy, PIVOT);
+}
 }
 
 // --- Background ---------------------------------------------------------------------
@@ -361,19 +376,10 @@ void GameLua::drawForegroundNative()
 		}
 		for (ThemeSpriteData& sp : layer.sprites)
 		{
-			if (!sp.sprite)
-				continue;
-			const float sx = sp.scaleX * m_worldScale, sy = sp.scaleY * m_worldScale;
-			if (sx == 0.f || sy == 0.f)
-				continue;
-			const float m = sp.mirrored ? -1.f : 1.f;
-			rs.reset();
-			rs.pivot = math::float2(static_cast<float>(sp.sprite->getPivotX()), static_cast<float>(sp.sprite->getPivotY()));
-			turn(rs, sp.angle);
-			rs.scale = math::float2(m * sx, sy);
-			const float px = (sp.x * m_simulationScale - m_cameraX * layer.parallaxSpeed) * m_worldScale;
-			const float py = (sp.y * m_simulationScale - m_cameraY) * m_worldScale;
-			sp.sprite->draw(m_context, px / (m * sx), py / sy, PIVOT);
+			if (sp.sprite)
+				drawForegroundSprite(m_context, *sp.sprite, sp.angle, sp.mirrored, sp.scaleX * m_worldScale, sp.scaleY * m_worldScale,
+					(sp.x * m_simulationScale - m_cameraX * layer.parallaxSpeed) * m_worldScale,
+					(sp.y * m_simulationScale - m_cameraY) * m_worldScale);
 		}
 	}
 	rs.reset();
@@ -416,19 +422,9 @@ void GameLua::drawForeground()
 		}
 		for (ThemeSpriteData& sp : layer.sprites)
 		{
-			if (!sp.sprite)
-				continue;
-			const float sx = sp.scaleX * s, sy = sp.scaleY * s;
-			if (sx == 0.f || sy == 0.f)
-				continue;
-			const float m = sp.mirrored ? -1.f : 1.f;
-			rs.reset();
-			rs.pivot = math::float2(static_cast<float>(sp.sprite->getPivotX()), static_cast<float>(sp.sprite->getPivotY()));
-			turn(rs, sp.angle);
-			rs.scale = math::float2(m * sx, sy);
-			const float px = sp.x * m_simulationScale * s - dx * layer.parallaxSpeed;
-			const float py = sp.y * m_simulationScale * s - dy * layer.parallaxSpeed;
-			sp.sprite->draw(m_context, px / (m * sx), py / sy, PIVOT);
+			if (sp.sprite)
+				drawForegroundSprite(m_context, *sp.sprite, sp.angle, sp.mirrored, sp.scaleX * s, sp.scaleY * s,
+					sp.x * m_simulationScale * s - dx * layer.parallaxSpeed, sp.y * m_simulationScale * s - dy * layer.parallaxSpeed);
 		}
 	}
 	rs.reset();

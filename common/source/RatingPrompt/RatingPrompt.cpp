@@ -203,34 +203,18 @@ void RatingPrompt::incrementSignificantEventAndRate(bool canPrompt)
 
 void RatingPrompt::incrementUseCount()
 {
-	using pf::UserDefaults;
-	std::lock_guard<std::mutex> guard(m_countLock);
-	UserDefaults::synchronise();
-	const std::string version = bundleVersion();
-	if (!UserDefaults::has(kCurrentVersion))
-		UserDefaults::setString(kCurrentVersion, version);
-	if (UserDefaults::getString(kCurrentVersion) == version)
-	{
-		if (UserDefaults::getNumber(kFirstUseDate) == 0)
-			UserDefaults::setNumber(kFirstUseDate, now());
-		UserDefaults::setNumber(kUseCount, UserDefaults::getNumber(kUseCount) + 1);
-	}
-	else
-	{
-		UserDefaults::setString(kCurrentVersion, version);
-		UserDefaults::setNumber(kFirstUseDate, now());
-		UserDefaults::setNumber(kUseCount, 1);
-		UserDefaults::setNumber(kSignificantEventCount, 0);
-		UserDefaults::setBoolean(kRatedCurrentVersion, false);
-		UserDefaults::setBoolean(kDeclinedToRate, false);
-		UserDefaults::setNumber(kReminderRequestDate, 0);
-	}
-	UserDefaults::synchronise();
+	incrementCounter(kUseCount);
 }
 
 void RatingPrompt::incrementSignificantEventCount()
 {
+	incrementCounter(kSignificantEventCount);
+}
+
+void RatingPrompt::incrementCounter(const char* counter)
+{
 	using pf::UserDefaults;
+	const bool use = std::string(counter) == kUseCount;
 	std::lock_guard<std::mutex> guard(m_countLock);
 	UserDefaults::synchronise();
 	const std::string version = bundleVersion();
@@ -240,14 +224,15 @@ void RatingPrompt::incrementSignificantEventCount()
 	{
 		if (UserDefaults::getNumber(kFirstUseDate) == 0)
 			UserDefaults::setNumber(kFirstUseDate, now());
-		UserDefaults::setNumber(kSignificantEventCount, UserDefaults::getNumber(kSignificantEventCount) + 1);
+		UserDefaults::setNumber(counter, UserDefaults::getNumber(counter) + 1);
 	}
 	else
 	{
+		// A new version starts over; only a use dates the first use.
 		UserDefaults::setString(kCurrentVersion, version);
-		UserDefaults::setNumber(kFirstUseDate, 0);
-		UserDefaults::setNumber(kUseCount, 0);
-		UserDefaults::setNumber(kSignificantEventCount, 1);
+		UserDefaults::setNumber(kFirstUseDate, use ? now() : 0);
+		UserDefaults::setNumber(kUseCount, use ? 1 : 0);
+		UserDefaults::setNumber(kSignificantEventCount, use ? 0 : 1);
 		UserDefaults::setBoolean(kRatedCurrentVersion, false);
 		UserDefaults::setBoolean(kDeclinedToRate, false);
 		UserDefaults::setNumber(kReminderRequestDate, 0);

@@ -97,6 +97,8 @@ private:
 	RatingPrompt& operator=(const RatingPrompt&) = delete;
 
 	static void startThread(std::function<void()> work);
+	/** One locked read-modify-write of a counter; a new version resets every count first. */
+	void incrementCounter(const char* counter);
 	void rateThisApp();
 
 	mutable std::mutex m_seamLock;
