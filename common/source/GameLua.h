@@ -2,7 +2,6 @@
 #define GAMELUA_H
 
 #include <analytics/Analytics.h>
-#include "standins/Services.h"
 #include "Particles.h"
 #include "AimStream.h"
 #include "AimingStep.h"

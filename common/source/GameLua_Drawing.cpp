@@ -1,7 +1,6 @@
 #include "GameLua.h"
 #include "LineCorners.h"
 #include "ScriptFields.h"
-#include "StandIn.h"
 #include <game/CompoSprite.h>
 #include <game/Sprite.h>
 #include <game/SpriteSheet.h>

@@ -2,7 +2,6 @@
 #include "GameApp.h"
 #include "PhysicsChecks.h"
 #include "SceneTables.h"
-#include "StandIn.h"
 #include <cmath>
 
 using physics::scriptError;

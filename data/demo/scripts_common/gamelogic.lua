@@ -718,7 +718,10 @@ function aimingDemoUpdate(scaledDt)
 		return
 	end
 	if aiming.phase == "aim" then
-		-- Thrown: the stream runs out at its end and the trail begins.
+		-- Thrown: the stream runs out at its end and the trail begins. A slow window may have
+		-- thrown before the first aim: the next aim then starts where the shot is now.
+		aiming.fromX = aiming.fromX or shot.x
+		aiming.fromY = aiming.fromY or shot.y
 		clearAimingAid(0)
 		enableAimingAid(false)
 		startNewTrajectory()
