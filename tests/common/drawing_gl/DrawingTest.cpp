@@ -95,17 +95,10 @@ protected:
 
 	void SetUp() override
 	{
-		m_view = new gr::gl::EGLHeadlessView(GR_GL_VERSION, WIDTH, HEIGHT);
-		gr::GR_GL_NS::gl.load();
-		gr::GR_GL_NS::GL_State::reset();
-		gr::GR_GL_NS::GL_setExtensionsOverride(nullptr);
-		ASSERT_EQ(::symlink(ENGINE_SOURCE_DIR "/data/shaders", (m_dir / "shaders").c_str()), 0);
-		io::detail::setBundlePath(m_dir.path());
+		m_context = gltest::createGameContext(m_view, m_dir.path(), WIDTH, HEIGHT);
 		io::detail::setAppdataPath(m_dir.path());
 		support::writeFile(m_dir / "content.lua", CONTENT);
 		qf3d::build(m_dir / "content.lua", m_dir.path());
-		m_context = gr::GR_GL_NS::GL_createContext(WIDTH, HEIGHT, gr::Context::ORIENTATION_PORTRAIT, &gr::gl::EGLHeadlessView::presentCurrent);
-		m_context->setShaderPath("shaders");
 		m_context->clear(BACK, true, true, false);
 		m_resources = new game::Resources(m_context);
 		m_resources->createSpriteSheet("images/draw.sheet", false);

@@ -12,19 +12,12 @@
 
 void GLT(GameGL)::SetUp()
 {
-	m_view = new gr::gl::EGLHeadlessView(GR_GL_VERSION, WIDTH, HEIGHT);
-	gr::GR_GL_NS::gl.load();
-	gr::GR_GL_NS::GL_State::reset();
-	gr::GR_GL_NS::GL_setExtensionsOverride(nullptr);
-	ASSERT_EQ(::symlink(ENGINE_SOURCE_DIR "/data/shaders", (m_dir / "shaders").c_str()), 0);
+	m_context = gltest::createGameContext(m_view, m_dir.path(), WIDTH, HEIGHT);
 	ASSERT_EQ(::mkdir((m_dir / "docs").c_str(), 0700), 0);
-	io::detail::setBundlePath(m_dir.path());
 	io::detail::setAppdataPath(m_dir / "docs");
 	// The platform services keep their defaults and state in the scratch folder.
 	for (const char* v : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
 		setenv(v, (m_dir / v).c_str(), 1);
-	m_context = gr::GR_GL_NS::GL_createContext(WIDTH, HEIGHT, gr::Context::ORIENTATION_PORTRAIT, &gr::gl::EGLHeadlessView::presentCurrent);
-	m_context->setShaderPath("shaders");
 	m_state = new lua::LuaState();
 	m_res = new game::LuaResources(m_state, m_context);
 	m_res->setPath("");

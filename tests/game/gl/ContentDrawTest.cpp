@@ -36,15 +36,8 @@ protected:
 
 	void SetUp() override
 	{
-		m_view = new gr::gl::EGLHeadlessView(GR_GL_VERSION, WIDTH, HEIGHT);
-		gr::GR_GL_NS::gl.load();
-		gr::GR_GL_NS::GL_State::reset();
-		gr::GR_GL_NS::GL_setExtensionsOverride(nullptr);
 		// The bundle is a fresh folder that sees the game's 2-D shaders.
-		ASSERT_EQ(::symlink(ENGINE_SOURCE_DIR "/data/shaders", (m_dir / "shaders").c_str()), 0);
-		io::detail::setBundlePath(m_dir.path());
-		m_context = gr::GR_GL_NS::GL_createContext(WIDTH, HEIGHT, gr::Context::ORIENTATION_PORTRAIT, &gr::gl::EGLHeadlessView::presentCurrent);
-		m_context->setShaderPath("shaders");
+		m_context = gltest::createGameContext(m_view, m_dir.path(), WIDTH, HEIGHT);
 		m_context->clear(0xFF202020, true, true, false);
 	}
 

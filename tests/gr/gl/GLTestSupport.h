@@ -1,7 +1,9 @@
 #ifndef GR_GL_TESTS_GLTESTSUPPORT_H
 #define GR_GL_TESTS_GLTESTSUPPORT_H
 
+#include <gr/Context.h>
 #include <gr/gl/EGLHeadlessView.h>
+#include <lang/Ptr.h>
 #include <gr/gl/GL_Functions.h>
 #include <support/GoldenImage.h>
 #include <support/ScopedRoots.h>
@@ -31,6 +33,12 @@ protected:
 	std::unique_ptr<gr::gl::EGLHeadlessView> m_view;
 	std::unique_ptr<support::ScopedBundleRoot> m_bundle;
 };
+
+/**
+ * Opens a headless view of the back end under test in view and makes a portrait 2-D context
+ * of width x height over the bundle folder dir, which is linked to the game's 2-D shaders.
+ */
+lang::Ptr<gr::Context> createGameContext(lang::Ptr<gr::gl::EGLHeadlessView>& view, const std::string& dir, int width, int height);
 
 using support::RGBAImage;
 using support::readPng;
