@@ -15,6 +15,7 @@
 #include <lua/LuaState.h>
 #include <qf3d/Build.h>
 #include <qf3d/ContentWriter.h>
+#include "../support/NullGLBundle.h"
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdlib>
@@ -28,35 +29,16 @@ namespace
 {
 const int REPEATS = 25; // draws per flush
 
-void GL_APIENTRY nullGetIntegerv(GLenum pname, GLint* data)
-{
-	data[0] = pname == GL_MAX_TEXTURE_SIZE ? 4096 : 0;
-}
-
 /** The do-nothing GL, a bundle folder with a font and a box sheet, and the game object on them. */
-struct Scene
+struct Scene : benchsupport::NullGLBundle
 {
-	std::string dir;
-	lang::Ptr<gr::Context> context;
 	lang::Ptr<game::Resources> resources;
 	lang::Ptr<lua::LuaState> state;
 	std::unique_ptr<GameLua> game;
 
 	Scene()
 	{
-		gl = GL_Functions::null();
-		gl.GetIntegerv = &nullGetIntegerv;
-		GL_State::reset();
-		const char* base = std::getenv("TMPDIR");
-		std::string pattern = std::string(base && *base ? base : "/tmp") + "/engine-bench-XXXXXX";
-		dir = mkdtemp(&pattern[0]) ? pattern : std::string(".");
-		if (::symlink(ENGINE_SOURCE_DIR "/data/shaders", (dir + "/shaders").c_str()) != 0)
-			std::abort();
-		io::detail::setBundlePath(dir);
 		io::detail::setAppdataPath(dir);
-		context = GL_createContext(1024, 768, gr::Context::ORIENTATION_PORTRAIT, [] {});
-		context->setShaderPath("shaders");
-
 		qf3d::writeFile(dir + "/font.png", qf3d::encodePng(qf3d::Bitmap(256, 256)));
 		qf3d::FontRecord font;
 		font.image = "font.png";
@@ -83,10 +65,7 @@ struct Scene
 		game.reset();
 		state = nullptr;
 		resources = nullptr;
-		context = nullptr;
-		io::detail::setBundlePath(".");
 		io::detail::setAppdataPath(".");
-		std::system(("rm -rf '" + dir + "'").c_str());
 	}
 	void run(const std::string& code)
 	{
@@ -95,14 +74,7 @@ struct Scene
 	}
 };
 
-/** Times the reference for as many rounds as the benchmark ran, in seconds per round. */
-template <class F> double referenceSeconds(F f, long rounds)
-{
-	const auto t0 = std::chrono::steady_clock::now();
-	for (long i = 0; i < rounds; ++i)
-		f();
-	return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / double(rounds);
-}
+using benchsupport::referenceSeconds;
 
 template <class Subject, class Reference> void measure(benchmark::State& state, Subject subject, Reference reference)
 {

@@ -8,6 +8,7 @@
 #include <gr/gl/GL_State.h>
 #include <gr/gl/GL_createContext.h>
 #include <io/detail/paths.h>
+#include "../support/NullGLBundle.h"
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdlib>
@@ -21,37 +22,7 @@ namespace
 {
 const int OBJECTS = 200;
 
-void GL_APIENTRY nullGetIntegerv(GLenum pname, GLint* data)
-{
-	data[0] = pname == GL_MAX_TEXTURE_SIZE ? 4096 : 0;
-}
-
-struct Scene
-{
-	std::string dir;
-	lang::Ptr<gr::Context> context;
-
-	Scene()
-	{
-		gl = GL_Functions::null();
-		gl.GetIntegerv = &nullGetIntegerv;
-		GL_State::reset();
-		const char* base = std::getenv("TMPDIR");
-		std::string pattern = std::string(base && *base ? base : "/tmp") + "/engine-bench-XXXXXX";
-		dir = mkdtemp(&pattern[0]) ? pattern : std::string(".");
-		if (::symlink(ENGINE_SOURCE_DIR "/data/shaders", (dir + "/shaders").c_str()) != 0)
-			std::abort();
-		io::detail::setBundlePath(dir);
-		context = GL_createContext(1024, 768, gr::Context::ORIENTATION_PORTRAIT, [] {});
-		context->setShaderPath("shaders/");
-	}
-	~Scene()
-	{
-		context = nullptr;
-		io::detail::setBundlePath(".");
-		std::system(("rm -rf '" + dir + "'").c_str());
-	}
-};
+using Scene = benchsupport::NullGLBundle;
 
 void BM_MaskedImageAddAndRender200(benchmark::State& state)
 {

@@ -11,6 +11,7 @@
 #include <io/detail/paths.h>
 #include <qf3d/Build.h>
 #include <qf3d/ContentWriter.h>
+#include "../support/NullGLBundle.h"
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdlib>
@@ -24,47 +25,9 @@ namespace
 {
 const int REPEATS = 25; // draws per flush
 
-void GL_APIENTRY nullGetIntegerv(GLenum pname, GLint* data)
-{
-	data[0] = pname == GL_MAX_TEXTURE_SIZE ? 4096 : 0;
-}
-
 /** The do-nothing GL, a context and a bundle folder holding the content and seeing the shaders. */
-struct Scene
-{
-	std::string dir;
-	lang::Ptr<gr::Context> context;
-
-	Scene()
-	{
-		gl = GL_Functions::null();
-		gl.GetIntegerv = &nullGetIntegerv;
-		GL_State::reset();
-		const char* base = std::getenv("TMPDIR");
-		std::string pattern = std::string(base && *base ? base : "/tmp") + "/engine-bench-XXXXXX";
-		dir = mkdtemp(&pattern[0]) ? pattern : std::string(".");
-		if (::symlink(ENGINE_SOURCE_DIR "/data/shaders", (dir + "/shaders").c_str()) != 0)
-			std::abort();
-		io::detail::setBundlePath(dir);
-		context = GL_createContext(1024, 768, gr::Context::ORIENTATION_PORTRAIT, [] {});
-		context->setShaderPath("shaders");
-	}
-	~Scene()
-	{
-		context = nullptr;
-		io::detail::setBundlePath(".");
-		std::system(("rm -rf '" + dir + "'").c_str());
-	}
-};
-
-/** Times the reference for as many rounds as the benchmark ran, in seconds per round. */
-template <class F> double referenceSeconds(F f, long rounds)
-{
-	const auto t0 = std::chrono::steady_clock::now();
-	for (long i = 0; i < rounds; ++i)
-		f();
-	return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / double(rounds);
-}
+using Scene = benchsupport::NullGLBundle;
+using benchsupport::referenceSeconds;
 
 template <class Subject, class Reference> void measure(benchmark::State& state, int items, Subject subject, Reference reference)
 {
