@@ -8,7 +8,7 @@ namespace gr
 namespace GR_GL_NS
 {
 /**
- * The OpenGL ES entry points of one back end. Filled through eglGetProcAddress
+ * The OpenGL ES entry points of one back end. Filled through the platform layer (eglGetProcAddress)
  * (the 1.1 library exports no frame buffer object functions), so the back ends never
  * link against a GLES library, and tests or benchmarks can swap the whole table.
  */

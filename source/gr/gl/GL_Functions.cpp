@@ -1,9 +1,9 @@
 #include <gr/gl/GL_Functions.h>
+#include <gr/gl/GL_procAddress.h>
 #include <lang/assert.h>
 #include <gr/GraphicsException.h>
 #include <lang/Format.h>
 #include <lang/throwError.h>
-#include <EGL/egl.h>
 #include <cstring>
 #include <string>
 
@@ -33,7 +33,7 @@ void GL_Functions::load()
 {
 	GL_Functions t = {};
 #define GL_FN(R, M, S, P, A) \
-	t.M = reinterpret_cast<decltype(t.M)>(eglGetProcAddress(S)); \
+	t.M = reinterpret_cast<decltype(t.M)>(gr::gl::GL_procAddress(S)); \
 	if (!t.M) \
 		lang::throwError(GraphicsException(lang::Format("OpenGL ES entry point {0} not found", S)));
 #include <gr/gl/GL_functionList.h>
