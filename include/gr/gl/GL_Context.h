@@ -157,7 +157,6 @@ private:
 	int m_height;
 	GLenum m_frontFace;
 	bool m_customModelTransformEnabled;
-	int m_reserved;
 	OrientationType m_orientation;
 	Texture* m_renderTarget;
 	float m_time;

@@ -59,7 +59,6 @@ GL_Context::GL_Context(int width, int height, OrientationType orientation, Prese
 	m_height(height),
 	m_frontFace(GL_CW),
 	m_customModelTransformEnabled(false),
-	m_reserved(0),
 	m_orientation(orientation),
 	m_renderTarget(nullptr),
 	m_time(0.f),
