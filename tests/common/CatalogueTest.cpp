@@ -137,7 +137,7 @@ TEST_F(Catalogue, EveryNameIsAFunctionAfterConstruction)
 	EXPECT_EQ("string", eval("_G.type(uniqueDeviceId)"));
 }
 
-TEST_F(Catalogue, StandInsCheckTheirArgumentsThenSayTheyAreNotThereYet)
+TEST_F(Catalogue, BadArgumentsRaiseErrorsNamingTheOperation)
 {
 	start();
 	const struct
