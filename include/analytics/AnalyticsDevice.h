@@ -1,7 +1,7 @@
 #ifndef ANALYTICS_ANALYTICSDEVICE_H
 #define ANALYTICS_ANALYTICSDEVICE_H
 
-#include <cstdint>
+#include <pf/DeviceFacts.h>
 #include <string>
 #include <vector>
 
@@ -11,17 +11,7 @@ namespace analytics
 class AnalyticsDevice
 {
 public:
-	/** One link-layer address of a network interface. */
-	struct Interface
-	{
-		std::string name;
-		/** Hardware type (ARPHRD_*). */
-		int hardwareType;
-		std::vector<uint8_t> address;
-		bool loopback;
-		/** Backed by a device (/sys/class/net/<name>/device). */
-		bool physical;
-	};
+	typedef pf::DeviceFacts::Interface Interface;
 	typedef std::vector<Interface> (*InterfaceLister)();
 
 	/** The hardware model (machine name of uname). */

@@ -6,7 +6,7 @@
 #include <pf/Launcher.h>
 #include <pf/Locale.h>
 #include <pf/UserDefaults.h>
-#include <analytics/AnalyticsDevice.h>
+#include <pf/DeviceFacts.h>
 #include <util/SHA1.h>
 #include <chrono>
 #include <cstdlib>
@@ -16,9 +16,9 @@ using namespace pf;
 
 namespace
 {
-std::vector<analytics::AnalyticsDevice::Interface> noInterfaces() { return {}; }
+std::vector<DeviceFacts::Interface> noInterfaces() { return {}; }
 
-std::vector<analytics::AnalyticsDevice::Interface> oneEthernet()
+std::vector<DeviceFacts::Interface> oneEthernet()
 {
 	return {{"eth0", 1, {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, false, true}};
 }
@@ -46,21 +46,21 @@ TEST_F(PfTest, AppSettingsReadBooleansFromTheDefaults)
 	EXPECT_FALSE(settings.getBoolean("notificationsSound"));
 }
 
-TEST(DeviceID, HashesTheAnalyticsInterfaceOrUnavailable)
+TEST(DeviceID, HashesTheDeviceInterfaceOrUnavailable)
 {
-	analytics::AnalyticsDevice::setInterfaceLister(&noInterfaces);
+	DeviceFacts::setInterfaceLister(&noInterfaces);
 	DeviceID::Impl impl;
 	const std::vector<char> none = impl.getDeviceID();
 	EXPECT_EQ(std::string(none.begin(), none.end()), "unavailable");
 	EXPECT_EQ(DeviceID().getDeviceIDHash(), util::SHA1::hash(std::string("unavailable")));
 
-	analytics::AnalyticsDevice::setInterfaceLister(&oneEthernet);
+	DeviceFacts::setInterfaceLister(&oneEthernet);
 	const std::vector<char> mac = impl.getDeviceID();
 	EXPECT_EQ(std::string(mac.begin(), mac.end()), "00:1A:2B:3C:4D:5E");
 	const std::string hash = DeviceID().getDeviceIDHash();
 	EXPECT_EQ(hash, util::SHA1::hash(std::string("00:1A:2B:3C:4D:5E")));
 	EXPECT_EQ(hash.size(), 40u);
-	analytics::AnalyticsDevice::setInterfaceLister(nullptr);
+	DeviceFacts::setInterfaceLister(nullptr);
 }
 
 TEST(DeviceInfo, VersionPassesTheServiceChecksAndModelIsTheMachine)

@@ -49,7 +49,6 @@ struct AnalyticsState
 	// Device.
 	int screenWidth = 0;
 	int screenHeight = 0;
-	AnalyticsDevice::InterfaceLister interfaceLister = nullptr;
 	std::string macInterface;
 	std::mutex pasteboardLock;
 

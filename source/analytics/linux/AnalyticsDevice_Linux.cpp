@@ -1,20 +1,12 @@
 #include <analytics/AnalyticsDevice.h>
 #include "../Classes/AnalyticsState.h"
 #include <io/detail/paths.h>
-#include <algorithm>
+#include <pf/DeviceFacts.h>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
-#include <ifaddrs.h>
 #include <limits.h>
-#include <linux/if_packet.h>
-#include <net/if.h>
-#include <net/if_arp.h>
 #include <pwd.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #ifndef ENGINE_BUNDLE_VERSION
@@ -45,44 +37,11 @@ std::string xdgFolder(const char* variable, const char* fallback)
 		base.pop_back();
 	return base;
 }
-
-std::vector<AnalyticsDevice::Interface> systemInterfaces()
-{
-	std::vector<AnalyticsDevice::Interface> out;
-	ifaddrs* list = nullptr;
-	if (getifaddrs(&list) != 0)
-		return out;
-	for (const ifaddrs* a = list; a; a = a->ifa_next)
-	{
-		if (!a->ifa_addr || a->ifa_addr->sa_family != AF_PACKET || !a->ifa_name)
-			continue;
-		const sockaddr_ll* ll = reinterpret_cast<const sockaddr_ll*>(a->ifa_addr);
-		AnalyticsDevice::Interface i;
-		i.name = a->ifa_name;
-		i.hardwareType = ll->sll_hatype;
-		i.address.assign(ll->sll_addr, ll->sll_addr + std::min<size_t>(ll->sll_halen, sizeof(ll->sll_addr)));
-		i.loopback = (a->ifa_flags & IFF_LOOPBACK) != 0;
-		struct stat st;
-		i.physical = ::stat(("/sys/class/net/" + i.name + "/device").c_str(), &st) == 0;
-		out.push_back(i);
-	}
-	freeifaddrs(list);
-	return out;
-}
-
-bool usableEthernet(const AnalyticsDevice::Interface& i)
-{
-	return i.hardwareType == ARPHRD_ETHER && i.address.size() == 6 && !i.loopback &&
-		std::any_of(i.address.begin(), i.address.end(), [](uint8_t b) { return b != 0; });
-}
-}
+} // namespace
 
 std::string AnalyticsDevice::platform()
 {
-	utsname u;
-	if (uname(&u) != 0)
-		return std::string();
-	return u.machine;
+	return pf::DeviceFacts::machine();
 }
 
 std::string AnalyticsDevice::locale()
@@ -149,12 +108,12 @@ int AnalyticsDevice::screenHeight()
 
 std::vector<AnalyticsDevice::Interface> AnalyticsDevice::interfaces()
 {
-	return state().interfaceLister ? state().interfaceLister() : systemInterfaces();
+	return pf::DeviceFacts::interfaces();
 }
 
 void AnalyticsDevice::setInterfaceLister(InterfaceLister lister)
 {
-	state().interfaceLister = lister;
+	pf::DeviceFacts::setInterfaceLister(lister);
 }
 
 void AnalyticsDevice::setMacInterface(const std::string& name)
@@ -166,18 +125,7 @@ std::string AnalyticsDevice::macInterface()
 {
 	if (!state().macInterface.empty())
 		return state().macInterface;
-	std::vector<Interface> list = interfaces();
-	std::sort(list.begin(), list.end(), [](const Interface& a, const Interface& b) {
-		if (a.physical != b.physical)
-			return a.physical;
-		return a.name < b.name;
-	});
-	for (const Interface& i : list)
-	{
-		if (usableEthernet(i))
-			return i.name;
-	}
-	return std::string();
+	return pf::DeviceFacts::macInterface();
 }
 
 std::string AnalyticsDevice::cachesDirectory()
@@ -192,15 +140,8 @@ std::string AnalyticsDevice::sharedDataDirectory()
 
 char* analyticsGetMacAddress(char* buffer, const char* interfaceName)
 {
-	buffer[0] = '\0';
-	for (const AnalyticsDevice::Interface& i : AnalyticsDevice::interfaces())
-	{
-		if (i.hardwareType != ARPHRD_ETHER || i.address.size() != 6 || i.name != interfaceName)
-			continue;
-		buffer[0] = '\0';
-		for (size_t k = 0; k < 6; ++k)
-			std::snprintf(buffer + (k ? 3 * k - 1 : 0), 4, k ? ":%02X" : "%02X", i.address[k]);
-	}
+	const std::string text = pf::DeviceFacts::macAddress(interfaceName);
+	std::snprintf(buffer, 18, "%s", text.c_str());
 	return buffer;
 }
 }

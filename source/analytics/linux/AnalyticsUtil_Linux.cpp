@@ -1,7 +1,6 @@
 #include <analytics/AnalyticsUtil.h>
 #include "../Classes/AnalyticsState.h"
-#include <fstream>
-#include <sys/utsname.h>
+#include <pf/DeviceFacts.h>
 #include <sys/xattr.h>
 #include <syslog.h>
 
@@ -35,22 +34,7 @@ std::string AnalyticsUtil::systemVersion()
 {
 	if (!state().systemVersionOverride.empty())
 		return state().systemVersionOverride;
-	std::ifstream in("/etc/os-release");
-	std::string line;
-	while (std::getline(in, line))
-	{
-		if (line.compare(0, 11, "VERSION_ID=") != 0)
-			continue;
-		std::string value = line.substr(11);
-		if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
-			value = value.substr(1, value.size() - 2);
-		if (!value.empty())
-			return value;
-	}
-	utsname u;
-	if (uname(&u) == 0)
-		return u.release;
-	return std::string();
+	return pf::DeviceFacts::osVersion();
 }
 
 bool AnalyticsUtil::addSkipBackupAttributeToItemAtPath(const std::string& path)

@@ -1,5 +1,5 @@
 #include <pf/DeviceID.h>
-#include <analytics/AnalyticsDevice.h>
+#include <pf/DeviceFacts.h>
 #include <util/SHA1.h>
 #include <cstring>
 
@@ -19,15 +19,14 @@ std::string DeviceID::getDeviceIDHash()
 
 std::vector<char> DeviceID::Impl::getDeviceID() const
 {
-	// The same interface the analytics reports name the device by.
+	// The interface the analytics reports name the device by, unless they are told another.
 	std::string text = "unavailable";
-	const std::string name = analytics::AnalyticsDevice::macInterface();
+	const std::string name = DeviceFacts::macInterface();
 	if (!name.empty())
 	{
-		char buffer[32] = {0};
-		analytics::analyticsGetMacAddress(buffer, name.c_str());
-		if (buffer[0])
-			text = buffer;
+		const std::string mac = DeviceFacts::macAddress(name);
+		if (!mac.empty())
+			text = mac;
 	}
 	return std::vector<char>(text.begin(), text.end());
 }

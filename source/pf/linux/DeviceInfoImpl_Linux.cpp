@@ -1,6 +1,5 @@
 #include <pf/DeviceInfo.h>
-#include <analytics/AnalyticsUtil.h>
-#include <analytics/AnalyticsDevice.h>
+#include <pf/DeviceFacts.h>
 #include <cstdlib>
 
 namespace pf
@@ -18,16 +17,16 @@ DeviceInfo::~DeviceInfo() {}
 
 std::string DeviceInfo::getOSVersion() const
 {
-	return analytics::AnalyticsUtil::systemVersion();
+	return DeviceFacts::osVersion();
 }
 
 std::string DeviceInfo::getModel() const
 {
-	return analytics::AnalyticsDevice::platform();
+	return DeviceFacts::machine();
 }
 
 double DeviceInfo::osVersionNumber()
 {
-	return std::strtod(analytics::AnalyticsUtil::systemVersion().c_str(), nullptr);
+	return std::strtod(DeviceFacts::osVersion().c_str(), nullptr);
 }
 }
