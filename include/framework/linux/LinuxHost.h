@@ -6,7 +6,6 @@
 #include <framework/linux/LinuxOSInterface.h>
 #include <framework/linux/LinuxViewController.h>
 #include <gr/Context.h>
-#include <gr/gl/EGLHeadlessView.h>
 #include <lang/Ptr.h>
 #include <lang/System.h>
 #include <cstdint>
@@ -15,6 +14,14 @@
 #include <string>
 
 union SDL_Event;
+
+namespace gr
+{
+namespace gl
+{
+class EGLHeadlessView;
+}
+} // namespace gr
 
 namespace framework
 {

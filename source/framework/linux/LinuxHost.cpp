@@ -1,5 +1,6 @@
 // Start-up, activation, termination and the platform's entries of the Linux host.
 #include <framework/linux/LinuxHost.h>
+#include <gr/gl/EGLHeadlessView.h>
 #include <pf/Alert.h>
 #include <pf/WebView.h>
 #include <SDL.h>

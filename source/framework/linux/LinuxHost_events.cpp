@@ -1,5 +1,6 @@
 // The window's events at the Linux host: closing, activation, size and orientation; input goes to the view controller.
 #include <framework/linux/LinuxHost.h>
+#include <gr/gl/EGLHeadlessView.h>
 #include <algorithm>
 #include <SDL.h>
 
