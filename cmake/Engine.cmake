@@ -9,19 +9,24 @@ function(engine_add_library name)
   set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 endfunction()
 
-# engine_add_test(<name> SOURCES ... DEPS ... [ENVIRONMENT VAR=value ...]): one GoogleTest
-# executable run through CTest, its tests run with the given environment.
+# engine_add_test(<name> SOURCES ... DEPS ... [ENVIRONMENT VAR=value ...] [LABEL unit|gl|e2e|slow]):
+# one GoogleTest executable run through CTest, its tests run with the given environment and
+# carrying the label (default unit), so `ctest -L unit` runs only the fast in-process tests.
 function(engine_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;DEPS;ENVIRONMENT" ${ARGN})
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL unit)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     ENGINE_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     ENGINE_BINARY_DIR="${PROJECT_BINARY_DIR}")
   if(ARG_ENVIRONMENT)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ENVIRONMENT "${ARG_ENVIRONMENT}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT 300 LABELS ${ARG_LABEL} ENVIRONMENT "${ARG_ENVIRONMENT}")
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS ${ARG_LABEL})
   endif()
 endfunction()
 
