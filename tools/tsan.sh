@@ -1,0 +1,14 @@
+#!/bin/sh
+# The threaded libraries' tests under ThreadSanitizer, in a build folder of their own: the
+# mixing thread, the analytics sender, HTTP requests, and the game core's worker replies and
+# rating-prompt counters. ENGINE_JOBS caps the build and test processes (default: all cores).
+set -e
+cd "$(dirname "$0")/.."
+JOBS=${ENGINE_JOBS:-$(nproc)}
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENGINE_BUILD_BENCH=OFF \
+  -DENGINE_CHECK_HEADERS=OFF \
+  -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
+cmake --build build-tsan -j"$JOBS" --target audio_tests demo_audio analytics_tests net_tests gamecore_tests
+cd build-tsan
+TSAN_OPTIONS="halt_on_error=1 suppressions=$(pwd)/../tests/tsan.supp" ctest --output-on-failure -j"$JOBS" \
+  -R '^(AudioReader|CompositeAudioClip|AudioMixer|AudioOutput|AgentTest|EventTest|HttpRequest|IdentifierTest|ProtocolData|ReportTest|SendTest|SessionTest|TransportTest|UtilTest|WorkerTest|RatingPromptTest)\.'
