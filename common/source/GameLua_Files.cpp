@@ -252,6 +252,7 @@ void GameLua::clearLevel()
 	checkUnlocked("level");
 	removeAllObjects();
 	m_particles->clearAll();
+	clearTrajectories();
 	if (m_deterministicPhysics)
 		resetPhysicsWorld(b2Vec2(0.f, 0.f), m_world->GetAllowSleeping());
 }
