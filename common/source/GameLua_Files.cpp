@@ -321,7 +321,7 @@ void GameLua::applyWorldAttributes()
 	m_aimStream.setSpawnInterval(m_simulationAimSpawnTime);
 	m_aimStream.setSpeed(m_simulationAimSpeed);
 	m_aimingAid = false;
-	m_aimStream.setSpawningEnabled(false);
+	m_aimStream.disableStream();
 	m_contactsOff = false;
 }
 

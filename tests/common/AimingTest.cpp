@@ -304,3 +304,17 @@ TEST_F(Aiming, NoPredictionWhilePhysicsIsPaused)
 	run("setPhysicsEnabled(true)");
 	EXPECT_EQ(first.size(), predict().size());
 }
+
+TEST_F(Aiming, ALoadedLevelStartsWithoutTheOldPrediction)
+{
+	lua()->world()->SetGravity(b2Vec2(0.f, 10.f));
+	ASSERT_EQ(predict().size(), 8u);
+	run("setAimingAidSprite('dot') enableAimingAid(true) populateAimingAid()");
+	ASSERT_TRUE(lua()->aimStream().isStreamReady());
+	ASSERT_FALSE(lua()->aimStream().particles().empty());
+	run("loadLevel(levelPath .. '/missing')");
+	EXPECT_FALSE(lua()->aimStream().isStreamReady());
+	EXPECT_TRUE(lua()->aimStream().points().empty());
+	EXPECT_TRUE(lua()->aimStream().particles().empty());
+	EXPECT_FALSE(lua()->aimStream().spawning());
+}
