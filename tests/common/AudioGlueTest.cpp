@@ -101,7 +101,8 @@ TEST_F(AudioGlue, ActivationStopsAndStartsTheOutput)
 	}
 
 	// Inactive, the sink is silent: a playing clip does not advance until the game is active again.
-	addClip("beep", 0.2);
+	// Long enough that a stalled test thread cannot miss the moment before the clip would end.
+	addClip("beep", 1.0);
 	const int id = output()->playClip(resources()->getAudioClip("beep"), 1.f, false, 1);
 	ASSERT_GE(id, 0);
 	app()->activateAudio(false);
