@@ -1,5 +1,6 @@
 #include "GameApp.h"
 #include "GameRatingPrompt.h"
+#include <audio/AudioOutput.h>
 #include <gr/Context.h>
 #include <lang/Debug.h>
 #include <lang/Exception.h>
@@ -255,9 +256,19 @@ bool GameApp::activateAudio(bool active)
 				enabled = root.getBoolean("audioEnabled");
 		}
 	}
-	// No audio output or input exists yet, so there is nothing to start or stop.
-	(void)enabled;
-	return true;
+	game::Resources* resources = m_luaResources->getResources();
+	if (!active)
+	{
+		resources->stopAudioInput();
+		resources->stopAudioOutput();
+		return true;
+	}
+	bool started = true;
+	if (enabled && resources->getAudioOutput())
+		started = resources->getAudioOutput()->startOutput();
+	if (resources->getAudioInput())
+		resources->startAudioInput();
+	return started;
 }
 
 bool GameApp::safeToQuit()

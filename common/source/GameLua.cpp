@@ -42,6 +42,7 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_safeToQuit(false),
 	m_poseSlot(0),
 	m_rollingSoundHandles{-1, -1, -1},
+	m_rollingVolumes{0.f, 0.f, 0.f},
 	m_orderDirty(true),
 	m_physicsDisableCount(1),
 	m_deltaTimeMultiplier(1.f),

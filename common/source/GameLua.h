@@ -219,6 +219,10 @@ public:
 	int setPhysicsEnabledLua(lua::LuaState* state);
 	void setPhysicsEnabled(bool enabled, const std::string& key);
 	bool isPhysicsEnabled() { return m_physicsDisableCount == 0; }
+	enum { ROLLING_SOUND_COUNT = 3 };
+	/** The last frame's rolling volume of material 1 (wood), 2 (rock) or 3 (light). */
+	float rollingVolume(int material) const { return m_rollingVolumes[material - 1]; }
+	int rollingSoundHandle(int material) const { return m_rollingSoundHandles[material - 1]; }
 	void setPhysicsSimulationScale(float s);
 	void setLevelLimits(float left, float top, float right, float bottom);
 
@@ -717,7 +721,9 @@ private:
 
 	// Physics.
 	int m_poseSlot;
-	int m_rollingSoundHandles[3];
+	/** Play handles and this frame's loudest volumes of "wood_rolling", "rock_rolling", "light_rolling" (materials 1 to 3). */
+	int m_rollingSoundHandles[ROLLING_SOUND_COUNT];
+	float m_rollingVolumes[ROLLING_SOUND_COUNT];
 	std::unique_ptr<b2World> m_world;
 	RenderObjects m_renderObjects;
 	/** The records in name order, for the frame's loops; rebuilt when an object comes or goes. */
@@ -875,6 +881,10 @@ private:
 	void stepPhysics(float scaledDt, int64_t& physicsMicros);
 	void interpolatePoses(float scaledDt);
 	void exportObjects(float scaledDt);
+	/** Starts a stopped output again while the game is audio-active and its settings enable audio. */
+	void restartAudio();
+	/** Plays, re-volumes or stops the three rolling sounds from this frame's volumes. */
+	void playRollingSounds();
 	void publishTouches();
 	/** Deciphers and opens a shipped file; hands entry 0 to use. */
 	template <class F> void readShippedFile(const std::string& name, F use);

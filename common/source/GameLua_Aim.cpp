@@ -53,6 +53,9 @@ void GameLua::setAimingAidSprite(const std::string& name)
 
 void GameLua::updateProjectileTrajectoryTable()
 {
+	// A paused game keeps its last prediction: the simulation body must not move while the world stands still.
+	if (m_physicsDisableCount != 0)
+		return;
 	if (m_simulationStorePointsSampler < 1)
 		physics::scriptError("updateProjectileTrajectoryTable: simulationStorePointsSampler must be at least 1, not",
 			std::to_string(m_simulationStorePointsSampler));

@@ -252,6 +252,7 @@ void GameLua::clearLevel()
 	checkUnlocked("level");
 	removeAllObjects();
 	m_particles->clearAll();
+	clearTrajectories();
 	if (m_deterministicPhysics)
 		resetPhysicsWorld(b2Vec2(0.f, 0.f), m_world->GetAllowSleeping());
 }
@@ -320,7 +321,7 @@ void GameLua::applyWorldAttributes()
 	m_aimStream.setSpawnInterval(m_simulationAimSpawnTime);
 	m_aimStream.setSpeed(m_simulationAimSpeed);
 	m_aimingAid = false;
-	m_aimStream.setSpawningEnabled(false);
+	m_aimStream.disableStream();
 	m_contactsOff = false;
 }
 

@@ -1,6 +1,7 @@
 // The frame update: fixed physics steps, pose interpolation and the export of object state to the scripts.
 #include "GameApp.h"
 #include "GameLua.h"
+#include <audio/AudioOutput.h>
 #include <framework/App.h>
 #include <gr/Context.h>
 #include <lang/System.h>
@@ -56,10 +57,12 @@ GameLua::RenderObjectData* recordOf(b2Body* body)
 
 void GameLua::update(float dt)
 {
-	// Audio restart comes with its service.
-	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
-	m_commerce.checkForCallback();
+	restartAudio();
 	checkURLCallbacks();
+	m_commerce.checkForCallback();
+	m_localNotifications.checkForNotifications();
+	// After the replies, so a reply callback's change is seen this frame.
+	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
 	setNumber("screenWidth", static_cast<float>(m_context->width()));
 	setNumber("screenHeight", static_cast<float>(m_context->height()));
 	GameApp* app = static_cast<GameApp*>(m_app);
@@ -83,17 +86,15 @@ void GameLua::update(float dt)
 		interpolatePoses(scaledDt);
 	}
 	setNumber("g_physicsUpdateMillis", static_cast<float>(static_cast<double>(physicsMicros) * 0.001));
+	std::fill(m_rollingVolumes, m_rollingVolumes + ROLLING_SOUND_COUNT, 0.f);
 	if (running)
 		exportObjects(scaledDt);
-	// Rolling sounds come with their service.
+	playRollingSounds();
 	deliverWorkerResults();
 
 	call("update", scaledDt, dt);
 	if (running)
-	{
 		m_particles->update(scaledDt, true, m_context);
-		m_aimStream.update(scaledDt);
-	}
 
 	while (!m_jointRemovalQueue.empty())
 	{
@@ -102,7 +103,47 @@ void GameLua::update(float dt)
 		if (joint)
 			m_world->DestroyJoint(joint);
 	}
-	// The compositor and the aiming stream advance here once they exist.
+	if (running)
+		m_aimStream.update(scaledDt);
+}
+
+void GameLua::restartAudio()
+{
+	// Cheap tests first: this runs every frame and the output is nearly always started.
+	audio::AudioOutput* output = m_resources->getAudioOutput();
+	if (!output || output->isStarted() || !static_cast<GameApp*>(m_app)->audioActive() || !isTable("settings"))
+		return;
+	lua::LuaTable settings = getTable("settings");
+	if (!settings.isTable("root"))
+		return;
+	lua::LuaTable root = settings.getTable("root");
+	if (root.isBoolean("audioEnabled") && root.getBoolean("audioEnabled"))
+		m_resources->startAudioOutput();
+}
+
+void GameLua::playRollingSounds()
+{
+	// Without an output there is nothing to play or stop, and the registry would throw every frame.
+	audio::AudioOutput* output = m_resources->getAudioOutput();
+	if (!output)
+		return;
+	static const std::string ids[ROLLING_SOUND_COUNT] = {"wood_rolling", "rock_rolling", "light_rolling"};
+	for (int i = 0; i < ROLLING_SOUND_COUNT; ++i)
+	{
+		const float volume = m_rollingVolumes[i];
+		int& handle = m_rollingSoundHandles[i];
+		if (volume > 0.f)
+		{
+			if (!m_resources->isAudioPlaying(ids[i]))
+				handle = m_resources->playAudio(ids[i], volume, true, 2);
+			else
+				output->setClipVolume(handle, volume);
+		}
+		else
+		{
+			m_resources->stopAudio(ids[i]);
+		}
+	}
 }
 
 void GameLua::publishTouches()
@@ -376,7 +417,12 @@ void GameLua::exportObjects(float scaledDt)
 				setField(L, keys, KEY_XVEL, v.x);
 				setField(L, keys, KEY_YVEL, v.y);
 			}
-			// Rolling volumes are gathered here once audio lands.
+			if (o->rollingSound && !o->projectile && o->material >= 1 && o->material <= ROLLING_SOUND_COUNT)
+			{
+				const float volume = std::min(1.f, std::fabs(w) * o->radius / 400.f * body->GetMass());
+				float& loudest = m_rollingVolumes[o->material - 1];
+				loudest = std::max(loudest, volume);
+			}
 			awakeSeen = true;
 		}
 		if (o->selectsAnimation)

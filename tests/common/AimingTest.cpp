@@ -216,6 +216,7 @@ protected:
 	void SetUp() override
 	{
 		PhysicsTest::SetUp();
+		enable(); // the prediction runs only in an unpaused game
 		run("worldAttributes = {simulationIterations = 8, simulationTimeStepMultiplier = 1,\n"
 			"  simulationStorePointsSampler = 1, simulationAimSpawnTime = 0.6, simulationAimSpeed = 4}\n"
 			"loadLevel(levelPath .. '/missing')\n"
@@ -280,4 +281,40 @@ TEST_F(Aiming, ScriptOperationsAndTheirErrors)
 	EXPECT_NE(std::string::npos, error("updateProjectileTrajectoryTable()").find("simulationStorePointsSampler"));
 	run("worldAttributes.simulationStorePointsSampler = 1 loadLevel(levelPath .. '/missing')");
 	EXPECT_NE(std::string::npos, error("updateProjectileTrajectoryTable()").find("ProjectileSimulation"));
+}
+
+TEST_F(Aiming, NoPredictionWhilePhysicsIsPaused)
+{
+	lua()->world()->SetGravity(b2Vec2(0.f, 10.f));
+	const std::vector<math::float2> first = predict();
+	ASSERT_EQ(first.size(), 8u);
+	const size_t streamPoints = lua()->aimStream().points().size();
+
+	// Paused by the game's own switch or by a named one: the body stays and the points stay empty.
+	for (const char* pause : {"setPhysicsEnabled(false)", "setPhysicsEnabled(false, 'menu')"})
+	{
+		run(pause);
+		const std::vector<math::float2> paused = predict();
+		EXPECT_TRUE(paused.empty()) << pause;
+		EXPECT_EQ(b2Vec2(5.f, 0.f), object("ProjectileSimulation")->body->GetPosition()) << pause;
+		EXPECT_EQ(streamPoints, lua()->aimStream().points().size()) << pause;
+	}
+	run("setPhysicsEnabled(true, 'menu')");
+	EXPECT_TRUE(predict().empty()) << "still paused under the empty key";
+	run("setPhysicsEnabled(true)");
+	EXPECT_EQ(first.size(), predict().size());
+}
+
+TEST_F(Aiming, ALoadedLevelStartsWithoutTheOldPrediction)
+{
+	lua()->world()->SetGravity(b2Vec2(0.f, 10.f));
+	ASSERT_EQ(predict().size(), 8u);
+	run("setAimingAidSprite('dot') enableAimingAid(true) populateAimingAid()");
+	ASSERT_TRUE(lua()->aimStream().isStreamReady());
+	ASSERT_FALSE(lua()->aimStream().particles().empty());
+	run("loadLevel(levelPath .. '/missing')");
+	EXPECT_FALSE(lua()->aimStream().isStreamReady());
+	EXPECT_TRUE(lua()->aimStream().points().empty());
+	EXPECT_TRUE(lua()->aimStream().particles().empty());
+	EXPECT_FALSE(lua()->aimStream().spawning());
 }

@@ -36,3 +36,21 @@ TEST_F(Trails, ShotsAlternateBetweenTwoSlotsAndKeepOnePuff)
 	ASSERT_EQ(2u, lua()->trajectories().size());
 	EXPECT_TRUE(lua()->trajectories()[0].points.empty());
 }
+
+TEST_F(Trails, ANewOrReloadedLevelStartsWithoutTheOldShotsTrails)
+{
+	for (const char* load : {"loadLevel(levelPath .. '/good')", "loadPreviousLevel('')"})
+	{
+		run("startNewTrajectory() addToTrajectory(0, 1, 2) addPuffToTrajectory(0, 1, 2)\n"
+			"startNewTrajectory() addToTrajectory(0, 3, 4)");
+		ASSERT_FALSE(lua()->trajectories()[1].points.empty());
+		run(load);
+		EXPECT_EQ(0, lua()->currentTrajectoryIndex()) << load;
+		ASSERT_EQ(2u, lua()->trajectories().size()) << load;
+		for (const GameLua::TrajectoryData& t : lua()->trajectories())
+		{
+			EXPECT_TRUE(t.points.empty()) << load;
+			EXPECT_FALSE(t.puff) << load;
+		}
+	}
+}

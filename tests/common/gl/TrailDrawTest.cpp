@@ -38,6 +38,7 @@ setWorldGravity(0, 10)
 createCircle('ProjectileSimulation', '', 1, 4, 0.25, 1, 0, 0, true, false, 0)
 setVisible('ProjectileSimulation', false)
 setVelocity('ProjectileSimulation', 6, -8)
+setPhysicsEnabled(true) -- the prediction runs only in an unpaused game
 ClearSimulationTrajectory() updateProjectileTrajectoryTable()
 setAimingAidSprite('aim') enableAimingAid(true)
 )";
