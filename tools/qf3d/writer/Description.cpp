@@ -400,13 +400,19 @@ private:
 				std::vector<std::string> locales;
 				if (list.isString(i))
 					file = list.getString(i);
-				else if (list.isTable(i))
+				else if (!list.isTable(i))
+					e.child(label("texts", i, "")).fail("must be a text file's name or { file = ..., locales = { ... } }");
+				else
 				{
 					const lua::LuaTable x = list.getTable(i);
 					file = text(x, "file", e.child(label("texts", i, "")));
 					const lua::LuaTable l = x.getTable("locales");
 					for (int k = 1; k <= l.size(); ++k)
+					{
+						if (!l.isString(k))
+							e.child(label("texts", i, file)).fail("\"locales\" must be a list of strings");
 						locales.push_back(l.getString(k));
+					}
 				}
 				const Entry te = e.child(label("texts", i, file));
 				auto set = m_texts.find(file);
