@@ -10,7 +10,8 @@ namespace
 int usage()
 {
 	std::fprintf(stderr,
-		"usage: qf3d build <description.lua> --out <dir>\n"
+		"usage: qf3d build [--strict] <description.lua> --out <dir>\n"
+		"         --strict: a character missing from a font's face fails the build\n"
 		"       qf3d dump <file>\n");
 	return 2;
 }
@@ -20,9 +21,25 @@ int main(int argc, char** argv)
 {
 	try
 	{
-		if (argc == 5 && !std::strcmp(argv[1], "build") && !std::strcmp(argv[3], "--out"))
+		if (argc >= 2 && !std::strcmp(argv[1], "build"))
 		{
-			for (const std::string& f : qf3d::build(argv[2], argv[4]))
+			qf3d::BuildOptions options;
+			const char* description = nullptr;
+			const char* out = nullptr;
+			for (int i = 2; i < argc; ++i)
+			{
+				if (!std::strcmp(argv[i], "--strict"))
+					options.strict = true;
+				else if (!std::strcmp(argv[i], "--out") && i + 1 < argc && !out)
+					out = argv[++i];
+				else if (!description && argv[i][0] != '-')
+					description = argv[i];
+				else
+					return usage();
+			}
+			if (!description || !out)
+				return usage();
+			for (const std::string& f : qf3d::build(description, out, options))
 				std::printf("wrote %s\n", f.c_str());
 			return 0;
 		}

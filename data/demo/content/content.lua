@@ -78,7 +78,9 @@ composites = {
 }
 
 fonts = {
-	{ file = "fonts/FONT_BASIC_DEFAULT.font", size = 20, tracking = 0 },
+	-- Latin-1 for the scripts' own strings and every character of the demo's texts.
+	{ file = "fonts/FONT_BASIC_DEFAULT.font", size = 20, tracking = 0, ranges = { { 0x20, 0x7E }, { 0xA0, 0xFF } },
+		texts = { "localization/TEXTS_BASIC.lang", "localization/TEXTS_HUD.lang" } },
 }
 
 texts = {

@@ -5,6 +5,7 @@
 #include <game/CompoSpriteSet.h>
 #include <game/Resources.h>
 #include <game/SpriteSheet.h>
+#include <game/TextGroupSet.h>
 #include <gr/gl/GL_Capture.h>
 #include <gr/gl/GL_Context.h>
 #include <gr/gl/GL_State.h>
@@ -13,7 +14,12 @@
 #include <io/detail/paths.h>
 #include <qf3d/Build.h>
 #include <qf3d/ContentWriter.h>
+#include <lang/string.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <algorithm>
 #include <cmath>
+#include <set>
 #include <unistd.h>
 
 using game::Anchor;
@@ -81,6 +87,57 @@ protected:
 	lang::Ptr<gr::gl::EGLHeadlessView> m_view;
 	lang::Ptr<gr::Context> m_context;
 };
+
+const char* const DEJAVU = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char* const DEJAVU_OBLIQUE = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Oblique.ttf";
+
+/**
+ * FreeType's own rendering of a line, white over the grey 0x20 background: the pen starts at
+ * penX on the baseline and moves by each glyph's rounded advance; ink of neighbours adds up.
+ */
+std::vector<float> freetypeLine(const char* fontFile, int size, const std::string& text, int penX, int baseline, int width, int height)
+{
+	std::vector<float> cover(size_t(width * height), 0.f);
+	FT_Library lib;
+	FT_Face face;
+	if (FT_Init_FreeType(&lib) || FT_New_Face(lib, fontFile, 0, &face))
+		throw std::runtime_error(std::string("FreeType cannot open ") + fontFile);
+	FT_Set_Pixel_Sizes(face, 0, FT_UInt(size));
+	int pen = penX;
+	for (unsigned short code : lang::string::toUTF16string(text))
+	{
+		if (FT_Load_Char(face, code, FT_LOAD_RENDER))
+			throw std::runtime_error("FreeType cannot render " + std::to_string(code));
+		const FT_GlyphSlot g = face->glyph;
+		for (unsigned row = 0; row < g->bitmap.rows; ++row)
+			for (unsigned col = 0; col < g->bitmap.width; ++col)
+			{
+				const int x = pen + g->bitmap_left + int(col), y = baseline - g->bitmap_top + int(row);
+				if (x < 0 || y < 0 || x >= width || y >= height)
+					continue;
+				const float a = g->bitmap.buffer[long(row) * g->bitmap.pitch + long(col)] / 255.f;
+				float& c = cover[size_t(y * width + x)];
+				c = a + c * (1.f - a);
+			}
+		pen += int(std::lround(g->advance.x / 64.0));
+	}
+	FT_Done_Face(face);
+	FT_Done_FreeType(lib);
+	std::vector<float> grey(cover.size());
+	for (size_t i = 0; i < cover.size(); ++i)
+		grey[i] = 255.f * cover[i] + 32.f * (1.f - cover[i]);
+	return grey;
+}
+
+/** The largest difference of the red channel from the expected greys. */
+int largestDifference(const gltest::RGBAImage& frame, const std::vector<float>& expected)
+{
+	int worst = 0;
+	for (int y = 0; y < frame.height; ++y)
+		for (int x = 0; x < frame.width; ++x)
+			worst = std::max(worst, int(std::lround(std::fabs(float(frame.at(x, y) & 0xFF) - expected[size_t(y * frame.width + x)]))));
+	return worst;
+}
 
 struct Provider : game::SpriteProvider
 {
@@ -187,7 +244,84 @@ TEST_F(GLT(Content), DejaVuTextUnderEveryAnchor)
 			marker(x, y);
 		}
 	}
-	EXPECT_TRUE(gltest::matchesGolden("game-text-dejavu", capture(), 8));
+	const gltest::RGBAImage frame = capture();
+	// Antialiased edges: many grey levels between the background and white.
+	std::set<uint32_t> levels;
+	for (uint32_t p : frame.pixels)
+		levels.insert(p & 0xFF);
+	EXPECT_GT(levels.size(), 16u);
+	EXPECT_TRUE(gltest::matchesGolden("game-text-dejavu", frame, 8));
+}
+
+// Lines drawn with fonts the tool built equal FreeType's rendering of the same line: ink left of
+// the pen and past the advance is kept (italic "fox" is not "tox"), edges keep their coverage,
+// and a font built for a text group's characters draws its Cyrillic and Greek.
+TEST_F(GLT(Content), LinesMatchFreeType)
+{
+	support::writeFile(m_dir / "fonts.lua",
+		"texts = { { file = 'world.lang', locales = { 'en_EN', 'ru_RU', 'el_GR' }, texts = {\n"
+		"  { id = 'hello', en_EN = 'fox jumps', ru_RU = '\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xD0\xBC\xD0\xB8\xD1\x80', "
+		"el_GR = '\xCE\x93\xCE\xB5\xCE\xB9\xCE\xAC \xCF\x83\xCE\xBF\xCF\x85' } } } }\n"
+		"fonts = { { file = 'oblique.font', size = 18, font = '" + std::string(DEJAVU_OBLIQUE) + "' },\n"
+		"  { file = 'world.font', size = 18, texts = { 'world.lang' } } }\n");
+	qf3d::build(m_dir / "fonts.lua", m_dir.path());
+	game::TextGroupSet texts("world.lang");
+	texts.loadLocaleCodes();
+	texts.loadTextGroup("ALL");
+	struct Case
+	{
+		const char* font;
+		const char* face;
+		const char* locale;
+	} cases[] = {
+		{"oblique.font", DEJAVU_OBLIQUE, "en_EN"},
+		{"world.font", DEJAVU, "ru_RU"},
+		{"world.font", DEJAVU, "el_GR"},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(std::string(c.font) + " " + c.locale);
+		const std::string line = texts.getTextGroup(c.locale)->get("hello");
+		lang::Ptr<game::BitmapFont> font = new game::BitmapFont(m_context, c.font);
+		EXPECT_EQ(font->filter(line), line) << "every character has a glyph";
+		m_context->clear(0xFF202020, true, true, false);
+		font->drawString(m_context, line, 10.f, 40.f, Anchor(Anchor::BASELINE, Anchor::LEFT));
+		const gltest::RGBAImage frame = capture();
+		// The tool may start the ink a few whole pixels right of the pen, the same for every glyph.
+		int best = 256, shift = 0;
+		for (int s = 0; s <= 6; ++s)
+		{
+			const int d = largestDifference(frame, freetypeLine(c.face, 18, line, 10 + s, 40, WIDTH, HEIGHT));
+			if (d < best)
+				best = d, shift = s;
+		}
+		EXPECT_LE(best, 3) << "shifted by " << shift;
+	}
+}
+
+// Shapes of the tool carry premultiplied colour: a cloud of alpha 220 is blended once, not added
+// at full brightness.
+TEST_F(GLT(Content), TranslucentShapesBlendOnce)
+{
+	support::writeFile(m_dir / "shapes.lua",
+		"sheets = { { file = 'shapes.sheet', sprites = {\n"
+		"  { name = 'cloud', shape = 'rect', width = 8, height = 8, color = { 250, 250, 255, 220 } },\n"
+		"  { name = 'disc', shape = 'circle', radius = 10, color = { 255, 255, 255 } } } } }\n");
+	qf3d::build(m_dir / "shapes.lua", m_dir.path());
+	lang::Ptr<game::SpriteSheet> sheet = new game::SpriteSheet(m_context, "shapes.sheet");
+	sheet->getSprite("cloud")->draw(m_context, 10.f, 10.f, Anchor(Anchor::TOP, Anchor::LEFT));
+	sheet->getSprite("disc")->draw(m_context, 40.f, 10.f, Anchor(Anchor::TOP, Anchor::LEFT));
+	const gltest::RGBAImage frame = capture();
+	const uint32_t cloud = frame.at(13, 13);
+	const float a = 220.f / 255.f;
+	EXPECT_NEAR(float(cloud & 0xFF), 250.f * a + 32.f * (1.f - a), 2.f);
+	EXPECT_NEAR(float(cloud >> 16 & 0xFF), 255.f * a + 32.f * (1.f - a), 2.f);
+	// The disc's edge has levels between the background and white.
+	std::set<uint32_t> levels;
+	for (int y = 10; y < 30; ++y)
+		for (int x = 40; x < 60; ++x)
+			levels.insert(frame.at(x, y) & 0xFF);
+	EXPECT_GT(levels.size(), 6u);
 }
 
 TEST_F(GLT(Content), CapturedScreenBecomesADrawableSprite)

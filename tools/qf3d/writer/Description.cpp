@@ -5,7 +5,10 @@
 #include <lang/Throwable.h>
 #include <lua/LuaState.h>
 #include <lua/LuaTable.h>
+#include <lang/string.h>
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -20,7 +23,8 @@ class Entry
 public:
 	Entry(const std::string& description, const std::string& where) : m_description(description), m_where(where) {}
 	Entry child(const std::string& where) const { return Entry(m_description, m_where + ": " + where); }
-	[[noreturn]] void fail(const std::string& problem) const { throw BuildError(m_description + ": " + m_where + ": " + problem); }
+	std::string message(const std::string& problem) const { return m_description + ": " + m_where + ": " + problem; }
+	[[noreturn]] void fail(const std::string& problem) const { throw BuildError(message(problem)); }
 
 private:
 	std::string m_description;
@@ -90,16 +94,39 @@ Layout layout(const lua::LuaTable& t, const Entry& e)
 	return l;
 }
 
+/**
+ * The glyph code that carries the line's ascent and descent, so that anchors keep the face's
+ * line whatever the characters: U+FFFF is a noncharacter, which no text holds. It is zero wide.
+ */
+const unsigned LINE_BOX = 0xFFFF;
+
 void makeDirectories(const std::string& path)
 {
 	for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
 		::mkdir(path.substr(0, at).c_str(), 0755);
 }
 
+// "U+00E9 \"é\"" for messages.
+std::string characterName(unsigned code)
+{
+	char hex[16];
+	std::snprintf(hex, sizeof hex, "U+%04X", code);
+	return std::string(hex) + " \"" + lang::string::toUTF8string(std::basic_string<unsigned int>(1, code)) + "\"";
+}
+
+// Characters that draw: no C0 or C1 controls, no surrogates, no noncharacter U+FFFF (the line box).
+bool drawable(unsigned code)
+{
+	return code >= 0x20 && !(code >= 0x7F && code < 0xA0) && !(code >= 0xD800 && code < 0xE000) && code != LINE_BOX;
+}
+
 class Builder
 {
 public:
-	Builder(const std::string& description, const std::string& outDir) : m_description(description), m_out(outDir) {}
+	Builder(const std::string& description, const std::string& outDir, const BuildOptions& options) :
+		m_description(description), m_out(outDir), m_options(options)
+	{
+	}
 
 	std::vector<std::string> run()
 	{
@@ -116,8 +143,9 @@ public:
 		const lua::LuaTable& g = lua.globals();
 		forEach(g, "sheets", [&](const lua::LuaTable& t, const Entry& e) { sheet(t, e); });
 		forEach(g, "composites", [&](const lua::LuaTable& t, const Entry& e) { composites(t, e); });
-		forEach(g, "fonts", [&](const lua::LuaTable& t, const Entry& e) { font(t, e); });
+		// Texts first: fonts may ask for every character of them.
 		forEach(g, "texts", [&](const lua::LuaTable& t, const Entry& e) { texts(t, e); });
+		forEach(g, "fonts", [&](const lua::LuaTable& t, const Entry& e) { font(t, e); });
 		// Everything is checked before anything is written.
 		for (const auto& f : m_files)
 		{
@@ -133,7 +161,10 @@ public:
 private:
 	std::string m_description;
 	std::string m_out;
+	BuildOptions m_options;
 	std::map<std::string, Bytes> m_files;
+	/** The text sets of this build by their "file". */
+	std::map<std::string, TextSetRecord> m_texts;
 	/** Every sprite of the build by name, for composite parts. */
 	std::set<std::string> m_sprites;
 
@@ -304,16 +335,119 @@ private:
 		addFile(path, encodeCompos(records, l), e);
 	}
 
+	void warn(const std::string& message)
+	{
+		if (m_options.warn)
+			m_options.warn(message);
+		else
+			std::fprintf(stderr, "qf3d: warning: %s\n", message.c_str());
+	}
+
+	/** A character the font cannot have: a warning, or the build's failure when strict. */
+	void lacking(const Entry& e, const std::string& problem)
+	{
+		if (m_options.strict)
+			e.fail(problem);
+		warn(e.message(problem));
+	}
+
+	/**
+	 * The characters a font asks for: "ranges" (single characters or {first, last}) and every
+	 * character of the text groups named by "texts" (a text set's "file", for all its locales,
+	 * or { file = ..., locales = { ... } }). Neither: U+0020-007E and U+00A0-00FF.
+	 * Characters beyond 16 bits go to wide: glyphs are keyed by UTF-16 units.
+	 */
+	std::set<unsigned> characters(const lua::LuaTable& t, const Entry& e, std::set<unsigned>& wide)
+	{
+		std::set<unsigned> codes;
+		if (t.isNil("ranges") && t.isNil("texts"))
+		{
+			for (unsigned c = 0x20; c <= 0xFF; ++c)
+				if (drawable(c))
+					codes.insert(c);
+			return codes;
+		}
+		if (!t.isNil("ranges"))
+		{
+			if (!t.isTable("ranges"))
+				e.fail("\"ranges\" must be a list of characters and {first, last} pairs");
+			const lua::LuaTable ranges = t.getTable("ranges");
+			for (int i = 1; i <= ranges.size(); ++i)
+			{
+				const Entry re = e.child(label("ranges", i, ""));
+				double first = 0, last = 0;
+				if (ranges.isNumber(i))
+					first = last = ranges.getNumber(i);
+				else if (ranges.isTable(i) && ranges.getTable(i).size() == 2 && ranges.getTable(i).isNumber(1) && ranges.getTable(i).isNumber(2))
+					first = ranges.getTable(i).getNumber(1), last = ranges.getTable(i).getNumber(2);
+				else
+					re.fail("must be a character code or {first, last}");
+				if (first != std::floor(first) || last != std::floor(last) || first < 0 || last > 0xFFFF || first > last)
+					re.fail("must be whole codes from U+0000 to U+FFFF, first not above last (glyphs are keyed by 16-bit units)");
+				for (unsigned c = unsigned(first); c <= unsigned(last); ++c)
+					if (drawable(c))
+						codes.insert(c);
+			}
+		}
+		if (!t.isNil("texts"))
+		{
+			if (!t.isTable("texts"))
+				e.fail("\"texts\" must be a list of text files of this build");
+			const lua::LuaTable list = t.getTable("texts");
+			for (int i = 1; i <= list.size(); ++i)
+			{
+				std::string file;
+				std::vector<std::string> locales;
+				if (list.isString(i))
+					file = list.getString(i);
+				else if (!list.isTable(i))
+					e.child(label("texts", i, "")).fail("must be a text file's name or { file = ..., locales = { ... } }");
+				else
+				{
+					const lua::LuaTable x = list.getTable(i);
+					file = text(x, "file", e.child(label("texts", i, "")));
+					const lua::LuaTable l = x.getTable("locales");
+					for (int k = 1; k <= l.size(); ++k)
+					{
+						if (!l.isString(k))
+							e.child(label("texts", i, file)).fail("\"locales\" must be a list of strings");
+						locales.push_back(l.getString(k));
+					}
+				}
+				const Entry te = e.child(label("texts", i, file));
+				auto set = m_texts.find(file);
+				if (set == m_texts.end())
+					te.fail("no text file \"" + file + "\" in this build");
+				const TextSetRecord& r = set->second;
+				if (locales.empty())
+					locales = r.locales;
+				for (const std::string& locale : locales)
+				{
+					const size_t k = size_t(std::find(r.locales.begin(), r.locales.end(), locale) - r.locales.begin());
+					if (k == r.locales.size())
+						te.fail("the text file has no locale \"" + locale + "\"");
+					for (const std::string& s : r.texts[k])
+						for (unsigned c : lang::string::toUTF32string(s))
+						{
+							if (c > 0xFFFF)
+								wide.insert(c);
+							else if (drawable(c))
+								codes.insert(c);
+						}
+				}
+			}
+		}
+		return codes;
+	}
+
 	void font(const lua::LuaTable& t, const Entry& e)
 	{
 		const std::string path = output(t, e);
 		const std::string image = imageBeside(path);
 		const int size = number(t, "size", e, 0, true);
-		std::vector<int> codes;
-		for (int c = 0x20; c <= 0x7E; ++c)
-			codes.push_back(c);
-		for (int c = 0xA0; c <= 0xFF; ++c)
-			codes.push_back(c);
+		std::set<unsigned> wide;
+		const std::set<unsigned> wanted = characters(t, e, wide);
+		const std::vector<int> codes(wanted.begin(), wanted.end());
 		const std::string fontFile = t.isString("font") ? t.getString("font") : defaultFontFile();
 		RenderedFont rendered;
 		try
@@ -324,22 +458,66 @@ private:
 		{
 			e.fail(x.what());
 		}
-		std::vector<std::pair<int, int>> sizes;
+		for (int code : rendered.missing)
+			lacking(e, "the face \"" + rendered.face + "\" (" + fontFile + ") has no glyph for " + characterName(unsigned(code)));
+		for (unsigned code : wide)
+			lacking(e, characterName(code) + " lies beyond 16 bits: a font's glyphs are keyed by UTF-16 units (face \"" + rendered.face + "\")");
+
+		// The reader starts each glyph's box at the pen and moves the pen by the box's width plus
+		// the tracking. Ink left of the pen or past the advance therefore fits only when every box
+		// starts `before` pixels left of its glyph's origin and reaches `after` past the advance:
+		// the ink is then drawn `before` pixels right of the pen, and the tracking takes the
+		// extra width back so the pen still moves by the advance.
+		int before = 0, after = 0;
 		for (const RenderedGlyph& g : rendered.glyphs)
-			sizes.emplace_back(g.cell.width, g.cell.height);
+		{
+			if (g.ink.width == 0)
+				continue;
+			before = std::max(before, -g.left);
+			after = std::max(after, g.left + g.ink.width - g.advance);
+		}
+		const int extra = before + after;
+
+		// Glyph boxes are as tall as the ink: the rasteriser shades no empty rows.
+		std::vector<std::pair<int, int>> sizes;
+		std::vector<size_t> inked;
+		for (size_t i = 0; i < rendered.glyphs.size(); ++i)
+		{
+			const RenderedGlyph& g = rendered.glyphs[i];
+			if (g.ink.width == 0)
+				continue;
+			sizes.emplace_back(g.advance + extra, g.ink.height);
+			inked.push_back(i);
+		}
 		int w = 0, h = 0;
-		const std::vector<Placement> at = pack(sizes, &w, &h);
+		std::vector<Placement> at;
+		try
+		{
+			at = pack(sizes, &w, &h);
+		}
+		catch (const BuildError& x)
+		{
+			e.fail(x.what());
+		}
 		Bitmap atlas(w, h);
 		FontRecord record;
 		record.image = image;
 		record.leading = number(t, "leading", e, rendered.leading);
-		record.tracking = number(t, "tracking", e, 0);
+		record.tracking = number(t, "tracking", e, 0) - extra;
+		size_t next = 0;
 		for (size_t i = 0; i < rendered.glyphs.size(); ++i)
 		{
 			const RenderedGlyph& g = rendered.glyphs[i];
-			atlas.paste(g.cell, at[i].x, at[i].y);
-			record.glyphs.push_back(GlyphRecord{g.code, at[i].x, at[i].y, g.cell.width, g.cell.height, g.baseline});
+			if (next < inked.size() && inked[next] == i)
+			{
+				const Placement p = at[next++];
+				atlas.paste(g.ink, p.x + before + g.left, p.y);
+				record.glyphs.push_back(GlyphRecord{g.code, p.x, p.y, g.advance + extra, g.ink.height, g.top});
+			}
+			else
+				record.glyphs.push_back(GlyphRecord{g.code, 0, 0, g.advance + extra, 0, 0}); // no ink, no quad
 		}
+		record.glyphs.push_back(GlyphRecord{int(LINE_BOX), 0, 0, 0, rendered.ascender + rendered.descender, rendered.ascender});
 		addFile(path, encodeFont(record, layout(t, e)), e);
 		addFile(io::PathName(io::PathName(path).parent().toString(), image).toString(), encodePng(atlas), e);
 	}
@@ -378,12 +556,13 @@ private:
 			}
 		}
 		addFile(path, encodeTexts(record, layout(t, e)), e);
+		m_texts[text(t, "file", e)] = record;
 	}
 };
 }
 
-std::vector<std::string> build(const std::string& description, const std::string& outDir)
+std::vector<std::string> build(const std::string& description, const std::string& outDir, const BuildOptions& options)
 {
-	return Builder(description, outDir).run();
+	return Builder(description, outDir, options).run();
 }
 }

@@ -14,12 +14,6 @@ float roundedBox(float x, float y, float hw, float hh, float r)
 	const float ox = std::max(qx, 0.f), oy = std::max(qy, 0.f);
 	return std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.f) - r;
 }
-
-uint32_t pack(const Colour& c, float coverage)
-{
-	auto ch = [](float v) { return uint32_t(std::lround(std::min(std::max(v, 0.f), 255.f))); };
-	return ch(c.a * coverage) << 24 | ch(c.r) << 16 | ch(c.g) << 8 | ch(c.b);
-}
 }
 
 Bitmap drawShape(const Shape& s)
@@ -66,7 +60,7 @@ Bitmap drawShape(const Shape& s)
 				c.b = s.from.b + (s.to.b - s.from.b) * t;
 				c.a = s.from.a + (s.to.a - s.from.a) * t;
 			}
-			out.at(x, y) = hits ? pack(c, float(hits) / float(N * N)) : 0u;
+			out.at(x, y) = hits ? premultiplied(c, float(hits) / float(N * N)) : 0u;
 		}
 	}
 	return out;

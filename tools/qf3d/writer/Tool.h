@@ -33,22 +33,38 @@ struct Shape
 /** Draws a shape anti-aliased into a bitmap of its size; throws std::invalid_argument on a bad shape. */
 Bitmap drawShape(const Shape& shape);
 
+/** Packs a colour at a coverage of 0 to 1 as 0xAARRGGBB with premultiplied colour. */
+uint32_t premultiplied(const Colour& colour, float coverage);
+
+/** One glyph's ink, trimmed to the pixels it covers. */
 struct RenderedGlyph
 {
 	int code;
-	Bitmap cell;
-	int baseline;
+	/** The ink box; empty for a glyph without ink (a space). */
+	Bitmap ink;
+	/** The ink box's left edge right of the pen, and its top edge above the baseline. */
+	int left;
+	int top;
+	/** Whole pixels the pen moves. */
+	int advance;
 };
 
 struct RenderedFont
 {
+	/** "Family Style" of the face. */
+	std::string face;
 	int leading = 0;
+	/** The line's extent above and below the baseline, whole pixels. */
+	int ascender = 0;
+	int descender = 0;
 	std::vector<RenderedGlyph> glyphs;
+	/** Characters the face has no glyph for, in the order asked. */
+	std::vector<int> missing;
 };
 
 /**
- * Renders glyphs with FreeType: each cell is the glyph's advance wide and the line height
- * tall, with the baseline at the ascender. Throws std::runtime_error when FreeType fails.
+ * Renders glyphs with FreeType, antialiased, in one colour. Characters the face lacks are
+ * listed in missing, not rendered. Throws std::runtime_error when FreeType fails.
  */
 RenderedFont renderFont(const std::string& fontFile, int pixelSize, const Colour& colour, const std::vector<int>& codes);
 }

@@ -2,6 +2,7 @@
 #define QF3D_BUILD_H
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@ public:
 	explicit BuildError(const std::string& message) : std::runtime_error(message) {}
 };
 
-/** Pixels 0xAARRGGBB, top row first, straight alpha. */
+/** Pixels 0xAARRGGBB, top row first; the tool writes colour premultiplied by alpha. */
 struct Bitmap
 {
 	int width = 0;
@@ -45,8 +46,16 @@ std::vector<Placement> pack(const std::vector<std::pair<int, int>>& sizes, int* 
 /** Encodes a bitmap as PNG (through img's writer). */
 std::vector<uint8_t> encodePng(const Bitmap& bitmap);
 
+struct BuildOptions
+{
+	/** A character that a font's face lacks fails the build instead of warning. */
+	bool strict = false;
+	/** Receives each warning; when empty, warnings go to the standard error. */
+	std::function<void(const std::string&)> warn;
+};
+
 /** Reads the Lua description and writes every file it names under outDir; returns their paths. */
-std::vector<std::string> build(const std::string& description, const std::string& outDir);
+std::vector<std::string> build(const std::string& description, const std::string& outDir, const BuildOptions& options = BuildOptions());
 
 /** The chunks of a content file as text; throws std::runtime_error on a malformed file. */
 std::string dump(const std::string& path);
