@@ -5,7 +5,8 @@ work="$2"
 rm -rf "$work"
 mkdir -p "$work"
 export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
-out=$(xvfb-run -a -s "-screen 0 1280x1024x24" "$engine" --window --user "$work/user" --frames 360 2>"$work/stderr")
+# The page opens on the help button; DEMO_HELP opens it through the same call at start.
+out=$(DEMO_HELP=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$engine" --window --user "$work/user" --frames 360 2>"$work/stderr")
 rc=$?
 echo "$out"
 if [ $rc -ne 0 ]; then

@@ -92,9 +92,14 @@ function onNotification(name)
 end
 
 -- The help page, where web views exist (a display): the page calls back, then hides itself.
-local function openHelpPage()
+-- It opens from the HUD's help button or the menu key, or at start with DEMO_HELP=1.
+function openHelpPage()
 	local WebView = _G.WebView
 	if not WebView then
+		return
+	end
+	if services.helpPage then
+		services.helpPage:show()
 		return
 	end
 	_G.Demo = _G.Demo or {}
@@ -109,7 +114,10 @@ end
 
 local function startServices()
 	services.started = true
-	openHelpPage()
+	local help = _G.os and _G.os.getenv("DEMO_HELP")
+	if help and help ~= "" and help ~= "0" then
+		openHelpPage()
+	end
 	iapRestoreItems("onStore")
 	setNotificationCallback("onNotification")
 	addNotificationAfter("demo-welcome", 0, "Welcome back")
@@ -265,18 +273,24 @@ local function dressLevel(level)
 	setTopLeft(scene.left, scene.top)
 end
 
+-- Where the camera stands: left, top (world pixels) and scale.
+local view = {left = scene.left, top = scene.top, scale = scene.scale}
+
 local function drawLevelScene()
-	-- The camera pans slowly; the hills follow it at their own depth.
-	local left = scene.left + 40 * math.sin(demo.time * 0.5)
-	screen.x = left
-	setTopLeft(left, scene.top)
+	if demo.mode == "play" then
+		playCamera()
+		setWorldScale(view.scale)
+	else
+		-- The camera pans slowly; the hills follow it at their own depth.
+		view.left = scene.left + 40 * math.sin(demo.time * 0.5)
+	end
+	screen.x = view.left
+	setTopLeft(view.left, view.top)
 	drawBackgroundNative(-1)
 	drawGameNative(scene.fgZ)
 end
 
-local function startLevel()
-	loadDemoLevel(demo.level)
-	showMainMenu()
+local function buildDemoLevel()
 	if type(loadedObjects) == "table" and type(loadedObjects.world) == "table" then
 		defineBlocks()
 		setWorldGravity(0, loadedObjects.worldGravity or 10)
@@ -290,11 +304,17 @@ local function startLevel()
 	end
 end
 
+local function startLevel()
+	loadDemoLevel(demo.level)
+	showMainMenu()
+	buildDemoLevel()
+end
+
 local function physicsReport(scaledDt)
 	local p = physicsDemo
 	p.time = p.time + scaledDt
 	for _, launch in ipairs(p.launches) do
-		if not launch.done and p.time >= launch.at then
+		if demo.mode ~= "play" and not launch.done and p.time >= launch.at then
 			launch.done = true
 			setActive(launch.name, true)
 			setVelocity(launch.name, launch.velocity[1], launch.velocity[2])
@@ -431,6 +451,9 @@ local effects = {"pop", "hit", "break", "whoosh"}
 
 function update(scaledDt, dt)
 	local before = demo.time
+	if not demo.mode then
+		chooseDemoMode()
+	end
 	if not services.started then
 		startServices()
 	end
@@ -439,10 +462,12 @@ function update(scaledDt, dt)
 	if math.floor(demo.time * 2) > math.floor(before * 2) and res.isAudioPlaying("music") then
 		res.playAudio(effects[math.floor(demo.time * 2) % #effects + 1], 0.8, false, 1)
 	end
-	demo.score = math.floor(demo.time * 10)
+	if demo.mode ~= "play" then
+		demo.score = math.floor(demo.time * 10)
+	end
 	particlesDemoUpdate(dt)
-	-- While the button is held the sky follows the cursor.
-	if keyHold.LBUTTON and cursor.x and screenWidth > 0 and screenHeight > 0 then
+	-- While the button is held (and holds no shot) the sky follows the cursor.
+	if keyHold.LBUTTON and play.state ~= "aiming" and cursor.x and screenWidth > 0 and screenHeight > 0 then
 		setBGColor(255 * cursor.x / screenWidth, 255 * cursor.y / screenHeight, 128)
 	end
 	if keyPressed.KEY_BACK then
@@ -451,7 +476,11 @@ function update(scaledDt, dt)
 	if isPhysicsEnabled() then
 		physicsReport(scaledDt)
 		contactReport()
-		aimingDemoUpdate(scaledDt)
+		if demo.mode == "play" then
+			playUpdate(scaledDt)
+		else
+			aimingDemoUpdate(scaledDt)
+		end
 	end
 end
 
@@ -470,7 +499,7 @@ end
 
 -- Level units to screen pixels through the scene's camera.
 local function levelToScreen(x, y)
-	return (x * 20 - screen.x) * scene.scale, (y * 20 - scene.top) * scene.scale
+	return (x * 20 - view.left) * view.scale, (y * 20 - view.top) * view.scale
 end
 
 local function drawHudBand()
@@ -519,7 +548,11 @@ local function drawHud()
 		drawUITextNative({visible = true, group = "", text = line, x = 0, y = 0, scaleX = 1, scaleY = 1},
 			px - pw + 14, py + 10 + (i - 1) * lineHeight)
 	end
-	drawHudBand()
+	if demo.mode == "play" then
+		playDrawHud()
+	else
+		drawHudBand()
+	end
 	setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
 end
 
@@ -574,6 +607,7 @@ function removeBlocks()
 	table.sort(names)
 	for _, name in ipairs(names) do
 		deadBlocks[name] = nil
+		play.removed[name] = true
 		print("physics: destroyed " .. name)
 		removeObject(name)
 	end
@@ -588,6 +622,9 @@ function exitCollision(a, b)
 	end
 end
 function projectileCollision(p, t, impact, damage)
+	if demo.mode == "play" then
+		playHit(p, t, damage)
+	end
 	aimingDemoHit(p, t)
 	print(string.format("physics: hit %s %s impact=%.2f damage=%d", p, t, impact, damage))
 	if impact >= 1 then
@@ -749,5 +786,292 @@ function aimingDemoHit(projectile, target)
 	if aiming.phase == "flight" and not aiming.puffed and shot and target ~= "launcher" then
 		aiming.puffed = true
 		addPuffToTrajectory(0, shot.x * 20, shot.y * 20)
+	end
+end
+
+-- Playing in a window: the player drags the loaded shot back from the launcher and lets go.
+-- Headless runs, and runs with DEMO_TOUR=1, keep the self-playing tour above unchanged.
+play = {shots = 3, grabRadius = 40, pullRadius = 4, deadZone = 0.75, speedFactor = 9, maxSpeed = 34,
+	settleTime = 1.5, settleLimit = 5, targetBonus = 500, restartDelay = 0.3,
+	state = "wait", shotsLeft = 3, removed = {}, loaded = 0, flight = 0, nextPoint = 0, score = 0, ended = 0}
+-- The launcher and the ground line keep their place on screen while the wheel zooms.
+local playView = {anchorX = -800, anchorY = 580, screenX = 104, screenY = 560}
+
+function chooseDemoMode()
+	local tour = _G.os and _G.os.getenv("DEMO_TOUR")
+	if g_mouseAvailable == true and not (tour and tour ~= "" and tour ~= "0") then
+		demo.mode = "play"
+	else
+		demo.mode = "tour"
+	end
+end
+
+function playCamera()
+	local zoom = type(zoomLevel) == "number" and zoomLevel or 1
+	view.scale = scene.scale * math.max(0.5, math.min(2, zoom))
+	view.left = playView.anchorX - playView.screenX / view.scale
+	view.top = playView.anchorY - playView.screenY / view.scale
+end
+
+local function levelShown()
+	return scene.ready and (not demo.title or (scene.frames or 0) > 60)
+end
+
+local function bestScore()
+	if type(highscores) == "table" and type(highscores[demo.level]) == "number" then
+		return highscores[demo.level]
+	end
+	return 0
+end
+
+local function targetsLeft()
+	local left = 0
+	for name, o in pairs(loadedObjects.world) do
+		if o.definition == "BLOCK_TARGET" and objects.world[name] and not play.removed[name] then
+			left = left + 1
+		end
+	end
+	return left
+end
+
+-- Puts a new shot on the launcher (the level's own shot first) and says where it is on screen.
+local function loadShot()
+	local level = loadedObjects.world.shot
+	play.loaded = play.loaded + 1
+	local name = play.loaded == 1 and "shot" or "shot_" .. play.loaded
+	if not objects.world[name] then
+		createCircle(name, "", level.x, level.y, level.radius, level.density, 0.6, 0.2, true, true, 3)
+		describe(name, level)
+		_G.pcall(setSprite, name, "level_shot")
+	end
+	play.shot = name
+	play.restX, play.restY = level.x, level.y
+	setPosition(name, level.x, level.y)
+	play.state = "ready"
+	playCamera()
+	local x, y = levelToScreen(level.x, level.y)
+	print(string.format("demo: shot ready at %d,%d", math.floor(x + 0.5), math.floor(y + 0.5)))
+end
+
+-- The pull from the rest point to the cursor, in level units, kept inside the launcher's radius
+-- and above the ground and the launcher.
+local function pull()
+	local x = (cursor.x / view.scale + view.left) / 20 - play.restX
+	local y = (cursor.y / view.scale + view.top) / 20 - play.restY
+	local length = math.sqrt(x * x + y * y)
+	if length > play.pullRadius then
+		x, y = x * play.pullRadius / length, y * play.pullRadius / length
+	end
+	y = math.min(y, 2.5)
+	if math.abs(x) < 1.5 then
+		y = math.min(y, 0)
+	end
+	return x, y, math.sqrt(x * x + y * y)
+end
+
+local function launchVelocity(x, y)
+	local vx, vy = -x * play.speedFactor, -y * play.speedFactor
+	local speed = math.sqrt(vx * vx + vy * vy)
+	if speed > play.maxSpeed then
+		vx, vy = vx * play.maxSpeed / speed, vy * play.maxSpeed / speed
+	end
+	return vx, vy
+end
+
+local function stopAiming()
+	clearAimingAid(0)
+	enableAimingAid(false)
+end
+
+local function launch(vx, vy)
+	stopAiming()
+	setActive(play.shot, true)
+	setVelocity(play.shot, vx, vy)
+	print(string.format("demo: launch %.2f,%.2f", vx, vy))
+	play.shotsLeft = play.shotsLeft - 1
+	play.state = "flying"
+	play.flight, play.nextPoint, play.puffed = 0, 0, false
+	-- The trail of this shot replaces the one before last.
+	startNewTrajectory()
+	setNormalTrailSprite("trail_dot")
+	setSpecialTrailSprite("trail_puff")
+end
+
+local function endLevel(won)
+	play.state = won and "won" or "lost"
+	play.ended = 0
+	stopAiming()
+	print(won and "demo: level won" or "demo: level lost")
+	if play.score > 0 and play.score >= bestScore() and type(highscores) == "table" then
+		highscores[demo.level] = play.score
+		_G.pcall(postHighscore, "demo.best", play.score)
+	end
+end
+
+local function updateScore()
+	local score = math.floor(scoreTable.blocks.score or 0)
+	if score ~= play.score then
+		play.score = score
+		demo.score = score
+		print("demo: score " .. score)
+		if type(highscores) == "table" and score > bestScore() then
+			highscores[demo.level] = score
+		end
+	end
+end
+
+-- Builds the level again as at the first start: objects, joints, clocks and score.
+function playRestart()
+	stopAiming()
+	deadBlocks = {}
+	play.removed = {}
+	scoreTable.blocks.score = 0
+	physicsDemo.time, physicsDemo.nextReport, physicsDemo.settled, physicsDemo.launches = 0, 0.5, false, {}
+	contactDemo.breakable, contactDemo.broken, contactDemo.inField, contactDemo.finished = {}, {}, {}, false
+	loadDemoLevel(demo.level)
+	-- Loading a level drops the bodies but not their script tables: spent shots would linger.
+	for name in pairs(objects.world) do
+		objects.world[name] = nil
+	end
+	buildDemoLevel()
+	_G.pcall(textureTower, loadedObjects)
+	setCollisionEnabled("launcher", false)
+	play.shotsLeft, play.loaded = play.shots, 0
+	updateScore()
+	print("demo: level restarted")
+	loadShot()
+end
+
+local function pressedOn(x, y, w, h)
+	return keyPressed.LBUTTON and cursor.x and cursor.x >= x and cursor.x < x + w and cursor.y >= y and cursor.y < y + h
+end
+
+local helpButton = {size = 48, margin = 16}
+local function helpButtonAt()
+	return screenWidth - helpButton.margin - helpButton.size, screenHeight - helpButton.margin - helpButton.size
+end
+
+function playUpdate(scaledDt)
+	if play.state == "wait" then
+		if not levelShown() or not objects.world.shot then
+			return
+		end
+		play.shotsLeft = play.shots
+		-- The player's shot flies past the launcher's posts.
+		setCollisionEnabled("launcher", false)
+		loadShot()
+	end
+	updateScore()
+	local bx, by = helpButtonAt()
+	if keyPressed.KEY_MENU or pressedOn(bx, by, helpButton.size, helpButton.size) then
+		openHelpPage()
+		return
+	end
+	if play.state == "won" or play.state == "lost" then
+		play.ended = play.ended + scaledDt
+		if keyPressed.LBUTTON and play.ended >= play.restartDelay then
+			playRestart()
+		end
+		return
+	end
+	if targetsLeft() == 0 then
+		endLevel(true)
+		return
+	end
+	local shot = objects.world[play.shot]
+	if play.state == "ready" and keyPressed.LBUTTON and cursor.x and shot then
+		local sx, sy = levelToScreen(shot.x, shot.y)
+		if (cursor.x - sx) ^ 2 + (cursor.y - sy) ^ 2 <= play.grabRadius ^ 2 then
+			play.state = "aiming"
+		end
+	end
+	if play.state == "aiming" then
+		local x, y, length = pull()
+		local vx, vy = launchVelocity(x, y)
+		setPosition(play.shot, play.restX + x, play.restY + y)
+		if keyHold.LBUTTON then
+			aimAt(play.restX + x, play.restY + y, vx, vy)
+		elseif length < play.deadZone then
+			-- Let go near the rest point: the shot goes back and waits.
+			setPosition(play.shot, play.restX, play.restY)
+			stopAiming()
+			play.state = "ready"
+		else
+			launch(vx, vy)
+		end
+	elseif play.state == "flying" then
+		play.flight = play.flight + scaledDt
+		if shot and play.flight >= play.nextPoint and play.flight < 4 then
+			play.nextPoint = play.nextPoint + 0.05
+			addToTrajectory(0, shot.x * 20, shot.y * 20)
+		end
+		if (play.flight >= play.settleTime and hasMovingObjects == false) or play.flight >= play.settleLimit then
+			if play.shotsLeft > 0 then
+				loadShot()
+			else
+				endLevel(false)
+			end
+		end
+	end
+end
+
+function playHit(projectile, target, damage)
+	if projectile ~= play.shot or play.state ~= "flying" then
+		return
+	end
+	local mult = math.floor(worldAttributes.scoreDamageMultiplier or 0)
+	local score = scoreTable.blocks.score or 0
+	if damage > 0 then
+		score = score + damage * mult
+	end
+	local o = objects.world[target]
+	if deadBlocks[target] and o and o.definition == "BLOCK_TARGET" then
+		score = score + play.targetBonus
+	end
+	scoreTable.blocks.score = score
+	local shot = objects.world[projectile]
+	if not play.puffed and shot then
+		play.puffed = true
+		addPuffToTrajectory(0, shot.x * 20, shot.y * 20)
+	end
+end
+
+local function text(value, x, y, scale)
+	drawUITextNative({visible = true, group = "", text = value, x = 0, y = 0, scaleX = scale, scaleY = scale,
+		floorCoordinates = true}, x, y)
+	setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
+end
+
+function playDrawHud()
+	local lineHeight = res.getFontHeight()
+	text("Best " .. math.floor(bestScore()), 16, 12 + lineHeight * 2.6, 1)
+	text("Shots " .. play.shotsLeft, 16, 12 + lineHeight * 3.6, 1)
+	local bx, by = helpButtonAt()
+	drawBoxNative(hudPanel, bx, by, helpButton.size, helpButton.size, "LEFT", "TOP")
+	text("?", bx + helpButton.size / 2 - 6, by + helpButton.size / 2 - lineHeight / 2, 1.2)
+	-- The band: from both posts to the shot while it waits or is pulled, slack once it flies.
+	local launcher = objects.world.launcher
+	local shot = objects.world[play.shot or ""]
+	if launcher then
+		local lx, ly = levelToScreen(launcher.x - 1.5, launcher.y - 2)
+		local rx, ry = levelToScreen(launcher.x + 1.5, launcher.y - 2)
+		if shot and (play.state == "ready" or play.state == "aiming") then
+			local sx, sy = levelToScreen(shot.x, shot.y)
+			drawRubberband(lx, ly, sx, sy, 6, "hud_band")
+			drawRubberband(rx, ry, sx, sy, 6, "hud_band")
+		else
+			drawRubberband(lx, ly, rx, ry, 6, "hud_band")
+		end
+	end
+	if play.state == "won" or play.state == "lost" then
+		local pw, ph = 420, 150
+		local px, py = (screenWidth - pw) / 2, (screenHeight - ph) / 2
+		drawBoxNative(hudPanel, px, py, pw, ph, "LEFT", "TOP")
+		setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
+		drawUITextNative({visible = true, group = "TEXTS_BASIC", text = play.state == "won" and "LEVEL_CLEARED" or "TRY_AGAIN",
+			x = 0, y = 0, scaleX = 1.5, scaleY = 1.5}, px + 24, py + 20)
+		setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
+		text("Score " .. play.score .. "   Best " .. math.floor(bestScore()), px + 24, py + 20 + lineHeight * 2, 1)
+		text("Tap to play again", px + 24, py + 20 + lineHeight * 3.3, 1)
 	end
 end
