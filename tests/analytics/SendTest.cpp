@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using analytics::AnalyticsAgent;
 using analytics::AnalyticsFiles;
@@ -120,6 +122,42 @@ TEST_F(SendTest, DeliveryForgetsWhatWasSentOnce)
 	send();
 	ASSERT_EQ(2u, server.requests().size());
 	EXPECT_TRUE(firstEvents(server.requests()[1].body).empty());
+}
+
+TEST_F(SendTest, AcknowledgedRecordsLeaveTheFileBeforeAnythingElse)
+{
+	// With debug logging the answer is stored too: a kill between the two
+	// must never leave a file that sends the acknowledged records again.
+	analytics::AnalyticsUtil::setDebugLogEnabled(true);
+	closeSessionWith("acknowledged");
+	startCurrent();
+	const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+	ASSERT_GE(watch, 0);
+	ASSERT_GE(inotify_add_watch(watch, AnalyticsSession::filePathDirectory().c_str(), IN_MOVED_TO), 0);
+
+	send();
+	EXPECT_TRUE(AnalyticsSession::savedSessions().empty());
+	// Every file is written beside its target and renamed over it; the renames come in order.
+	std::vector<std::string> renamed;
+	alignas(inotify_event) char buffer[16384];
+	ssize_t n;
+	while ((n = read(watch, buffer, sizeof(buffer))) > 0)
+	{
+		for (char* p = buffer; p < buffer + n;)
+		{
+			const inotify_event* e = reinterpret_cast<const inotify_event*>(p);
+			if (e->len > 0)
+				renamed.push_back(e->name);
+			p += sizeof(inotify_event) + e->len;
+		}
+	}
+	close(watch);
+	const std::string sessions = AnalyticsSession::sessionsFilePath().substr(AnalyticsSession::filePathDirectory().size() + 1);
+	auto forgotten = std::find(renamed.begin(), renamed.end(), sessions);
+	auto stored = std::find_if(renamed.begin(), renamed.end(), [](const std::string& name) { return name.rfind("analyticsResponse", 0) == 0; });
+	ASSERT_NE(renamed.end(), forgotten);
+	ASSERT_NE(renamed.end(), stored);
+	EXPECT_LT(forgotten - renamed.begin(), stored - renamed.begin());
 }
 
 TEST_F(SendTest, NothingIsSentWithoutACurrentSession)
