@@ -56,9 +56,25 @@ public:
 	typedef std::map<std::string, std::string> Headers;
 	enum { DEFAULT_TIMEOUT = 20 };
 
+	/** What one exchange may take besides its idle timeout. */
+	struct Limits
+	{
+		/** The whole exchange, connecting included. */
+		int totalMillis = 30000;
+		/** Fewer bytes than this per second, both ways together, over a whole window ends it. */
+		int lowSpeedBytesPerSecond = 32;
+		int lowSpeedWindowMillis = 20000;
+		/** The service answers with a few KiB: a longer answer is an error, not a delivery. */
+		size_t maxAnswerBytes = 64 * 1024;
+	};
+	/** Applies to the exchanges started afterwards; values below 1 keep the default. */
+	static void setLimits(const Limits& limits);
+	static Limits limits();
+
 	/**
 	 * One request on the calling thread. The timeout is idle time: the
-	 * transfer gives up after that many seconds without a byte either way.
+	 * transfer gives up after that many seconds without a byte either way,
+	 * and within the limits above whatever moves.
 	 */
 	static AnalyticsHTTPResponse sendMethod(const std::string& method, const std::string& url, const Bytes& body, const Headers& headers, int timeoutSeconds);
 	static AnalyticsHTTPResponse get(const std::string& url, const Headers& headers = Headers());

@@ -7,6 +7,11 @@
 #include <analytics/AnalyticsSession.h>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 using analytics::AnalyticsAgent;
 using analytics::AnalyticsFiles;
@@ -18,6 +23,28 @@ using namespace analytics_test;
 
 namespace
 {
+// Kilobytes of one line of /proc/self/status ("VmHWM", "VmRSS").
+long statusKiB(const std::string& key)
+{
+	std::ifstream in("/proc/self/status");
+	std::string line;
+	while (std::getline(in, line))
+	{
+		if (line.compare(0, key.size() + 1, key + ":") == 0)
+			return std::stol(line.substr(key.size() + 1));
+	}
+	return -1;
+}
+
+// Starts the peak resident size again from the present one.
+bool resetPeakRSS()
+{
+	std::ofstream out("/proc/self/clear_refs");
+	out << "5";
+	out.flush();
+	return static_cast<bool>(out);
+}
+
 class SendTest : public AnalyticsTest
 {
 protected:
@@ -97,6 +124,42 @@ TEST_F(SendTest, DeliveryForgetsWhatWasSentOnce)
 	EXPECT_TRUE(firstEvents(server.requests()[1].body).empty());
 }
 
+TEST_F(SendTest, AcknowledgedRecordsLeaveTheFileBeforeAnythingElse)
+{
+	// With debug logging the answer is stored too: a kill between the two
+	// must never leave a file that sends the acknowledged records again.
+	analytics::AnalyticsUtil::setDebugLogEnabled(true);
+	closeSessionWith("acknowledged");
+	startCurrent();
+	const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+	ASSERT_GE(watch, 0);
+	ASSERT_GE(inotify_add_watch(watch, AnalyticsSession::filePathDirectory().c_str(), IN_MOVED_TO), 0);
+
+	send();
+	EXPECT_TRUE(AnalyticsSession::savedSessions().empty());
+	// Every file is written beside its target and renamed over it; the renames come in order.
+	std::vector<std::string> renamed;
+	alignas(inotify_event) char buffer[16384];
+	ssize_t n;
+	while ((n = read(watch, buffer, sizeof(buffer))) > 0)
+	{
+		for (char* p = buffer; p < buffer + n;)
+		{
+			const inotify_event* e = reinterpret_cast<const inotify_event*>(p);
+			if (e->len > 0)
+				renamed.push_back(e->name);
+			p += sizeof(inotify_event) + e->len;
+		}
+	}
+	close(watch);
+	const std::string sessions = AnalyticsSession::sessionsFilePath().substr(AnalyticsSession::filePathDirectory().size() + 1);
+	auto forgotten = std::find(renamed.begin(), renamed.end(), sessions);
+	auto stored = std::find_if(renamed.begin(), renamed.end(), [](const std::string& name) { return name.rfind("analyticsResponse", 0) == 0; });
+	ASSERT_NE(renamed.end(), forgotten);
+	ASSERT_NE(renamed.end(), stored);
+	EXPECT_LT(forgotten - renamed.begin(), stored - renamed.begin());
+}
+
 TEST_F(SendTest, NothingIsSentWithoutACurrentSession)
 {
 	closeSessionWith("waiting");
@@ -168,6 +231,112 @@ TEST_F(SendTest, EveryFailureKeepsEverything)
 		s->saveSession();
 		advanceMillis(1000);
 		AnalyticsFiles::remove(AnalyticsSession::sessionSentFilePath());
+	}
+}
+
+TEST_F(SendTest, OversizedAnswerIsAnErrorAndNeverHeldWhole)
+{
+	const uint64_t huge = 200ull << 20;
+	const uint64_t cap = AnalyticsHTTPEater::limits().maxAnswerBytes;
+	const struct
+	{
+		const char* name;
+		uint64_t bytes;
+		bool announced, delivered;
+	} cases[] = {
+		{"200 MiB announced", huge, true, false},
+		{"200 MiB to the close", huge, false, false},
+		{"one past the cap", cap + 1, false, false},
+		{"at the cap", cap, false, true},
+	};
+	for (const auto& c : cases)
+	{
+		SCOPED_TRACE(c.name);
+		AnalyticsSession::setSavedSessions({});
+		closeSessionWith(c.name);
+		auto s = startCurrent();
+		s->setInternetAvailable(!c.delivered);
+		const std::string before = savedFile();
+		ScriptedReply reply;
+		reply.streamBytes = c.bytes;
+		reply.announceLength = c.announced;
+		server.script(reply);
+
+		ASSERT_TRUE(resetPeakRSS());
+		const long start = statusKiB("VmRSS");
+		const auto t = std::chrono::steady_clock::now();
+		send();
+		const long growth = statusKiB("VmHWM") - start;
+		std::printf("[ answer ] %s: peak RSS +%ld KiB, %.2f s\n", c.name, growth, secondsSince(t));
+		EXPECT_LT(growth, 32 * 1024);
+		EXPECT_EQ(c.delivered, s->internetAvailable());
+		if (c.delivered)
+		{
+			EXPECT_TRUE(AnalyticsSession::savedSessions().empty());
+		}
+		else
+		{
+			EXPECT_EQ(before, savedFile());
+			// The client stopped reading long before the end.
+			if (c.bytes == huge)
+			{
+				EXPECT_LT(server.requests().back().bodyBytesWritten, huge / 2);
+			}
+		}
+		s->saveSession();
+		advanceMillis(1000);
+	}
+}
+
+TEST_F(SendTest, StalledAnswerGivesUpWithinItsBoundAndFreesTheLock)
+{
+	const struct
+	{
+		const char* name;
+		int trickleMillis;
+		size_t bodyBytes;
+		AnalyticsHTTPEater::Limits limits;
+		double within;
+	} cases[] = {
+		// Bytes keep coming, so only the total time ends it.
+		{"one byte a second", 1000, 20, {2000, 1, 60000, 0}, 3.5},
+		// 20 bytes a second, below 200 a second over one-second windows.
+		{"below the low speed", 50, 400, {30000, 200, 1000, 0}, 3.0},
+	};
+	for (const auto& c : cases)
+	{
+		SCOPED_TRACE(c.name);
+		AnalyticsHTTPEater::setLimits(c.limits);
+		AnalyticsSession::setSavedSessions({});
+		closeSessionWith(c.name);
+		auto s = startCurrent();
+		const std::string before = savedFile();
+		ScriptedReply trickle;
+		trickle.body = std::string(c.bodyBytes, 'k');
+		trickle.trickleMillis = c.trickleMillis;
+		server.script(trickle);
+
+		const auto t = std::chrono::steady_clock::now();
+		AnalyticsSession::detachSend(&AnalyticsSession::sendSessionsToServerForAppPromo);
+		const bool ended = AnalyticsSession::waitForSends(8000);
+		const double took = secondsSince(t);
+		std::printf("[ stall ] %s: gave up after %.2f s\n", c.name, took);
+		if (!ended)
+			AnalyticsAgent::shutdown(0);
+		ASSERT_TRUE(ended);
+		EXPECT_LT(took, c.within);
+		EXPECT_EQ(before, savedFile());
+		EXPECT_FALSE(s->internetAvailable());
+
+		// The lock is free again: the next send goes out and delivers.
+		AnalyticsHTTPEater::setLimits({});
+		const size_t seen = server.requests().size();
+		send();
+		EXPECT_EQ(seen + 1, server.requests().size());
+		EXPECT_TRUE(AnalyticsSession::savedSessions().empty());
+		EXPECT_TRUE(s->internetAvailable());
+		s->saveSession();
+		advanceMillis(1000);
 	}
 }
 

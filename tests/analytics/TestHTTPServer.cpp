@@ -159,6 +159,20 @@ bool TestHTTPServer::waitForRequests(size_t count, int timeoutMillis) const
 	return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMillis), [&] { return m_requests.size() >= count; });
 }
 
+bool TestHTTPServer::waitForAnswers(size_t count, int timeoutMillis) const
+{
+	std::unique_lock<std::mutex> lock(m_lock);
+	return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMillis), [&] {
+		return static_cast<size_t>(std::count_if(m_requests.begin(), m_requests.end(), [](const ReceivedRequest& r) { return r.answered; })) >= count;
+	});
+}
+
+bool TestHTTPServer::waitIdle(int timeoutMillis) const
+{
+	std::unique_lock<std::mutex> lock(m_lock);
+	return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMillis), [&] { return m_serving == 0; });
+}
+
 void TestHTTPServer::stop()
 {
 	if (m_stopping.exchange(true))
@@ -186,12 +200,23 @@ void TestHTTPServer::accept()
 		if (fd < 0)
 			continue;
 		std::lock_guard<std::mutex> lock(m_lock);
+		++m_serving;
 		m_connections.emplace_back(&TestHTTPServer::serve, this, fd);
 	}
 }
 
 void TestHTTPServer::serve(int fd)
 {
+	struct Served
+	{
+		TestHTTPServer& server;
+		~Served()
+		{
+			std::lock_guard<std::mutex> lock(server.m_lock);
+			--server.m_serving;
+			server.m_changed.notify_all();
+		}
+	} served{*this};
 	Connection c(fd, m_stopping);
 	if (m_tls)
 	{
@@ -271,9 +296,53 @@ void TestHTTPServer::serve(int fd)
 	std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) + "\r\n";
 	for (const auto& h : reply.headers)
 		out += h.first + ": " + h.second + "\r\n";
-	out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\nConnection: close\r\n\r\n";
-	out += reply.cutAfter >= 0 ? reply.body.substr(0, static_cast<size_t>(reply.cutAfter)) : reply.body;
-	c.write(out);
+	const uint64_t bodySize = reply.streamBytes > 0 ? reply.streamBytes : reply.body.size();
+	if (reply.streamBytes == 0 || reply.announceLength)
+		out += "Content-Length: " + std::to_string(bodySize) + "\r\n";
+	out += "Connection: close\r\n\r\n";
+	uint64_t written = 0;
+	auto wrote = [&](uint64_t n) {
+		written += n;
+		std::lock_guard<std::mutex> lock(m_lock);
+		m_requests[index].bodyBytesWritten = written;
+	};
+	bool ok;
+	if (reply.streamBytes > 0)
+	{
+		ok = c.write(out);
+		const std::string piece(64 * 1024, 'x');
+		while (ok && written < reply.streamBytes && !m_stopping)
+		{
+			const uint64_t n = std::min<uint64_t>(piece.size(), reply.streamBytes - written);
+			ok = c.write(piece.substr(0, static_cast<size_t>(n)));
+			if (ok)
+				wrote(n);
+		}
+		ok = ok && written == reply.streamBytes;
+	}
+	else if (reply.trickleMillis > 0)
+	{
+		ok = c.write(out);
+		for (size_t i = 0; ok && i < reply.body.size(); ++i)
+		{
+			for (int waited = 0; waited < reply.trickleMillis && !m_stopping; waited += 5)
+				std::this_thread::sleep_for(std::chrono::milliseconds(5));
+			ok = !m_stopping && c.write(reply.body.substr(i, 1));
+			if (ok)
+				wrote(1);
+		}
+	}
+	else
+	{
+		const std::string body = reply.cutAfter >= 0 ? reply.body.substr(0, static_cast<size_t>(reply.cutAfter)) : reply.body;
+		ok = c.write(out + body);
+		if (ok)
+			wrote(body.size());
+		ok = ok && reply.cutAfter < 0;
+	}
+	std::lock_guard<std::mutex> lock(m_lock);
+	m_requests[index].answered = ok;
+	m_changed.notify_all();
 }
 
 void TestHTTPServer::makeCertificate(const std::string& certificateFile, const std::string& keyFile)

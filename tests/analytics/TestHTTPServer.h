@@ -2,6 +2,7 @@
 #define TESTS_ANALYTICS_TESTHTTPSERVER_H
 
 #include <analytics/AnalyticsProtocolData.h>
+#include <cstdint>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -33,6 +34,12 @@ struct ScriptedReply
 	/** Bytes of the body actually written (the length announced stays); -1 for all. */
 	long cutAfter = -1;
 	int delayMillis = 0;
+	/** When above 0: a body of that many bytes made while it is written, never held whole. */
+	uint64_t streamBytes = 0;
+	/** With streamBytes: whether Content-Length announces it (else the body runs to the close). */
+	bool announceLength = true;
+	/** When above 0: the body goes out one byte at a time, this many milliseconds apart. */
+	int trickleMillis = 0;
 };
 
 /** One request the server read; header names in lower case. */
@@ -42,6 +49,10 @@ struct ReceivedRequest
 	std::map<std::string, std::string> headers;
 	analytics::Bytes body;
 	bool complete = false;
+	/** The whole answer was written to the socket. */
+	bool answered = false;
+	/** Bytes of the answer's body written before it ended or the client went away. */
+	uint64_t bodyBytesWritten = 0;
 };
 
 /**
@@ -64,6 +75,10 @@ public:
 	std::vector<ReceivedRequest> requests() const;
 	/** Waits until that many requests arrived (headers read); false on timeout. */
 	bool waitForRequests(size_t count, int timeoutMillis = 5000) const;
+	/** Waits until at least that many requests were answered in full; false on timeout. */
+	bool waitForAnswers(size_t count, int timeoutMillis = 5000) const;
+	/** Waits until no connection is being served; false on timeout. */
+	bool waitIdle(int timeoutMillis = 5000) const;
 	/** Stops accepting, wakes silent connections and joins everything. */
 	void stop();
 
@@ -80,6 +95,7 @@ private:
 	std::deque<ScriptedReply> m_script;
 	std::vector<ReceivedRequest> m_requests;
 	std::vector<std::thread> m_connections;
+	size_t m_serving = 0;
 	std::thread m_acceptor;
 
 	void start();

@@ -131,6 +131,7 @@ void AnalyticsSession::sendSessionsToServerWithTimeout(bool shortTimeout, bool u
 
 		AnalyticsHTTPResponse response;
 		size_t consumed = items.size();
+		bool sentOverNetwork = false;
 		const std::string savedResponse = AnalyticsAgent::savedResponseURL();
 		if (!savedResponse.empty())
 		{
@@ -147,23 +148,33 @@ void AnalyticsSession::sendSessionsToServerWithTimeout(bool shortTimeout, bool u
 			const Bytes body = dataForSessions(head, items, appPromo, videoAds, adSlot, recall, &consumed);
 			response = AnalyticsHTTPEater::sendMethod("POST", reportURL(), body, {{"Content-Type", "application/octet-stream"}},
 				shortTimeout ? 5 : AnalyticsHTTPEater::DEFAULT_TIMEOUT);
-			if (AnalyticsUtil::isDebugLogEnabled())
-				response.saveToDisk();
+			sentOverNetwork = true;
 		}
+		// What the service acknowledged leaves the file before anything else
+		// happens, so a kill from here on cannot send it a second time. Only
+		// what the body carried leaves: records closed meanwhile stay.
+		const bool delivered = !shortTimeout && response.isDelivered();
+		bool forgotten = false;
+		if (delivered)
+		{
+			const std::vector<Bytes> sent(saved.begin(), saved.begin() + std::min(consumed, saved.size()));
+			forgotten = updateSavedSessions([&sent](std::vector<Bytes>& list) { return removeSent(list, sent); });
+		}
+		if (sentOverNetwork && AnalyticsUtil::isDebugLogEnabled())
+			response.saveToDisk();
 		if (shortTimeout)
 			return;
 
 		// The session current at the end hears whether the service was reached.
 		const std::shared_ptr<AnalyticsSession> now = currentSession();
-		if (response.isDelivered())
+		if (delivered)
 		{
 			if (now)
 				now->setInternetAvailable(true);
-			// Only what the body carried leaves: records closed meanwhile stay.
-			const std::vector<Bytes> sent(saved.begin(), saved.begin() + std::min(consumed, saved.size()));
-			updateSavedSessions([&sent](std::vector<Bytes>& list) { return removeSent(list, sent); });
 			setSentSession();
 			debugLog("AnalyticsAgent: Sent " + std::to_string(std::min(consumed, items.size())) + " session(s).");
+			if (!forgotten)
+				debugLog("AnalyticsAgent: saved sessions could not be rewritten; the sent ones go again");
 		}
 		else
 		{
@@ -171,7 +182,7 @@ void AnalyticsSession::sendSessionsToServerWithTimeout(bool shortTimeout, bool u
 				now->setInternetAvailable(false);
 			debugLog("AnalyticsAgent: Could not connect to server.");
 		}
-		if ((appPromo || videoAds || adSlot || recall) && response.isDelivered() && !response.body().empty())
+		if ((appPromo || videoAds || adSlot || recall) && delivered && !response.body().empty())
 			readAdvertisingBlocks(response.body(), appPromo, videoAds, adSlot, recall);
 	});
 }

@@ -3,6 +3,7 @@
 
 #include <analytics/AnalyticsAutoIncrement.h>
 #include <analytics/AnalyticsDevice.h>
+#include <analytics/AnalyticsHTTP.h>
 #include <analytics/AnalyticsProtocolData.h>
 #include <analytics/AnalyticsUtil.h>
 #include <lang/Throwable.h>
@@ -54,6 +55,8 @@ struct AnalyticsState
 
 	// Transport and sending.
 	std::atomic<bool> abortTransfers{false};
+	std::mutex limitsLock;
+	AnalyticsHTTPEater::Limits limits;
 	std::mutex sendsLock;
 	std::condition_variable sendsDone;
 	int runningSends = 0;

@@ -24,6 +24,10 @@ struct Transfer
 	curl_off_t up = 0;
 	std::chrono::seconds idleLimit{0};
 	bool idle = false;
+	AnalyticsHTTPEater::Limits limits;
+	size_t headerBytes = 0;
+	// Why the transfer was cut, when it was; empty otherwise.
+	std::string cut;
 };
 
 bool idleTooLong(const Transfer& t)
@@ -31,11 +35,23 @@ bool idleTooLong(const Transfer& t)
 	return SteadyClock::now() - t.lastByte >= t.idleLimit;
 }
 
+std::string tooLong(const Transfer& t)
+{
+	return "answer longer than " + std::to_string(t.limits.maxAnswerBytes) + " bytes";
+}
+
+// Anything past the cap ends the transfer: answering less than given makes curl fail it.
 size_t onBody(char* data, size_t size, size_t count, void* user)
 {
 	Transfer* t = static_cast<Transfer*>(user);
-	t->body.insert(t->body.end(), data, data + size * count);
-	return size * count;
+	const size_t n = size * count;
+	if (n > t->limits.maxAnswerBytes - t->body.size())
+	{
+		t->cut = tooLong(*t);
+		return 0;
+	}
+	t->body.insert(t->body.end(), data, data + n);
+	return n;
 }
 
 std::string trim(const std::string& s)
@@ -49,6 +65,13 @@ std::string trim(const std::string& s)
 size_t onHeader(char* data, size_t size, size_t count, void* user)
 {
 	Transfer* t = static_cast<Transfer*>(user);
+	// Header fields are kept too, so they share the answer's cap.
+	t->headerBytes += size * count;
+	if (t->headerBytes > t->limits.maxAnswerBytes)
+	{
+		t->cut = tooLong(*t);
+		return 0;
+	}
 	const std::string line(data, size * count);
 	// Each status line begins a new response (redirects, 100 Continue): only the last one's fields count.
 	if (line.compare(0, 5, "HTTP/") == 0)
@@ -83,13 +106,30 @@ int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
 	return 0;
 }
 
+// Bytes moved both ways so far.
+curl_off_t moved(CURL* c)
+{
+	curl_off_t down = 0, up = 0;
+	curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &down);
+	curl_easy_getinfo(c, CURLINFO_SIZE_UPLOAD_T, &up);
+	return down + up;
+}
+
 // The transfer on a multi handle, looked at every 100 ms: the progress
-// callback alone comes only about once a second while nothing moves.
+// callback alone comes only about once a second while nothing moves. Besides
+// the idle time, a whole time and a least speed bound it, so a server that
+// trickles cannot hold the send (and the network lock) for long.
 CURLcode perform(CURL* c, Transfer& t)
 {
 	std::unique_ptr<CURLM, CURLMcode (*)(CURLM*)> multi(curl_multi_init(), curl_multi_cleanup);
 	if (!multi || curl_multi_add_handle(multi.get(), c) != CURLM_OK)
 		return CURLE_OUT_OF_MEMORY;
+	const SteadyClock::time_point start = SteadyClock::now();
+	const SteadyClock::time_point deadline = start + std::chrono::milliseconds(t.limits.totalMillis);
+	const std::chrono::milliseconds window(t.limits.lowSpeedWindowMillis);
+	const curl_off_t leastPerWindow = static_cast<curl_off_t>(t.limits.lowSpeedBytesPerSecond) * t.limits.lowSpeedWindowMillis / 1000;
+	SteadyClock::time_point windowStart = start;
+	curl_off_t movedAtWindowStart = 0;
 	CURLcode result = CURLE_OK;
 	int running = 1;
 	for (;;)
@@ -119,6 +159,25 @@ CURLcode perform(CURL* c, Transfer& t)
 			t.idle = true;
 			result = CURLE_OPERATION_TIMEDOUT;
 			break;
+		}
+		const SteadyClock::time_point now = SteadyClock::now();
+		if (now >= deadline)
+		{
+			t.cut = "no answer within " + std::to_string(t.limits.totalMillis) + " ms";
+			result = CURLE_OPERATION_TIMEDOUT;
+			break;
+		}
+		if (now - windowStart >= window)
+		{
+			const curl_off_t total = moved(c);
+			if (total - movedAtWindowStart < leastPerWindow)
+			{
+				t.cut = "slower than " + std::to_string(t.limits.lowSpeedBytesPerSecond) + " bytes/s for " + std::to_string(t.limits.lowSpeedWindowMillis) + " ms";
+				result = CURLE_OPERATION_TIMEDOUT;
+				break;
+			}
+			windowStart = now;
+			movedAtWindowStart = total;
 		}
 		curl_multi_poll(multi.get(), nullptr, 0, 100, nullptr);
 	}
@@ -157,6 +216,7 @@ AnalyticsHTTPResponse AnalyticsHTTPEater::sendMethod(const std::string& method, 
 	Transfer t;
 	t.idleLimit = std::chrono::seconds(timeoutSeconds > 0 ? timeoutSeconds : 1);
 	t.lastByte = SteadyClock::now();
+	t.limits = limits();
 
 	curl_slist* list = nullptr;
 	for (const auto& h : headers)
@@ -183,6 +243,8 @@ AnalyticsHTTPResponse AnalyticsHTTPEater::sendMethod(const std::string& method, 
 		curl_easy_setopt(c, CURLOPT_CAINFO, ca.c_str());
 		curl_easy_setopt(c, CURLOPT_CAPATH, "/etc/ssl/certs");
 	}
+	// An announced length past the cap fails before any byte of it is read.
+	curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t.limits.maxAnswerBytes));
 	curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &onBody);
 	curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
 	curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &onHeader);
@@ -206,8 +268,10 @@ AnalyticsHTTPResponse AnalyticsHTTPEater::sendMethod(const std::string& method, 
 	long status = 0;
 	curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
 	std::string error;
+	if (result == CURLE_FILESIZE_EXCEEDED)
+		t.cut = tooLong(t);
 	if (result != CURLE_OK)
-		error = t.idle ? "timed out after " + std::to_string(t.idleLimit.count()) + " s without data" : curl_easy_strerror(result);
+		error = t.idle ? "timed out after " + std::to_string(t.idleLimit.count()) + " s without data" : !t.cut.empty() ? t.cut : curl_easy_strerror(result);
 	AnalyticsHTTPResponse response(t.body, static_cast<int32_t>(status), status ? t.headers : Headers(), error, result == CURLE_OK);
 	if (AnalyticsUtil::isDebugLogEnabled())
 		detail::debugLog("AnalyticsAgent: HTTP Response[" + response.description() + "]");
@@ -259,6 +323,24 @@ std::string AnalyticsHTTPEater::caFile()
 {
 	std::lock_guard<std::mutex> lock(caLock());
 	return caPath();
+}
+
+void AnalyticsHTTPEater::setLimits(const Limits& limits)
+{
+	const Limits defaults;
+	Limits checked;
+	checked.totalMillis = limits.totalMillis > 0 ? limits.totalMillis : defaults.totalMillis;
+	checked.lowSpeedBytesPerSecond = limits.lowSpeedBytesPerSecond > 0 ? limits.lowSpeedBytesPerSecond : defaults.lowSpeedBytesPerSecond;
+	checked.lowSpeedWindowMillis = limits.lowSpeedWindowMillis > 0 ? limits.lowSpeedWindowMillis : defaults.lowSpeedWindowMillis;
+	checked.maxAnswerBytes = limits.maxAnswerBytes > 0 ? limits.maxAnswerBytes : defaults.maxAnswerBytes;
+	std::lock_guard<std::mutex> lock(state().limitsLock);
+	state().limits = checked;
+}
+
+AnalyticsHTTPEater::Limits AnalyticsHTTPEater::limits()
+{
+	std::lock_guard<std::mutex> lock(state().limitsLock);
+	return state().limits;
 }
 
 void AnalyticsHTTPEater::setAbortTransfers(bool abort)
