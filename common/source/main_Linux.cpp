@@ -127,6 +127,9 @@ int main(int argc, char** argv)
 	action.sa_handler = &onSignal;
 	sigaction(SIGINT, &action, nullptr);
 	sigaction(SIGTERM, &action, nullptr);
+	// Tools and tests that stop the engine by a signal wait for this line.
+	std::printf("engine: SIGINT and SIGTERM end the game from here on\n");
+	std::fflush(stdout);
 
 	int exitCode = 0;
 	try

@@ -6,6 +6,7 @@ set -e
 engine="$1"
 work="$2"
 here=$(dirname "$0")
+. "$here/wait-for-line.sh"
 rm -rf "$work"
 mkdir -p "$work/reports"
 export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
@@ -16,7 +17,7 @@ start_server() {
 	rm -f "$work/port"
 	python3 "$here/report-server.py" "$work/port" "$work/reports" &
 	server_pid=$!
-	for i in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+	wait_for_line "[0-9]" "$work/port"
 	export ENGINE_ANALYTICS_BASE_URL="http://127.0.0.1:$(cat "$work/port")"
 }
 

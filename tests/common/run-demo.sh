@@ -2,6 +2,7 @@
 # Runs the demo twice through the engine: the first start captures a frame,
 # the second finds the settings the first one saved.
 set -e
+. "$(dirname "$0")/wait-for-line.sh"
 engine="$1"
 work="$2"
 rm -rf "$work"
@@ -41,7 +42,7 @@ if echo "$out" | grep -q "File Created:settings.lua"; then exit 1; fi
 python3 "$(dirname "$0")/demo-server.py" "$work/server-url" &
 server=$!
 trap 'kill $server 2>/dev/null' EXIT
-i=0; while [ ! -s "$work/server-url" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+wait_for_line "http" "$work/server-url"
 out=$(DEMO_SERVER=$(cat "$work/server-url") "$engine" --user "$work/user" --frames 120)
 kill $server
 echo "$out"
@@ -53,7 +54,7 @@ echo "$out" | grep -q "demo: showing MAIN_MENU_AD_IMAGE"
 rm -rf "$work/user2"
 "$engine" --user "$work/user2" --frames 1000000 > "$work/signal.log" &
 pid=$!
-sleep 2
+wait_for_line "engine: SIGINT and SIGTERM end the game" "$work/signal.log"
 kill -TERM $pid
 wait $pid
 test -s "$work/user2/settings.lua"

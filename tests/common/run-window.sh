@@ -2,6 +2,7 @@
 # The demo in a window: under xvfb-run its last frame equals the headless one;
 # on SDL's offscreen driver the window's options and the URL entry work.
 set -e
+. "$(dirname "$0")/wait-for-line.sh"
 engine="$1"
 work="$2"
 rm -rf "$work"
@@ -25,7 +26,7 @@ echo "$out" | grep -q "UIApplication invoked via URL"
 # A termination signal ends a window that runs until closed; the files are saved.
 SDL_VIDEODRIVER=offscreen "$engine" --window --user "$work/signal" > "$work/signal.log" &
 pid=$!
-sleep 2
+wait_for_line "engine: SIGINT and SIGTERM end the game" "$work/signal.log"
 kill -TERM $pid
 wait $pid
 grep -q "demo: paused" "$work/signal.log"

@@ -23,13 +23,14 @@ std::vector<DeviceFacts::Interface> oneEthernet()
 	return {{"eth0", 1, {0x00, 0x1a, 0x2b, 0x3c, 0x4d, 0x5e}, false, true}};
 }
 
-// Waits for a file the opener script writes.
+// Waits, at most 10 s, for what the opener script writes: the shell makes the file empty first.
 std::string waitForFile(const std::string& path)
 {
-	for (int i = 0; i < 200 && !fileExists(path); ++i)
-		std::this_thread::sleep_for(std::chrono::milliseconds(10));
-	std::this_thread::sleep_for(std::chrono::milliseconds(20));
-	return readFile(path);
+	const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+	std::string text;
+	while ((text = fileExists(path) ? readFile(path) : std::string()).empty() && std::chrono::steady_clock::now() < deadline)
+		std::this_thread::sleep_for(std::chrono::milliseconds(5));
+	return text;
 }
 }
 
