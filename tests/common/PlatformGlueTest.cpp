@@ -87,7 +87,7 @@ TEST_F(PlatformGlueTest, CallsWithoutACallbackNameAreDroppedAndAMissingFunctionI
 	// The purchase stays in the ledger for the next start.
 	std::ifstream ledger(m_dir.path() + "/state/engine/store-ledger.json");
 	const std::string text((std::istreambuf_iterator<char>(ledger)), std::istreambuf_iterator<char>());
-	EXPECT_NE(text.find("\"pending\""), std::string::npos);
+	EXPECT_NE(text.find("\"delivering\""), std::string::npos);
 }
 
 TEST_F(PlatformGlueTest, NotificationsReachTheNamedFunctionAndFollowTheSettings)
