@@ -144,7 +144,7 @@ Outcome killRepeatedly(Prepare prepare, Child child)
 	outcome.runSeconds = runs[2];
 	std::mt19937 random(20261211);
 	// Most runs are cut short; the states of a run's end recur in its middle.
-	std::uniform_real_distribution<double> when(0, 0.9 * outcome.runSeconds);
+	std::uniform_real_distribution<double> when(0, 0.7 * outcome.runSeconds);
 	const double deadline = begin + kBudgetSeconds;
 	while (outcome.kills < kKills && seconds() < deadline)
 	{
@@ -293,9 +293,9 @@ TEST_F(StoreKillTest, DueNotificationsSurviveKillsAtAnyPoint)
 	LocalNotifications notes;
 	int scheduled = 0;
 	auto topUp = [&]() {
-		if (LocalNotifications::pending().size() >= 4)
+		if (LocalNotifications::pending().size() >= 3)
 			return;
-		for (int i = 0; i < 8; ++i)
+		for (int i = 0; i < 6; ++i)
 			ASSERT_TRUE(notes.addNotificationAfter("n" + std::to_string(++scheduled), -1, "due"));
 	};
 	auto hearDue = [&]() {
