@@ -100,6 +100,9 @@ void GameLua::paymentFinished(const std::string& productId, pf::CommerceListener
 	lang::Debug::printf("GameLua::paymentFinished(%s,%d,%d): calling callback: %s\n", productId.c_str(), static_cast<int>(status),
 		static_cast<int>(error), m_purchaseCallback.c_str());
 	call(m_purchaseCallback.c_str(), productId, static_cast<float>(status), static_cast<float>(error));
+	// The script has had the purchase: the store must not hand it over again, whenever the run ends.
+	if (status == pf::CommerceListener::PAYMENT_COMPLETED && !productId.empty())
+		m_commerce.finishTransaction(productId);
 }
 
 void GameLua::initFinished(pf::CommerceListener::PaymentProviderStatus status)

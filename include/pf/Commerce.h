@@ -17,6 +17,15 @@ class CommerceListener;
  * bundle's "store-catalogue.json", and purchases are kept in the ledger
  * Folders::state()/store-ledger.json. Answers arrive through
  * checkForCallback(), never inside the call that asked.
+ *
+ * A purchase goes through the ledger as pending (accepted), delivering
+ * (the listener is hearing it) and finished (the game acknowledged it), each
+ * step written before the next begins. Purchases an earlier run did not see
+ * finished arrive again once the game asked for the product list, so their
+ * item carries its quantity and receipt. The game may thus hear a purchase
+ * twice only when the run ended inside the listener, before it acknowledged
+ * it. The ledger keeps what a restore needs: non-consumables and purchases
+ * not yet finished.
  */
 class Commerce : public lang::Object
 {
@@ -42,8 +51,20 @@ public:
 	void checkForCallback();
 	/** Asks for the game's products; the answer fills getItems(). */
 	bool listAvailableItems(CommerceListener* listener);
-	/** Buys one product; an empty id or disabled payments are refused at once (false). */
+	/**
+	 * Buys one product; an empty id, disabled payments or a ledger that cannot
+	 * be written are refused at once (false). True means the purchase is in
+	 * the ledger: it reaches the listener at a poll of this run or a later one.
+	 */
 	bool buyItemId(const std::string& productId, CommerceListener* listener);
+	/**
+	 * Called by the listener, inside paymentFinished, once the game has kept what
+	 * the purchase of `productId` gave: marks it finished in the ledger at once,
+	 * so that a run ending after this point never delivers it again. Without
+	 * it the purchase is finished when the listener returns. False when no
+	 * purchase of that product is being delivered.
+	 */
+	bool finishTransaction(const std::string& productId);
 	/** Replays the finished purchases of products that are not consumed. */
 	bool restoreItems(CommerceListener* listener);
 	const std::vector<lang::Ptr<CommerceItem>>& getItems() const;

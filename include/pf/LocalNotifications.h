@@ -4,6 +4,7 @@
 #include <lang/Object.h>
 #include <lang/Ptr.h>
 #include <pf/LocalNotificationsListener.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ class LocalNotificationsImpl;
 /**
  * Notifications for later, each tagged with an event name. They are kept
  * in Folders::state()/notifications.json (name, fire time, text, sound);
- * the host takes the due ones out every loop turn, so ones that fell due
+ * the host delivers the due ones every loop turn, so ones that fell due
  * while the game was closed arrive at its next start.
  */
 class LocalNotifications : public lang::Object
@@ -51,13 +52,16 @@ public:
 	static std::vector<Pending> pending();
 
 	/**
-	 * Takes the notifications due at `now` (seconds since the epoch) out,
-	 * oldest first, and returns their event names. The file is only read or
-	 * written when something is due.
+	 * Hands the notifications due at `now` (seconds since the epoch) to
+	 * `deliver`, oldest first, and takes each out of the file only after
+	 * `deliver` returned (or threw). A run that ends in between hears that
+	 * one notification again at its next start: at least once, never lost.
+	 * The file is only read or written when something is due. Returns how
+	 * many were delivered.
 	 */
-	static std::vector<std::string> takeDue(double now);
+	static size_t deliverDue(double now, const std::function<void(const std::string&)>& deliver);
 	/** The same at the current time. */
-	static std::vector<std::string> takeDue();
+	static size_t deliverDue(const std::function<void(const std::string&)>& deliver);
 
 	static void removeListener(LocalNotificationsListener* listener);
 	/** Calls every listener, in the order they were added. */

@@ -87,7 +87,7 @@ TEST_F(PlatformGlueTest, CallsWithoutACallbackNameAreDroppedAndAMissingFunctionI
 	// The purchase stays in the ledger for the next start.
 	std::ifstream ledger(m_dir.path() + "/state/engine/store-ledger.json");
 	const std::string text((std::istreambuf_iterator<char>(ledger)), std::istreambuf_iterator<char>());
-	EXPECT_NE(text.find("\"pending\""), std::string::npos);
+	EXPECT_NE(text.find("\"delivering\""), std::string::npos);
 }
 
 TEST_F(PlatformGlueTest, NotificationsReachTheNamedFunctionAndFollowTheSettings)
@@ -155,4 +155,29 @@ TEST(PlatformHostTurns, TasksAndNotificationsArriveEveryTurn)
 	host.tick();
 	EXPECT_TRUE(host.isUpdating());
 	EXPECT_EQ(pf::LocalNotifications::pending().size(), 1u);
+}
+
+// The host hands a due notification over while it is still stored: a run ending inside the handler loses nothing.
+TEST(PlatformHostTurns, ADueNotificationIsStillStoredWhileTheGameHearsIt)
+{
+	ScratchDir dir;
+	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
+	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
+	framework::LinuxHost::Options o;
+	o.dataRoot = TEST_BUNDLE;
+	o.userRoot = dir.path();
+	framework::LinuxHost host(o);
+	std::vector<std::string> heard;
+	host.setNotificationHandler([&heard](const std::string& name) {
+		const auto stored = pf::LocalNotifications::pending();
+		heard.push_back(name + ":" + std::to_string(stored.size()));
+	});
+	host.becomeActive();
+	pf::LocalNotifications notes;
+	ASSERT_TRUE(notes.addNotificationAfter("soon", -1, "x"));
+	host.tick();
+	EXPECT_EQ(heard, std::vector<std::string>{"soon:1"});
+	EXPECT_TRUE(pf::LocalNotifications::pending().empty());
+	host.tick();
+	EXPECT_EQ(heard.size(), 1u);
 }

@@ -1,10 +1,14 @@
 #include "PfTestSupport.h"
 #include <pf/LocalNotifications.h>
 #include <pf/UserDefaults.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace pf;
 
@@ -19,6 +23,14 @@ struct Recorder : LocalNotificationsListener
 double now()
 {
 	return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// The due names, delivered the way the host does.
+std::vector<std::string> takeDue(double at)
+{
+	std::vector<std::string> heard;
+	LocalNotifications::deliverDue(at, [&heard](const std::string& name) { heard.push_back(name); });
+	return heard;
 }
 
 std::vector<std::string> names(const std::vector<LocalNotifications::Pending>& list)
@@ -75,17 +87,17 @@ TEST_F(PfTest, DueNotificationsAreTakenOutOldestFirstAndSurviveRestarts)
 		"{\"notifications\": [{\"eventName\": \"late\", \"fireTime\": " + std::to_string(t + 100) +
 		", \"text\": \"\"}, {\"eventName\": \"missed\", \"fireTime\": " + std::to_string(t - 50) +
 		"}, {\"fireTime\": 1}, {\"eventName\": \"older\", \"fireTime\": " + std::to_string(t - 60) + "}]}");
-	EXPECT_EQ(LocalNotifications::takeDue(t), (std::vector<std::string>{"older", "missed"}));
-	EXPECT_TRUE(LocalNotifications::takeDue(t).empty());
+	EXPECT_EQ(takeDue(t), (std::vector<std::string>{"older", "missed"}));
+	EXPECT_TRUE(takeDue(t).empty());
 	EXPECT_EQ(names(LocalNotifications::pending()), std::vector<std::string>{"late"});
 
 	// Polls with nothing due touch no file: a file that changes under them is not even read.
 	writeFile(statePath("notifications.json"), "{broken");
-	EXPECT_TRUE(LocalNotifications::takeDue(t + 10).empty());
+	EXPECT_TRUE(takeDue(t + 10).empty());
 	EXPECT_FALSE(fileExists(statePath("notifications.json.bad")));
 	// Something due: the file is read again; the broken one is set aside and nothing is delivered.
 	testing::internal::CaptureStdout();
-	EXPECT_TRUE(LocalNotifications::takeDue(t + 200).empty());
+	EXPECT_TRUE(takeDue(t + 200).empty());
 	EXPECT_NE(testing::internal::GetCapturedStdout().find("notifications.json.bad"), std::string::npos);
 	EXPECT_TRUE(fileExists(statePath("notifications.json.bad")));
 }
@@ -108,4 +120,49 @@ TEST_F(PfTest, ListenersHearEachEventOnceAndLeaveWhenDestroyed)
 	LocalNotifications::removeListener(&first);
 	LocalNotifications::notifyListeners("e3");
 	EXPECT_EQ(first.events.size(), 2u);
+}
+
+TEST_F(PfTest, ADueNotificationLeavesTheFileOnlyOnceTheGameHeardIt)
+{
+	LocalNotifications n;
+	ASSERT_TRUE(n.addNotificationAfter("daily", -20, "again"));
+	ASSERT_TRUE(n.addNotificationAfter("cancelled", -10, ""));
+	ASSERT_TRUE(n.addNotificationAfter("gift", -5, ""));
+	ASSERT_TRUE(n.addNotificationAfter("later", 3600, ""));
+
+	// A run that ends while the game hears "daily" hears it again at its next start.
+	const pid_t child = fork();
+	ASSERT_GE(child, 0);
+	if (child == 0)
+	{
+		LocalNotifications::deliverDue([](const std::string&) { _exit(0); });
+		_exit(1);
+	}
+	int status = 0;
+	ASSERT_EQ(waitpid(child, &status, 0), child);
+	ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+	EXPECT_EQ(names(LocalNotifications::pending()), (std::vector<std::string>{"daily", "cancelled", "gift", "later"}));
+
+	// While heard, it is still stored; the game may schedule the same name again or cancel one not yet heard.
+	std::vector<std::string> heard;
+	const size_t count = LocalNotifications::deliverDue([&](const std::string& name) {
+		const auto stored = names(LocalNotifications::pending());
+		heard.push_back(name + (std::find(stored.begin(), stored.end(), name) != stored.end() ? ":stored" : ":gone"));
+		if (name == "daily")
+		{
+			n.addNotificationAfter("daily", 60, "tomorrow");
+			n.removeNotification("cancelled");
+		}
+	});
+	EXPECT_EQ(count, 2u);
+	EXPECT_EQ(heard, (std::vector<std::string>{"daily:stored", "gift:stored"}));
+	const auto left = LocalNotifications::pending();
+	ASSERT_EQ(names(left), (std::vector<std::string>{"daily", "later"}));
+	EXPECT_EQ(left[0].text, "tomorrow");
+
+	// A delivery that throws counts as heard: it does not come back every turn.
+	ASSERT_TRUE(n.addNotificationAfter("broken", -1, ""));
+	EXPECT_THROW(LocalNotifications::deliverDue([](const std::string&) { throw std::runtime_error("script error"); }), std::runtime_error);
+	EXPECT_TRUE(takeDue(now()).empty());
+	EXPECT_EQ(names(LocalNotifications::pending()), (std::vector<std::string>{"daily", "later"}));
 }

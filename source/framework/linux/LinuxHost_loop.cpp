@@ -63,8 +63,7 @@ void LinuxHost::serviceTurn()
 			eglMakeCurrent(display, draw, read, context);
 	}
 	// Notifications that fell due, also while the game was closed, oldest first.
-	for (const std::string& name : pf::LocalNotifications::takeDue())
-		receivedLocalNotification(name);
+	pf::LocalNotifications::deliverDue([this](const std::string& name) { receivedLocalNotification(name); });
 }
 
 bool LinuxHost::tick()

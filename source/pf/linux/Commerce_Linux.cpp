@@ -29,6 +29,18 @@ struct Product
 	int outcome = -1;
 };
 
+// A purchase is money: the ledger says how far its delivery got, so a kill at any point
+// neither loses it nor repeats one the game acknowledged.
+enum class State
+{
+	// Accepted by buyItemId, not yet handed to the game.
+	Pending,
+	// The listener is (or was, when the run ended) hearing it.
+	Delivering,
+	// The game acknowledged it.
+	Finished
+};
+
 struct Transaction
 {
 	std::string id;
@@ -36,16 +48,27 @@ struct Transaction
 	unsigned quantity = 1;
 	std::string date;
 	bool consumable = false;
-	bool finished = false;
+	State state = State::Pending;
 	std::string receipt;
 };
+
+const char* stateName(State state)
+{
+	switch (state)
+	{
+	case State::Pending: return "pending";
+	case State::Delivering: return "delivering";
+	case State::Finished: return "finished";
+	}
+	return "pending";
+}
 
 enum class Answer
 {
 	Products,
-	Buy,
+	Refuse,
 	Restore,
-	Earlier
+	Deliver
 };
 
 struct Request
@@ -107,6 +130,12 @@ public:
 	std::deque<Request> m_requests;
 	std::vector<Transaction> m_ledger;
 	long long m_nextTransaction = 1;
+	// Purchases an earlier run did not see through; they wait for the product list so
+	// that they arrive with the item's quantity and receipt set.
+	std::vector<std::string> m_earlier;
+	bool m_listKnown = false;
+	// The transaction whose listener call is running, for finishTransaction().
+	std::string m_delivering;
 
 	CommerceImpl(unsigned count, const char** productIds)
 	{
@@ -114,11 +143,10 @@ public:
 			m_ids.push_back(productIds[i] ? productIds[i] : "");
 		loadCatalogue();
 		loadLedger();
-		// Purchases an earlier run did not see through arrive again, like the store's unfinished transactions.
 		for (const Transaction& t : m_ledger)
 		{
-			if (!t.finished)
-				m_requests.push_back({Answer::Earlier, t.id});
+			if (t.state != State::Finished)
+				m_earlier.push_back(t.id);
 		}
 	}
 
@@ -197,15 +225,17 @@ public:
 			t.quantity = cJSON_IsNumber(quantity) && quantity->valuedouble >= 1 ? static_cast<unsigned>(quantity->valuedouble) : 1;
 			t.date = text(cJSON_GetObjectItemCaseSensitive(item, "date"));
 			t.consumable = cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(item, "consumable"));
-			t.finished = text(cJSON_GetObjectItemCaseSensitive(item, "state")) == "finished";
+			const std::string state = text(cJSON_GetObjectItemCaseSensitive(item, "state"));
+			t.state = state == "finished" ? State::Finished : state == "delivering" ? State::Delivering : State::Pending;
 			t.receipt = text(cJSON_GetObjectItemCaseSensitive(item, "receipt"));
-			if (!t.id.empty() && !t.product.empty())
+			// Finished consumables (kept by older versions) are not needed for anything: the next save drops them.
+			if (!t.id.empty() && !t.product.empty() && !(t.consumable && t.state == State::Finished))
 				m_ledger.push_back(t);
 		}
 		cJSON_Delete(root);
 	}
 
-	void saveLedger()
+	bool saveLedger()
 	{
 		Folders::state();
 		cJSON* root = cJSON_CreateObject();
@@ -219,12 +249,13 @@ public:
 			cJSON_AddNumberToObject(item, "quantity", t.quantity);
 			cJSON_AddStringToObject(item, "date", t.date.c_str());
 			cJSON_AddBoolToObject(item, "consumable", t.consumable);
-			cJSON_AddStringToObject(item, "state", t.finished ? "finished" : "pending");
+			cJSON_AddStringToObject(item, "state", stateName(t.state));
 			cJSON_AddStringToObject(item, "receipt", t.receipt.c_str());
 			cJSON_AddItemToArray(list, item);
 		}
-		StateFile(ledgerPath()).save(root);
+		const bool saved = StateFile(ledgerPath()).save(root);
 		cJSON_Delete(root);
+		return saved;
 	}
 
 	const Product* product(const std::string& id) const
@@ -283,42 +314,66 @@ public:
 			m_listener->paymentFinished("", CommerceListener::PAYMENT_FAILED, code);
 	}
 
-	// The ledger marks the purchase finished only after the listener returned.
+	// Marked delivering before the listener runs; finished when the game acknowledges it
+	// (finishTransaction() from inside the listener) or at the latest when the listener returns.
+	// A listener that throws leaves it delivering: it is not repeated in this run, but the next
+	// start delivers it again.
 	void deliver(const std::string& transactionId)
 	{
 		Transaction* t = transaction(transactionId);
-		if (!t || t->finished)
+		if (!t || t->state == State::Finished)
 			return;
+		if (t->state == State::Delivering)
+			lang::Debug::printf("Purchase %s of %s is delivered again: the game did not acknowledge it\n", t->id.c_str(), t->product.c_str());
+		t->state = State::Delivering;
+		saveLedger();
 		const std::string product = t->product;
 		const unsigned quantity = t->quantity;
 		const std::vector<char> receipt(t->receipt.begin(), t->receipt.end());
-		notifySuccess(product, quantity, true, receipt);
-		t = transaction(transactionId);
-		if (t)
+		struct Clear
 		{
-			t->finished = true;
+			std::string& id;
+			~Clear() { id.clear(); }
+		} clear{m_delivering};
+		m_delivering = transactionId;
+		notifySuccess(product, quantity, true, receipt);
+		finish(transactionId);
+	}
+
+	void finish(const std::string& transactionId)
+	{
+		for (auto it = m_ledger.begin(); it != m_ledger.end(); ++it)
+		{
+			if (it->id != transactionId || it->state == State::Finished)
+				continue;
+			// A consumed purchase is never restored: nothing of it needs keeping.
+			if (it->consumable)
+				m_ledger.erase(it);
+			else
+				it->state = State::Finished;
 			saveLedger();
+			return;
 		}
 	}
 
-	void buy(const std::string& productId)
+	bool finishTransaction(const std::string& productId)
 	{
-		const Product* p = product(productId);
-		if (!p)
-		{
-			fail(Commerce::ERROR_PAYMENT_INVALID, true);
-			return;
-		}
-		if (p->outcome >= 0)
-		{
-			fail(p->outcome, true);
-			return;
-		}
+		const Transaction* t = m_delivering.empty() ? nullptr : transaction(m_delivering);
+		if (!t || t->product != productId || t->state == State::Finished)
+			return false;
+		finish(m_delivering);
+		return true;
+	}
+
+	// Written to the ledger before buyItemId reports it, so that an exit before the next poll
+	// cannot lose it. False when the ledger could not be written.
+	bool accept(const Product& p)
+	{
 		Transaction t;
 		t.id = "T" + std::to_string(m_nextTransaction++);
-		t.product = p->id;
+		t.product = p.id;
 		t.date = isoDate();
-		t.consumable = p->consumable;
+		t.consumable = p.consumable;
 		cJSON* receipt = cJSON_CreateObject();
 		cJSON_AddStringToObject(receipt, "product", t.product.c_str());
 		cJSON_AddStringToObject(receipt, "transaction", t.id.c_str());
@@ -329,13 +384,29 @@ public:
 		cJSON_free(printed);
 		cJSON_Delete(receipt);
 		m_ledger.push_back(t);
-		saveLedger();
-		deliver(t.id);
+		if (!saveLedger())
+		{
+			m_ledger.pop_back();
+			return false;
+		}
+		m_requests.push_back({Answer::Deliver, t.id});
+		return true;
+	}
+
+	void refuse(const std::string& productId)
+	{
+		const Product* p = product(productId);
+		fail(p ? p->outcome : Commerce::ERROR_PAYMENT_INVALID, true);
 	}
 
 	void listProducts()
 	{
 		m_items.clear();
+		m_listKnown = true;
+		// Purchases of an earlier run come right after the product answer, now that their items exist.
+		for (auto it = m_earlier.rbegin(); it != m_earlier.rend(); ++it)
+			m_requests.push_front({Answer::Deliver, *it});
+		m_earlier.clear();
 		bool invalid = false;
 		for (const std::string& id : m_ids)
 		{
@@ -358,7 +429,7 @@ public:
 		std::vector<Transaction> replay;
 		for (const Transaction& t : m_ledger)
 		{
-			if (t.finished && !t.consumable)
+			if (t.state == State::Finished && !t.consumable)
 				replay.push_back(t);
 		}
 		for (const Transaction& t : replay)
@@ -377,9 +448,9 @@ public:
 			switch (request.kind)
 			{
 			case Answer::Products: listProducts(); break;
-			case Answer::Buy: buy(request.value); break;
+			case Answer::Refuse: refuse(request.value); break;
 			case Answer::Restore: restore(); break;
-			case Answer::Earlier: deliver(request.value); break;
+			case Answer::Deliver: deliver(request.value); break;
 			}
 		}
 	}
@@ -426,8 +497,24 @@ bool Commerce::buyItemId(const std::string& productId, CommerceListener* listene
 			listener->paymentFinished("", CommerceListener::PAYMENT_FAILED, ERROR_PAYMENT_NOT_ALLOWED);
 		return false;
 	}
-	m_this->m_requests.push_back({Answer::Buy, productId});
+	const Product* p = m_this->product(productId);
+	if (!p || p->outcome >= 0)
+	{
+		// The store turns it down at the next poll, as it would after showing its sheet.
+		m_this->m_requests.push_back({Answer::Refuse, productId});
+		return true;
+	}
+	if (!m_this->accept(*p))
+	{
+		m_this->fail(ERROR_UNKNOWN, true);
+		return false;
+	}
 	return true;
+}
+
+bool Commerce::finishTransaction(const std::string& productId)
+{
+	return m_this->finishTransaction(productId);
 }
 
 bool Commerce::restoreItems(CommerceListener* listener)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <mutex>
 
@@ -198,29 +199,68 @@ std::vector<LocalNotifications::Pending> LocalNotifications::pending()
 	return s.entries;
 }
 
-std::vector<std::string> LocalNotifications::takeDue(double now)
+size_t LocalNotifications::deliverDue(double now, const std::function<void(const std::string&)>& deliver)
 {
 	Store& s = store();
-	std::lock_guard<std::mutex> guard(s.lock);
-	if (!s.loaded || s.path != Store::currentPath())
-		s.load();
-	std::vector<std::string> due;
-	if (s.entries.empty() || s.entries.front().fireTime > now)
-		return due;
-	s.reload();
-	while (!s.entries.empty() && s.entries.front().fireTime <= now)
+	std::vector<Pending> due;
 	{
-		due.push_back(s.entries.front().eventName);
-		s.entries.erase(s.entries.begin());
+		std::lock_guard<std::mutex> guard(s.lock);
+		if (!s.loaded || s.path != Store::currentPath())
+			s.load();
+		if (s.entries.empty() || s.entries.front().fireTime > now)
+			return 0;
+		s.reload();
+		for (const Pending& p : s.entries)
+		{
+			if (p.fireTime > now)
+				break;
+			due.push_back(p);
+		}
 	}
-	if (!due.empty())
-		s.save();
-	return due;
+	// An entry is one name at one fire time: the game may schedule the same name again while hearing it.
+	auto find = [&s](const Pending& p) {
+		return std::find_if(s.entries.begin(), s.entries.end(),
+			[&p](const Pending& e) { return e.eventName == p.eventName && e.fireTime == p.fireTime; });
+	};
+	size_t delivered = 0;
+	for (const Pending& p : due)
+	{
+		{
+			std::lock_guard<std::mutex> guard(s.lock);
+			s.reload();
+			// Cancelled by an earlier delivery of this turn.
+			if (find(p) == s.entries.end())
+				continue;
+		}
+		// Out of the file only once the game heard it: a run ending in between delivers it again
+		// at the next start. A delivery that throws counts as heard, or it would come back every turn.
+		auto takeOut = [&]() {
+			std::lock_guard<std::mutex> guard(s.lock);
+			s.reload();
+			const auto it = find(p);
+			if (it == s.entries.end())
+				return;
+			s.entries.erase(it);
+			s.save();
+		};
+		try
+		{
+			deliver(p.eventName);
+		}
+		catch (...)
+		{
+			takeOut();
+			throw;
+		}
+		takeOut();
+		++delivered;
+	}
+	return delivered;
 }
 
-std::vector<std::string> LocalNotifications::takeDue()
+size_t LocalNotifications::deliverDue(const std::function<void(const std::string&)>& deliver)
 {
-	return takeDue(nowSeconds());
+	return deliverDue(nowSeconds(), deliver);
 }
 
 void LocalNotifications::notifyListeners(const std::string& eventName)
