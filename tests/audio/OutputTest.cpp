@@ -485,7 +485,10 @@ TEST(AudioOutput, MixingThreadSleepsWhileNothingPlays)
 	RecordProperty("idle_cpu_ms_per_10s", int(idle * 1000));
 	RecordProperty("playing_cpu_ms_per_10s", int(playing * 1000));
 	EXPECT_LT(idle, 0.05);
-	EXPECT_LT(playing, 0.25);
+	if (!UNDER_TSAN)
+	{
+		EXPECT_LT(playing, 0.25);
+	}
 	for (int id : ids)
 		EXPECT_TRUE(out->isClipPlaying(id));
 }
@@ -530,11 +533,13 @@ TEST(AudioOutput, WaveWriterHearsWholeTonesAfterTheRingRanDry)
 		++begin;
 	while (end > begin && std::abs(left[end - 1]) < 2000)
 		--end;
-	// From the first tone's start to the second one's end: 0.25 s apart plus the ring's lead on the
-	// device when the second came (four to six buffers), then 0.5 s, with every millisecond sounding.
+	// From the first tone's start to the second one's end: 0.25 s apart, give or take the two buffers
+	// between refills (93 ms), then 0.5 s, with every millisecond sounding.
 	const double seconds = double(end - begin) / 44100;
-	EXPECT_GT(seconds, 0.75 + 0.18);
-	EXPECT_LT(seconds, 0.75 + 0.35);
+	if (UNDER_TSAN)
+		GTEST_SKIP() << "the device and the mixing thread do not keep real time under ThreadSanitizer";
+	EXPECT_GT(seconds, 0.75 - 0.12);
+	EXPECT_LT(seconds, 0.75 + 0.12);
 	int quietWindows = 0;
 	for (size_t at = begin; at + 44 <= end; at += 44)
 	{

@@ -138,6 +138,7 @@ bool AudioOutputImpl::startOutput()
 		return true;
 	m_started.store(true, std::memory_order_relaxed);
 	++s_outputStartedCount;
+	m_drained = false;
 	m_mixer.start();
 
 	if (m_context)
@@ -256,12 +257,14 @@ void AudioOutputImpl::setMasterVolume(float volume)
  * It sleeps between turns instead of polling. While nothing plays (no
  * instance queued or playing) it refills nothing: the queued buffers play
  * out, the source stops, and the thread waits on the mixer until playClip
- * queues an instance or stopOutput wakes it; the first turn after that
- * refills the whole ring and plays the source again. While something plays
- * it refills as soon as two buffers have played and then sleeps until two
- * more will have played, by the source's position in its queue, leaving four
- * buffers (about 190 ms at 44.1 kHz stereo) between the device and a late
- * wake.
+ * queues an instance or stopOutput wakes it. The first refill after that
+ * mixes two buffers behind silence for the ones that played out, as a
+ * running ring would have them, and plays the source again if it stopped.
+ * While something plays it refills as soon as two buffers have played and
+ * then sleeps until two more will have played, by the source's position in
+ * its queue, leaving four buffers (about 190 ms at 44.1 kHz stereo) between
+ * the device and a late wake. Without a device, runSilentSink keeps the same
+ * ring by the clock.
  */
 void AudioOutputImpl::threadFunc()
 {
@@ -286,7 +289,12 @@ int64_t AudioOutputImpl::bufferMicros() const
 int64_t AudioOutputImpl::fillBuffer()
 {
 	if (!m_mixer.hasWork())
+	{
+		m_drained = true;
 		return -1;
+	}
+	const bool wasDrained = m_drained;
+	m_drained = false;
 	ALint processed = 0;
 	alGetSourcei(m_source, AL_BUFFERS_PROCESSED, &processed);
 	if (!checkAL("alGetSourcei(AL_BUFFERS_PROCESSED)"))
@@ -295,12 +303,20 @@ int64_t AudioOutputImpl::fillBuffer()
 		processed = BUFFER_COUNT;
 	if (processed >= 2)
 	{
+		// A ring left to run (partly) dry while nothing played goes on as a running ring does when it
+		// refills: two buffers of new mix behind the four still queued, silence standing in for the ones
+		// that played out. Clips keep the timing they have in a running ring, and isClipPlaying turns
+		// false when it did.
+		const ALint silent = wasDrained ? processed - 2 : 0;
 		ALuint buffers[BUFFER_COUNT];
 		alSourceUnqueueBuffers(m_source, processed, buffers);
 		checkAL("alSourceUnqueueBuffers");
 		for (ALint i = 0; i < processed; ++i)
 		{
-			mixBuffer();
+			if (i < silent)
+				std::fill(m_staging.begin(), m_staging.end(), m_config.bitsPerSample == 8 ? 128 : 0);
+			else
+				mixBuffer();
 			alBufferData(buffers[i], m_format, m_staging.data(), m_bufferSize, m_config.samplesPerSecond);
 			checkAL("alBufferData");
 		}
@@ -336,32 +352,38 @@ int64_t AudioOutputImpl::fillBuffer()
 
 void AudioOutputImpl::runSilentSink()
 {
-	// Plays the ring as a device would, in real time: refills when two buffers have played, and
-	// lets it run dry while nothing plays. The start queued a full ring.
+	// Plays the ring as a device would, in real time, with the refills of the device path: two
+	// buffers at a time, none while nothing plays. The start queued a full ring.
 	const int64_t bufferTime = bufferMicros();
 	int64_t start = lang::System::currentTimeMicros();
-	int64_t refilled = 0; // buffers taken back and mixed again since start
+	int64_t refilled = 0; // buffers taken back and queued again since start
+	bool drained = false;
 	while (isStarted())
 	{
 		int64_t wait = -1;
-		if (m_mixer.hasWork())
+		if (!m_mixer.hasWork())
+			drained = true;
+		else
 		{
 			const int64_t now = lang::System::currentTimeMicros();
 			const int64_t queued = BUFFER_COUNT + refilled;
 			const int64_t played = std::min(queued, (now - start) / bufferTime);
 			if (played == queued)
 			{
+				// Ran dry: a full ring starts again now, the new mix behind four buffers of silence.
 				start = now;
 				refilled = 0;
-				for (int i = 0; i < BUFFER_COUNT; ++i)
+				for (int i = 0; i < 2; ++i)
 					mixBuffer();
 			}
 			else if (played - refilled >= 2)
 			{
-				for (int64_t i = refilled; i < played; ++i)
+				// After nothing played, only the last two are mixed; silence stands in for the rest.
+				for (int64_t i = drained ? played - 2 : refilled; i < played; ++i)
 					mixBuffer();
 				refilled = played;
 			}
+			drained = false;
 			wait = std::max<int64_t>(start + (refilled + 2) * bufferTime - lang::System::currentTimeMicros(), bufferTime / 8);
 		}
 		m_mixer.waitForWork(wait);

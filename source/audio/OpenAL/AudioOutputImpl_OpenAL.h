@@ -72,6 +72,8 @@ private:
 	int m_bufferSize;
 	std::vector<unsigned char> m_staging;
 	std::atomic<bool> m_started;
+	// Mixing thread only: the ring was left to run dry because nothing played.
+	bool m_drained = false;
 
 	void threadFunc();
 	// Refills what has played; the microseconds to sleep before the next turn, -1 until woken.
