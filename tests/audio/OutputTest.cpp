@@ -534,12 +534,13 @@ TEST(AudioOutput, WaveWriterHearsWholeTonesAfterTheRingRanDry)
 	while (end > begin && std::abs(left[end - 1]) < 2000)
 		--end;
 	// From the first tone's start to the second one's end: 0.25 s apart, give or take the two buffers
-	// between refills (93 ms), then 0.5 s, with every millisecond sounding.
+	// between refills (93 ms) and a late game thread on a loaded machine, then 0.5 s, with every
+	// millisecond sounding.
 	const double seconds = double(end - begin) / 44100;
 	if (UNDER_TSAN)
 		GTEST_SKIP() << "the device and the mixing thread do not keep real time under ThreadSanitizer";
 	EXPECT_GT(seconds, 0.75 - 0.12);
-	EXPECT_LT(seconds, 0.75 + 0.12);
+	EXPECT_LT(seconds, 0.75 + 0.25);
 	int quietWindows = 0;
 	for (size_t at = begin; at + 44 <= end; at += 44)
 	{
