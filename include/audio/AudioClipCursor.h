@@ -2,6 +2,7 @@
 #define AUDIO_AUDIOCLIPCURSOR_H
 
 #include <lang/Object.h>
+#include <lang/Ptr.h>
 
 namespace audio
 {
@@ -13,6 +14,8 @@ public:
 
 	int offset;
 	int part;
+	/** This instance's own decoding state for the current part (MP3), made by the part's reader. */
+	lang::Ptr<lang::Object> decoder;
 };
 }
 

@@ -8,7 +8,9 @@
 #include <lang/Object.h>
 #include <lang/Ptr.h>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace audio
@@ -87,6 +89,17 @@ public:
 	/** Mixing thread: moves queued instances to the playing list and ended ones to the release list. */
 	void flushQueueAndRemoveEndedClips();
 
+	/** True when an instance is queued or playing and not ended: the next buffer has something to mix. */
+	bool hasWork();
+	/**
+	 * Mixing thread: sleeps up to micros microseconds, or until woken when micros is negative.
+	 * playClip and wake end the sleep at once; a wake that came while the thread was busy ends
+	 * its next sleep at once, so none is lost.
+	 */
+	void waitForWork(int64_t micros);
+	/** Ends the mixing thread's current or next waitForWork (the output calls it when it stops). */
+	void wake();
+
 	/** Fills bytes bytes of 16-bit signed samples. */
 	void mixUnlimited16(const AudioConfiguration& config, void* out, unsigned bytes);
 	/** Fills bytes bytes of 8-bit unsigned samples (128 is silence). */
@@ -104,6 +117,10 @@ private:
 	std::vector<AudioClipInstance*> m_released;
 	int m_nextId;
 	std::atomic<bool> m_running;
+	// The mixing thread's sleep; apart from m_mutex so that waking never waits for a mix.
+	std::mutex m_wakeMutex;
+	std::condition_variable m_wakeCondition;
+	bool m_wakePending;
 
 	static void checkTrack(int track);
 	static float clipVolume(float volume);

@@ -7,10 +7,10 @@
 #include <lang/Object.h>
 #include <lang/Ptr.h>
 
-struct mpg123_handle_struct;
-
 namespace audio
 {
+class Mp3Decoder;
+
 /**
  * Parses a sound stream's header at construction and delivers PCM bytes at
  * any offset of its sound data: RIFF/WAVE with PCM, MP3 (decoded to 16-bit)
@@ -19,7 +19,12 @@ namespace audio
 class AudioReader : public lang::Object
 {
 public:
-	/** Reads the header of a WAV (12) or MP3 (13) stream; the stream should start at the file's first byte. */
+	/**
+	 * Reads the header of a WAV (12) or MP3 (13) stream; the stream should start at the file's first byte.
+	 * The first bytes decide which: RIFF/WAVE is read as WAV and an ID3 tag or two MP3 frame headers
+	 * in a row as MP3, whatever the format given; anything else named WAV or MP3 is refused naming
+	 * the stream. Unknown (0) stays headerless PCM when the content is neither.
+	 */
 	AudioReader(lang::Ptr<io::InputStream> stream, io::FileFormat format);
 	/** Raw PCM: the whole stream is sound data in the given layout. */
 	AudioReader(lang::Ptr<io::InputStream> stream, const AudioConfiguration& config);
@@ -30,6 +35,12 @@ public:
 
 	/** Up to bytes bytes of PCM from byte offset of the sound data; 0 at the end. */
 	int readData(void* buffer, int offset, int bytes);
+	/**
+	 * The same for one playing instance: decoding state that must not be shared (an MP3 decoder)
+	 * lives in decoder, made on first use and replaced when it belongs to another reader. Reads in
+	 * order never seek, so instances of one clip do not disturb each other.
+	 */
+	int readData(void* buffer, int offset, int bytes, lang::Ptr<lang::Object>& decoder);
 
 	/** Reads until bytes are there or the stream ends; a short count throws io::IOException. */
 	static void readFully(lang::Ptr<io::InputStream> stream, void* buffer, int bytes);
@@ -56,21 +67,24 @@ private:
 	int m_bitsPerSample;
 	int m_dataSize;
 	int m_dataOffset;
-	mpg123_handle_struct* m_mpg123;
+	// The reader's own MP3 decoder: header and readData without an instance.
+	lang::Ptr<lang::Object> m_mpg123;
 
 	static int sm_refCount;
+	friend class Mp3Decoder;
 
 	// Reads until bytes are there or the stream ends; the count read.
 	static int readUpTo(io::InputStream& stream, void* buffer, int bytes);
 	void reset(lang::Ptr<io::InputStream> stream, io::FileFormat format, const AudioConfiguration& config);
+	// The format the first bytes show: WAV, MP3, or unknown.
+	io::FileFormat sniffFormat();
 	void readHeader_raw(const AudioConfiguration& config);
 	void readHeader_wav();
 	void readHeader_mp3();
 	int readData_wav(void* buffer, int offset, int bytes);
 	int readData_mp3(void* buffer, int offset, int bytes);
-	void shutdown_mp3();
-	bool seek_mp3(long target);
-	bool feedUntilFormat_mp3();
+	static void startLibrary(const lang::Ptr<io::InputStream>& stream);
+	static void stopLibrary();
 };
 }
 

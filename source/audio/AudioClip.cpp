@@ -19,7 +19,7 @@ AudioClip::~AudioClip() {}
 
 int AudioClip::getData(void* buffer, int bytes, AudioClipCursor* cursor)
 {
-	const int n = m_reader->readData(buffer, cursor->offset, bytes);
+	const int n = m_reader->readData(buffer, cursor->offset, bytes, cursor->decoder);
 	cursor->offset += n;
 	return n;
 }

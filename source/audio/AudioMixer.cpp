@@ -4,6 +4,7 @@
 #include <lang/Format.h>
 #include <lang/throwError.h>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -37,7 +38,7 @@ int AudioClipInstance::fetchData(void* buffer, int bytes)
 	}
 }
 
-AudioMixer::AudioMixer() : m_nextId(0), m_running(false)
+AudioMixer::AudioMixer() : m_nextId(0), m_running(false), m_wakePending(false)
 {
 	for (int i = 0; i < TRACK_COUNT; ++i)
 	{
@@ -95,11 +96,44 @@ int AudioMixer::playClip(AudioClip* clip, float volume, bool loop, int track)
 	inst->track = track;
 	inst->loop = loop;
 
+	int id;
+	{
+		MutexLock lock(m_mutex);
+		deleteReleased();
+		id = inst->id = m_nextId++;
+		m_queue.push_back(inst);
+	}
+	wake();
+	return id;
+}
+
+bool AudioMixer::hasWork()
+{
 	MutexLock lock(m_mutex);
-	deleteReleased();
-	inst->id = m_nextId++;
-	m_queue.push_back(inst);
-	return inst->id;
+	for (const std::vector<AudioClipInstance*>* list : {&m_playing, &m_queue})
+		for (const AudioClipInstance* inst : *list)
+			if (!inst->ended.load(std::memory_order_relaxed))
+				return true;
+	return false;
+}
+
+void AudioMixer::waitForWork(int64_t micros)
+{
+	std::unique_lock<std::mutex> lock(m_wakeMutex);
+	if (micros < 0)
+		m_wakeCondition.wait(lock, [this] { return m_wakePending; });
+	else if (micros > 0)
+		m_wakeCondition.wait_for(lock, std::chrono::microseconds(micros), [this] { return m_wakePending; });
+	m_wakePending = false;
+}
+
+void AudioMixer::wake()
+{
+	{
+		std::lock_guard<std::mutex> lock(m_wakeMutex);
+		m_wakePending = true;
+	}
+	m_wakeCondition.notify_one();
 }
 
 int AudioMixer::getPlayingClipCount(int track)

@@ -31,7 +31,8 @@ void AudioReader::readHeader_wav()
 	unsigned char riff[12];
 	readFully(m_stream, riff, 12);
 	if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0)
-		lang::throwError(lang::Exception(lang::Format("Only RIFF/WAVE sounds are currently supported")));
+		lang::throwError(lang::Exception(
+			lang::Format("Only RIFF/WAVE sounds are currently supported; {0} is neither RIFF/WAVE nor MP3", m_stream->toString())));
 	unsigned consumed = 12;
 
 	bool haveFmt = false;
@@ -72,6 +73,9 @@ void AudioReader::readHeader_wav()
 			unsigned dataSize = std::min<unsigned>(size, INT_MAX);
 			if (left >= 0)
 				dataSize = std::min<unsigned>(dataSize, unsigned(left));
+			// Whole frames only: a partial last one would shift every frame after a loop's wrap.
+			if (m_blockAlign > 0)
+				dataSize -= dataSize % unsigned(m_blockAlign);
 			m_dataSize = int(dataSize);
 			m_dataOffset = startAvailable >= 0 && left >= 0 ? startAvailable - left : int(consumed);
 			return;

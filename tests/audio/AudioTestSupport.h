@@ -13,6 +13,13 @@
 
 namespace audiotest
 {
+#if defined(__SANITIZE_THREAD__)
+/** ThreadSanitizer slows every thread several times over: real-time figures mean little there. */
+const bool UNDER_TSAN = true;
+#else
+const bool UNDER_TSAN = false;
+#endif
+
 typedef std::vector<uint8_t> Bytes;
 
 inline void put16(Bytes& b, unsigned v)

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <random>
 #include <thread>
+#include <dirent.h>
 #include <unistd.h>
 
 using namespace audiotest;
@@ -427,4 +428,127 @@ TEST(AudioOutput, TwoLiveOutputsKeepTheirOwnSources)
 	second->stopOutput();
 	first->setMasterVolume(0.7f);
 	EXPECT_TRUE(first->isStarted());
+}
+
+namespace
+{
+// CPU seconds the output's mixing thread (named "audio mixer") has run so far; -1 while there is none.
+double mixingThreadCpuSeconds()
+{
+	double seconds = -1;
+	DIR* dir = opendir("/proc/self/task");
+	if (!dir)
+		return seconds;
+	while (dirent* e = readdir(dir))
+	{
+		const std::string task = std::string("/proc/self/task/") + e->d_name;
+		std::string name;
+		std::getline(std::ifstream(task + "/comm"), name);
+		if (name != "audio mixer")
+			continue;
+		// Nanoseconds on a CPU, the first field.
+		long long ns = 0;
+		if (std::ifstream(task + "/schedstat") >> ns)
+			seconds = double(ns) / 1e9;
+	}
+	closedir(dir);
+	return seconds;
+}
+
+// The mixing thread's CPU seconds per 10 s of real time, measured over windowMs.
+double mixingThreadCpuPer10s(int windowMs)
+{
+	const double cpu0 = mixingThreadCpuSeconds(), t0 = nowMs();
+	lang::Thread::sleep(unsigned(windowMs));
+	const double cpu1 = mixingThreadCpuSeconds(), t1 = nowMs();
+	return (cpu1 - cpu0) * 10000.0 / (t1 - t0);
+}
+}
+
+TEST(AudioOutput, MixingThreadSleepsWhileNothingPlays)
+{
+	// Figures for 10 s, measured over shorter windows: nothing playing, then four looping clips.
+	lang::Ptr<AudioOutput> out = newOutput();
+	out->startOutput();
+	const double start = nowMs();
+	while (mixingThreadCpuSeconds() < 0 && nowMs() - start < 2000)
+		lang::Thread::sleep(1);
+	ASSERT_GE(mixingThreadCpuSeconds(), 0) << "no thread named \"audio mixer\"";
+	// The start's ring of silence plays out first.
+	lang::Thread::sleep(400);
+	const double idle = mixingThreadCpuPer10s(2000);
+	std::vector<int> ids;
+	for (int track = 0; track < 4; ++track)
+		ids.push_back(out->playClip(toneClip(2, 0.3 + 0.1 * track), 0.2f, true, track));
+	const double playing = mixingThreadCpuPer10s(2000);
+	std::printf("mixing thread CPU per 10 s: idle %.4f s, four clips playing %.4f s\n", idle, playing);
+	RecordProperty("idle_cpu_ms_per_10s", int(idle * 1000));
+	RecordProperty("playing_cpu_ms_per_10s", int(playing * 1000));
+	EXPECT_LT(idle, 0.05);
+	if (!UNDER_TSAN)
+	{
+		EXPECT_LT(playing, 0.25);
+	}
+	for (int id : ids)
+		EXPECT_TRUE(out->isClipPlaying(id));
+}
+
+TEST(AudioOutput, WaveWriterHearsWholeTonesAfterTheRingRanDry)
+{
+	// While nothing plays the ring runs dry and the mixing thread sleeps; a clip must then start at
+	// once and sound without a gap, and so must a second one started while the first still plays.
+	if (s_openALUsed)
+		GTEST_SKIP() << "OpenAL was configured earlier in this process";
+	char dir[] = "/tmp/audio-wave-XXXXXX";
+	ASSERT_TRUE(mkdtemp(dir));
+	const std::string conf = std::string(dir) + "/alsoft.conf", wav = std::string(dir) + "/out.wav";
+	std::ofstream(conf) << "[general]\ndrivers = wave\nsample-type = int16\nfrequency = 44100\nchannels = stereo\n[wave]\nfile = "
+						<< wav << "\n";
+	setenv("ALSOFT_CONF", conf.c_str(), 1);
+	unsetenv("ALSOFT_DRIVERS");
+	s_openALUsed = true;
+	{
+		AudioOutput out(STEREO16);
+		out.startOutput();
+		// Longer than the start's ring of silence (about 280 ms).
+		lang::Thread::sleep(600);
+		const int first = out.playClip(toneClip(2, 0.5, 0.5, 1000), 1.f, false, 0);
+		lang::Thread::sleep(250);
+		const int second = out.playClip(toneClip(2, 0.5, 0.25, 1000), 1.f, false, 1);
+		EXPECT_LT(msUntilEnded(out, first), 2000);
+		EXPECT_LT(msUntilEnded(out, second), 2000);
+		// The ring still holds the ends of both.
+		lang::Thread::sleep(400);
+	}
+	const WaveFile w = readWave(wav);
+	std::remove(wav.c_str());
+	std::remove(conf.c_str());
+	rmdir(dir);
+	ASSERT_EQ(2, w.channels);
+	std::vector<int> left;
+	for (size_t i = 0; i < w.samples.size(); i += 2)
+		left.push_back(w.samples[i]);
+	size_t begin = 0, end = left.size();
+	while (begin < end && std::abs(left[begin]) < 2000)
+		++begin;
+	while (end > begin && std::abs(left[end - 1]) < 2000)
+		--end;
+	// From the first tone's start to the second one's end: 0.25 s apart, give or take the two buffers
+	// between refills (93 ms) and a late game thread on a loaded machine, then 0.5 s, with every
+	// millisecond sounding.
+	const double seconds = double(end - begin) / 44100;
+	if (UNDER_TSAN)
+		GTEST_SKIP() << "the device and the mixing thread do not keep real time under ThreadSanitizer";
+	EXPECT_GT(seconds, 0.75 - 0.12);
+	EXPECT_LT(seconds, 0.75 + 0.25);
+	int quietWindows = 0;
+	for (size_t at = begin; at + 44 <= end; at += 44)
+	{
+		int peak = 0;
+		for (size_t i = at; i < at + 44; ++i)
+			peak = std::max(peak, std::abs(left[i]));
+		if (peak < 2000)
+			++quietWindows;
+	}
+	EXPECT_EQ(0, quietWindows);
 }

@@ -1,11 +1,14 @@
 // WAV, raw and MP3 readers and the clips over them.
 #include "AudioTestSupport.h"
 #include <audio/AudioClip.h>
+#include <audio/AudioMixer.h>
 #include <audio/AudioReader.h>
 #include <audio/CompositeAudioClip.h>
 #include <io/FileInputStream.h>
 #include <io/IOException.h>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <fstream>
 
 using namespace audiotest;
 using audio::AudioClip;
@@ -14,11 +17,11 @@ using audio::AudioReader;
 
 namespace
 {
-std::string headerError(const Bytes& file, io::FileFormat format = io::FILEFORMAT_WAV)
+std::string headerError(const Bytes& file, io::FileFormat format = io::FILEFORMAT_WAV, const std::string& name = "test.wav")
 {
 	try
 	{
-		AudioReader reader(stream(file), format);
+		AudioReader reader(stream(file, name), format);
 	}
 	catch (const io::IOException& e)
 	{
@@ -29,6 +32,31 @@ std::string headerError(const Bytes& file, io::FileFormat format = io::FILEFORMA
 		return e.getMessage().format();
 	}
 	return "";
+}
+
+lang::Ptr<AudioClip> fileClip(const char* name, io::FileFormat format)
+{
+	return new AudioClip(nullptr, new io::FileInputStream(fixture(name)), format);
+}
+
+/** "" when equal, else where 16-bit samples first differ, by how much, and in how many samples. */
+std::string sampleDifference(const Bytes& expected, const Bytes& actual)
+{
+	if (expected == actual)
+		return "";
+	const std::vector<int> e = samples16(expected.data(), expected.size()), a = samples16(actual.data(), actual.size());
+	size_t first = std::string::npos, count = 0;
+	int worst = 0;
+	for (size_t i = 0; i < std::min(e.size(), a.size()); ++i)
+		if (e[i] != a[i])
+		{
+			first = std::min(first, i);
+			++count;
+			worst = std::max(worst, std::abs(e[i] - a[i]));
+		}
+	return "samples " + std::to_string(e.size()) + " vs " + std::to_string(a.size()) + ", first differing " +
+		(first == std::string::npos ? std::string("none") : std::to_string(first)) + ", " + std::to_string(count) +
+		" differ, by up to " + std::to_string(worst);
 }
 
 Bytes readAll(AudioClip& clip, int step)
@@ -64,7 +92,7 @@ TEST(AudioReader, WavHeaderErrorsNameTheCause)
 		{riff(dataFirst), "Missing fmt chunk before data chunk in wav file"},
 		{riff(tag3), "WAV was not PCM! RIFF AudioEncoding TwoCC value: 0x3"},
 		{riff(cutHeader), "io:Failed to read 8 bytes from test.wav"},
-		{notRiff, "Only RIFF/WAVE sounds are currently supported"},
+		{notRiff, "Only RIFF/WAVE sounds are currently supported; test.wav is neither RIFF/WAVE nor MP3"},
 		{Bytes{'R', 'I', 'F'}, "io:Failed to read 12 bytes from test.wav"},
 		{riff(shortFmt), "io:Invalid fmt chunk size 14 while reading test.wav"},
 		{riff(longFmt), "io:Invalid fmt chunk size 130 while reading test.wav"},
@@ -232,4 +260,153 @@ TEST(AudioReader, DemoSoundsAreClipsTheDemoOutputPlays)
 	}
 	audio::CompositeAudioClip whole(nullptr, jingle);
 	EXPECT_EQ(jingle[0]->dataSize() + jingle[1]->dataSize() + jingle[2]->dataSize(), int(readAll(whole, 4096).size()));
+}
+
+TEST(AudioReader, Mp3InstancesReadAlternatelyEachHearTheWholeFile)
+{
+	// A low-bitrate mono file (lame resamples it to 22050 Hz) and a VBR one; two instances of one clip
+	// read in turn at the mixer's call sizes, the second starting a few reads behind the first.
+	for (const char* name : {"low-mono.mp3", "vbr.mp3"})
+	{
+		const Bytes straight = readAll(*fileClip(name, io::FILEFORMAT_MP3), 4096);
+		lang::Ptr<AudioClip> probe = fileClip(name, io::FILEFORMAT_MP3);
+		// Gapless: exactly the source's 2.5 s, without the encoder's delay and padding.
+		EXPECT_EQ(size_t(probe->sampleRate()) * 5 / 2 * size_t(probe->channels()) * 2, straight.size()) << name;
+
+		for (int step : {1024, 2048, 4096})
+		{
+			lang::Ptr<AudioClip> clip = fileClip(name, io::FILEFORMAT_MP3);
+			lang::Ptr<AudioClipCursor> cursors[2] = {new AudioClipCursor, new AudioClipCursor};
+			Bytes heard[2];
+			bool done[2] = {false, false};
+			std::vector<uint8_t> buf(static_cast<size_t>(step), 0);
+			for (int turn = 0; !done[0] || !done[1]; ++turn)
+				for (int i = 0; i < 2; ++i)
+				{
+					if (done[i] || (i == 1 && turn < 3))
+						continue;
+					const int n = clip->getData(buf.data(), step, cursors[i]);
+					heard[i].insert(heard[i].end(), buf.begin(), buf.begin() + n);
+					done[i] = n == 0;
+				}
+			EXPECT_EQ("", sampleDifference(straight, heard[0])) << name << " first instance, reads of " << step;
+			EXPECT_EQ("", sampleDifference(straight, heard[1])) << name << " second instance, reads of " << step;
+
+			// A loop starts the first instance again while the second one goes on from its middle.
+			Bytes again, rest;
+			cursors[0]->offset = 0;
+			cursors[1]->offset = int(straight.size() / 2) / 4 * 4;
+			for (bool more = true; more;)
+			{
+				const int n = clip->getData(buf.data(), step, cursors[0]);
+				again.insert(again.end(), buf.begin(), buf.begin() + n);
+				const int m = clip->getData(buf.data(), step, cursors[1]);
+				rest.insert(rest.end(), buf.begin(), buf.begin() + m);
+				more = n > 0 || m > 0;
+			}
+			EXPECT_EQ("", sampleDifference(straight, again)) << name << " looped, reads of " << step;
+			EXPECT_EQ("", sampleDifference(Bytes(straight.begin() + long(straight.size() / 2) / 4 * 4, straight.end()), rest))
+				<< name << " from the middle, reads of " << step;
+		}
+	}
+}
+
+TEST(AudioReader, Mp3SeeksAreSampleExactEverywhere)
+{
+	// Near the start (the decoder's gapless trim), inside the low bitrate's long bit reservoir, and back.
+	const Bytes straight = readAll(*fileClip("low-mono.mp3", io::FILEFORMAT_MP3), 4096);
+	AudioReader reader(new io::FileInputStream(fixture("low-mono.mp3")), io::FILEFORMAT_MP3);
+	uint8_t buf[4000];
+	for (int frame : {1, 37, 300, 577, 1000, 1105, 1152, 3784, 20000, 2960, 40000, 100, 54000, 0, 7})
+	{
+		const int offset = frame * 2;
+		const int want = std::min<int>(4000, int(straight.size()) - offset);
+		ASSERT_EQ(want, reader.readData(buf, offset, 4000)) << frame;
+		EXPECT_EQ("", sampleDifference(Bytes(straight.begin() + offset, straight.begin() + offset + want), Bytes(buf, buf + want)))
+			<< "at sample " << frame;
+	}
+}
+
+TEST(AudioReader, LoopingWavCutInsideAFrameWrapsOnWholeFrames)
+{
+	// cut.wav is tone.wav without its last byte: the header still claims the whole data.
+	lang::Ptr<AudioClip> whole = fileClip("tone.wav", io::FILEFORMAT_WAV);
+	lang::Ptr<AudioClip> cut = fileClip("cut.wav", io::FILEFORMAT_WAV);
+	EXPECT_EQ(whole->dataSize() - 4, cut->dataSize());
+	const Bytes full = readAll(*whole, 4096);
+	const Bytes frames(full.begin(), full.end() - 4);
+
+	audio::AudioClipInstance looping;
+	looping.clip = cut;
+	looping.cursor = new AudioClipCursor;
+	looping.loop = true;
+	Bytes heard;
+	uint8_t buf[4096];
+	while (heard.size() < 3 * frames.size())
+	{
+		const int n = looping.fetchData(buf, 4096);
+		ASSERT_EQ(4096, n);
+		heard.insert(heard.end(), buf, buf + n);
+	}
+	Bytes expected;
+	for (int i = 0; i < 4; ++i)
+		expected.insert(expected.end(), frames.begin(), frames.end());
+	expected.resize(heard.size());
+	EXPECT_EQ("", sampleDifference(expected, heard));
+}
+
+TEST(AudioReader, TheContentNotTheNameChoosesTheReader)
+{
+	const Bytes wavPcm = readAll(*fileClip("tone.wav", io::FILEFORMAT_WAV), 4096);
+	const Bytes mp3Pcm = readAll(*fileClip("tone.mp3", io::FILEFORMAT_MP3), 4096);
+	const Bytes taggedPcm = readAll(*fileClip("tagged.mp3", io::FILEFORMAT_MP3), 4096);
+	const Bytes sweepPcm = readAll(*fileClip("sweep.wav", io::FILEFORMAT_WAV), 4096);
+	struct Case
+	{
+		const char* file;
+		io::FileFormat named;
+		const Bytes* pcm; // null: refused
+	} cases[] = {
+		{"tone.wav", io::FILEFORMAT_MP3, &wavPcm},
+		{"tone.wav", io::FILEFORMAT_UNKNOWN, &wavPcm},
+		{"tone.mp3", io::FILEFORMAT_WAV, &mp3Pcm},
+		{"tagged.mp3", io::FILEFORMAT_WAV, &taggedPcm},
+		{"noise.pcm", io::FILEFORMAT_MP3, nullptr},
+		{"noise.pcm", io::FILEFORMAT_WAV, nullptr},
+		{"sweep.wav", io::FILEFORMAT_MP3, &sweepPcm},
+	};
+	for (const Case& c : cases)
+	{
+		const std::string path = fixture(c.file);
+		SCOPED_TRACE(std::string(c.file) + " read as " + io::toString(c.named));
+		if (!c.pcm)
+		{
+			try
+			{
+				fileClip(c.file, c.named);
+				ADD_FAILURE() << "accepted";
+			}
+			catch (const lang::Exception& e)
+			{
+				EXPECT_NE(std::string::npos, e.getMessage().format().find(path)) << e.getMessage().format();
+			}
+			continue;
+		}
+		lang::Ptr<AudioClip> clip;
+		ASSERT_NO_THROW(clip = fileClip(c.file, c.named));
+		EXPECT_EQ("", sampleDifference(*c.pcm, readAll(*clip, 4096)));
+	}
+	EXPECT_GT(taggedPcm.size(), 44100u * 4);
+
+	// One frame header that promises a second frame where there is none is not an MP3.
+	std::ifstream in(fixture("low-mono.mp3"), std::ios::binary);
+	Bytes oneHeader(4);
+	in.read(reinterpret_cast<char*>(oneHeader.data()), 4);
+	oneHeader.resize(3000, 0x55);
+	EXPECT_EQ("io:Failed to read MP3 header while reading one-header.mp3", headerError(oneHeader, io::FILEFORMAT_MP3, "one-header.mp3"));
+	// A RIFF file that is not WAVE, named .wav.
+	Bytes avi = riff(Bytes(40, 1));
+	std::memcpy(avi.data() + 8, "AVI ", 4);
+	EXPECT_EQ("Only RIFF/WAVE sounds are currently supported; clip.wav is neither RIFF/WAVE nor MP3",
+		headerError(avi, io::FILEFORMAT_WAV, "clip.wav"));
 }

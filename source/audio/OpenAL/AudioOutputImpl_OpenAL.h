@@ -10,13 +10,15 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <atomic>
+#include <cstdint>
 #include <vector>
 
 namespace audio
 {
 /**
  * Streams the mixer through one OpenAL source fed by a ring of buffers
- * that a mixing thread refills. Without a sound device the mixing thread
+ * that a mixing thread refills, sleeping while nothing plays (threading
+ * contract beside threadFunc). Without a sound device the mixing thread
  * consumes the mix at real-time pace, so clips still end on time.
  */
 class AudioOutputImpl : public lang::Object
@@ -70,9 +72,14 @@ private:
 	int m_bufferSize;
 	std::vector<unsigned char> m_staging;
 	std::atomic<bool> m_started;
+	// Mixing thread only: the ring was left to run dry because nothing played.
+	bool m_drained = false;
 
 	void threadFunc();
-	void fillBuffer();
+	// Refills what has played; the microseconds to sleep before the next turn, -1 until woken.
+	int64_t fillBuffer();
+	// One buffer's playing time.
+	int64_t bufferMicros() const;
 	void runSilentSink();
 	void mixBuffer();
 	void applyGain();
