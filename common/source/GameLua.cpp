@@ -28,8 +28,6 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_compileDone(false),
 	m_contactsOff(false),
 	m_startingCameraSet(false),
-	m_jointFlag(false),
-	m_levelIndex{-1, -1, -1},
 	m_accumulator(0.f),
 	m_gravityForceMultiplier(4.f),
 	m_levelGaveGravity(false),

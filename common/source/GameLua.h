@@ -706,8 +706,6 @@ private:
 	bool m_contactsOff;
 	std::string m_levelName;
 	bool m_startingCameraSet;
-	bool m_jointFlag;
-	int m_levelIndex[3];
 	float m_accumulator;
 	float m_gravityForceMultiplier;
 	bool m_levelGaveGravity;
@@ -821,7 +819,7 @@ private:
 	float m_worldScale = 1.f;
 	float m_cameraLimit = 0.f;
 	bool m_referenceFactorsCaptured = false;
-	float m_refFactorW = 1.f, m_refFactorH = 1.f;
+	float m_refFactorH = 1.f;
 	float m_refScreenX = 0.f, m_refScreenY = 0.f, m_refWorldScale = 1.f;
 	float m_skyColor[3] = {0.f, 0.f, 0.f};
 	float m_groundColor[3] = {0.f, 0.f, 0.f};

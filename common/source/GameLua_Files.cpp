@@ -243,8 +243,6 @@ bool GameLua::checkForLuaFile(const std::string& name)
 
 void GameLua::clearLevel()
 {
-	for (int& index : m_levelIndex)
-		index = -1;
 	m_accumulator = 0.f;
 	m_contactsOff = true;
 	m_deadBlocks = isTable("deadBlocks") ? getTable("deadBlocks") : lua::LuaTable();
@@ -262,7 +260,6 @@ void GameLua::loadLevel(const std::string& name)
 	if (name != m_levelName)
 	{
 		m_startingCameraSet = false;
-		m_jointFlag = false;
 		m_levelName = name;
 	}
 	clearLevel();
@@ -293,7 +290,6 @@ void GameLua::loadLevel(const std::string& name)
 void GameLua::loadPreviousLevel(const std::string&)
 {
 	m_startingCameraSet = false;
-	m_jointFlag = false;
 	clearLevel();
 	m_levelGaveGravity = false;
 	if (m_objects.isTable("previousLevel"))

@@ -99,10 +99,9 @@ void GameLua::setStartingCameraValue(bool flag)
 
 void GameLua::captureReference()
 {
-	const float w = static_cast<float>(m_context->width()), h = static_cast<float>(m_context->height());
+	const float h = static_cast<float>(m_context->height());
 	if (!m_referenceFactorsCaptured)
 	{
-		m_refFactorW = w / 1024.f;
 		m_refFactorH = h / 768.f;
 		m_referenceFactorsCaptured = true;
 	}
