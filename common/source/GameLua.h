@@ -782,13 +782,6 @@ private:
 	GameCenter* m_gameCenter;
 	int64_t m_timerStart;
 
-	/** A worker thread and whether its procedure has returned, so that joining it cannot wait. */
-	struct Worker
-	{
-		lang::Ptr<lang::Thread> thread;
-		std::shared_ptr<std::atomic<bool>> done;
-	};
-	std::vector<Worker> m_workers;
 	/** Set once at exit: transfers in flight give up. */
 	std::atomic<bool> m_stopWorkers;
 	/** Guards the URL replies and the advertisement and candidate-list results below. */
@@ -801,6 +794,14 @@ private:
 	std::atomic<bool> m_adReady;
 	std::string m_appsReply;
 	std::atomic<bool> m_appsReady;
+	/** A worker thread and whether its procedure has returned, so that joining it cannot wait. */
+	struct Worker
+	{
+		lang::Ptr<lang::Thread> thread;
+		std::shared_ptr<std::atomic<bool>> done;
+	};
+	/** After everything the workers touch, so that it goes first. */
+	std::vector<Worker> m_workers;
 	int m_appsTtl;
 
 	GameCenter* service() const;
