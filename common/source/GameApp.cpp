@@ -172,7 +172,7 @@ GameApp::~GameApp()
 	m_analytics->endSession();
 	m_gameLua->prepareAnalytics(nullptr);
 	m_analytics.reset();
-	m_gameLua->joinWorkers();
+	m_gameLua->stopWorkers();
 	GameRatingPrompt::appEnded();
 	m_gameCenter.reset();
 	m_luaResources = nullptr;

@@ -53,6 +53,7 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 	m_multitouchMouseWheelSimulation(false),
 	m_gameCenter(nullptr),
 	m_timerStart(0),
+	m_stopWorkers(false),
 	m_adFormat(io::FILEFORMAT_UNKNOWN),
 	m_adReady(false),
 	m_appsReady(false),
@@ -108,7 +109,7 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 GameLua::~GameLua()
 {
 	// The workers write into this object: they end before anything else goes.
-	joinWorkers();
+	stopWorkers();
 	static const char* const saves[][2] = {
 		{"bi_data.lua", "bi_data"}, {"settings.lua", "settings"}, {"highscores.lua", "highscores"}};
 	for (const auto& save : saves)

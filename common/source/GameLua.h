@@ -655,27 +655,36 @@ public:
 	void stopMainMenuAnimation(std::string which);
 
 	// Worker threads (GameLua_Workers.cpp).
+	/** Most bytes a URL check, the advertisement description or the candidate list may answer. */
+	static const long long MAX_WORKER_REPLY_BYTES = 64 * 1024;
+	/** Most bytes of the advertisement image. */
+	static const long long MAX_AD_IMAGE_BYTES = 8 * 1024 * 1024;
+	/** Most bytes of a reply written to the log. */
+	static const int MAX_LOGGED_REPLY_BYTES = 256;
 	void startURLThread(const std::string& url);
 	void checkMainMenuAd(const std::string& url);
 	void checkForURLProc(const std::string& url);
 	void checkMainMenuAdProc(const std::string& url);
-	void loadMainMenuAd(std::string imageUrl);
+	/** The image bytes with one zero byte after them; false, logged, when they cannot be had. */
+	bool loadMainMenuAd(const std::string& imageUrl, std::vector<char>& image);
 	/** Frame update: hands URL replies to the scripts. */
 	void checkURLCallbacks();
 	void checkInstalledApps(const std::string& url);
 	void checkInstalledAppsOffline(const std::string& json);
-	void getPossibleInstalledAppsProc();
+	void getPossibleInstalledAppsProc(const std::string& url);
 	/** The names of the candidates the device can open, comma-separated; "" when the list is malformed. */
 	std::string determineInstalledApps(std::string json);
 	bool mainMenuAdReady() const { return m_adReady.load(std::memory_order_acquire); }
-	/** Frame update, once the advertisement is ready: turns it into a sprite sheet. */
+	/** Frame update, once the advertisement is ready: turns it into the sheet "MAIN_MENU_AD_SHEET". */
 	void createMainMenuAdImage();
 	/** The advertisement's sheet with its one sprite "MAIN_MENU_AD_IMAGE"; null until made. */
-	game::SpriteSheet* mainMenuAdSheet() const { return m_adSheet; }
-	/** Frame update: the advertisement and the installed-applications reply, once their workers are done. */
+	game::SpriteSheet* mainMenuAdSheet() const;
+	/** Frame update: the installed-applications reply, then the advertisement, once their workers are done. */
 	void deliverWorkerResults();
-	/** Waits for the workers; the destructor calls it first. */
+	/** Waits for the workers to finish their transfers (tests). */
 	void joinWorkers();
+	/** Exit: transfers in flight give up and the workers are waited for, about a second at most. */
+	void stopWorkers();
 
 	/** The script type of a global, without conversions (a numeric string stays a string). */
 	int typeOf(const char* key) const;
@@ -777,7 +786,9 @@ private:
 	GameCenter* m_gameCenter;
 	int64_t m_timerStart;
 
-	lang::Ptr<lang::Thread> m_workerThread;
+	/** Set once at exit: transfers in flight give up. */
+	std::atomic<bool> m_stopWorkers;
+	/** Guards the URL replies and the advertisement and candidate-list results below. */
 	lang::Mutex m_mutex;
 	std::map<std::string, std::string> m_urlReplies;
 	std::vector<char> m_adImage;
@@ -785,11 +796,16 @@ private:
 	std::string m_adLink;
 	std::string m_adTimeStamp;
 	std::atomic<bool> m_adReady;
-	lang::Ptr<game::SpriteSheet> m_adSheet;
-	lang::Ptr<lang::Thread> m_appsThread;
-	std::string m_appsUrl;
 	std::string m_appsReply;
 	std::atomic<bool> m_appsReady;
+	/** A worker thread and whether its procedure has returned, so that joining it cannot wait. */
+	struct Worker
+	{
+		lang::Ptr<lang::Thread> thread;
+		std::shared_ptr<std::atomic<bool>> done;
+	};
+	/** After everything the workers touch, so that it goes first. */
+	std::vector<Worker> m_workers;
 	int m_appsTtl;
 
 	GameCenter* service() const;
@@ -811,6 +827,10 @@ private:
 	void registerPurchases();
 	void registerLeaderboards();
 	void registerWorkers();
+	/** Starts proc(arg) on a worker thread; finished workers are joined first. */
+	void startWorker(void (GameLua::*proc)(const std::string&), const std::string& arg);
+	/** Joins the workers whose procedures have returned. */
+	void reapWorkers();
 	void registerPlatform();
 	void registerUtilities();
 

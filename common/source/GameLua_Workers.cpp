@@ -7,23 +7,52 @@
 #include <io/ByteArrayInputStream.h>
 #include <lang/Debug.h>
 #include <lang/Exception.h>
-#include <lang/Func1.h>
-#include <lang/Func2.h>
+#include <lang/FuncBase.h>
 #include <lang/throwError.h>
-#include <net/HttpFileInputStream.h>
+#include <net/HttpRequest.h>
 #include <pf/Launcher.h>
 #include <util/JSONObject.h>
 #include <algorithm>
 #include <cctype>
+#include <exception>
+#include <memory>
 #include <mutex>
 
 namespace
 {
-std::string fetchText(const std::string& url)
+/**
+ * The body of a 2xx answer of at most maxBytes; anything else throws. The
+ * transfer gives up once stop is set.
+ */
+std::string fetchReply(const std::string& url, long long maxBytes, const std::atomic<bool>& stop)
 {
-	net::HttpFileInputStream in(url);
-	io::ByteArrayInputStream bytes(in);
-	return std::string(reinterpret_cast<const char*>(bytes.data()), static_cast<size_t>(bytes.size()));
+	net::HttpRequest request;
+	request.setMaxBodyBytes(maxBytes);
+	request.setAbortFlag(&stop);
+	net::HttpResponse response = request.get(url);
+	if (response.status < 200 || response.status > 299)
+		lang::throwError(lang::Exception(lang::Format("HTTP status {0}", static_cast<int>(response.status))));
+	return std::move(response.body);
+}
+
+std::string messageOf(const std::exception_ptr& error)
+{
+	try
+	{
+		std::rethrow_exception(error);
+	}
+	catch (const lang::Throwable& e)
+	{
+		return e.getMessage().format();
+	}
+	catch (const std::exception& e)
+	{
+		return e.what();
+	}
+	catch (...)
+	{
+	}
+	return "unknown error";
 }
 
 [[noreturn]] void malformed()
@@ -44,6 +73,35 @@ bool isWebUrl(const std::string& url)
 	std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
 	return url.find("://") == scheme.size() && (scheme == "http" || scheme == "https");
 }
+
+/** Runs one worker procedure, then marks it finished so that joining its thread cannot wait. */
+class WorkerProc : public lang::FuncBase
+{
+public:
+	typedef void (GameLua::*Proc)(const std::string&);
+
+	WorkerProc(GameLua* game, Proc proc, const std::string& arg, const std::shared_ptr<std::atomic<bool>>& done) :
+		m_game(game), m_proc(proc), m_arg(arg), m_done(done)
+	{
+	}
+
+	void operator()() override
+	{
+		struct Mark
+		{
+			std::atomic<bool>& done;
+			~Mark() { done.store(true, std::memory_order_release); }
+		} mark{*m_done};
+		(m_game->*m_proc)(m_arg);
+	}
+	FuncBase* clone() const override { return new WorkerProc(m_game, m_proc, m_arg, m_done); }
+
+private:
+	GameLua* m_game;
+	Proc m_proc;
+	std::string m_arg;
+	std::shared_ptr<std::atomic<bool>> m_done;
+};
 }
 
 void GameLua::registerWorkers()
@@ -55,14 +113,28 @@ void GameLua::registerWorkers()
 	registerMethod<&GameLua::checkInstalledAppsOffline>("checkInstalledAppsOffline", this);
 }
 
+void GameLua::startWorker(void (GameLua::*proc)(const std::string&), const std::string& arg)
+{
+	// Each check has its own thread: a slow server delays only its own answer, never the game
+	// nor another check. Results meet under m_mutex.
+	reapWorkers();
+	Worker worker{nullptr, std::make_shared<std::atomic<bool>>(false)};
+	worker.thread = new lang::Thread(lang::Functor(new WorkerProc(this, proc, arg, worker.done)), true);
+	m_workers.push_back(worker);
+}
+
+void GameLua::reapWorkers()
+{
+	m_workers.erase(std::remove_if(m_workers.begin(), m_workers.end(),
+						[](const Worker& w) { return w.done->load(std::memory_order_acquire); }),
+		m_workers.end());
+}
+
 void GameLua::startURLThread(const std::string& url)
 {
 	try
 	{
-		// The previous worker ends before the next starts, so two never write the same fields.
-		m_workerThread = nullptr;
-		m_workerThread = new lang::Thread(lang::Functor(new lang::Func2<void, void (GameLua::*)(const std::string&), GameLua*, std::string>(
-			&GameLua::checkForURLProc, this, url)), true);
+		startWorker(&GameLua::checkForURLProc, url);
 	}
 	catch (...)
 	{
@@ -73,13 +145,18 @@ void GameLua::checkForURLProc(const std::string& url)
 {
 	try
 	{
-		const std::string reply = fetchText(url);
-		lang::Debug::printf("<NATIVE> for url [%s] server responsed [%s]", url.c_str(), reply.c_str());
+		std::string reply = fetchReply(url, MAX_WORKER_REPLY_BYTES, m_stopWorkers);
+		const bool cut = reply.size() > static_cast<size_t>(MAX_LOGGED_REPLY_BYTES);
+		lang::Debug::printf("<NATIVE> for url [%s] server responsed [%.*s%s]", url.c_str(),
+			cut ? MAX_LOGGED_REPLY_BYTES : static_cast<int>(reply.size()), reply.c_str(), cut ? "..." : "");
 		std::lock_guard<lang::Mutex> lock(m_mutex);
-		m_urlReplies[url] = reply;
+		m_urlReplies[url] = std::move(reply);
 	}
 	catch (...)
 	{
+		// An error answer or a failed transfer is no reply: the scripts never hear of it.
+		if (!m_stopWorkers.load())
+			lang::Debug::printf("<NATIVE> for url [%s] no reply: %s\n", url.c_str(), messageOf(std::current_exception()).c_str());
 	}
 }
 
@@ -87,7 +164,7 @@ void GameLua::checkURLCallbacks()
 {
 	std::map<std::string, std::string> replies;
 	{
-		// Taken out first: a callback may start another check, which joins a worker that may want this lock.
+		// Taken out first: the callbacks run without holding the workers up.
 		std::lock_guard<lang::Mutex> lock(m_mutex);
 		replies.swap(m_urlReplies);
 	}
@@ -100,9 +177,7 @@ void GameLua::checkMainMenuAd(const std::string& url)
 	lang::Debug::printf("Native: checkMainMenuAd()\n");
 	try
 	{
-		m_workerThread = nullptr;
-		m_workerThread = new lang::Thread(lang::Functor(new lang::Func2<void, void (GameLua::*)(const std::string&), GameLua*, std::string>(
-			&GameLua::checkMainMenuAdProc, this, url)), true);
+		startWorker(&GameLua::checkMainMenuAdProc, url);
 	}
 	catch (...)
 	{
@@ -115,31 +190,43 @@ void GameLua::checkMainMenuAdProc(const std::string& url)
 	lang::Debug::printf("Native: checkMainMenuAdProc()\n");
 	try
 	{
-		const std::string reply = fetchText(url);
+		const std::string reply = fetchReply(url, MAX_WORKER_REPLY_BYTES, m_stopWorkers);
 		util::JSONObject json = parseObject(reply);
 		if (json.isNull() || !json.getString("timestamp"))
 			malformed();
-		m_adTimeStamp = json.getString("timestamp");
+		const std::string timeStamp = json.getString("timestamp");
 		util::JSONObject media = json.getObject("media");
 		if (media.getInt("itemCount", 0) < 1)
+		{
+			std::lock_guard<lang::Mutex> lock(m_mutex);
+			m_adTimeStamp = timeStamp;
 			return;
+		}
 		util::JSONObject item = media.getObject("item0");
 		const char* image = item.getString("image");
 		const char* link = item.getString("link");
 		if (!image || !link)
 			malformed();
-		m_adLink = link;
 		const char* type = item.getString("type");
 		const std::string mime = type ? type : "";
 		const size_t slash = mime.rfind('/');
-		m_adFormat = io::FILEFORMAT_UNKNOWN;
+		io::FileFormat format = io::FILEFORMAT_UNKNOWN;
 		if (slash != std::string::npos)
 		{
 			std::string ext = mime.substr(slash + 1);
 			std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-			m_adFormat = io::guessFileFormat("." + ext);
+			format = io::guessFileFormat("." + ext);
 		}
-		loadMainMenuAd(image);
+		std::vector<char> bytes;
+		if (!loadMainMenuAd(image, bytes))
+			return;
+		// Handed over whole, so that a second check finishing meanwhile cannot mix its fields in.
+		std::lock_guard<lang::Mutex> lock(m_mutex);
+		m_adTimeStamp = timeStamp;
+		m_adLink = link;
+		m_adFormat = format;
+		m_adImage.swap(bytes);
+		m_adReady.store(true, std::memory_order_release);
 	}
 	catch (...)
 	{
@@ -147,52 +234,65 @@ void GameLua::checkMainMenuAdProc(const std::string& url)
 	}
 }
 
-void GameLua::loadMainMenuAd(std::string imageUrl)
+bool GameLua::loadMainMenuAd(const std::string& imageUrl, std::vector<char>& image)
 {
 	try
 	{
 		// The address came off the network: only web addresses are fetched.
 		if (!isWebUrl(imageUrl))
 			lang::throwError(lang::Exception(lang::Format("Not a web address: {0}", imageUrl)));
-		// The transfer is capped by the request, the decoded size by the image reader.
-		net::HttpFileInputStream in(imageUrl);
-		io::ByteArrayInputStream bytes(in);
-		m_adImage.assign(bytes.data(), bytes.data() + bytes.size());
-		m_adImage.push_back(0);
-		m_adReady.store(true, std::memory_order_release);
+		// The transfer is capped here, the decoded size by the image reader.
+		const std::string bytes = fetchReply(imageUrl, MAX_AD_IMAGE_BYTES, m_stopWorkers);
+		image.reserve(bytes.size() + 1);
+		image.assign(bytes.begin(), bytes.end());
+		image.push_back(0);
+		return true;
 	}
 	catch (...)
 	{
 		lang::Debug::printf("Failed to load main menu ad image\n");
+		return false;
 	}
 }
 
 void GameLua::createMainMenuAdImage()
 {
-	m_adReady.store(false, std::memory_order_relaxed);
+	std::vector<char> bytes;
+	std::string link;
+	std::string timeStamp;
+	io::FileFormat format;
+	{
+		std::lock_guard<lang::Mutex> lock(m_mutex);
+		m_adReady.store(false, std::memory_order_relaxed);
+		bytes.swap(m_adImage);
+		link = m_adLink;
+		timeStamp = m_adTimeStamp;
+		format = m_adFormat;
+	}
 	try
 	{
 		lang::Debug::printf("Native: Starting to create sprite sheets\n");
-		setString("mainMenuAdUrl", m_adLink);
-		setString("mainMenuAdTimeStamp", m_adTimeStamp);
-		const int bytes = static_cast<int>(m_adImage.size()) - 1;
-		img::ImageReader reader(new io::ByteArrayInputStream(m_adImage.data(), std::max(bytes, 0)), m_adFormat);
+		setString("mainMenuAdUrl", link);
+		setString("mainMenuAdTimeStamp", timeStamp);
+		const int size = static_cast<int>(bytes.size()) - 1;
+		img::ImageReader reader(new io::ByteArrayInputStream(bytes.data(), std::max(size, 0)), format);
 		const int width = reader.surfaceWidth();
 		const int height = reader.surfaceHeight();
 		lang::Ptr<gr::Image> image = m_context->createImage(width, height, reader.mipLevels() - 1, reader.format(), gr::Context::USAGE_FROMFILE);
-		const gr::SurfaceFormat format = image->format();
+		const gr::SurfaceFormat surface = image->format();
 		std::vector<uint8_t> buffer;
 		for (int level = 0; level < reader.mipLevels(); ++level)
 		{
 			const int w = reader.surfaceWidth();
 			const int h = reader.surfaceHeight();
-			const int pitch = format.getMemoryUsage(w, 1);
-			buffer.assign(static_cast<size_t>(format.getMemoryUsage(w, h)), 0);
-			reader.readSurface(buffer.data(), pitch, w, h, format, nullptr, gr::SurfaceFormat());
-			image->blt(0, 0, buffer.data(), pitch, level, w, h, format);
+			const int pitch = surface.getMemoryUsage(w, 1);
+			buffer.assign(static_cast<size_t>(surface.getMemoryUsage(w, h)), 0);
+			reader.readSurface(buffer.data(), pitch, w, h, surface, nullptr, gr::SurfaceFormat());
+			image->blt(0, 0, buffer.data(), pitch, level, w, h, surface);
 		}
-		m_adSheet = new game::SpriteSheet(image);
-		m_adSheet->createSprite("MAIN_MENU_AD_IMAGE", 0, 0, width, height, width / 2, height / 2);
+		lang::Ptr<game::SpriteSheet> sheet = new game::SpriteSheet(image);
+		sheet->createSprite("MAIN_MENU_AD_IMAGE", 0, 0, width, height, width / 2, height / 2);
+		m_resources->addSpriteSheet("MAIN_MENU_AD_SHEET", sheet);
 		lang::Debug::printf("Native: Setting main menu ad ready to be shown to true\n");
 		setBoolean("mainMenuAdReadyToBeShown", true);
 	}
@@ -202,14 +302,16 @@ void GameLua::createMainMenuAdImage()
 	}
 }
 
+game::SpriteSheet* GameLua::mainMenuAdSheet() const
+{
+	return m_resources->getSpriteSheet("MAIN_MENU_AD_SHEET");
+}
+
 void GameLua::checkInstalledApps(const std::string& url)
 {
 	try
 	{
-		m_appsThread = nullptr;
-		m_appsUrl = url;
-		m_appsThread = new lang::Thread(lang::Functor(new lang::Func1<void, void (GameLua::*)(), GameLua*>(
-			&GameLua::getPossibleInstalledAppsProc, this)), true);
+		startWorker(&GameLua::getPossibleInstalledAppsProc, url);
 	}
 	catch (...)
 	{
@@ -217,11 +319,13 @@ void GameLua::checkInstalledApps(const std::string& url)
 	}
 }
 
-void GameLua::getPossibleInstalledAppsProc()
+void GameLua::getPossibleInstalledAppsProc(const std::string& url)
 {
 	try
 	{
-		m_appsReply = fetchText(m_appsUrl);
+		std::string reply = fetchReply(url, MAX_WORKER_REPLY_BYTES, m_stopWorkers);
+		std::lock_guard<lang::Mutex> lock(m_mutex);
+		m_appsReply = std::move(reply);
 		m_appsReady.store(true, std::memory_order_release);
 	}
 	catch (...)
@@ -267,24 +371,39 @@ void GameLua::checkInstalledAppsOffline(const std::string& json)
 
 void GameLua::deliverWorkerResults()
 {
-	if (mainMenuAdReady())
-		createMainMenuAdImage();
 	if (m_appsReady.load(std::memory_order_acquire))
 	{
-		const std::string reply = m_appsReply;
-		m_appsReady.store(false, std::memory_order_relaxed);
-		if (parseObject(reply).isNull())
-			lang::Debug::printf("Received an invalid game list JSON from the server\n");
-		else
+		std::string reply;
 		{
+			std::lock_guard<lang::Mutex> lock(m_mutex);
+			reply.swap(m_appsReply);
+			m_appsReady.store(false, std::memory_order_relaxed);
+		}
+		// A bad list or a failing callback drops this reply only; the frame goes on.
+		try
+		{
+			if (parseObject(reply).isNull())
+				malformed();
 			const std::string names = determineInstalledApps(reply);
 			call("setInstalledApps", names, m_appsTtl, reply);
 		}
+		catch (...)
+		{
+			lang::Debug::printf("Received an invalid game list JSON from the server\n");
+			lang::Debug::printf("(%s)\n", messageOf(std::current_exception()).c_str());
+		}
 	}
+	if (mainMenuAdReady())
+		createMainMenuAdImage();
 }
 
 void GameLua::joinWorkers()
 {
-	m_workerThread = nullptr;
-	m_appsThread = nullptr;
+	m_workers.clear();
+}
+
+void GameLua::stopWorkers()
+{
+	m_stopWorkers.store(true);
+	m_workers.clear();
 }

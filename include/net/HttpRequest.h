@@ -4,6 +4,7 @@
 #include <lang/Object.h>
 #include <lang/Ptr.h>
 #include <net/HttpResponse.h>
+#include <atomic>
 #include <string>
 
 namespace net
@@ -12,7 +13,8 @@ namespace net
  * Blocking HTTP GET over one libcurl easy handle: redirects are followed and
  * cookies set on the way are kept for the redirects and listed in the response.
  * Only http and https are fetched; a transfer gives up after the time-outs.
- * One thread uses a request at a time.
+ * One thread uses a request at a time; another thread may only set the abort
+ * flag it was given.
  */
 class HttpRequest : public lang::Object
 {
@@ -30,6 +32,18 @@ public:
 
 	/** Throws HttpRequestException with libcurl's error text when the transfer fails. */
 	HttpResponse get(const std::string& url);
+
+	/**
+	 * Bodies above n bytes are refused with "Response too large", before any is
+	 * read when the answer announces its length. At most MAX_BODY_BYTES.
+	 */
+	void setMaxBodyBytes(long long n);
+	/**
+	 * Once *flag is set, a transfer in progress gives up within about a second
+	 * and later ones do not start (HttpRequestException). Null: never. The flag
+	 * must outlive every transfer of this request.
+	 */
+	void setAbortFlag(const std::atomic<bool>* flag);
 
 	/** Tests only: shorter time-outs for requests made afterwards; zero or less restores the defaults. */
 	static void setTimeoutsForTests(long connectMs, long transferMs);

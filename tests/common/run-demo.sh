@@ -49,7 +49,7 @@ echo "$out"
 echo "$out" | grep -q "<NATIVE> for url \["
 echo "$out" | grep -q "demo: .*/check.txt answered demo-ok"
 echo "$out" | grep -q "Native: Setting main menu ad ready to be shown to true"
-echo "$out" | grep -q "demo: showing MAIN_MENU_AD_IMAGE"
+echo "$out" | grep -q "demo: showing MAIN_MENU_AD_IMAGE 8x4 for "
 # A termination signal ends the run the same way: the files are saved.
 rm -rf "$work/user2"
 "$engine" --user "$work/user2" --frames 1000000 > "$work/signal.log" &

@@ -3,7 +3,9 @@
 #include <net/HttpRequest.h>
 #include <net/HttpRequestException.h>
 #include <gtest/gtest.h>
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 using net_test::ScriptedHttpServer;
 
@@ -141,4 +143,73 @@ TEST(HttpRequest, OversizedBodyIsRefused)
 		SCOPED_TRACE(path);
 		EXPECT_EQ("Response too large", messageOf([&] { net::HttpRequest().get(server.url(path)); }));
 	}
+}
+
+TEST(HttpRequest, ASmallerBodyCapRefusesBeforeReadingTheBody)
+{
+	ScriptedHttpServer server;
+	server.on("/fits", ScriptedHttpServer::answer("200 OK", std::string(1000, 'a')));
+	server.on("/announced", ScriptedHttpServer::answer("200 OK", std::string(1001, 'a')));
+	server.on("/endless", [](const net_test::Request&) {
+		return ScriptedHttpServer::Reply{ScriptedHttpServer::ENDLESS, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"};
+	});
+	net::HttpRequest request;
+	request.setMaxBodyBytes(1000);
+	EXPECT_EQ(1000u, request.get(server.url("/fits")).body.size());
+	for (const char* path : {"/announced", "/endless"})
+	{
+		SCOPED_TRACE(path);
+		EXPECT_EQ("Response too large", messageOf([&] { request.get(server.url(path)); }));
+	}
+}
+
+TEST(HttpRequest, AnAnnouncedBodyIsReceivedIntoOneAllocation)
+{
+	// Growing by doubling from nothing copies the body over and over; an announced length is reserved at once.
+	const size_t size = 5000000;
+	ScriptedHttpServer server;
+	server.on("/big", ScriptedHttpServer::answer("200 OK", std::string(size, 'b')));
+	const net::HttpResponse r = net::HttpRequest().get(server.url("/big"));
+	EXPECT_EQ(size, r.body.size());
+	EXPECT_EQ(size, r.body.capacity());
+}
+
+TEST(HttpRequest, AbortFlagEndsATransferInFlightWithinASecond)
+{
+	// A server that never answers, and one that sends a byte every 20 ms.
+	for (const ScriptedHttpServer::Kind kind : {ScriptedHttpServer::STALL, ScriptedHttpServer::TRICKLE})
+	{
+		SCOPED_TRACE(kind);
+		ScriptedHttpServer server;
+		server.on("/slow", [kind](const net_test::Request&) {
+			return ScriptedHttpServer::Reply{kind, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"};
+		});
+		std::atomic<bool> abort{false};
+		std::string message;
+		std::thread worker([&] {
+			net::HttpRequest request;
+			request.setAbortFlag(&abort);
+			message = messageOf([&] { request.get(server.url("/slow")); });
+		});
+		// Aborted once the server has the request, so that the transfer is surely under way.
+		const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+		while (server.requests().empty() && std::chrono::steady_clock::now() < deadline)
+			std::this_thread::sleep_for(std::chrono::milliseconds(5));
+		const auto begin = std::chrono::steady_clock::now();
+		abort = true;
+		worker.join();
+		EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(1500));
+		EXPECT_EQ("Operation was aborted by an application callback", message);
+	}
+}
+
+TEST(HttpRequest, AbortFlagSetBeforehandStartsNoTransfer)
+{
+	ScriptedHttpServer server;
+	server.on("/page", ScriptedHttpServer::answer("200 OK", "page"));
+	const std::atomic<bool> abort{true};
+	net::HttpRequest request;
+	request.setAbortFlag(&abort);
+	EXPECT_EQ("Operation was aborted by an application callback", messageOf([&] { request.get(server.url("/page")); }));
+	EXPECT_TRUE(server.requests().empty());
 }

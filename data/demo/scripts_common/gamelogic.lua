@@ -559,7 +559,8 @@ end
 function draw()
 	if mainMenuAdReadyToBeShown and not adShown then
 		adShown = true
-		print("demo: showing MAIN_MENU_AD_IMAGE for " .. tostring(mainMenuAdUrl))
+		local w, h = res.getSpriteBounds("MAIN_MENU_AD_IMAGE")
+		print("demo: showing MAIN_MENU_AD_IMAGE " .. w .. "x" .. h .. " for " .. tostring(mainMenuAdUrl))
 	end
 	-- The level once the title has been up for 60 frames (counted, so that a window's frame 30 equals a headless one).
 	scene.frames = (scene.frames or 0) + 1
@@ -580,6 +581,9 @@ function draw()
 	end
 	drawTitle()
 	particlesDemoDrawTitle()
+	if adShown then
+		res.drawSprite("MAIN_MENU_AD_IMAGE", screenWidth - 8, 8, "TOP", "RIGHT")
+	end
 end
 
 function gameResumed()

@@ -23,20 +23,36 @@ std::atomic<long> s_transferTimeoutMs{HttpRequest::TRANSFER_TIMEOUT_MS};
 struct BodySink
 {
 	HttpResponse* response;
+	CURL* handle;
+	size_t maxBytes;
 	bool tooLarge;
 };
 
 size_t receiveBody(char* data, size_t size, size_t count, void* user)
 {
 	BodySink* sink = static_cast<BodySink*>(user);
+	std::string& body = sink->response->body;
 	const size_t n = size * count;
-	if (sink->response->body.size() + n > static_cast<size_t>(HttpRequest::MAX_BODY_BYTES))
+	if (body.size() + n > sink->maxBytes)
 	{
 		sink->tooLarge = true;
 		return 0; // anything but n aborts the transfer
 	}
-	sink->response->body.append(data, n);
+	if (body.empty())
+	{
+		// One allocation for an announced length instead of growing by doubling (a copy per step).
+		curl_off_t length = -1;
+		if (curl_easy_getinfo(sink->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length > 0 &&
+			static_cast<unsigned long long>(length) <= sink->maxBytes)
+			body.reserve(static_cast<size_t>(length));
+	}
+	body.append(data, n);
 	return n;
+}
+
+int checkAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+	return static_cast<const std::atomic<bool>*>(user)->load(std::memory_order_relaxed) ? 1 : 0;
 }
 
 size_t receiveHeader(char* data, size_t size, size_t count, void* user)
@@ -53,8 +69,10 @@ public:
 	CURL* handle;
 	/** Header name to the full header line; nothing in the game adds one yet. */
 	std::map<std::string, std::string> headers;
+	long long maxBodyBytes;
+	const std::atomic<bool>* abortFlag;
 
-	Impl() : handle(nullptr)
+	Impl() : handle(nullptr), maxBodyBytes(MAX_BODY_BYTES), abortFlag(nullptr)
 	{
 		curlGlobalInit();
 		handle = curl_easy_init();
@@ -68,7 +86,6 @@ public:
 		curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
 		curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
 		curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-		curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(MAX_BODY_BYTES));
 		// Without time-outs a stalled server would hold its worker, and whoever joins it, for ever.
 		curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, s_connectTimeoutMs.load());
 		curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, s_transferTimeoutMs.load());
@@ -81,14 +98,21 @@ public:
 
 	HttpResponse perform(const std::string& url)
 	{
+		if (abortFlag && abortFlag->load())
+			fail(curl_easy_strerror(CURLE_ABORTED_BY_CALLBACK));
 		curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+		curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBodyBytes));
+		// libcurl asks at least once a second, also while nothing arrives.
+		curl_easy_setopt(handle, CURLOPT_NOPROGRESS, abortFlag ? 0L : 1L);
+		curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, abortFlag ? &checkAbort : static_cast<curl_xferinfo_callback>(nullptr));
+		curl_easy_setopt(handle, CURLOPT_XFERINFODATA, const_cast<void*>(static_cast<const void*>(abortFlag)));
 		curl_slist* list = nullptr;
 		for (const auto& header : headers)
 			list = curl_slist_append(list, header.second.c_str());
 		curl_easy_setopt(handle, CURLOPT_HTTPHEADER, list);
 
 		HttpResponse response;
-		BodySink sink = {&response, false};
+		BodySink sink = {&response, handle, static_cast<size_t>(maxBodyBytes), false};
 		curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &receiveBody);
 		curl_easy_setopt(handle, CURLOPT_WRITEDATA, &sink);
 		curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &receiveHeader);
@@ -130,6 +154,16 @@ HttpResponse HttpRequest::get(const std::string& url)
 	curl_easy_setopt(m_impl->handle, CURLOPT_READFUNCTION, static_cast<curl_read_callback>(nullptr));
 	curl_easy_setopt(m_impl->handle, CURLOPT_HTTPGET, 1L);
 	return m_impl->perform(url);
+}
+
+void HttpRequest::setMaxBodyBytes(long long n)
+{
+	m_impl->maxBodyBytes = n < 0 ? 0 : n > MAX_BODY_BYTES ? MAX_BODY_BYTES : n;
+}
+
+void HttpRequest::setAbortFlag(const std::atomic<bool>* flag)
+{
+	m_impl->abortFlag = flag;
 }
 
 void HttpRequest::setTimeoutsForTests(long connectMs, long transferMs)

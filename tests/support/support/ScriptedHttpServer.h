@@ -29,16 +29,17 @@ struct Request
 /**
  * An HTTP server on 127.0.0.1 with an ephemeral port, answering each path with
  * a scripted reply; one request per connection. A reply may also stall (send
- * nothing until the server stops) or stream an endless body.
+ * nothing until the server stops), stream an endless body, or trickle one
+ * after its head (a byte every 20 ms until the server stops).
  */
 class ScriptedHttpServer
 {
 public:
-	enum Kind { RAW, STALL, ENDLESS };
+	enum Kind { RAW, STALL, ENDLESS, TRICKLE };
 	struct Reply
 	{
 		Kind kind = RAW;
-		std::string text; // the whole answer for RAW, the head for ENDLESS
+		std::string text; // the whole answer for RAW, the head for ENDLESS and TRICKLE
 	};
 	using Script = std::function<Reply(const Request&)>;
 
@@ -169,6 +170,12 @@ private:
 		{
 			while (!m_stop)
 				std::this_thread::sleep_for(std::chrono::milliseconds(10));
+		}
+		else if (reply.kind == TRICKLE)
+		{
+			sendAll(fd, reply.text);
+			while (!m_stop && sendAll(fd, "x"))
+				std::this_thread::sleep_for(std::chrono::milliseconds(20));
 		}
 		else
 		{
