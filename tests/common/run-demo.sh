@@ -43,7 +43,8 @@ python3 "$(dirname "$0")/demo-server.py" "$work/server-url" &
 server=$!
 trap 'kill $server 2>/dev/null' EXIT
 wait_for_line "http" "$work/server-url"
-out=$(DEMO_SERVER=$(cat "$work/server-url") "$engine" --user "$work/user" --frames 120)
+# The demo ends itself once both replies came back; the frame count is only a bound.
+out=$(DEMO_SERVER=$(cat "$work/server-url") DEMO_EXIT_AFTER_AD=1 "$engine" --user "$work/user" --frames 1000000)
 kill $server
 echo "$out"
 echo "$out" | grep -q "<NATIVE> for url \["

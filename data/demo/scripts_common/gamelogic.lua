@@ -146,8 +146,18 @@ function setIndicatorPositions() end
 -- Optional web checks of the main menu, against a server named by DEMO_SERVER.
 local server = _G.os and _G.os.getenv("DEMO_SERVER")
 local adShown = false
+local checkAnswered = false
+-- With DEMO_EXIT_AFTER_AD=1 the demo ends once both web checks came back (for tests and tools).
+local exitAfterAd = _G.os and _G.os.getenv("DEMO_EXIT_AFTER_AD") == "1"
+local function exitWhenChecksDone()
+	if exitAfterAd and adShown and checkAnswered then
+		requestExit()
+	end
+end
 function nativecallback_urlResponse(url, reply)
 	print("demo: " .. url .. " answered " .. tostring(reply))
+	checkAnswered = true
+	exitWhenChecksDone()
 end
 
 local function showMainMenu()
@@ -561,6 +571,7 @@ function draw()
 		adShown = true
 		local w, h = res.getSpriteBounds("MAIN_MENU_AD_IMAGE")
 		print("demo: showing MAIN_MENU_AD_IMAGE " .. w .. "x" .. h .. " for " .. tostring(mainMenuAdUrl))
+		exitWhenChecksDone()
 	end
 	-- The level once the title has been up for 60 frames (counted, so that a window's frame 30 equals a headless one).
 	scene.frames = (scene.frames or 0) + 1
