@@ -259,7 +259,7 @@ void GameCenter::loadState()
 				{
 					// Kept as text: a double holds no more than 53 bits.
 					const int64_t v = text ? std::strtoll(text, nullptr, 10) : toScore(value->valuedouble);
-					const int64_t o = cJSON_IsNumber(order) ? static_cast<int64_t>(order->valuedouble) : 0;
+					const int64_t o = cJSON_IsNumber(order) ? toScore(order->valuedouble) : 0;
 					m_bestScores[item->string] = {m_playerID, "", v, o};
 					m_nextOrder = std::max(m_nextOrder, o + 1);
 				}
