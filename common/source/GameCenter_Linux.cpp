@@ -79,9 +79,11 @@ std::string newPlayerID()
 	return "G:" + std::to_string(digits(random));
 }
 
-/** A score as a 64-bit integer, the fraction dropped, saturating at the ends. */
+/** A score as a 64-bit integer, the fraction dropped, saturating at the ends; NaN gives 0. */
 int64_t toScore(double value)
 {
+	if (!(value == value))
+		return 0;
 	if (value >= 9223372036854775807.0)
 		return INT64_MAX;
 	if (value <= -9223372036854775808.0)
