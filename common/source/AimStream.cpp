@@ -3,6 +3,7 @@
 
 #include <gr/Context.h>
 #include <lang/Debug.h>
+#include <lua/LuaState.h>
 
 #include <cmath>
 
@@ -81,7 +82,7 @@ float2 AimStream::pointAt(float position) const
 	const int n = segmentCount();
 	if (n < 1)
 		return m_points.empty() ? float2() : m_points.front();
-	int i = static_cast<int>(std::floor(position));
+	int i = lua::detail::numberToInt(std::floor(position));
 	if (i < 0)
 		i = 0;
 	if (i > n - 1)
@@ -156,7 +157,7 @@ void AimStream::populateStream()
 {
 	m_particles.clear();
 	const float n = static_cast<float>(segmentCount());
-	const int count = n > 0.f ? static_cast<int>(n / (m_spawnInterval * m_speed)) : 0;
+	const int count = n > 0.f ? lua::detail::numberToInt(n / (m_spawnInterval * m_speed)) : 0;
 	for (int i = 0; i < count; ++i)
 	{
 		const float position = i * m_speed * m_spawnInterval;

@@ -5,6 +5,7 @@
 #include <lang/Debug.h>
 #include <lang/Exception.h>
 #include <lang/Thread.h>
+#include <lang/throwError.h>
 #include <lua/LuaStackRestore.h>
 #include <pf/Launcher.h>
 #include <algorithm>
@@ -94,6 +95,9 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 	m_gameLua->loadLuaFile(s_folders.scripts + "/gamecenter/iphone/achievements.lua", "", false, false);
 
 	m_gameLua->compile(s_folders.commonScripts + "/gamelogic.lua");
+	// Without the main script every callback would call nil: stop here, the cause is shown.
+	if (!m_gameLua->compileDone())
+		lang::throwError(lang::Exception(lang::Format("cannot load the main script {0}", path(s_folders.commonScripts + "/gamelogic.lua"))));
 
 	for (const std::string& name : m_gameLua->failedFiles())
 		m_gameLua->onLoadLuaFileFail(name);

@@ -79,9 +79,11 @@ std::string newPlayerID()
 	return "G:" + std::to_string(digits(random));
 }
 
-/** A score as a 64-bit integer, the fraction dropped, saturating at the ends. */
+/** A score as a 64-bit integer, the fraction dropped, saturating at the ends; NaN gives 0. */
 int64_t toScore(double value)
 {
+	if (!(value == value))
+		return 0;
 	if (value >= 9223372036854775807.0)
 		return INT64_MAX;
 	if (value <= -9223372036854775808.0)
@@ -259,7 +261,7 @@ void GameCenter::loadState()
 				{
 					// Kept as text: a double holds no more than 53 bits.
 					const int64_t v = text ? std::strtoll(text, nullptr, 10) : toScore(value->valuedouble);
-					const int64_t o = cJSON_IsNumber(order) ? static_cast<int64_t>(order->valuedouble) : 0;
+					const int64_t o = cJSON_IsNumber(order) ? toScore(order->valuedouble) : 0;
 					m_bestScores[item->string] = {m_playerID, "", v, o};
 					m_nextOrder = std::max(m_nextOrder, o + 1);
 				}

@@ -531,9 +531,8 @@ public:
 	void drawLine2D(float x0, float y0, float x1, float y1, float width, float r, float g, float b, float a);
 	void drawRectLines(float x0, float y0, float x1, float y1, float width, float r, float g, float b, float a);
 	void drawRect(float r, float g, float b, float a, float x0, float y0, float x1, float y1, bool keepState);
-	/** The four further numbers are accepted and unused. */
-	void drawTexturedLine2D(const std::string& sprite, float x0, float y0, float x1, float y1, float width,
-		float, float, float, float);
+	/** (sprite, x0, y0, x1, y1, width); up to four further numbers are accepted and unused. */
+	int drawTexturedLine2D(lua::LuaState* state);
 	void drawRubberband(float x0, float y0, float x1, float y1, float width, const std::string& sprite);
 	/** At (x, y) less the camera, with the default render state; the flag is accepted and unused. */
 	void drawTexturedRect(const std::string& sprite, float x, float y, float width, float height, bool);

@@ -29,7 +29,7 @@ float GameLua::getAimingTime()
 	if (!m_worldAttributes.hasTable())
 		return 0.f;
 	const float step = isNumber("currentTimeStep") ? getNumber("currentTimeStep") : 1.f / 35.f;
-	return step * static_cast<float>(static_cast<int>(m_worldAttributes.getNumber("simulationIterations")));
+	return step * static_cast<float>(lua::detail::numberToInt(m_worldAttributes.getNumber("simulationIterations")));
 }
 
 void GameLua::setSelectedProjectileDuringSimulation(const std::string& name)

@@ -22,7 +22,7 @@ void GameLua::registerDrawing()
 	registerMethod<&GameLua::drawRect>("drawRect", this);
 	registerMethod<&GameLua::drawTexturedRect>("drawTexturedRect", this);
 	registerLuaMethod("setRenderState", this, &GameLua::setRenderState);
-	registerMethod<&GameLua::drawTexturedLine2D>("drawTexturedLine2D", this);
+	registerLuaMethod("drawTexturedLine2D", this, &GameLua::drawTexturedLine2D);
 	registerMethod<&GameLua::drawLine2D>("drawLine2D", this);
 	registerMethod<&GameLua::drawRectLines>("drawRectLines", this);
 	registerMethod<&GameLua::drawCompoSprite>("drawCompoSprite", this);
@@ -164,14 +164,23 @@ void GameLua::drawRect(float r, float g, float b, float a, float x0, float y0, f
 		toPixel(x1) - left, toPixel(y1) - top);
 }
 
-void GameLua::drawTexturedLine2D(const std::string& name, float x0, float y0, float x1, float y1, float width,
-	float, float, float, float)
+int GameLua::drawTexturedLine2D(lua::LuaState* state)
 {
+	// Sprite, two end points and a width; older scripts pass four more numbers, unused.
+	const int count = state->top();
+	lua::checkArgumentCount(count, 6, 10);
+	const std::string name = state->toString(1);
+	float v[5];
+	for (int i = 0; i < 5; ++i)
+		v[i] = state->toNumber(i + 2);
+	for (int i = 7; i <= count; ++i)
+		state->toNumber(i);
 	game::Sprite* sprite = m_resources->getSprite(name);
 	math::float2 corners[4];
-	if (!sprite || !getLineCorners(m_context, corners, x0, y0, x1, y1, width))
-		return;
+	if (!sprite || !getLineCorners(m_context, corners, v[0], v[1], v[2], v[3], v[4]))
+		return 0;
 	sprite->draw(m_context, game::Transform(), corners, nullptr, nullptr);
+	return 0;
 }
 
 void GameLua::drawTexturedRect(const std::string& name, float x, float y, float width, float height, bool)

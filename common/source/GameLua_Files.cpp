@@ -19,6 +19,7 @@
 #include <lua/LuaStackRestore.h>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <sys/stat.h>
 
 namespace
@@ -55,6 +56,42 @@ void makeFolders(const std::string& name)
 	}
 }
 
+/** Why bytes that did not decipher did not: a cut file is no whole number of blocks. */
+std::string decipherFailure(size_t bytes)
+{
+	if (bytes == 0)
+		return "the file is empty";
+	if (bytes % 16 != 0)
+		return "truncated (" + std::to_string(bytes) + " bytes is no whole number of 16-byte blocks)";
+	return "bad padding";
+}
+
+/** Entry 0 of the deciphered archive; the failures name the file. */
+lang::Ptr<io::ZipEntryInputStream> firstArchiveEntry(io::ByteArrayInputStream& bytes, const std::string& fileName)
+{
+	std::unique_ptr<io::ZipFileInputStream> zip;
+	try
+	{
+		zip.reset(new io::ZipFileInputStream(bytes, io::ZipFileInputStream::FILEFORMAT_7ZIP));
+	}
+	catch (const lang::Exception& e)
+	{
+		lang::throwError(io::IOException(lang::Format("cannot decipher {0}: it holds no readable archive ({1})", fileName, e.getMessage().format())));
+	}
+	try
+	{
+		zip->getEntryName(0);
+	}
+	catch (const lang::Exception&)
+	{
+		lang::throwError(io::IOException(lang::Format("cannot decipher {0}: it holds no archive entry", fileName)));
+	}
+	lang::Ptr<io::ZipEntryInputStream> entry = zip->getEntryStream(0);
+	if (!entry)
+		lang::throwError(io::IOException(lang::Format("cannot decipher {0}: it holds no archive entry", fileName)));
+	return entry;
+}
+
 /** True when the bytes, run as table text, gave a table without error. */
 bool readTableText(lua::LuaTable& table, const void* data, size_t size, const std::string& name)
 {
@@ -68,17 +105,16 @@ bool readTableText(lua::LuaTable& table, const void* data, size_t size, const st
 template <class F> void GameLua::readShippedFile(const std::string& name, F use)
 {
 	io::BundleInputStream file(m_app->path(name));
+	const std::string fileName = file.toString();
 	const std::vector<unsigned char> cipher = readAll(file);
 	std::vector<unsigned char> plain;
 	if (!decrypt(getStaticKey(), cipher, plain))
-		lang::throwError(lang::Exception(lang::Format("")));
+		lang::throwError(io::IOException(lang::Format("cannot decipher {0}: {1}", fileName, decipherFailure(cipher.size()))));
 	io::ByteArrayInputStream bytes(plain.data(), static_cast<int>(plain.size()));
-	io::ZipFileInputStream zip(bytes, io::ZipFileInputStream::FILEFORMAT_7ZIP);
-	lang::Ptr<io::ZipEntryInputStream> entry = zip.getEntryStream(0);
-	if (!entry)
-		lang::throwError(lang::Exception(lang::Format("")));
+	bytes.setName(fileName);
+	lang::Ptr<io::ZipEntryInputStream> entry = firstArchiveEntry(bytes, fileName);
 	io::ByteArrayInputStream text(static_cast<io::InputStream&>(*entry));
-	text.setName(file.toString());
+	text.setName(fileName);
 	use(text, file);
 }
 
@@ -271,8 +307,10 @@ void GameLua::loadLevel(const std::string& name)
 		lua::LuaTable level(getState());
 		readShippedFile(fileName, [&](io::InputStream& text, io::BundleInputStream&) { level.read(text); });
 		const std::string expected = io::PathName(m_app->path(fileName)).filename();
-		if (!level.isString("filename") || level.getString("filename") != expected)
-			lang::throwError(lang::Exception(lang::Format("")));
+		if (!level.isString("filename"))
+			lang::throwError(lang::Exception(lang::Format("{0} names no file (no string filename)", fileName)));
+		if (level.getString("filename") != expected)
+			lang::throwError(lang::Exception(lang::Format("{0} names another file: {1}", fileName, level.getString("filename"))));
 		setTable("loadedObjects", level);
 		if (level.isNumber("gravityForceMultiplier"))
 		{
@@ -309,9 +347,9 @@ void GameLua::applyWorldAttributes()
 	m_worldAttributes = isTable("worldAttributes") ? getTable("worldAttributes") : lua::LuaTable(getState());
 	if (!m_levelGaveGravity)
 		m_gravityForceMultiplier = m_worldAttributes.getNumber("defaultGravityForceMultiplier");
-	m_simulationIterations = static_cast<int>(m_worldAttributes.getNumber("simulationIterations"));
+	m_simulationIterations = lua::detail::numberToInt(m_worldAttributes.getNumber("simulationIterations"));
 	m_simulationTimeStepMultiplier = m_worldAttributes.getNumber("simulationTimeStepMultiplier");
-	m_simulationStorePointsSampler = static_cast<int>(m_worldAttributes.getNumber("simulationStorePointsSampler"));
+	m_simulationStorePointsSampler = lua::detail::numberToInt(m_worldAttributes.getNumber("simulationStorePointsSampler"));
 	m_simulationAimSpawnTime = m_worldAttributes.getNumber("simulationAimSpawnTime");
 	m_simulationAimSpeed = m_worldAttributes.getNumber("simulationAimSpeed");
 	m_aimStream.setSpawnInterval(m_simulationAimSpawnTime);
@@ -502,6 +540,7 @@ lua::LuaTable GameLua::loadPersistentFile(const std::string& name)
 	}
 
 	std::vector<unsigned char> plain;
+	std::string reason = bytes.empty() ? "the file is empty" : "";
 	if (!bytes.empty() && decrypt(getVariableKey(), bytes, plain))
 	{
 		lua::LuaTable table(state);
@@ -512,8 +551,13 @@ lua::LuaTable GameLua::loadPersistentFile(const std::string& name)
 		}
 		catch (lua::LuaException& e)
 		{
-			logEvent("Load failed", {{"Filename", name}, {"Reason", e.getMessage().format()}});
+			reason = e.getMessage().format();
+			logEvent("Load failed", {{"Filename", name}, {"Reason", reason}});
 		}
+	}
+	else if (!bytes.empty())
+	{
+		reason = "cannot decipher " + name + ": " + decipherFailure(bytes.size());
 	}
 	// Files written plain by a script, or when enciphering failed.
 	if (!bytes.empty())
@@ -534,9 +578,9 @@ lua::LuaTable GameLua::loadPersistentFile(const std::string& name)
 	for (int i = 1; fileExists(bad); ++i)
 		bad = path + ".bad." + std::to_string(i);
 	if (std::rename(path.c_str(), bad.c_str()) == 0)
-		lang::Debug::printf("Save file %s could not be read; kept as %s\n", path.c_str(), bad.c_str());
+		lang::Debug::printf("Save file %s could not be read (%s); kept as %s\n", path.c_str(), reason.c_str(), bad.c_str());
 	else
-		lang::Debug::printf("Save file %s could not be read nor kept as %s\n", path.c_str(), bad.c_str());
+		lang::Debug::printf("Save file %s could not be read (%s) nor kept as %s\n", path.c_str(), reason.c_str(), bad.c_str());
 	return lua::LuaTable(state);
 }
 

@@ -119,7 +119,7 @@ void GameLua::createJoint(const lua::LuaTable& t, const float* worldPoints)
 	const std::string end1 = t.getString("end1");
 	const std::string end2 = t.getString("end2");
 	const float typeValue = t.getNumber("type");
-	const int type = std::isfinite(typeValue) ? static_cast<int>(typeValue) : -1;
+	const int type = std::isfinite(typeValue) ? lua::detail::numberToInt(typeValue) : -1;
 	if (type != WELD && type != DISTANCE && type != REVOLUTE && type != PRISMATIC && type != TIMER_LINK)
 	{
 		lang::Debug::printf("Unknown joint type %g (%s)\n", static_cast<double>(typeValue), name.c_str());
@@ -135,7 +135,7 @@ void GameLua::createJoint(const lua::LuaTable& t, const float* worldPoints)
 	if (type != TIMER_LINK && bA == bB)
 		scriptError("Both ends of the joint are one body", name);
 
-	const int coordType = t.isNumber("coordType") ? static_cast<int>(std::floor(number(t, "coordType", 0.f, name) + 0.5f)) : 0;
+	const int coordType = t.isNumber("coordType") ? lua::detail::numberToInt(std::floor(number(t, "coordType", 0.f, name) + 0.5f)) : 0;
 	const float x1 = number(t, "x1", 0.f, name), y1 = number(t, "y1", 0.f, name);
 	const float x2 = number(t, "x2", 0.f, name), y2 = number(t, "y2", 0.f, name);
 	const bool collideConnected = flag(t, "collideConnected", false);

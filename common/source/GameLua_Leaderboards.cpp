@@ -84,7 +84,7 @@ void GameLua::getLeaderboardScoresForRangeLua(const std::string& id, float start
 	if (!boards.isTable(id))
 		return;
 	boards.getTable(id).setBoolean("loading", true);
-	m_gameCenter->getLeaderboardScoresForRange(id, static_cast<int>(start), static_cast<int>(length));
+	m_gameCenter->getLeaderboardScoresForRange(id, lua::detail::numberToInt(start), lua::detail::numberToInt(length));
 }
 
 void GameLua::showLeaderboards()
@@ -129,7 +129,8 @@ void GameLua::setStat(const std::string& name, int value)
 
 void GameLua::setStatFloat(const std::string& name, float value)
 {
-	lang::Debug::printf("Setting stat %s %i\n", name.c_str(), static_cast<int>(value));
+	// Any script number, infinity and NaN included, is shown saturated to an int.
+	lang::Debug::printf("Setting stat %s %i\n", name.c_str(), lua::detail::numberToInt(value));
 }
 
 void GameLua::logAnalyticsEvent(const std::string& name)

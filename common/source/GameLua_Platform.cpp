@@ -115,7 +115,7 @@ bool GameLua::isInFullScreenMode()
 
 void GameLua::setResolution(float width, float height)
 {
-	m_app->getOSInterface()->setResolution(static_cast<int>(width), static_cast<int>(height));
+	m_app->getOSInterface()->setResolution(lua::detail::numberToInt(width), lua::detail::numberToInt(height));
 }
 
 void GameLua::setGameOn(bool on)

@@ -147,7 +147,7 @@ void GameLua::setSprite(const std::string& name, const std::string& spriteName)
 	resolveObjectSprite(record);
 	if (record.sheetKey == oldKey || record.name == "ground")
 		return;
-	auto level = m_zOrder.find(static_cast<int>(record.zOrder));
+	auto level = m_zOrder.find(lua::detail::numberToInt(record.zOrder));
 	if (level == m_zOrder.end())
 		return;
 	auto group = level->second.find(oldKey);
@@ -212,7 +212,7 @@ void GameLua::setDecorationObjects(const std::string& name)
 	const lua::LuaTable block = definition.empty() ? lua::LuaTable(state) : scene::table(state, blocks, definition);
 	const lua::LuaTable decorations = scene::table(state, block, "decorations");
 	std::unique_ptr<Decoration> decoration(new Decoration());
-	decoration->amount = static_cast<int>(scene::number(decorations, "amount", 0.f));
+	decoration->amount = lua::detail::numberToInt(scene::number(decorations, "amount", 0.f));
 	const std::string sprite = scene::text(decorations, "sprite");
 	decoration->sprite = sprite.empty() || !m_resources ? nullptr : m_resources->getSprite(sprite);
 	decoration->angleIncrement = scene::number(decorations, "angleIncrement", 0.f);

@@ -273,7 +273,7 @@ void Particles::update(float dt, bool inGame, gr::Context* context)
 		if (p.animationByLifeTime)
 		{
 			const int k = static_cast<int>(d.spriteNames.size());
-			int frame = static_cast<int>(std::ceil(float(k) * t));
+			int frame = lua::detail::numberToInt(std::ceil(float(k) * t));
 			frame = frame < 1 ? 1 : frame > k ? k : frame;
 			if (frame != p.frame && k > 0)
 			{

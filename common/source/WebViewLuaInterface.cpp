@@ -24,6 +24,8 @@ namespace
 // Registry key of the interface serving an interpreter.
 char s_registryKey;
 const size_t kMaxLinkBytes = 150;
+// Far below the interpreter's own stack limit (8000 slots).
+const int kMaxCallArguments = 4000;
 
 struct Handle
 {
@@ -68,6 +70,10 @@ int lookUpAndCall(lua_State* lua)
 	const WebViewLuaObserver::Call& call = *data->call;
 	lua_pushlstring(lua, call.name.data(), call.name.size());
 	lua_gettable(lua, -2);
+	// The page decides how many arguments there are: more than the stack can take end
+	// the call quietly, like any other bad call.
+	if (call.args.size() > static_cast<size_t>(kMaxCallArguments) || !lua_checkstack(lua, static_cast<int>(call.args.size()) + 1))
+		return 0;
 	for (size_t i = 0; i < call.args.size(); ++i)
 	{
 		if (call.numbers[i])

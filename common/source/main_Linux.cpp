@@ -4,7 +4,9 @@
 #include <pf/WebKit.h>
 #include <io/detail/paths.h>
 #include <lang/Exception.h>
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -16,17 +18,20 @@
 
 namespace
 {
+const char* const USAGE =
+	"usage: engine [--window] [--data DIR] [--user DIR] [--frames N] [--capture FILE] [--size WxH] [--url URL]\n"
+	"  --window        opens a window (default: headless)\n"
+	"  --data DIR      bundle root holding data_iphone/ (default: demo beside the executable)\n"
+	"  --user DIR      documents folder for save files\n"
+	"  --frames N      frames to run (default 60; in a window 0: until closed)\n"
+	"  --capture FILE  writes the last frame as an image file (in a window with --frames)\n"
+	"  --size WxH      surface size (default 960x640)\n"
+	"  --url URL       starts the game with this URL\n"
+	"  --help, -h      prints this text\n";
+
 int usage(const char* problem)
 {
-	std::fprintf(stderr, "engine: %s\n"
-		"usage: engine [--window] [--data DIR] [--user DIR] [--frames N] [--capture FILE] [--size WxH] [--url URL]\n"
-		"  --window        opens a window (default: headless)\n"
-		"  --data DIR      bundle root holding data_iphone/ (default: demo beside the executable)\n"
-		"  --user DIR      documents folder for save files\n"
-		"  --frames N      frames to run (default 60; in a window 0: until closed)\n"
-		"  --capture FILE  writes the last frame as an image file (in a window with --frames)\n"
-		"  --size WxH      surface size (default 960x640)\n"
-		"  --url URL       starts the game with this URL\n", problem);
+	std::fprintf(stderr, "engine: %s\n%s", problem, USAGE);
 	return 2;
 }
 
@@ -84,11 +89,19 @@ int main(int argc, char** argv)
 	for (int i = 1; i < argc; ++i)
 	{
 		const std::string arg = argv[i];
+		if (arg == "--help" || arg == "-h")
+		{
+			std::fputs(USAGE, stdout);
+			return 0;
+		}
 		if (arg == "--window")
 		{
 			options.window = true;
 			continue;
 		}
+		static const char* const withValue[] = {"--data", "--user", "--frames", "--capture", "--url", "--size"};
+		if (std::find(std::begin(withValue), std::end(withValue), arg) == std::end(withValue))
+			return usage(("unknown option " + arg).c_str());
 		if (i + 1 >= argc)
 			return usage(("missing value for " + arg).c_str());
 		const char* value = argv[++i];

@@ -31,7 +31,14 @@ public:
 		int height = 0;
 	};
 
-	/** Throws io::IOException on unsupported formats and bad or short data. */
+	/** The largest image read: no texture holds a longer side (the pixel count follows). */
+	static const int MAX_IMAGE_SIDE = 16384;
+	static const long long MAX_IMAGE_PIXELS = 1LL << 28;
+
+	/**
+	 * Throws io::IOException on unsupported formats, bad or short data, and images beyond
+	 * MAX_IMAGE_SIDE or MAX_IMAGE_PIXELS (refused before any pixel buffer is allocated).
+	 */
 	ImageReader(lang::Ptr<io::InputStream> in, io::FileFormat format);
 	~ImageReader() override;
 
@@ -100,8 +107,8 @@ private:
 	const uint8_t* requireRLE(int n);
 	void finishJpeg();
 	/**
-	 * Throws io::IOException naming the stream when the current surface is too large for
-	 * gr::SurfaceFormat in the file's format or in 32-bit pixels (what the back ends hold).
+	 * Throws io::IOException naming the stream when the current surface is beyond the image
+	 * limits or too large for gr::SurfaceFormat in the file's format or in 32-bit pixels.
 	 */
 	void checkSurfaceSize() const;
 	/** Throws when the stream is known to hold fewer than n more bytes. */

@@ -153,16 +153,23 @@ void ImageReader::readSurfaceFromSurfaceBuffer(void* dst, int pitch, int w, int 
 void ImageReader::checkSurfaceSize() const
 {
 	// Callers size their buffers with getMemoryUsage, usually for 32-bit pixels; a size it
-	// refuses is refused here, where the file can be named.
-	try
+	// refuses, or one beyond what any texture holds, is refused here, where the file can be named.
+	bool fits = m_width <= MAX_IMAGE_SIDE && m_height <= MAX_IMAGE_SIDE &&
+		static_cast<long long>(m_width) * m_height <= MAX_IMAGE_PIXELS;
+	if (fits)
 	{
-		m_fmt.getMemoryUsage(m_width, m_height);
-		SF(SF::SURFACE_A8B8G8R8).getMemoryUsage(m_width, m_height);
+		try
+		{
+			m_fmt.getMemoryUsage(m_width, m_height);
+			SF(SF::SURFACE_A8B8G8R8).getMemoryUsage(m_width, m_height);
+		}
+		catch (const gr::GraphicsException&)
+		{
+			fits = false;
+		}
 	}
-	catch (const gr::GraphicsException&)
-	{
-		lang::throwError(io::IOException(lang::Format("Image {0} is too large: {1}x{2} pixels", m_in->toString(), m_width, m_height)));
-	}
+	if (!fits)
+		lang::throwError(io::IOException(lang::Format("Image {0} is too large: {1}x{2} pixels", m_in->toString(), std::to_string(m_width), std::to_string(m_height))));
 }
 
 void ImageReader::requireAvailable(int64_t n) const

@@ -49,13 +49,21 @@ void pngRead(png_structp png, png_bytep data, png_size_t length)
 		png_error(png, "Unexpected end of file");
 }
 
-// storedBits: bits per pixel as the file stores them, before any expansion.
+// Reads the chunks before the pixels; storedBits: bits per pixel as the file stores them.
 bool protectedReadInfo(png_structp png, png_infop info, int* storedBits)
 {
 	if (setjmp(png_jmpbuf(png)))
 		return false;
 	png_read_info(png, info);
 	*storedBits = png_get_bit_depth(png, info) * png_get_channels(png, info);
+	return true;
+}
+
+// Sets up the transforms; libpng allocates its row buffers here.
+bool protectedStartRows(png_structp png, png_infop info)
+{
+	if (setjmp(png_jmpbuf(png)))
+		return false;
 	if (png_get_bit_depth(png, info) < 8)
 		png_set_expand(png);
 	// 16-bit samples are read as 8-bit, rounded.
@@ -101,6 +109,7 @@ void ImageReader::readHeader_png()
 	// before finding the file too short. The chunk limit alone only warns, so the chunks
 	// that would be kept in memory and are not used here are skipped without a buffer.
 	png_set_chunk_malloc_max(rec.png, 8 << 20);
+	// libpng's own limit stays far above ours, so that the refusal below can give the size.
 	const png_uint_32 maxSide = static_cast<png_uint_32>(gr::SurfaceFormat::MAX_SURFACE_BYTES / 4);
 	png_set_user_limits(rec.png, maxSide, maxSide);
 	static const png_byte skipped[] = "tEXt\0zTXt\0iTXt\0sPLT\0iCCP\0eXIf\0pCAL\0sCAL\0";
@@ -118,6 +127,19 @@ void ImageReader::readHeader_png()
 
 	const png_uint_32 width = png_get_image_width(rec.png, rec.info);
 	const png_uint_32 height = png_get_image_height(rec.png, rec.info);
+	// The size is checked before libpng allocates rows for it. Deflate packs at most about
+	// 1032 bytes into one, so a declared size far beyond what the rest of the file can hold
+	// is refused; the file holds rows as stored (1-, 2- and 4-bit pixels packed).
+	const uint64_t storedRowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(storedBits) + 7) / 8;
+	const int avail = m_in->available();
+	if (avail >= 0 && (storedRowBytes + 1) * height > static_cast<uint64_t>(avail) * 1100 + 65536)
+		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": image size {1}x{2} does not fit the file", name,
+			std::to_string(width), std::to_string(height))));
+	m_width = static_cast<int>(width);
+	m_height = static_cast<int>(height);
+	checkSurfaceSize();
+	if (!detail::protectedStartRows(rec.png, rec.info))
+		fail();
 	const int bitDepth = png_get_bit_depth(rec.png, rec.info);
 	const int colorType = png_get_color_type(rec.png, rec.info);
 	if (bitDepth != 8)
@@ -176,20 +198,6 @@ void ImageReader::readHeader_png()
 	LANG_ASSERT(m_fmt.bitsPerPixel() == png_get_bit_depth(rec.png, rec.info) * png_get_channels(rec.png, rec.info));
 	LANG_ASSERT((unsigned int)m_fmt.getMemoryUsage(static_cast<int>(width), 1) == rowBytes);
 
-	// Deflate packs at most about 1032 bytes into one, so a declared size far beyond what
-	// the rest of the file can hold is refused before allocating it. The file holds rows
-	// as stored (1-, 2- and 4-bit pixels packed), not as expanded.
-	const uint64_t decoded = static_cast<uint64_t>(rowBytes) * height;
-	const uint64_t storedRowBytes = (static_cast<uint64_t>(width) * static_cast<uint64_t>(storedBits) + 7) / 8;
-	const int avail = m_in->available();
-	if (decoded > static_cast<uint64_t>(INT_MAX) ||
-		(avail >= 0 && (storedRowBytes + 1) * height > static_cast<uint64_t>(avail) * 1100 + 65536))
-		lang::throwError(io::IOException(lang::Format("Failed to read PNG \"{0}\": image size {1}x{2} does not fit the file", name,
-			std::to_string(width), std::to_string(height))));
-
-	m_width = static_cast<int>(width);
-	m_height = static_cast<int>(height);
-	checkSurfaceSize();
 	m_bitsPerPixel = m_fmt.bitsPerPixel();
 	m_pitch = static_cast<int>(rowBytes);
 	m_mipLevels = 1;

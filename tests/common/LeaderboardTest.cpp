@@ -292,3 +292,30 @@ TEST_F(LeaderboardTest, AnalyticsOperations)
 	}
 	lang::System::setTimeSource(old);
 }
+
+// Any script number reaches an int saturated: infinity, NaN and numbers beyond the range.
+TEST_F(LeaderboardTest, NonFiniteAndHugeScriptNumbersAreSaturated)
+{
+	startSignedIn();
+	const struct
+	{
+		const char* value;
+		const char* shown;
+	} cases[] = {{"1/0", "2147483647"}, {"-1/0", "-2147483648"}, {"0/0", "0"}, {"1e300", "2147483647"},
+		{"-1e300", "-2147483648"}, {"12.9", "12"}, {"-12.9", "-12"}};
+	for (const auto& c : cases)
+	{
+		testing::internal::CaptureStdout();
+		run(std::string("setStatFloat('speed', ") + c.value + ")");
+		EXPECT_EQ(std::string("Setting stat speed ") + c.shown + "\n", testing::internal::GetCapturedStdout()) << c.value;
+	}
+	// A range of unbounded numbers is no range: nothing is asked.
+	for (const char* range : {"1/0, 1", "1, 1/0", "-1/0, 5", "0/0, 0/0", "1e300, 1e300"})
+	{
+		SCOPED_TRACE(range);
+		run(std::string("gameCenter.leaderboards.best.range = nil getLeaderboardScoresForRange('best', ") + range + ")");
+		settle();
+		EXPECT_EQ("nil", eval("gameCenter.leaderboards.best.range"));
+	}
+	run("setResolution(1/0, -1/0) setResolution(0/0, 1e300)");
+}

@@ -1,5 +1,9 @@
 #include "GameFixture.h"
+#include <cipher/Cipher.h>
 #include <io/ByteArrayInputStream.h>
+#include <io/detail/paths.h>
+#include <lang/Exception.h>
+#include <sys/stat.h>
 
 typedef GameTest LevelFiles;
 
@@ -40,9 +44,21 @@ TEST_F(LevelFiles, AMisnamedOrMissingLevelLeavesTheLoadedOneButAppliesTheWorld)
 		EXPECT_FLOAT_EQ(7.f, lua()->gravityForceMultiplier());
 		EXPECT_FALSE(lua()->contactProcessingOff());
 	}
-	testing::internal::CaptureStdout();
-	run("loadLevel(levelPath .. '/wrongname')");
-	EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find("Unable to load level, reason: .\n"));
+	const struct
+	{
+		const char* level;
+		const char* reason;
+	} reasons[] = {
+		{"wrongname", "levels/wrongname.lua names another file: other.lua.\n"},
+		{"noname", "levels/noname.lua names no file (no string filename).\n"},
+	};
+	for (const auto& c : reasons)
+	{
+		testing::internal::CaptureStdout();
+		run(std::string("loadLevel(levelPath .. '/") + c.level + "')");
+		const std::string log = testing::internal::GetCapturedStdout();
+		EXPECT_NE(std::string::npos, log.find(std::string("Unable to load level, reason: ") + c.reason)) << log;
+	}
 }
 
 TEST_F(LevelFiles, SavedLevelsKeepOnlyTheListedFields)
@@ -200,4 +216,128 @@ TEST_F(ScriptFiles, ActivationBeforeTheMainScriptCallsNothing)
 	// Its table defines no "gamePaused": a call would raise a script error.
 	EXPECT_NO_THROW(fresh->activate(false));
 	EXPECT_NO_THROW(fresh->activate(true));
+}
+
+namespace
+{
+uint32_t crc32Of(const unsigned char* data, size_t size)
+{
+	uint32_t crc = 0xFFFFFFFFu;
+	for (size_t i = 0; i < size; ++i)
+	{
+		crc ^= data[i];
+		for (int k = 0; k < 8; ++k)
+			crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+	}
+	return ~crc;
+}
+
+/** A 7z archive with no entries: the signature header and an empty directory. */
+std::vector<unsigned char> empty7z()
+{
+	std::vector<unsigned char> a = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C, 0, 4, 0, 0, 0, 0};
+	a.resize(32, 0);
+	const uint32_t crc = crc32Of(&a[12], 20);
+	for (int k = 0; k < 4; ++k)
+		a[8 + k] = static_cast<unsigned char>(crc >> (8 * k));
+	return a;
+}
+
+std::vector<unsigned char> enciphered(const std::vector<unsigned char>& plain)
+{
+	std::vector<unsigned char> out;
+	encrypt(getStaticKey(), plain, out);
+	return out;
+}
+
+/** A bundle of its own under the scratch folder, used while it lives. */
+struct DamagedBundle
+{
+	std::string root;
+	explicit DamagedBundle(const std::string& scratch) : root(scratch + "/damaged")
+	{
+		for (const char* dir : {"", "/data_iphone", "/data_iphone/scripts", "/data_iphone/scripts_common"})
+			::mkdir((root + dir).c_str(), 0755);
+		io::detail::setBundlePath(root);
+	}
+	~DamagedBundle() { io::detail::setBundlePath(TEST_BUNDLE); }
+	void put(const std::string& name, const std::vector<unsigned char>& bytes)
+	{
+		GameTest::writeBytes(root + "/data_iphone/" + name, bytes);
+	}
+};
+}
+
+// A cut or altered shipped file is reported by its name and what is wrong with it.
+TEST_F(ScriptFiles, DamagedShippedFilesNameTheFileAndTheCause)
+{
+	start();
+	const std::vector<unsigned char> good = readBytes(std::string(TEST_BUNDLE) + "/data_iphone/scripts/groups.lua");
+	ASSERT_GE(good.size(), 32u);
+	std::vector<unsigned char> cut1(good.begin(), good.end() - 1), cutBlock(good.begin(), good.end() - 16), flipped(good);
+	flipped.back() ^= 0x01;
+	const std::vector<unsigned char> text = {'x', ' ', '=', ' ', '1'};
+	const struct
+	{
+		const char* name;
+		std::vector<unsigned char> bytes;
+		std::string cause;
+	} cases[] = {
+		{"cut1", cut1, "truncated (" + std::to_string(cut1.size()) + " bytes is no whole number of 16-byte blocks)"},
+		{"cutblock", cutBlock, "bad padding"},
+		{"flipped", flipped, "bad padding"},
+		{"empty", {}, "the file is empty"},
+		{"plain", text, "truncated (5 bytes is no whole number of 16-byte blocks)"},
+		{"noarchive", enciphered(text), "it holds no readable archive (Error opening 7zip file. Error "},
+		{"noentry", enciphered(empty7z()), "it holds no archive entry"},
+	};
+	DamagedBundle bundle(m_dir.path());
+	for (const auto& c : cases)
+	{
+		SCOPED_TRACE(c.name);
+		bundle.put(std::string("scripts/") + c.name + ".lua", c.bytes);
+		testing::internal::CaptureStdout();
+		run(std::string("loadLuaFile(scriptPath .. '/") + c.name + ".lua', 'k', false, false)");
+		const std::string log = testing::internal::GetCapturedStdout();
+		const std::string expected = "EXCEPTION: cannot decipher " + bundle.root + "/data_iphone/scripts/" + c.name + ".lua: " + c.cause;
+		EXPECT_NE(std::string::npos, log.find(expected)) << log;
+		EXPECT_EQ(std::string::npos, log.find("EXCEPTION: \n")) << log;
+	}
+}
+
+// Without its main script the game does not start: it says so instead of calling nil.
+TEST_F(ScriptFiles, AMainScriptThatCannotBeLoadedStopsTheStart)
+{
+	const std::vector<unsigned char> good = readBytes(std::string(TEST_BUNDLE) + "/data_iphone/scripts_common/gamelogic.lua");
+	ASSERT_GE(good.size(), 32u);
+	std::vector<unsigned char> flipped(good), cut(good.begin(), good.end() - 3);
+	flipped.back() ^= 0x80;
+	const struct
+	{
+		const char* name;
+		std::vector<unsigned char> bytes;
+		const char* cause;
+	} cases[] = {{"flipped", flipped, "bad padding"}, {"cut", cut, "truncated ("}};
+	for (const auto& c : cases)
+	{
+		SCOPED_TRACE(c.name);
+		DamagedBundle bundle(m_dir.path());
+		bundle.put("scripts_common/gamelogic.lua", c.bytes);
+		const std::string path = bundle.root + "/data_iphone/scripts_common/gamelogic.lua";
+		testing::internal::CaptureStdout();
+		std::string message = "(started)";
+		try
+		{
+			start();
+		}
+		catch (const lang::Exception& e)
+		{
+			message = e.getMessage().format();
+		}
+		const std::string log = testing::internal::GetCapturedStdout();
+		EXPECT_EQ("cannot load the main script data_iphone/scripts_common/gamelogic.lua", message);
+		EXPECT_NE(std::string::npos, log.find("EXCEPTION: cannot decipher " + path + ": " + c.cause)) << log;
+		EXPECT_EQ(std::string::npos, log.find("nil value")) << log;
+		EXPECT_FALSE(framework::App::initialized());
+	}
 }

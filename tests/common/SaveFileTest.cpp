@@ -58,20 +58,27 @@ TEST_F(SaveFiles, RoundTripEncipheredThroughRestart)
 
 TEST_F(SaveFiles, UnreadableFilesAreKeptAsideAndNeverOverwritten)
 {
-	const std::vector<std::pair<const char*, std::vector<unsigned char>>> cases = {
-		{"garbage of 17 bytes", std::vector<unsigned char>(17, 0xA5)},
-		{"enciphered non-table text", enciphered("this is not lua")},
+	// Each with the cause the log gives (none checked for a script error's own text).
+	const struct
+	{
+		const char* first;
+		std::vector<unsigned char> second;
+		const char* cause;
+	} cases[] = {
+		{"garbage of 17 bytes", std::vector<unsigned char>(17, 0xA5),
+			"(cannot decipher settings.lua: truncated (17 bytes is no whole number of 16-byte blocks))"},
+		{"enciphered non-table text", enciphered("this is not lua"), nullptr},
 		{"truncated cipher text", [] {
 			std::vector<unsigned char> whole = enciphered("starts = 12345678901234567890");
 			whole.resize(16);
 			return whole;
-		}()},
-		{"empty file", {}},
+		}(), "(cannot decipher settings.lua: bad padding)"},
+		{"empty file", {}, "(the file is empty)"},
 		{"enciphered with another key", [] {
 			std::vector<unsigned char> out;
 			encrypt(getStaticKey(), bytesOf("starts = 5"), out);
 			return out;
-		}()},
+		}(), "(cannot decipher settings.lua: bad padding)"},
 	};
 	for (const auto& c : cases)
 	{
@@ -83,6 +90,10 @@ TEST_F(SaveFiles, UnreadableFilesAreKeptAsideAndNeverOverwritten)
 		start();
 		const std::string log = testing::internal::GetCapturedStdout();
 		EXPECT_NE(std::string::npos, log.find("settings.lua.bad")) << log;
+		if (c.cause)
+		{
+			EXPECT_NE(std::string::npos, log.find(std::string("settings.lua could not be read ") + c.cause + "; kept as ")) << log;
+		}
 		EXPECT_EQ("nil", eval("_G.next(settings)"));
 		// Not reported as a new file: it existed.
 		run("seen = 'no'; for _, n in _G.ipairs(failed) do if n == 'File Created:settings.lua' then seen = n end end");

@@ -282,6 +282,36 @@ TEST_F(WebViewLua, PageCallsReachOnlyTheAllowedTable)
 	EXPECT_EQ("1:7;", call("f(7)"));
 }
 
+// A page decides how many arguments a call carries: more than the interpreter can hold
+// must not overrun its stack; the call is refused quietly and the page and game go on.
+TEST_F(WebViewLua, PageCallsWithManyArgumentsDoNotOverrunTheStack)
+{
+	run("Game = {n = function(...) got = select('#', ...); last = select(got, ...) end}; got = -1");
+	run("h:allowCallsFromJavaScript('Game')");
+	const struct
+	{
+		size_t args;
+		bool delivered;
+	} cases[] = {{100, true}, {138, true}, {1000, true}, {100000, false}};
+	for (const auto& c : cases)
+	{
+		run("got = -1; last = nil");
+		std::string text = "n(";
+		for (size_t i = 0; i + 1 < c.args; ++i)
+			text += ",";
+		text += "'end')";
+		testing::internal::CaptureStdout();
+		EXPECT_EQ(0, page().navigate("js-call:" + text, false)) << c.args;
+		EXPECT_EQ("", testing::internal::GetCapturedStdout()) << c.args;
+		EXPECT_EQ(c.delivered ? std::to_string(c.args) : "-1", eval("got")) << c.args;
+		EXPECT_EQ(c.delivered ? "end" : "nil", eval("last")) << c.args;
+		EXPECT_EQ(0, lua_gettop(state->getLua())) << c.args;
+		// The next call of the page still arrives.
+		EXPECT_EQ(0, page().navigate("js-call:n(1,2)", false));
+		EXPECT_EQ("2", eval("got")) << c.args;
+	}
+}
+
 TEST_F(WebViewLua, ExecuteJavaScriptAnswersAString)
 {
 	page().onWait = [](fakeweb::FakePage& p) { p.answer(true, "42"); };

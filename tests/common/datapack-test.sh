@@ -1,6 +1,7 @@
 #!/bin/sh
 # The packer: same bytes whatever the file times, a round trip through unpack,
-# and a clear failure naming a file that is not a pack.
+# a clear failure naming a file that is not a pack or cannot be read or written,
+# and the usage line for bad arguments.
 set -e
 datapack="$1"
 work="$2"
@@ -30,4 +31,34 @@ head -c 32 "$work/one.pak" > "$work/cut.pak"
 set +e
 "$datapack" unpack "$work/cut.pak" >/dev/null 2>&1
 test $? -eq 1 || exit 1
+set -e
+
+# expect CODE TEXT ARGS...: the exit code and a text the message must hold.
+expect() {
+	code=$1 text=$2
+	shift 2
+	set +e
+	msg=$("$datapack" "$@" 2>&1)
+	rc=$?
+	set -e
+	if [ $rc -ne "$code" ] || ! printf '%s\n' "$msg" | grep -qF -- "$text"; then
+		echo "datapack $*: exit $rc (want $code), message: $msg (want: $text)"
+		exit 1
+	fi
+}
+mkdir -p "$work/folder" "$work/outdir.pak"
+# Failing file operations name the file.
+expect 1 "$work/folder" pack "$work/folder" "$work/out.pak"
+expect 1 "$work/missing.lua" pack "$work/missing.lua" "$work/out.pak"
+expect 1 "$work/outdir.pak" pack "$work/a.lua" "$work/outdir.pak"
+expect 1 "$work/no/such/out.pak" pack "$work/a.lua" "$work/no/such/out.pak"
+expect 1 "$work/folder" unpack "$work/folder"
+test ! -e "$work/out.pak"
+# Bad arguments get the usage line.
+expect 2 "usage: datapack"
+expect 2 "usage: datapack" pack
+expect 2 "usage: datapack" pack "$work/a.lua"
+expect 2 "usage: datapack" unpack
+expect 2 "usage: datapack" bogus x y
+expect 2 "usage: datapack" pack a b c
 exit 0

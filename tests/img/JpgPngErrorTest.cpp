@@ -3,8 +3,13 @@
 #include <img/ImageWriter.h>
 #include <io/ByteArrayOutputStream.h>
 #include <lang/Exception.h>
+#include <io/FileInputStream.h>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace imgtest;
 using imgfix::crc32;
@@ -259,4 +264,120 @@ TEST(ImageSizes, SizesTooLargeForASurfaceAreRefusedNamingTheFile)
 	const Bytes tgaBytes = imgfix::makeTga(tga);
 	EXPECT_EQ("Image failing.img is too large: 65535x65535 pixels",
 		sizeError(new FailingInputStream(tgaBytes, int(tgaBytes.size()), false), io::FILEFORMAT_TGA));
+}
+
+// 54 bytes: a header declaring 168296457 x 4 RGB pixels and the start of a compressed
+// stream. Read from a file in a child process of its own, whose peak memory says what the
+// attempt allocated.
+TEST(ImageSizes, TallPngIsRefusedBeforeAllocatingRows)
+{
+	Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+	Bytes ihdr = {'I', 'H', 'D', 'R'};
+	putBE32(ihdr, 168296457);
+	putBE32(ihdr, 4);
+	ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+	putBE32(png, 13);
+	png.insert(png.end(), ihdr.begin(), ihdr.end());
+	putBE32(png, crc32(ihdr.data(), ihdr.size()));
+	const Bytes idat = {'I', 'D', 'A', 'T', 0x78, 0x9C, 0x62, 0x60, 0x60, 0x60, 0x60, 0x60, 0x00};
+	putBE32(png, static_cast<uint32_t>(idat.size() - 4));
+	png.insert(png.end(), idat.begin(), idat.end());
+	putBE32(png, crc32(idat.data(), idat.size()));
+	ASSERT_EQ(54u, png.size());
+
+	char dir[] = "/tmp/img_tall_XXXXXX";
+	ASSERT_NE(nullptr, mkdtemp(dir));
+	const std::string path = std::string(dir) + "/tall.png";
+	FILE* f = std::fopen(path.c_str(), "wb");
+	ASSERT_NE(nullptr, f);
+	std::fwrite(png.data(), 1, png.size(), f);
+	std::fclose(f);
+
+	int fds[2];
+	ASSERT_EQ(0, pipe(fds));
+	const pid_t child = fork();
+	ASSERT_GE(child, 0);
+	if (child == 0)
+	{
+		close(fds[0]);
+		const long before = peakKilobytes();
+		std::string message = "(no exception)";
+		try
+		{
+			img::ImageReader r(new io::FileInputStream(path), io::FILEFORMAT_PNG);
+		}
+		catch (const io::IOException& e)
+		{
+			message = e.getMessage().format();
+		}
+		const std::string report = std::to_string(peakKilobytes() - before) + "\n" + message;
+		const ssize_t written = write(fds[1], report.data(), report.size());
+		_exit(written == static_cast<ssize_t>(report.size()) ? 0 : 1);
+	}
+	close(fds[1]);
+	std::string report;
+	char buffer[512];
+	ssize_t got;
+	while ((got = read(fds[0], buffer, sizeof(buffer))) > 0)
+		report.append(buffer, static_cast<size_t>(got));
+	close(fds[0]);
+	int status = 0;
+	ASSERT_EQ(child, waitpid(child, &status, 0));
+	std::remove(path.c_str());
+	rmdir(dir);
+	ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+	const size_t newline = report.find('\n');
+	ASSERT_NE(std::string::npos, newline) << report;
+	EXPECT_LT(std::stol(report.substr(0, newline)), 64L * 1024) << "peak growth in KiB";
+	const std::string message = report.substr(newline + 1);
+	EXPECT_NE(std::string::npos, message.find(path)) << message;
+	EXPECT_NE(std::string::npos, message.find("168296457x4")) << message;
+}
+
+// Whatever the file holds, no side may exceed 16384 pixels (nor the whole 2^28): a file
+// that holds every pixel of a 16385-pixel row is refused before its surface is allocated.
+TEST(ImageSizes, EveryFormatRefusesASideBeyondTheLimit)
+{
+	const int wide = 16385;
+	imgfix::Png png;
+	png.width = wide;
+	png.rows.assign(static_cast<size_t>(wide) * 3, 7);
+	imgfix::Bmp bmp;
+	bmp.width = wide;
+	bmp.pixels.assign((static_cast<size_t>(wide) * 3 + 3) & ~size_t(3), 7);
+	imgfix::Tga tga;
+	tga.height = wide;
+	tga.pixels.assign(static_cast<size_t>(wide) * 3, 7);
+	imgfix::Pvr2 pvr;
+	pvr.flags = 0x12;
+	pvr.width = wide;
+	pvr.data.assign(static_cast<size_t>(wide) * 4, 7);
+	Bytes jpg = imgfix::readFile(fixturePath("a.jpg"));
+	size_t sof = 0;
+	while (sof + 9 < jpg.size() && !(jpg[sof] == 0xFF && jpg[sof + 1] == 0xC0))
+		++sof;
+	jpg[sof + 5] = 0;
+	jpg[sof + 6] = 1;
+	jpg[sof + 7] = static_cast<uint8_t>(wide >> 8);
+	jpg[sof + 8] = static_cast<uint8_t>(wide);
+
+	const struct
+	{
+		Bytes bytes;
+		io::FileFormat format;
+		std::string message;
+	} cases[] = {
+		{imgfix::makePng(png), io::FILEFORMAT_PNG, "Image wide.img is too large: 16385x1 pixels"},
+		{imgfix::makeBmp(bmp), io::FILEFORMAT_BMP, "Image wide.img is too large: 16385x1 pixels"},
+		{imgfix::makeTga(tga), io::FILEFORMAT_TGA, "Image wide.img is too large: 1x16385 pixels"},
+		{imgfix::makePvr2(pvr), io::FILEFORMAT_PVR, "Image wide.img is too large: 16385x1 pixels"},
+		{jpg, io::FILEFORMAT_JPG, "Image wide.img is too large: 16385x1 pixels"},
+	};
+	for (const auto& c : cases)
+		EXPECT_EQ(c.message, decodeError(c.bytes, c.format, "wide.img")) << c.format;
+
+	// The limit itself is readable.
+	png.width = 16384;
+	png.rows.assign(static_cast<size_t>(16384) * 3, 7);
+	EXPECT_EQ("", decodeError(imgfix::makePng(png), io::FILEFORMAT_PNG, "edge.png"));
 }

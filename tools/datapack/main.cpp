@@ -4,36 +4,87 @@
 #include <io/ByteArrayInputStream.h>
 #include <io/ZipFileInputStream.h>
 #include <lang/Exception.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace
 {
-bool readFile(const std::string& name, std::vector<unsigned char>& data)
+// Reads a whole regular file; on failure error says why (a folder, a missing file...).
+bool readFile(const std::string& name, std::vector<unsigned char>& data, std::string& error)
 {
-	std::ifstream in(name, std::ios::binary);
-	if (!in)
+	const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+	if (fd < 0)
+	{
+		error = std::strerror(errno);
 		return false;
-	data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-	return !in.bad();
+	}
+	struct stat st;
+	if (::fstat(fd, &st) != 0)
+	{
+		error = std::strerror(errno);
+		::close(fd);
+		return false;
+	}
+	if (!S_ISREG(st.st_mode))
+	{
+		error = S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file";
+		::close(fd);
+		return false;
+	}
+	data.clear();
+	unsigned char buf[65536];
+	for (;;)
+	{
+		const ssize_t n = ::read(fd, buf, sizeof(buf));
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n < 0)
+		{
+			error = std::strerror(errno);
+			::close(fd);
+			return false;
+		}
+		if (n == 0)
+			break;
+		data.insert(data.end(), buf, buf + n);
+	}
+	::close(fd);
+	return true;
 }
 
-bool writeFile(const std::string& name, const std::vector<unsigned char>& data)
+bool writeFile(const std::string& name, const std::vector<unsigned char>& data, std::string& error)
 {
 	const std::string tmp = name + ".tmp";
+	FILE* out = std::fopen(tmp.c_str(), "wb");
+	if (!out)
 	{
-		std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-		out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-		if (!out.flush())
-			return false;
+		error = std::strerror(errno);
+		return false;
 	}
-	return std::rename(tmp.c_str(), name.c_str()) == 0;
+	const bool written = std::fwrite(data.data(), 1, data.size(), out) == data.size();
+	const int writeErrno = errno;
+	if (std::fclose(out) != 0 || !written)
+	{
+		error = std::strerror(written ? errno : writeErrno);
+		std::remove(tmp.c_str());
+		return false;
+	}
+	if (std::rename(tmp.c_str(), name.c_str()) != 0)
+	{
+		error = std::strerror(errno);
+		std::remove(tmp.c_str());
+		return false;
+	}
+	return true;
 }
 
 // Runs 7zz in the source's folder so the entry is named by the file name alone.
@@ -62,9 +113,10 @@ bool archive(const std::string& src, const std::string& archiveName)
 int pack(const std::string& src, const std::string& out)
 {
 	std::vector<unsigned char> probe;
-	if (!readFile(src, probe))
+	std::string error;
+	if (!readFile(src, probe, error))
 	{
-		std::fprintf(stderr, "datapack: cannot read %s\n", src.c_str());
+		std::fprintf(stderr, "datapack: cannot read %s: %s\n", src.c_str(), error.c_str());
 		return 1;
 	}
 	// 7zz adds to an existing archive, so each pack starts in a fresh folder.
@@ -72,12 +124,12 @@ int pack(const std::string& src, const std::string& out)
 	const char* tmpDir = mkdtemp(tmpl);
 	if (!tmpDir)
 	{
-		std::fprintf(stderr, "datapack: cannot make a temporary folder for %s\n", src.c_str());
+		std::fprintf(stderr, "datapack: cannot make a temporary folder for %s: %s\n", src.c_str(), std::strerror(errno));
 		return 1;
 	}
 	const std::string archiveName = std::string(tmpDir) + "/entry.7z";
 	std::vector<unsigned char> plain, cipher;
-	const bool archived = archive(src, archiveName) && readFile(archiveName, plain);
+	const bool archived = archive(src, archiveName) && readFile(archiveName, plain, error);
 	std::remove(archiveName.c_str());
 	rmdir(tmpDir);
 	if (!archived)
@@ -85,9 +137,14 @@ int pack(const std::string& src, const std::string& out)
 		std::fprintf(stderr, "datapack: 7zz failed to archive %s\n", src.c_str());
 		return 1;
 	}
-	if (!encrypt(getStaticKey(), plain, cipher) || !writeFile(out, cipher))
+	if (!encrypt(getStaticKey(), plain, cipher))
 	{
-		std::fprintf(stderr, "datapack: cannot write %s\n", out.c_str());
+		std::fprintf(stderr, "datapack: cannot encipher %s\n", src.c_str());
+		return 1;
+	}
+	if (!writeFile(out, cipher, error))
+	{
+		std::fprintf(stderr, "datapack: cannot write %s: %s\n", out.c_str(), error.c_str());
 		return 1;
 	}
 	return 0;
@@ -96,9 +153,10 @@ int pack(const std::string& src, const std::string& out)
 int unpack(const std::string& name)
 {
 	std::vector<unsigned char> cipher, plain;
-	if (!readFile(name, cipher))
+	std::string error;
+	if (!readFile(name, cipher, error))
 	{
-		std::fprintf(stderr, "datapack: cannot read %s\n", name.c_str());
+		std::fprintf(stderr, "datapack: cannot read %s: %s\n", name.c_str(), error.c_str());
 		return 1;
 	}
 	if (!decrypt(getStaticKey(), cipher, plain))
@@ -128,14 +186,27 @@ int unpack(const std::string& name)
 		return 1;
 	}
 }
+
+int usage()
+{
+	std::fprintf(stderr, "usage: datapack pack SRC OUT | datapack unpack FILE\n");
+	return 2;
+}
 }
 
 int main(int argc, char** argv)
 {
-	if (argc == 4 && std::string(argv[1]) == "pack")
-		return pack(argv[2], argv[3]);
-	if (argc == 3 && std::string(argv[1]) == "unpack")
-		return unpack(argv[2]);
-	std::fprintf(stderr, "usage: datapack pack SRC OUT | datapack unpack FILE\n");
-	return 2;
+	try
+	{
+		if (argc == 4 && std::string(argv[1]) == "pack")
+			return pack(argv[2], argv[3]);
+		if (argc == 3 && std::string(argv[1]) == "unpack")
+			return unpack(argv[2]);
+	}
+	catch (const std::exception& e)
+	{
+		std::fprintf(stderr, "datapack: %s: %s\n", argv[2], e.what());
+		return 1;
+	}
+	return usage();
 }

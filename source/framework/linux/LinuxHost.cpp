@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <csignal>
 #include <exception>
+#include <string>
 
 namespace framework
 {
@@ -191,6 +192,8 @@ void LinuxHost::startUp()
 
 void LinuxHost::makeHeadlessView(int width, int height)
 {
+	// When every renderer fails, their causes are the message, not only that none was chosen.
+	std::string causes;
 	for (gr::Context::PlatformType r : m_config.renderer)
 	{
 		if (r != gr::Context::PLATFORM_GLES1 && r != gr::Context::PLATFORM_GLES2)
@@ -202,10 +205,15 @@ void LinuxHost::makeHeadlessView(int width, int height)
 		}
 		catch (gr::GraphicsException& e)
 		{
-			lang::Debug::printf("Renderer %d not available: %s\n", static_cast<int>(r), e.getMessage().format().c_str());
+			const std::string cause = e.getMessage().format();
+			lang::Debug::printf("Renderer %d not available: %s\n", static_cast<int>(r), cause.c_str());
+			if (causes.find(cause) == std::string::npos)
+				causes += (causes.empty() ? "" : "; ") + cause;
 		}
 	}
-	lang::throwError(lang::Exception(lang::Format("No renderer was chosen")));
+	if (causes.empty())
+		lang::throwError(lang::Exception(lang::Format("No renderer was chosen")));
+	lang::throwError(lang::Exception(lang::Format("No renderer was chosen: {0}", causes)));
 }
 
 void LinuxHost::makeWindow(int width, int height)

@@ -13,8 +13,10 @@
 #include <lang/Exception.h>
 #include <lang/string.h>
 #include <lua/LuaState.h>
+#include <lua.hpp>
 #include <qf3d/Build.h>
 #include <climits>
+#include <cstring>
 #include <cmath>
 #include <memory>
 #include <unistd.h>
@@ -243,6 +245,30 @@ TEST_F(GLT(Drawing), TexturedLinesAndRubberBandsAtSeveralAngles)
 		"setRenderState(0, 90, 1, 1, 0.3, 20, 0)\n"
 		"drawTexturedLine2D('band', 10, 0, 70, 0, 4, 0, 0, 0, 0)");
 	EXPECT_TRUE(gltest::matchesGolden("drawing-textured-lines", capture(), 8));
+}
+
+// Six arguments are the operation; four more numbers, which older scripts pass, change nothing.
+TEST_F(GLT(Drawing), TexturedLineTakesSixArgumentsAndIgnoresFourMore)
+{
+	run("drawTexturedLine2D('band', 10, 20, 60, 45, 5)\n"
+		"drawTexturedLine2D('band', 90, 20, 140, 45, 5, 1, 2, 3, 4)");
+	const gltest::RGBAImage f = capture();
+	bool drawn = false;
+	for (int y = 0; y < HEIGHT; ++y)
+		for (int x = 0; x < 80; ++x)
+		{
+			ASSERT_EQ(f.at(x, y), f.at(x + 80, y)) << x << "," << y;
+			drawn = drawn || f.at(x, y) != BACK;
+		}
+	EXPECT_TRUE(drawn);
+	// Too few, and a further value that is no number, are still the script's errors.
+	lua_State* lua = m_state->getLua();
+	for (const char* call : {"drawTexturedLine2D('band', 1, 2, 3, 4)", "drawTexturedLine2D('band', 1, 2, 3, 4, 5, 'x')"})
+	{
+		io::ByteArrayInputStream in(call, int(std::strlen(call)));
+		EXPECT_THROW(m_state->compile(in, "test", m_game.get()), lang::Exception) << call;
+		lua_settop(lua, 0);
+	}
 }
 
 TEST_F(GLT(Drawing), NineSliceBoxesWithAndWithoutColourTable)

@@ -8,6 +8,7 @@
 #include <GLES2/gl2.h>
 #include <GLES2/gl2ext.h>
 #include <cstring>
+#include <string>
 
 namespace gr
 {
@@ -138,8 +139,11 @@ public:
 		f.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8_OES, width, height);
 		f.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthStencil);
 		f.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthStencil);
-		if (f.checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-			fail("frame buffer completion");
+		// A size beyond what the driver holds leaves the buffer incomplete.
+		const GLenum status = f.checkFramebufferStatus(GL_FRAMEBUFFER);
+		if (status != GL_FRAMEBUFFER_COMPLETE)
+			lang::throwError(GraphicsException(lang::Format("cannot make a {0}x{1} frame buffer (status 0x{2,X})",
+				std::to_string(width), std::to_string(height), static_cast<int>(status))));
 		f.viewport(0, 0, width, height);
 	}
 
