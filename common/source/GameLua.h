@@ -294,8 +294,7 @@ public:
 	void SayGoodbye(b2Joint* joint) override;
 
 	// Contact rules and damage (GameLua_Contacts.cpp).
-	/** While set, contact starts raise sensor events but no impact or damage. */
-	/** Also drops the particle definitions, so edited ones are read again. */
+	/** While set, contact starts raise sensor events but no impact or damage; setting it also drops the particle definitions, so edited ones are read again. */
 	void setEditing(bool flag)
 	{
 		m_editing = flag;
@@ -575,9 +574,6 @@ public:
 	MaskedImage& maskedImage(const std::string& textureName);
 	typedef std::map<std::string, lang::Ptr<MaskedImage>> MaskedImages;
 	const MaskedImages& maskedImages() const { return m_maskedImages; }
-private:
-	MaskedImages m_maskedImages;
-public:
 	void populateAimingAid() { m_aimStream.populateStream(); }
 	void setSelectedProjectileDuringSimulation(const std::string& name);
 	void enableAimingAid(bool flag) { m_aimingAid = flag; }
@@ -689,6 +685,7 @@ public:
 	int typeOf(const char* key) const;
 
 private:
+	MaskedImages m_maskedImages;
 	framework::App* m_app;
 	game::Resources* m_resources;
 	gr::Context* m_context;
