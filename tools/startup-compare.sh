@@ -37,9 +37,9 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 : > "$work/love.txt"
 i=0
 while [ "$i" -lt "$rounds" ]; do
-	env -u DISPLAY -u WAYLAND_DISPLAY wall "$engine" --frames 1 --user "$work/user" >> "$work/engine.txt"
+	wall env -u DISPLAY -u WAYLAND_DISPLAY "$engine" --frames 1 --user "$work/user" >> "$work/engine.txt"
 	if [ -n "$love" ]; then
-		SDL_VIDEODRIVER=offscreen wall "$love" "$work/empty" >> "$work/love.txt"
+		wall env SDL_VIDEODRIVER=offscreen "$love" "$work/empty" >> "$work/love.txt"
 	fi
 	i=$((i + 1))
 done
