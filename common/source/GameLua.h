@@ -281,6 +281,10 @@ public:
 	const std::vector<RenderObjectData*>& parameter32List() const { return m_parameter32; }
 	int poseSlot() const { return m_poseSlot; }
 	float accumulator() const { return m_accumulator; }
+	/** Anything that may wake a body or change what the per-object passes write calls this. */
+	void touchWorld() { m_worldQuiet = false; }
+	/** Every body asleep and nothing touched since: the frame's per-object passes are skipped. */
+	bool worldQuiet() const { return m_worldQuiet && !m_orderDirty; }
 	const int* levelLimits() const { return m_levelLimits; }
 	float physicsSimulationScale() const { return m_simulationScale; }
 
@@ -756,6 +760,13 @@ private:
 	std::vector<b2Body*> m_island;
 	std::vector<b2Body*> m_sleepCandidates;
 	unsigned m_sleepStep;
+	/**
+	 * True from a frame's export that found every body asleep and no object with per-frame work
+	 * (wobble, removal timer, flying projectile, animation choice), until anything touches the
+	 * world. While true the per-object passes have nothing to do and are skipped.
+	 */
+	bool m_worldQuiet = false;
+	const std::vector<RenderObjectData*> m_noObjects;
 	/** The last island search of the sleep pass; each search marks the records it reaches. */
 	unsigned m_islandSearch = 0;
 
@@ -891,6 +902,9 @@ private:
 	void removeAllObjects();
 	/** Puts to sleep islands that moved slowly for half a second, at the game's own tolerance. */
 	void sleepSlowIslands(float h);
+	/** registerMethod for operations that change the world: each call ends a quiet spell. */
+	template <auto Method> void registerWorldMethod(const char* name);
+	template <auto Method> static int worldDispatch(lua_State* lua);
 	// Frame update (GameLua_Update.cpp).
 	void stepPhysics(float scaledDt, int64_t& physicsMicros);
 	void interpolatePoses(float scaledDt);
@@ -907,6 +921,19 @@ private:
 	void writeTable(const std::string& name, const lua::LuaTable& table, bool encrypted);
 	void logEvent(const std::string& name, const analytics::Analytics::Parameters& parameters);
 };
+
+template <auto Method> int GameLua::worldDispatch(lua_State* lua)
+{
+	if (GameLua* self = lua::LuaFunctor::fromStored<GameLua>(lua_touserdata(lua, lua_upvalueindex(1))))
+		self->touchWorld();
+	return lua::LuaMemberDispatcher<GameLua, Method>::dispatch(lua);
+}
+
+template <auto Method> void GameLua::registerWorldMethod(const char* name)
+{
+	lua::LuaFunctor lf(this, Method);
+	registerClosure(name, &lf, &worldDispatch<Method>);
+}
 
 /** A date table ("year", "month", "day", and "hour", "minutes", "seconds" when numbers) as a calendar record. */
 void getTimeAsStruct(const lua::LuaTable& date, tm& out);

@@ -14,9 +14,9 @@ const char* const SIMULATION_OBJECT = "ProjectileSimulation";
 void GameLua::registerAim()
 {
 	registerMethod<&GameLua::ClearSimulationTrajectory>("ClearSimulationTrajectory", this);
-	registerMethod<&GameLua::updateProjectileTrajectoryTable>("updateProjectileTrajectoryTable", this);
-	registerMethod<&GameLua::populateAimingAid>("populateAimingAid", this);
-	registerMethod<&GameLua::setSelectedProjectileDuringSimulation>("setSelectedProjectileDuringSimulation", this);
+	registerWorldMethod<&GameLua::updateProjectileTrajectoryTable>("updateProjectileTrajectoryTable");
+	registerWorldMethod<&GameLua::populateAimingAid>("populateAimingAid");
+	registerWorldMethod<&GameLua::setSelectedProjectileDuringSimulation>("setSelectedProjectileDuringSimulation");
 	registerMethod<&GameLua::enableAimingAid>("enableAimingAid", this);
 	registerMethod<&GameLua::getAimingTime>("getAimingTime", this);
 	registerMethod<&GameLua::clearAimingAid>("clearAimingAid", this);

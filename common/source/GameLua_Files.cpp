@@ -644,9 +644,9 @@ void GameLua::onLoadLuaFileFail(const std::string& name)
 // Script, level and save files, JSON and Base64.
 void GameLua::registerFiles()
 {
-	registerMethod<&GameLua::loadBlocksForEditing>("loadBlocksForEditing", this);
-	registerMethod<&GameLua::loadLevel>("loadLevel", this);
-	registerMethod<&GameLua::loadPreviousLevel>("loadPreviousLevel", this);
+	registerWorldMethod<&GameLua::loadBlocksForEditing>("loadBlocksForEditing");
+	registerWorldMethod<&GameLua::loadLevel>("loadLevel");
+	registerWorldMethod<&GameLua::loadPreviousLevel>("loadPreviousLevel");
 	registerMethod<&GameLua::saveLevel>("saveLevel", this);
 	registerMethod<&GameLua::saveLevelForReload>("saveLevelForReload", this);
 	registerMethod<&GameLua::saveLuaFile>("saveLuaFile", this);
@@ -662,5 +662,5 @@ void GameLua::registerFiles()
 	registerMethod<&GameLua::GetJSONDiff>("GetJSONDiff", this);
 	registerMethod<&GameLua::decodeBase64>("decodeBase64", this);
 	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject);
-	registerMethod<&GameLua::loadLuaFile>("loadLuaFile", this);
+	registerWorldMethod<&GameLua::loadLuaFile>("loadLuaFile");
 }

@@ -67,16 +67,17 @@ void GameLua::registerJoints()
 {
 	registerLuaMethod("createJoint", this, &GameLua::createJointLua);
 	registerLuaMethod("createJoints", this, &GameLua::createJointsLua);
-	registerMethod<&GameLua::destroyJoint>("destroyJoint", this);
+	registerWorldMethod<&GameLua::destroyJoint>("destroyJoint");
 	registerLuaMethod("setJointParameters", this, &GameLua::setJointParametersLua);
-	registerMethod<&GameLua::removeJointsFromObject>("removeJointsFromObject", this);
-	registerMethod<&GameLua::setRevoluteJointSpeed>("setRevoluteJointSpeed", this);
-	registerMethod<&GameLua::removeBreakableJointsFromObject>("removeBreakableJointsFromObject", this);
+	registerWorldMethod<&GameLua::removeJointsFromObject>("removeJointsFromObject");
+	registerWorldMethod<&GameLua::setRevoluteJointSpeed>("setRevoluteJointSpeed");
+	registerWorldMethod<&GameLua::removeBreakableJointsFromObject>("removeBreakableJointsFromObject");
 	registerMethod<&GameLua::checkJointLimits>("checkJointLimits", this);
 }
 
 int GameLua::createJointLua(lua::LuaState* state)
 {
+	touchWorld();
 	const lua::LuaTable description = descriptionArgument(state, "createJoint");
 	float points[4];
 	bool given = state->top() >= 9;
@@ -92,6 +93,7 @@ int GameLua::createJointLua(lua::LuaState* state)
 
 int GameLua::createJointsLua(lua::LuaState* state)
 {
+	touchWorld();
 	const lua::LuaTable list = descriptionArgument(state, "createJoints");
 	// Collected first: creation writes script tables while the list would be walked.
 	std::vector<lua::LuaTable> descriptions;
@@ -325,6 +327,7 @@ b2Joint* GameLua::findJoint(const std::string& name) const
 
 int GameLua::setJointParametersLua(lua::LuaState* state)
 {
+	touchWorld();
 	const lua::LuaTable t = descriptionArgument(state, "setJointParameters");
 	const std::string name = t.getString("name");
 	b2Joint* joint = findJoint(name);

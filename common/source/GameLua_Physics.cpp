@@ -151,49 +151,50 @@ void GameLua::registerPhysicsOperations()
 	registerMethod<&GameLua::addPolygonToCompoundList>("addPolygonToCompoundList", this);
 	registerMethod<&GameLua::addLineToCompoundList>("addLineToCompoundList", this);
 	registerMethod<&GameLua::addCircleToCompoundList>("addCircleToCompoundList", this);
-	registerMethod<&GameLua::setCompoundShapeLinearDamping>("setCompoundShapeLinearDamping", this);
-	registerMethod<&GameLua::setCompoundShapeParameter>("setCompoundShapeParameter", this);
-	registerMethod<&GameLua::finalizeCompoundObject>("finalizeCompoundObject", this);
+	registerWorldMethod<&GameLua::setCompoundShapeLinearDamping>("setCompoundShapeLinearDamping");
+	registerWorldMethod<&GameLua::setCompoundShapeParameter>("setCompoundShapeParameter");
+	registerWorldMethod<&GameLua::finalizeCompoundObject>("finalizeCompoundObject");
 	registerLuaMethod("createCompoundBodyFromTable", this, &GameLua::createCompoundBodyFromTable);
-	registerMethod<&GameLua::setWorldGravity>("setWorldGravity", this);
-	registerMethod<&GameLua::createBox>("createBox", this);
-	registerMethod<&GameLua::createCircle>("createCircle", this);
-	registerMethod<&GameLua::createPolygon>("createPolygon", this);
-	registerMethod<&GameLua::createLineShape>("createLineShape", this);
+	registerWorldMethod<&GameLua::setWorldGravity>("setWorldGravity");
+	registerWorldMethod<&GameLua::createBox>("createBox");
+	registerWorldMethod<&GameLua::createCircle>("createCircle");
+	registerWorldMethod<&GameLua::createPolygon>("createPolygon");
+	registerWorldMethod<&GameLua::createLineShape>("createLineShape");
 	registerMethod<&GameLua::clearVertices>("clearVertices", this);
 	registerMethod<&GameLua::addVertex>("addVertex", this);
-	registerMethod<&GameLua::applyImpulse>("applyImpulse", this);
-	registerMethod<&GameLua::applyForce>("applyForceNative", this);
-	registerMethod<&GameLua::setPosition>("setPosition", this);
-	registerMethod<&GameLua::setRotation>("setRotation", this);
-	registerMethod<&GameLua::setPivotOffset>("setPivotOffset", this);
-	registerMethod<&GameLua::setScale>("setScale", this);
-	registerMethod<&GameLua::setVelocity>("setVelocity", this);
-	registerMethod<&GameLua::setAngularVelocity>("setAngularVelocity", this);
+	registerWorldMethod<&GameLua::applyImpulse>("applyImpulse");
+	registerWorldMethod<&GameLua::applyForce>("applyForceNative");
+	registerWorldMethod<&GameLua::setPosition>("setPosition");
+	registerWorldMethod<&GameLua::setRotation>("setRotation");
+	registerWorldMethod<&GameLua::setPivotOffset>("setPivotOffset");
+	registerWorldMethod<&GameLua::setScale>("setScale");
+	registerWorldMethod<&GameLua::setVelocity>("setVelocity");
+	registerWorldMethod<&GameLua::setAngularVelocity>("setAngularVelocity");
 	registerMethod<&GameLua::getAngularVelocity>("getAngularVelocity", this);
 	registerMethod<&GameLua::getVelocity>("getVelocity", this);
 	registerLuaMethod("getLinearVelocity", this, &GameLua::getLinearVelocity);
-	registerMethod<&GameLua::setFixedRotation>("setFixedRotation", this);
-	registerMethod<&GameLua::setAngularDamping>("setAngularDamping", this);
-	registerMethod<&GameLua::setLinearDamping>("setLinearDamping", this);
-	registerMethod<&GameLua::setAsSensor>("setAsSensor", this);
-	registerMethod<&GameLua::multiplyVelocity>("multiplyVelocity", this);
-	registerMethod<&GameLua::setPhysicsSimulationScale>("setPhysicsSimulationScale", this);
+	registerWorldMethod<&GameLua::setFixedRotation>("setFixedRotation");
+	registerWorldMethod<&GameLua::setAngularDamping>("setAngularDamping");
+	registerWorldMethod<&GameLua::setLinearDamping>("setLinearDamping");
+	registerWorldMethod<&GameLua::setAsSensor>("setAsSensor");
+	registerWorldMethod<&GameLua::multiplyVelocity>("multiplyVelocity");
+	registerWorldMethod<&GameLua::setPhysicsSimulationScale>("setPhysicsSimulationScale");
 	registerLuaMethod("setPhysicsEnabled", this, &GameLua::setPhysicsEnabledLua);
 	registerMethod<&GameLua::isPhysicsEnabled>("isPhysicsEnabled", this);
-	registerMethod<&GameLua::removeObject>("removeObject", this);
-	registerMethod<&GameLua::setSleeping>("setSleeping", this);
-	registerMethod<&GameLua::setActive>("setActive", this);
-	registerMethod<&GameLua::setObjectParameter>("setObjectParameter", this);
-	registerMethod<&GameLua::setCollisionEnabled>("setCollisionEnabled", this);
+	registerWorldMethod<&GameLua::removeObject>("removeObject");
+	registerWorldMethod<&GameLua::setSleeping>("setSleeping");
+	registerWorldMethod<&GameLua::setActive>("setActive");
+	registerWorldMethod<&GameLua::setObjectParameter>("setObjectParameter");
+	registerWorldMethod<&GameLua::setCollisionEnabled>("setCollisionEnabled");
 	registerMethod<&GameLua::setLevelLimits>("setLevelLimits", this);
-	registerMethod<&GameLua::setRecordVelocity>("setRecordVelocity", this);
+	registerWorldMethod<&GameLua::setRecordVelocity>("setRecordVelocity");
 }
 
 // --- Box2D calls and listeners -------------------------------------------------
 
 template <class F> void GameLua::listener(F hook)
 {
+	touchWorld();
 	// One exception per Box2D call: the rest of that call's reports are skipped.
 	if (m_listenerError)
 		return;
@@ -256,6 +257,7 @@ void GameLua::SayGoodbye(b2Joint* joint)
 
 void GameLua::destroyBody(b2Body* body)
 {
+	touchWorld();
 	++m_insideBox2D;
 	m_world->DestroyBody(body);
 	--m_insideBox2D;
@@ -263,6 +265,7 @@ void GameLua::destroyBody(b2Body* body)
 
 void GameLua::setBodyEnabled(b2Body* body, bool enabled)
 {
+	touchWorld();
 	++m_insideBox2D;
 	body->SetEnabled(enabled);
 	--m_insideBox2D;
@@ -270,6 +273,7 @@ void GameLua::setBodyEnabled(b2Body* body, bool enabled)
 
 void GameLua::setBodyType(b2Body* body, b2BodyType type)
 {
+	touchWorld();
 	++m_insideBox2D;
 	body->SetType(type);
 	--m_insideBox2D;
@@ -335,6 +339,7 @@ void GameLua::removeAllObjects()
 
 void GameLua::resetPhysicsWorld(const b2Vec2& gravity, bool allowSleep)
 {
+	touchWorld();
 	if (m_world)
 	{
 		checkUnlocked("world");
@@ -370,6 +375,7 @@ void GameLua::setGravityForceMultiplier(float m)
 
 int GameLua::setPhysicsEnabledLua(lua::LuaState* state)
 {
+	touchWorld();
 	const bool enabled = state->toBoolean(1);
 	const std::string key = state->top() >= 2 && !state->isNil(2) ? std::string(state->toString(2)) : std::string();
 	setPhysicsEnabled(enabled, key);
@@ -517,6 +523,7 @@ b2Body* GameLua::createBody(float x, float y, float angle, bool dynamic)
 	def.bullet = false;
 	def.enabled = true;
 	def.gravityScale = 1.f;
+	touchWorld();
 	return m_world->CreateBody(&def);
 }
 
@@ -796,6 +803,7 @@ void GameLua::addCircleToCompoundList(const std::string& name, float x, float y,
 
 int GameLua::createCompoundBodyFromTable(lua::LuaState* state)
 {
+	touchWorld();
 	if (state->top() < 1 || !state->isTable(-1))
 		scriptError("createCompoundBodyFromTable takes a table", "createCompoundBodyFromTable");
 	const lua::LuaTable t = state->toTable(-1);

@@ -21,14 +21,14 @@ GameLua::RenderObjectData* recordOf(b2Fixture* fixture)
 
 void GameLua::registerSensors()
 {
-	registerMethod<&GameLua::setGravityForceMultiplier>("setGravityForceMultiplier", this);
+	registerWorldMethod<&GameLua::setGravityForceMultiplier>("setGravityForceMultiplier");
 	registerMethod<&GameLua::getGravityForceMultiplier>("getGravityForceMultiplier", this);
-	registerMethod<&GameLua::setSensorMinimumAndMaximumForces>("setSensorMinimumAndMaximumForces", this);
-	registerMethod<&GameLua::setSensorGravityMask>("setSensorGravityMask", this);
-	registerMethod<&GameLua::setObjectGravityCategory>("setObjectGravityCategory", this);
-	registerMethod<&GameLua::linkSensor>("linkSensor", this);
-	registerMethod<&GameLua::setRevertGravity>("setRevertGravity", this);
-	registerMethod<&GameLua::setRevertGravityWithMultiplier>("setRevertGravityWithMultiplier", this);
+	registerWorldMethod<&GameLua::setSensorMinimumAndMaximumForces>("setSensorMinimumAndMaximumForces");
+	registerWorldMethod<&GameLua::setSensorGravityMask>("setSensorGravityMask");
+	registerWorldMethod<&GameLua::setObjectGravityCategory>("setObjectGravityCategory");
+	registerWorldMethod<&GameLua::linkSensor>("linkSensor");
+	registerWorldMethod<&GameLua::setRevertGravity>("setRevertGravity");
+	registerWorldMethod<&GameLua::setRevertGravityWithMultiplier>("setRevertGravityWithMultiplier");
 }
 
 void GameLua::setSensorMinimumAndMaximumForces(const std::string& name, float min, float max)

@@ -100,6 +100,7 @@ void GameLua::update(float dt)
 	{
 		b2Joint* joint = m_jointRemovalQueue.back()->joint;
 		m_jointRemovalQueue.pop_back();
+		touchWorld();
 		if (joint)
 			m_world->DestroyJoint(joint);
 	}
@@ -169,7 +170,7 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 	while (m_accumulator >= STEP)
 	{
 		call("applyForcesAtPhysicsStep");
-		for (RenderObjectData* op : objectOrder())
+		for (RenderObjectData* op : worldQuiet() ? m_noObjects : objectOrder())
 		{
 			RenderObjectData& o = *op;
 			if (!o.gravityFields.empty() && o.body && o.body->IsAwake() && o.kind != 5 && o.kind != 7)
@@ -203,7 +204,7 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 		const bool sample = m_accumulator <= POSE_WINDOW;
 		if (sample)
 			m_poseSlot = 1 - m_poseSlot;
-		for (RenderObjectData* op : objectOrder())
+		for (RenderObjectData* op : worldQuiet() ? m_noObjects : objectOrder())
 		{
 			RenderObjectData& o = *op;
 			if (o.pendingVelocitySet)
@@ -231,6 +232,8 @@ void GameLua::sleepSlowIslands(float h)
 {
 	// A timer not grown in the last step belongs to a body that slept since: it starts again.
 	const unsigned step = ++m_sleepStep;
+	if (worldQuiet())
+		return;
 	auto grow = [&](b2Body* b, RenderObjectData* o) {
 		const b2Vec2 v = b->GetLinearVelocity();
 		const float w = b->GetAngularVelocity();
@@ -311,6 +314,8 @@ void GameLua::sleepSlowIslands(float h)
 
 void GameLua::interpolatePoses(float scaledDt)
 {
+	if (worldQuiet())
+		return;
 	const float alpha = m_accumulator / STEP;
 	const int current = m_poseSlot;
 	lua::LuaTable world;
@@ -347,7 +352,15 @@ void GameLua::interpolatePoses(float scaledDt)
 
 void GameLua::exportObjects(float scaledDt)
 {
-	bool moving = false, zeroTolerance = false, awakeSeen = false;
+	if (worldQuiet())
+	{
+		// Every table already holds what this pass would write.
+		setBoolean("hasMovingObjects", false);
+		setBoolean("hasAwakeObjects", false);
+		setBoolean("hasMovingObjectsZeroTolerance", false);
+		return;
+	}
+	bool moving = false, zeroTolerance = false, awakeSeen = false, busy = false;
 	const float left = static_cast<float>(m_levelLimits[0]);
 	const float right = static_cast<float>(m_levelLimits[1]);
 	const float top = static_cast<float>(m_levelLimits[2]);
@@ -454,6 +467,8 @@ void GameLua::exportObjects(float scaledDt)
 			setField(L, keys, KEY_SLEEPING, !o->awake);
 			lua_pop(L, 1);
 		}
+		busy = busy || o->selectsAnimation || o->removalTimerEnabled || o->pendingVelocitySet ||
+			(o->projectile && o->flightTime >= 0.f);
 		if (o->wobbling)
 		{
 			o->wobbleTime += scaledDt;
@@ -471,12 +486,20 @@ void GameLua::exportObjects(float scaledDt)
 				o->wobbling = false;
 				o->wobbleTime = o->wobbleAmplitude = o->wobbleStartAmplitude = 0.f;
 			}
+			busy = busy || o->wobbling;
 		}
 	}
 	setBoolean("hasMovingObjects", moving);
 	setBoolean("hasAwakeObjects", awakeSeen);
 	setBoolean("hasMovingObjectsZeroTolerance", zeroTolerance);
 
+	if (!busy && !awakeSeen)
+	{
+		busy = !m_jointRemovalQueue.empty();
+		for (b2Body* b = m_world->GetBodyList(); b && !busy; b = b->GetNext())
+			busy = b->IsAwake();
+		m_worldQuiet = !busy;
+	}
 	if (!m_joints.empty())
 	{
 		lua::LuaTable joints = jointsTable();

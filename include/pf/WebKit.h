@@ -7,7 +7,8 @@ namespace webkit
 {
 /**
  * Makes WebKitGTK the engine of pf::WebView. Web views are then supported
- * when GTK can open a display (X11); the check is made once, on first use.
+ * while DISPLAY names an X display; GTK opens it with the first page, and
+ * when it cannot, that page fails and web views are no longer supported.
  */
 void install();
 /** Whether GTK opened (or can open) its display. */

@@ -1,5 +1,8 @@
 #include "PhysicsFixture.h"
 #include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 typedef PhysicsTest FrameUpdate;
 
@@ -144,4 +147,119 @@ TEST_F(FrameUpdate, OnlyTheFirstTwoTouchesReachTheScripts)
 	EXPECT_EQ("20", eval("touches['7'].y"));
 	EXPECT_EQ("30", eval("touches['8'].x"));
 	EXPECT_EQ("nil", eval("touches['9']"));
+}
+
+namespace
+{
+// A stack of crates and balls on a floor with a hinge, settled until every body sleeps.
+const char* const RESTING_SCENE =
+	"setWorldGravity(0, 10) setLevelLimits(-100, -100, 100, 100)\n"
+	"createBox('floor', '', 0, 10, 40, 2, 0, 0.6, 0, true, false, 0)\n"
+	"for i = 0, 11 do\n"
+	"  local x, y = -6 + (i % 6) * 1.5, 8 - _G.math.floor(i / 6) * 1.2\n"
+	"  if i % 2 == 0 then createBox('o' .. i, '', x, y, 1, 1, 1, 0.6, 0, true, false, 0)\n"
+	"  else createCircle('o' .. i, '', x, y, 0.5, 1, 0.6, 0, true, false, 0) end\n"
+	"end\n"
+	"createJoint({type = 3, name = 'hinge', end1 = 'o0', end2 = 'o6'})\n"
+	"function dumpWorld()\n"
+	"  local names = {}\n"
+	"  for name in _G.pairs(objects.world) do names[#names + 1] = name end\n"
+	"  _G.table.sort(names)\n"
+	"  local out = {_G.tostring(hasMovingObjects), _G.tostring(hasAwakeObjects), _G.tostring(hasMovingObjectsZeroTolerance)}\n"
+	"  for _, name in _G.ipairs(names) do\n"
+	"    local o = objects.world[name]\n"
+	"    for _, k in _G.ipairs({'x', 'y', 'angle', 'sleeping', 'velocity', 'xVel', 'yVel', 'frozen'}) do\n"
+	"      local v = o[k]\n"
+	"      out[#out + 1] = name .. '.' .. k .. '=' .. (_G.type(v) == 'number' and _G.string.format('%.9g', v) or _G.tostring(v))\n"
+	"    end\n"
+	"  end\n"
+	"  for name, j in _G.pairs(objects.joints or {}) do\n"
+	"    out[#out + 1] = name .. _G.string.format(' %.9g %.9g %.9g %.9g', j.x1 or 0, j.y1 or 0, j.x2 or 0, j.y2 or 0)\n"
+	"  end\n"
+	"  return _G.table.concat(out, ' ')\n"
+	"end\n";
+
+const int SETTLE_FRAMES = 600;
+const int FRAMES_AFTER = 40;
+}
+
+class IdleWorld : public PhysicsTest
+{
+protected:
+	/**
+	 * The scene settled for a fixed number of frames, then the code, then frames: each frame's export
+	 * and poses. With skipping forbidden every frame runs the full passes, as before idle frames existed.
+	 */
+	std::vector<std::string> play(const std::string& code, bool allowSkipping, bool& wasQuiet)
+	{
+		lua()->resetPhysicsWorld(b2Vec2(0.f, 0.f), true);
+		run(RESTING_SCENE);
+		enable();
+		for (int i = 0; i < SETTLE_FRAMES; ++i)
+		{
+			if (!allowSkipping)
+				lua()->touchWorld();
+			frame(1.f / 60.f);
+		}
+		wasQuiet = lua()->worldQuiet();
+		std::vector<std::string> dumps;
+		if (!code.empty())
+			run(code);
+		for (int i = 0; i < FRAMES_AFTER; ++i)
+		{
+			if (!allowSkipping)
+				lua()->touchWorld();
+			frame(1.f / 60.f);
+			std::string dump = eval("dumpWorld()");
+			for (b2Body* b = lua()->world()->GetBodyList(); b; b = b->GetNext())
+			{
+				const auto* o = reinterpret_cast<const GameLua::RenderObjectData*>(b->GetUserData().pointer);
+				if (!o)
+					continue;
+				char pose[96];
+				std::snprintf(pose, sizeof pose, " %s:%.9g,%.9g,%.9g", o->name.c_str(), o->renderPose.x, o->renderPose.y,
+					o->renderPose.angle);
+				dump += pose;
+			}
+			dumps.push_back(dump);
+		}
+		run("setPhysicsEnabled(false)");
+		return dumps;
+	}
+};
+
+TEST_F(IdleWorld, SleepingWorldSkipsThePassesAndWakesExactly)
+{
+	bool quiet = false;
+	play("", true, quiet);
+	ASSERT_TRUE(quiet) << "the settled scene sleeps and nothing touches it";
+	EXPECT_EQ("false", eval("hasAwakeObjects"));
+
+	// Each way of waking or changing the resting world, against the same frames with every pass run.
+	const char* const wakes[] = {
+		"",
+		"applyImpulse('o3', 2, -3, -1.5, 8)",
+		"applyForceNative('o4', 0, -400, 0, 8)",
+		"setPosition('o5', 3, 2)",
+		"setRotation('o2', 1)",
+		"setVelocity('o7', 1, 0)",
+		"setAngularVelocity('o8', 4)",
+		"createJoint({type = 3, name = 'late', end1 = 'o1', end2 = 'o2'})",
+		"destroyJoint('hinge')",
+		"createBox('new', '', 0, -4, 1, 1, 1, 0.6, 0, true, false, 0)",
+		"removeObject('o1')",
+		"removeObject('floor')",
+		"setWorldGravity(0, -10)",
+		"setSleeping('o9', false)",
+		"setObjectParameter('o10', 13, 1)",
+	};
+	for (const char* code : wakes)
+	{
+		bool skipQuiet = false, fullQuiet = false;
+		const std::vector<std::string> skipping = play(code, true, skipQuiet);
+		const std::vector<std::string> full = play(code, false, fullQuiet);
+		EXPECT_TRUE(skipQuiet) << code;
+		for (size_t i = 0; i < full.size(); ++i)
+			ASSERT_EQ(full[i], skipping[i]) << "after \"" << code << "\", frame " << i;
+	}
 }

@@ -3,6 +3,7 @@
 #include <pf/WebKit.h>
 #include <pf/WebView.h>
 #include <glib.h>
+#include <gdk/gdk.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -61,6 +62,14 @@ private:
 	int m_socket;
 	int m_port;
 };
+
+// First in the program: no page was made yet.
+TEST(WebKitStart, AskingForSupportLeavesGtkUnstarted)
+{
+	pf::webkit::install();
+	ASSERT_TRUE(pf::WebView::isWebViewSupported()) << "no display: run under xvfb-run";
+	EXPECT_EQ(nullptr, gdk_display_get_default()) << "GTK starts with the first page, not with the question";
+}
 
 class WebKitPage : public PfTest
 {

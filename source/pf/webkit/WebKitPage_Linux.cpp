@@ -281,10 +281,25 @@ public:
 };
 
 int s_display = -1;
+
+/** GDK runs on X11 here: a display name is needed. */
+bool displayNamed()
+{
+	const char* name = std::getenv("DISPLAY");
+	return name && *name;
+}
+
+/** Asked when the scripts' table is made: the display's name, so GTK starts with the first page. */
+bool supported()
+{
+	return s_display < 0 ? displayNamed() : s_display == 1;
+}
 }
 
 bool displayAvailable()
 {
+	if (s_display < 0 && !displayNamed())
+		s_display = 0;
 	if (s_display < 0)
 	{
 		// WebKit's windows live beside the game's X11 window.
@@ -305,7 +320,7 @@ void install()
 				return nullptr;
 			return std::unique_ptr<WebPage>(new WebKitPage(x, y, w, h));
 		},
-		displayAvailable);
+		supported);
 }
 }
 }
