@@ -8,6 +8,7 @@
 #include <game/BitmapFont.h>
 #include <game/Sprite.h>
 #include <gr/gl/EGLHeadlessView.h>
+#include "../support/HeadlessGL.h"
 #include <gr/gl/GL_Context.h>
 #include <gr/gl/GL_Functions.h>
 #include <gr/gl/GL_State.h>
@@ -70,17 +71,9 @@ void BM_TextFrame(benchmark::State& state)
 		return;
 	}
 	const std::string dir = pattern;
-	lang::Ptr<gr::gl::EGLHeadlessView> view;
-	try
-	{
-		view = new gr::gl::EGLHeadlessView(GR_GL_VERSION, WIDTH, HEIGHT);
-	}
-	catch (...)
-	{
-		state.SkipWithError("no EGL device");
+	lang::Ptr<gr::gl::EGLHeadlessView> view = openHeadlessGL(state, WIDTH, HEIGHT);
+	if (!view)
 		return;
-	}
-	gl.load();
 	GL_State::reset();
 	if (::symlink(ENGINE_SOURCE_DIR "/data/shaders", (dir + "/shaders").c_str()) != 0)
 		std::abort();

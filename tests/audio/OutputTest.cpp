@@ -297,18 +297,40 @@ WaveFile readWave(const std::string& path)
 }
 }
 
-TEST(AudioOutput, WholePathWritesTheToneAtMasterVolume)
+namespace
 {
-	if (s_openALUsed)
-		GTEST_SKIP() << "OpenAL was configured earlier in this process";
+// Points OpenAL Soft's wave writer at a new file (44.1 kHz stereo, 16-bit) and returns its path;
+// empty when no temporary folder could be made. OpenAL reads its configuration once per process.
+std::string useWaveWriter()
+{
 	char dir[] = "/tmp/audio-wave-XXXXXX";
-	ASSERT_TRUE(mkdtemp(dir));
+	if (!mkdtemp(dir))
+		return std::string();
 	const std::string conf = std::string(dir) + "/alsoft.conf", wav = std::string(dir) + "/out.wav";
 	std::ofstream(conf) << "[general]\ndrivers = wave\nsample-type = int16\nfrequency = 44100\nchannels = stereo\n[wave]\nfile = "
 						<< wav << "\n";
 	setenv("ALSOFT_CONF", conf.c_str(), 1);
 	unsetenv("ALSOFT_DRIVERS");
 	s_openALUsed = true;
+	return wav;
+}
+
+// Removes what useWaveWriter made: the recording, the configuration and their folder.
+void removeWaveWriterFiles(const std::string& wav)
+{
+	const std::string dir = wav.substr(0, wav.rfind('/'));
+	std::remove(wav.c_str());
+	std::remove((dir + "/alsoft.conf").c_str());
+	rmdir(dir.c_str());
+}
+}
+
+TEST(AudioOutput, WholePathWritesTheToneAtMasterVolume)
+{
+	if (s_openALUsed)
+		GTEST_SKIP() << "OpenAL was configured earlier in this process";
+	const std::string wav = useWaveWriter();
+	ASSERT_FALSE(wav.empty());
 	{
 		AudioOutput out(STEREO16);
 		out.startOutput();
@@ -317,9 +339,7 @@ TEST(AudioOutput, WholePathWritesTheToneAtMasterVolume)
 		lang::Thread::sleep(1300);
 	}
 	const WaveFile w = readWave(wav);
-	std::remove(wav.c_str());
-	std::remove(conf.c_str());
-	rmdir(dir);
+	removeWaveWriterFiles(wav);
 	ASSERT_EQ(2, w.channels);
 	ASSERT_EQ(44100, w.rate);
 	ASSERT_EQ(16, w.bits);
@@ -499,14 +519,8 @@ TEST(AudioOutput, WaveWriterHearsWholeTonesAfterTheRingRanDry)
 	// once and sound without a gap, and so must a second one started while the first still plays.
 	if (s_openALUsed)
 		GTEST_SKIP() << "OpenAL was configured earlier in this process";
-	char dir[] = "/tmp/audio-wave-XXXXXX";
-	ASSERT_TRUE(mkdtemp(dir));
-	const std::string conf = std::string(dir) + "/alsoft.conf", wav = std::string(dir) + "/out.wav";
-	std::ofstream(conf) << "[general]\ndrivers = wave\nsample-type = int16\nfrequency = 44100\nchannels = stereo\n[wave]\nfile = "
-						<< wav << "\n";
-	setenv("ALSOFT_CONF", conf.c_str(), 1);
-	unsetenv("ALSOFT_DRIVERS");
-	s_openALUsed = true;
+	const std::string wav = useWaveWriter();
+	ASSERT_FALSE(wav.empty());
 	{
 		AudioOutput out(STEREO16);
 		out.startOutput();
@@ -521,9 +535,7 @@ TEST(AudioOutput, WaveWriterHearsWholeTonesAfterTheRingRanDry)
 		lang::Thread::sleep(400);
 	}
 	const WaveFile w = readWave(wav);
-	std::remove(wav.c_str());
-	std::remove(conf.c_str());
-	rmdir(dir);
+	removeWaveWriterFiles(wav);
 	ASSERT_EQ(2, w.channels);
 	std::vector<int> left;
 	for (size_t i = 0; i < w.samples.size(); i += 2)

@@ -33,19 +33,8 @@ set +e
 test $? -eq 1 || exit 1
 set -e
 
-# expect CODE TEXT ARGS...: the exit code and a text the message must hold.
-expect() {
-	code=$1 text=$2
-	shift 2
-	set +e
-	msg=$("$datapack" "$@" 2>&1)
-	rc=$?
-	set -e
-	if [ $rc -ne "$code" ] || ! printf '%s\n' "$msg" | grep -qF -- "$text"; then
-		echo "datapack $*: exit $rc (want $code), message: $msg (want: $text)"
-		exit 1
-	fi
-}
+. "$(dirname "$0")/../support/expect-exit.sh"
+expect() { expect_exit "$datapack" "$@"; }
 mkdir -p "$work/folder" "$work/outdir.pak"
 # Failing file operations name the file.
 expect 1 "$work/folder" pack "$work/folder" "$work/out.pak"

@@ -11,19 +11,8 @@ export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" ENGINE_ANALYTICS_BASE_URL="http://127.0.0.1:9"
 unset DEMO_SERVER
 
-# expect CODE TEXT ARGS...: the exit code and a text the output must hold.
-expect() {
-	code=$1 text=$2
-	shift 2
-	set +e
-	out=$("$engine" "$@" 2>&1)
-	rc=$?
-	set -e
-	if [ $rc -ne "$code" ] || ! printf '%s\n' "$out" | grep -qF -- "$text"; then
-		echo "engine $*: exit $rc (want $code), output: $out (want: $text)"
-		exit 1
-	fi
-}
+. "$(dirname "$0")/../support/expect-exit.sh"
+expect() { expect_exit "$engine" "$@"; }
 expect 0 "usage: engine" --help
 expect 0 "usage: engine" -h
 expect 0 "usage: engine" --frames 3 --help

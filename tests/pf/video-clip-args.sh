@@ -6,18 +6,8 @@ tool="$1"
 work="$2"
 rm -rf "$work"
 mkdir -p "$work"
-expect() {
-	code=$1 text=$2
-	shift 2
-	set +e
-	msg=$("$tool" "$@" 2>&1)
-	rc=$?
-	set -e
-	if [ $rc -ne "$code" ] || ! printf '%s\n' "$msg" | grep -qF -- "$text"; then
-		echo "make_video_clip $*: exit $rc (want $code), message: $msg (want: $text)"
-		exit 1
-	fi
-}
+. "$(dirname "$0")/../support/expect-exit.sh"
+expect() { expect_exit "$tool" "$@"; }
 expect 2 "usage: make_video_clip"
 expect 2 "bad frame count abc" "$work/a.ogv" abc
 expect 2 "bad frame count 0" "$work/a.ogv" 0

@@ -1,6 +1,7 @@
 // Sprite quads through the 2-D batcher, per frame: on the do-nothing GL (CPU cost of the
 // batcher, primitive and state cache) and on Mesa's software GL (whole frames).
 #include <gr/gl/EGLHeadlessView.h>
+#include "../../support/HeadlessGL.h"
 #include <gr/gl/GL_Context.h>
 #include <gr/gl/GL_createContext.h>
 #include <gr/gl/GL_Functions.h>
@@ -146,16 +147,9 @@ void spriteFrames(benchmark::State& state, Device device, Scene scene)
 	lang::Ptr<gr::gl::EGLHeadlessView> view;
 	if (device == LLVMPIPE)
 	{
-		try
-		{
-			view = new gr::gl::EGLHeadlessView(GR_GL_VERSION, WIDTH, HEIGHT);
-		}
-		catch (...)
-		{
-			state.SkipWithError("no EGL device");
+		view = openHeadlessGL(state, WIDTH, HEIGHT);
+		if (!view)
 			return;
-		}
-		gl.load();
 	}
 	else
 	{

@@ -7,6 +7,7 @@
 //   batcher the finished quads directly.
 // vs_plain = our time / the reference's time.
 #include <gr/gl/EGLHeadlessView.h>
+#include "../../support/HeadlessGL.h"
 #include <gr/gl/GL_Context.h>
 #include <gr/gl/GL_Functions.h>
 #include <gr/gl/GL_State.h>
@@ -222,17 +223,9 @@ private:
 void BM_SpriteFrame32(benchmark::State& state)
 {
 	const int n = int(state.range(0));
-	lang::Ptr<gr::gl::EGLHeadlessView> view;
-	try
-	{
-		view = new gr::gl::EGLHeadlessView(GR_GL_VERSION, WIDTH, HEIGHT);
-	}
-	catch (...)
-	{
-		state.SkipWithError("no EGL device");
+	lang::Ptr<gr::gl::EGLHeadlessView> view = openHeadlessGL(state, WIDTH, HEIGHT);
+	if (!view)
 		return;
-	}
-	gl.load();
 	GL_State::reset();
 	io::detail::setBundlePath(ENGINE_SOURCE_DIR "/data");
 	{
