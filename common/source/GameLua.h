@@ -662,15 +662,16 @@ public:
 	static const int MAX_LOGGED_REPLY_BYTES = 256;
 	void startURLThread(const std::string& url);
 	void checkMainMenuAd(const std::string& url);
-	void checkForURLProc(const std::string& url);
-	void checkMainMenuAdProc(const std::string& url);
+	/** ticket: the check's place among the URL checks, so the latest one's reply wins. */
+	void checkForURLProc(const std::string& url, uint64_t ticket);
+	void checkMainMenuAdProc(const std::string& url, uint64_t);
 	/** The image bytes with one zero byte after them; false, logged, when they cannot be had. */
 	bool loadMainMenuAd(const std::string& imageUrl, std::vector<char>& image);
 	/** Frame update: hands URL replies to the scripts. */
 	void checkURLCallbacks();
 	void checkInstalledApps(const std::string& url);
 	void checkInstalledAppsOffline(const std::string& json);
-	void getPossibleInstalledAppsProc(const std::string& url);
+	void getPossibleInstalledAppsProc(const std::string& url, uint64_t);
 	/** The names of the candidates the device can open, comma-separated; "" when the list is malformed. */
 	std::string determineInstalledApps(std::string json);
 	bool mainMenuAdReady() const { return m_adReady.load(std::memory_order_acquire); }
@@ -795,9 +796,13 @@ private:
 
 	/** Set once at exit: transfers in flight give up. */
 	std::atomic<bool> m_stopWorkers;
+	/** URL checks started so far (game thread only). */
+	uint64_t m_urlTickets = 0;
 	/** Guards the URL replies and the advertisement and candidate-list results below. */
 	lang::Mutex m_mutex;
 	std::map<std::string, std::string> m_urlReplies;
+	/** The ticket of the reply last kept for each address. */
+	std::map<std::string, uint64_t> m_urlReplyTickets;
 	std::vector<char> m_adImage;
 	io::FileFormat m_adFormat;
 	std::string m_adLink;
@@ -835,7 +840,7 @@ private:
 	void registerLeaderboards();
 	void registerWorkers();
 	/** Starts proc(arg) on a worker thread; finished workers are joined first. */
-	void startWorker(void (GameLua::*proc)(const std::string&), const std::string& arg);
+	void startWorker(void (GameLua::*proc)(const std::string&, uint64_t), const std::string& arg, uint64_t ticket = 0);
 	/** Joins the workers whose procedures have returned. */
 	void reapWorkers();
 	void registerPlatform();

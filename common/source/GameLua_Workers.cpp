@@ -78,10 +78,10 @@ bool isWebUrl(const std::string& url)
 class WorkerProc : public lang::FuncBase
 {
 public:
-	typedef void (GameLua::*Proc)(const std::string&);
+	typedef void (GameLua::*Proc)(const std::string&, uint64_t);
 
-	WorkerProc(GameLua* game, Proc proc, const std::string& arg, const std::shared_ptr<std::atomic<bool>>& done) :
-		m_game(game), m_proc(proc), m_arg(arg), m_done(done)
+	WorkerProc(GameLua* game, Proc proc, const std::string& arg, uint64_t ticket, const std::shared_ptr<std::atomic<bool>>& done) :
+		m_game(game), m_proc(proc), m_arg(arg), m_ticket(ticket), m_done(done)
 	{
 	}
 
@@ -92,14 +92,15 @@ public:
 			std::atomic<bool>& done;
 			~Mark() { done.store(true, std::memory_order_release); }
 		} mark{*m_done};
-		(m_game->*m_proc)(m_arg);
+		(m_game->*m_proc)(m_arg, m_ticket);
 	}
-	FuncBase* clone() const override { return new WorkerProc(m_game, m_proc, m_arg, m_done); }
+	FuncBase* clone() const override { return new WorkerProc(m_game, m_proc, m_arg, m_ticket, m_done); }
 
 private:
 	GameLua* m_game;
 	Proc m_proc;
 	std::string m_arg;
+	uint64_t m_ticket;
 	std::shared_ptr<std::atomic<bool>> m_done;
 };
 }
@@ -113,13 +114,13 @@ void GameLua::registerWorkers()
 	registerMethod<&GameLua::checkInstalledAppsOffline>("checkInstalledAppsOffline", this);
 }
 
-void GameLua::startWorker(void (GameLua::*proc)(const std::string&), const std::string& arg)
+void GameLua::startWorker(void (GameLua::*proc)(const std::string&, uint64_t), const std::string& arg, uint64_t ticket)
 {
 	// Each check has its own thread: a slow server delays only its own answer, never the game
 	// nor another check. Results meet under m_mutex.
 	reapWorkers();
 	Worker worker{nullptr, std::make_shared<std::atomic<bool>>(false)};
-	worker.thread = new lang::Thread(lang::Functor(new WorkerProc(this, proc, arg, worker.done)), true);
+	worker.thread = new lang::Thread(lang::Functor(new WorkerProc(this, proc, arg, ticket, worker.done)), true);
 	m_workers.push_back(worker);
 }
 
@@ -134,14 +135,14 @@ void GameLua::startURLThread(const std::string& url)
 {
 	try
 	{
-		startWorker(&GameLua::checkForURLProc, url);
+		startWorker(&GameLua::checkForURLProc, url, ++m_urlTickets);
 	}
 	catch (...)
 	{
 	}
 }
 
-void GameLua::checkForURLProc(const std::string& url)
+void GameLua::checkForURLProc(const std::string& url, uint64_t ticket)
 {
 	try
 	{
@@ -150,7 +151,13 @@ void GameLua::checkForURLProc(const std::string& url)
 		lang::Debug::printf("<NATIVE> for url [%s] server responsed [%.*s%s]", url.c_str(),
 			cut ? MAX_LOGGED_REPLY_BYTES : static_cast<int>(reply.size()), reply.c_str(), cut ? "..." : "");
 		std::lock_guard<lang::Mutex> lock(m_mutex);
-		m_urlReplies[url] = std::move(reply);
+		// Checks of one address overlap: the reply of the latest one wins, whichever lands last.
+		uint64_t& latest = m_urlReplyTickets[url];
+		if (ticket > latest)
+		{
+			latest = ticket;
+			m_urlReplies[url] = std::move(reply);
+		}
 	}
 	catch (...)
 	{
@@ -185,7 +192,7 @@ void GameLua::checkMainMenuAd(const std::string& url)
 	}
 }
 
-void GameLua::checkMainMenuAdProc(const std::string& url)
+void GameLua::checkMainMenuAdProc(const std::string& url, uint64_t)
 {
 	lang::Debug::printf("Native: checkMainMenuAdProc()\n");
 	try
@@ -319,7 +326,7 @@ void GameLua::checkInstalledApps(const std::string& url)
 	}
 }
 
-void GameLua::getPossibleInstalledAppsProc(const std::string& url)
+void GameLua::getPossibleInstalledAppsProc(const std::string& url, uint64_t)
 {
 	try
 	{

@@ -3,6 +3,7 @@
 #include <img/ImageWriter.h>
 #include <io/ByteArrayOutputStream.h>
 #include <net/HttpRequest.h>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -96,16 +97,26 @@ bool resetPeakRss()
 
 TEST_F(WorkerTest, UrlRepliesArriveInUrlOrderWithTheLatestReplyPerUrl)
 {
-	int count = 0;
+	// The first check of /a is answered only once the second one has reached the server, so
+	// its stale reply lands last; the later check's reply must still be the one kept.
+	std::atomic<int> count{0};
 	m_server.on("/b", ScriptedHttpServer::answer("200 OK", "B"));
 	m_server.on("/a", [&count](const net_test::Request&) {
-		return ScriptedHttpServer::Reply{ScriptedHttpServer::RAW, ScriptedHttpServer::answer("200 OK", "A" + std::to_string(++count))};
+		const int n = ++count;
+		const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+		while (n == 1 && count.load() < 2 && std::chrono::steady_clock::now() < deadline)
+			std::this_thread::sleep_for(std::chrono::milliseconds(1));
+		return ScriptedHttpServer::Reply{ScriptedHttpServer::RAW, ScriptedHttpServer::answer("200 OK", "A" + std::to_string(n))};
 	});
 	m_server.on("/missing", ScriptedHttpServer::answer("404 Not Found", "gone"));
 	startWithCallbacks();
 	const std::string closed = "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::closedPort()) + "/";
-	run("native_startURLThread('" + path("/b") + "') native_startURLThread('" + path("/a") + "')"
-		" native_startURLThread('" + path("/a") + "') native_startURLThread('" + closed + "')"
+	run("native_startURLThread('" + path("/b") + "') native_startURLThread('" + path("/a") + "')");
+	const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+	while (count.load() < 1 && std::chrono::steady_clock::now() < deadline)
+		std::this_thread::sleep_for(std::chrono::milliseconds(1));
+	ASSERT_EQ(1, count.load());
+	run("native_startURLThread('" + path("/a") + "') native_startURLThread('" + closed + "')"
 		" native_startURLThread('" + path("/missing") + "')");
 	EXPECT_EQ("", eval("replies")); // nothing reaches the scripts inside the call
 	finishWorkers();
