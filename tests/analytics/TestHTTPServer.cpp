@@ -381,14 +381,18 @@ void TestHTTPServer::makeCertificate(const std::string& certificateFile, const s
 
 int closedPort()
 {
-	const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-	sockaddr_in addr = {};
-	addr.sin_family = AF_INET;
-	addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-	socklen_t length = sizeof(addr);
-	::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-	::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &length);
-	::close(s);
-	return ntohs(addr.sin_port);
+	// Bound but never listening, and held for the whole process: connections are refused, and no
+	// other test's server can take the port meanwhile.
+	static const int port = [] {
+		const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+		sockaddr_in addr = {};
+		addr.sin_family = AF_INET;
+		addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+		socklen_t length = sizeof(addr);
+		::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+		::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &length);
+		return static_cast<int>(ntohs(addr.sin_port));
+	}();
+	return port;
 }
 }

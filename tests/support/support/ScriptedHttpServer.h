@@ -95,18 +95,21 @@ public:
 			"\r\nConnection: close\r\n" + headers + "\r\n" + body;
 	}
 
-	/** A port nothing listens on: bound, then closed. */
+	/** A loopback port nothing answers on: bound but never listening, and held for the whole
+	 * process, so no other test's server can take it (a connection to it is refused). */
 	static int closedPort()
 	{
-		int s = socket(AF_INET, SOCK_STREAM, 0);
-		sockaddr_in addr = {};
-		addr.sin_family = AF_INET;
-		addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-		bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-		socklen_t len = sizeof addr;
-		getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-		close(s);
-		return ntohs(addr.sin_port);
+		static const int port = [] {
+			int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+			sockaddr_in addr = {};
+			addr.sin_family = AF_INET;
+			addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+			bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+			socklen_t len = sizeof addr;
+			getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+			return static_cast<int>(ntohs(addr.sin_port));
+		}();
+		return port;
 	}
 
 private:
