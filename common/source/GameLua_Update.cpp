@@ -19,6 +19,14 @@ const float POSE_WINDOW = 2.f / 30.f;
 const float SLOW_SPEED_SQ = 0.5f * 0.5f;
 const float SLOW_TURN_SQ = (2.f / 180.f * b2_pi) * (2.f / 180.f * b2_pi);
 
+/** Asleep bodies carry no force (Box2D zeroes it when a body sleeps, and a script force that wakes
+ * one touches the world), so a quiet world skips the pass over every body. */
+inline void clearForces(b2World& world, bool quiet)
+{
+	if (!quiet)
+		world.ClearForces();
+}
+
 /** The export's keys, interned once per frame and kept on the stack. */
 enum ExportKey { KEY_X, KEY_Y, KEY_FROZEN, KEY_VELOCITY, KEY_XVEL, KEY_YVEL, KEY_ANGLE, KEY_SLEEPING, KEY_COUNT };
 const char* const EXPORT_KEYS[KEY_COUNT] = {"x", "y", "frozen", "velocity", "xVel", "yVel", "angle", "sleeping"};
@@ -81,7 +89,7 @@ void GameLua::update(float dt)
 		moveLayerSprites(scaledDt);
 		m_accumulator += scaledDt;
 		stepPhysics(scaledDt, physicsMicros);
-		m_world->ClearForces();
+		clearForces(*m_world, worldQuiet());
 		call("clearLuaForceFunctions");
 		interpolatePoses(scaledDt);
 	}
@@ -196,7 +204,7 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 		if (m_world->GetAllowSleeping())
 			sleepSlowIslands(STEP);
 		m_accumulator -= STEP;
-		m_world->ClearForces();
+		clearForces(*m_world, worldQuiet());
 		rethrowListenerError();
 
 		call("removeBlocks");
