@@ -54,7 +54,7 @@ public:
 	void runCompletions();
 	bool hasPendingCompletions() const { return !m_queue.empty(); }
 
-	/** Replaces the dialog; null restores the default, which prints and answers at once. */
+	/** Replaces the dialog; null restores the default: pf::Alert (the host's dialog, or a printed line). */
 	static void setAlertFunction(AlertFunction alert);
 	/** The state file's path: $XDG_STATE_HOME/<game>/gamecenter.json, or under ~/.local/state. */
 	static std::string stateFilePath();

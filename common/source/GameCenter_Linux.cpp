@@ -4,6 +4,7 @@
 #include <framework/OSInterface.h>
 #include <io/detail/paths.h>
 #include <lang/Debug.h>
+#include <pf/Alert.h>
 #include <pf/StateFile.h>
 #include <cjson/cJSON.h>
 #include <algorithm>
@@ -189,7 +190,8 @@ void GameCenter::alert(const std::string& title, const std::string& message, std
 		s_alert(title, message, std::move(done));
 		return;
 	}
-	lang::Debug::printf("ALERT: %s\n%s[OK]\n", title.c_str(), message.c_str());
+	// The host's dialog where there is one (it prints the alert otherwise); it returns once answered.
+	pf::Alert::show(title, message, {"OK"});
 	post(std::move(done));
 }
 

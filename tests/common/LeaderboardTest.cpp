@@ -1,6 +1,7 @@
 #include "GameFixture.h"
 #include <io/detail/paths.h>
 #include <lang/System.h>
+#include <pf/Alert.h>
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
@@ -318,4 +319,54 @@ TEST_F(LeaderboardTest, NonFiniteAndHugeScriptNumbersAreSaturated)
 		EXPECT_EQ("nil", eval("gameCenter.leaderboards.best.range"));
 	}
 	run("setResolution(1/0, -1/0) setResolution(0/0, 1e300)");
+}
+
+// Without a dialog of the game's own the views and errors go through the host's dialog,
+// and the frame loop rests while one is up.
+TEST_F(LeaderboardTest, ViewsAndErrorsAreShownInTheHostsDialog)
+{
+	GameCenter::setAlertFunction(nullptr);
+	struct Shown
+	{
+		std::string title, message;
+		std::vector<std::string> buttons;
+		bool updating;
+	};
+	std::vector<Shown> shown;
+	pf::Alert::setPresenter([this, &shown](const std::string& title, const std::string& message, const std::vector<std::string>& buttons) {
+		shown.push_back({title, message, buttons, m_os.updating});
+		return 0;
+	});
+	struct Uninstall
+	{
+		~Uninstall() { pf::Alert::setPresenter(nullptr); }
+	} uninstall;
+	startSignedIn();
+	run("showLeaderboards()");
+	settle();
+	ASSERT_EQ(1u, shown.size());
+	EXPECT_EQ("Leaderboards", shown[0].title);
+	EXPECT_NE(std::string::npos, shown[0].message.find("Best\n1. ann 500\n")) << shown[0].message;
+	EXPECT_EQ(std::vector<std::string>{"OK"}, shown[0].buttons);
+	EXPECT_FALSE(shown[0].updating);
+	EXPECT_TRUE(m_os.updating);
+
+	// Dismissed, the view restarts the loop even when something else had stopped it before.
+	m_os.stopUpdate();
+	run("showAchievements()");
+	settle();
+	ASSERT_EQ(2u, shown.size());
+	EXPECT_EQ("Achievements", shown[1].title);
+	EXPECT_TRUE(m_os.updating);
+
+	// A failed sign-in asked for by the scripts: the error's text as title, no message.
+	writeCatalogue(R"({"leaderboards": [{"id": "best", "title": "Best"}], "authError": 3})");
+	start();
+	run(CALLBACKS);
+	run("initGameCenter()");
+	settle();
+	ASSERT_EQ(3u, shown.size());
+	EXPECT_EQ("The leaderboard service could not complete the request (3).", shown[2].title);
+	EXPECT_EQ("", shown[2].message);
+	EXPECT_EQ(std::vector<std::string>{"OK"}, shown[2].buttons);
 }

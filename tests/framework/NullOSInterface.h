@@ -8,6 +8,8 @@ class NullOSInterface : public framework::OSInterface
 {
 public:
 	std::string dataPath;
+	/** Whether the frame loop would run: stopUpdate clears it, startUpdate sets it. */
+	bool updating = true;
 
 	void loadShaders(const std::string&, bool) override {}
 	std::string getDefaultDataPath() override { return dataPath; }
@@ -15,8 +17,8 @@ public:
 	void setOrientation(gr::Context::OrientationType) override {}
 	void allowSleep(bool) override {}
 	bool isSilentProfile() override { return false; }
-	void startUpdate() override {}
-	void stopUpdate() override {}
+	void startUpdate() override { updating = true; }
+	void stopUpdate() override { updating = false; }
 	void setFullscreen(bool) override {}
 	bool isFullscreen() override { return true; }
 	bool captureMouse(bool) override { return true; }
