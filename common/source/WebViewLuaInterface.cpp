@@ -169,8 +169,13 @@ WebViewLuaObserver::Call WebViewLuaObserver::parseCall(const std::string& callTe
 			arg.erase(0, 1);
 			number = false;
 		}
+		// A closing quote marks a string too: "say('a,b')" is split before quotes count, and its
+		// second half is the string "b", not a number read from it.
 		if (!arg.empty() && isQuote(arg.back()))
+		{
 			arg.pop_back();
+			number = false;
+		}
 		call.args.push_back(arg);
 		call.numbers.push_back(number);
 	}

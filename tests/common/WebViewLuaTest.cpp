@@ -215,7 +215,7 @@ TEST_F(WebViewLua, ParsesCalls)
 		{"buy('gold', 5)", true, "buy", {"gold", "5"}, {false, true}},
 		{"f()", true, "f", {}, {}},
 		{"f(,)", true, "f", {"", ""}, {true, true}},
-		{"say('a,b')", true, "say", {"a", "b"}, {false, true}},
+		{"say('a,b')", true, "say", {"a", "b"}, {false, false}},
 		{"q(\"x', ' y\")", true, "q", {"x", " y"}, {false, false}},
 		{"f( 1.5 )", true, "f", {"1.5"}, {true}},
 		{"f(')", true, "f", {""}, {false}},
