@@ -1,11 +1,11 @@
 #include "AnalyticsTestSupport.h"
 #include "ReportDecoder.h"
 #include "TestHTTPServer.h"
+#include "AnalyticsCache.h"
+#include "AnalyticsFiles.h"
+#include "AnalyticsHeartBeater.h"
 #include <analytics/Analytics.h>
 #include <analytics/AnalyticsAgent.h>
-#include <analytics/AnalyticsCache.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsHeartBeater.h>
 #include <analytics/AnalyticsSession.h>
 #include <cjson/cJSON.h>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "AnalyticsTestSupport.h"
-#include <analytics/AnalyticsAutoIncrement.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsAutoIncrement.h"
+#include "AnalyticsFiles.h"
+#include "AnalyticsUtil.h"
 #include <lang/Exception.h>
 #include <sys/xattr.h>
 

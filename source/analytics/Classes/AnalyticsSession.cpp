@@ -1,9 +1,9 @@
 #include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsAutoIncrement.h>
-#include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsAutoIncrement.h"
+#include "AnalyticsUtil.h"
 #include "AnalyticsState.h"
-#include <analytics/AnalyticsFiles.h>
+#include "AnalyticsFiles.h"
+#include <analytics/AnalyticsDevice.h>
 #include <cjson/cJSON.h>
 #include <lang/System.h>
 #include <lang/Throwable.h>

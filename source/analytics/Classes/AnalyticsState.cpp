@@ -1,6 +1,6 @@
 #include "AnalyticsState.h"
-#include <analytics/AnalyticsCache.h>
-#include <analytics/AnalyticsHeartBeater.h>
+#include "AnalyticsCache.h"
+#include "AnalyticsHeartBeater.h"
 #include <analytics/AnalyticsSession.h>
 #include <unistd.h>
 

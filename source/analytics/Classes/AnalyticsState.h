@@ -1,11 +1,11 @@
 #ifndef ANALYTICS_CLASSES_ANALYTICSSTATE_H
 #define ANALYTICS_CLASSES_ANALYTICSSTATE_H
 
-#include <analytics/AnalyticsAutoIncrement.h>
+#include "AnalyticsAutoIncrement.h"
+#include "AnalyticsHTTP.h"
+#include "AnalyticsUtil.h"
 #include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsHTTP.h>
 #include <analytics/AnalyticsProtocolData.h>
-#include <analytics/AnalyticsUtil.h>
 #include <lang/Throwable.h>
 #include <atomic>
 #include <condition_variable>

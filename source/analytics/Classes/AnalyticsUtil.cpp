@@ -1,4 +1,4 @@
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsUtil.h"
 #include "AnalyticsState.h"
 #include <lang/Throwable.h>
 #include <cctype>
