@@ -256,6 +256,11 @@ void AnalyticsAgent::logEvent(const std::string& name, const Parameters& paramet
 	withSession([&](AnalyticsSession& s) { s.recordEvent(name, &parameters, timed); });
 }
 
+void AnalyticsAgent::endTimedEvent(const std::string& name)
+{
+	withSession([&](AnalyticsSession& s) { s.endTimedEvent(name, nullptr); });
+}
+
 void AnalyticsAgent::endTimedEvent(const std::string& name, const Parameters& parameters)
 {
 	withSession([&](AnalyticsSession& s) { s.endTimedEvent(name, &parameters); });
