@@ -47,9 +47,9 @@ struct AnalyticsState
 	std::atomic<AnalyticsUtil::LogSink> logSink{nullptr};
 	int statusBarOrientation = 1;
 
-	// Device.
-	int screenWidth = 0;
-	int screenHeight = 0;
+	// Device; the screen size changes with the window while a send may read it.
+	std::atomic<int> screenWidth{0};
+	std::atomic<int> screenHeight{0};
 	std::string macInterface;
 	std::mutex pasteboardLock;
 
