@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <typeinfo>
 
 namespace analytics
 {
@@ -126,6 +127,9 @@ void guarded(F body)
 		AnalyticsUtil::handleException(std::string("unknown exception"));
 	}
 }
+
+/** The readable (demangled) name of a type. */
+std::string typeName(const std::type_info& type);
 
 /** Text of a date for log lines. */
 std::string dateText(const Date& date);
