@@ -122,6 +122,8 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 	}
 
 	m_analytics.reset(new analytics::Analytics());
+	// Before the start: the start-of-session report carries the screen size.
+	m_analytics->setScreenSize(context->width(), context->height());
 	m_gameLua->prepareAnalytics(m_analytics.get());
 	m_analytics->startSession(s_analyticsKeys[0]);
 
@@ -227,6 +229,8 @@ void GameApp::resolutionChanged()
 		return;
 	m_gameLua->setNumber("screenWidth", static_cast<float>(m_context->width()));
 	m_gameLua->setNumber("screenHeight", static_cast<float>(m_context->height()));
+	if (m_analytics)
+		m_analytics->setScreenSize(m_context->width(), m_context->height());
 	m_gameLua->call("resolutionChanged");
 }
 

@@ -37,7 +37,7 @@ public:
 	void willResignActive();
 	/** A normal exit: closes the session, lets a running send end (or aborts it) and stops the heartbeat. */
 	void willTerminate();
-	/** The window size in points (0 x 0 headless). */
+	/** The size of the surface the game draws on, for the reports (0 x 0 until given). */
 	void setScreenSize(int width, int height);
 
 private:

@@ -48,6 +48,8 @@ public:
 	static void logEvent(const std::string& name, const Parameters& parameters);
 	static void logEvent(const std::string& name, bool timed);
 	static void logEvent(const std::string& name, const Parameters& parameters, bool timed);
+	/** Ends every running timed event of the name; without parameters it keeps the ones it was logged with. */
+	static void endTimedEvent(const std::string& name);
 	static void endTimedEvent(const std::string& name, const Parameters& parameters);
 	static void logError(const std::string& errorID, const std::string& message, const lang::Throwable* exception);
 	static void logError(const std::string& errorID, const std::string& message, const std::exception* exception);

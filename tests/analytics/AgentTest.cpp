@@ -1,11 +1,11 @@
 #include "AnalyticsTestSupport.h"
 #include "ReportDecoder.h"
 #include "TestHTTPServer.h"
+#include "AnalyticsCache.h"
+#include "AnalyticsFiles.h"
+#include "AnalyticsHeartBeater.h"
 #include <analytics/Analytics.h>
 #include <analytics/AnalyticsAgent.h>
-#include <analytics/AnalyticsCache.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsHeartBeater.h>
 #include <analytics/AnalyticsSession.h>
 #include <cjson/cJSON.h>
 #include <algorithm>
@@ -124,6 +124,28 @@ TEST_F(AgentTest, SettingsReachTheSession)
 	ASSERT_EQ(2u, d.eventLog.size());
 	EXPECT_TRUE(d.eventLog[0].parameters().empty());
 	EXPECT_TRUE(d.eventLog[1].parameters().empty());
+}
+
+TEST_F(AgentTest, TimedEventsEndWithOrWithoutNewParameters)
+{
+	AnalyticsAgent::startSession("KEY");
+	auto s = AnalyticsSession::currentSession();
+	ASSERT_TRUE(s);
+	AnalyticsAgent::logEvent("level", AnalyticsAgent::Parameters{{"number", "3"}}, true);
+	AnalyticsAgent::logEvent("menu", AnalyticsAgent::Parameters{{"page", "help"}}, true);
+	advanceMillis(1500);
+	// Ending without parameters keeps the ones logged at the start; given ones replace them.
+	AnalyticsAgent::endTimedEvent("level");
+	AnalyticsAgent::endTimedEvent("menu", AnalyticsAgent::Parameters{{"left", "back"}});
+	const analytics::AnalyticsSessionData d = s->snapshot();
+	ASSERT_EQ(2u, d.eventLog.size());
+	EXPECT_EQ((AnalyticsAgent::Parameters{{"number", "3"}}), d.eventLog[0].parameters());
+	EXPECT_EQ((AnalyticsAgent::Parameters{{"left", "back"}}), d.eventLog[1].parameters());
+	for (const analytics::AnalyticsEvent& e : d.eventLog)
+	{
+		EXPECT_FALSE(e.isUnterminated()) << e.name();
+		EXPECT_EQ(1500, e.duration()) << e.name();
+	}
 }
 
 TEST_F(AgentTest, PauseAndResumeThroughTheFacade)

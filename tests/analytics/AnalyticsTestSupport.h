@@ -1,10 +1,10 @@
 #ifndef TESTS_ANALYTICS_ANALYTICSTESTSUPPORT_H
 #define TESTS_ANALYTICS_ANALYTICSTESTSUPPORT_H
 
+#include "AnalyticsUtil.h"
 #include <analytics/AnalyticsDevice.h>
 #include <analytics/AnalyticsProtocolData.h>
 #include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsUtil.h>
 #include <gtest/gtest.h>
 #include <io/detail/paths.h>
 #include <lang/System.h>

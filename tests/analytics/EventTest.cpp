@@ -1,6 +1,6 @@
 #include "AnalyticsTestSupport.h"
 #include "ReportDecoder.h"
-#include <analytics/AnalyticsAutoIncrement.h>
+#include "AnalyticsAutoIncrement.h"
 #include <analytics/AnalyticsEvent.h>
 #include <cjson/cJSON.h>
 

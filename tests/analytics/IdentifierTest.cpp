@@ -1,6 +1,6 @@
 #include "AnalyticsTestSupport.h"
+#include "AnalyticsFiles.h"
 #include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsFiles.h>
 #include <analytics/AnalyticsSession.h>
 #include <openssl/evp.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 #include "AnalyticsTestSupport.h"
 #include "ReportDecoder.h"
-#include <analytics/AnalyticsFiles.h>
+#include "AnalyticsFiles.h"
 #include <analytics/AnalyticsSession.h>
 #include <lang/Exception.h>
 #include <openssl/evp.h>

@@ -1,9 +1,9 @@
 #include "AnalyticsTestSupport.h"
 #include "ReportDecoder.h"
 #include "TestHTTPServer.h"
+#include "AnalyticsFiles.h"
+#include "AnalyticsHTTP.h"
 #include <analytics/AnalyticsAgent.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsHTTP.h>
 #include <analytics/AnalyticsSession.h>
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "AnalyticsTestSupport.h"
 #include "ReportDecoder.h"
-#include <analytics/AnalyticsAutoIncrement.h>
-#include <analytics/AnalyticsFiles.h>
+#include "AnalyticsAutoIncrement.h"
+#include "AnalyticsFiles.h"
 #include <analytics/AnalyticsSession.h>
 #include <cjson/cJSON.h>
 #include <lang/Exception.h>

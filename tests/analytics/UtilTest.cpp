@@ -1,7 +1,7 @@
 #include "AnalyticsTestSupport.h"
-#include <analytics/AnalyticsAutoIncrement.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsAutoIncrement.h"
+#include "AnalyticsFiles.h"
+#include "AnalyticsUtil.h"
 #include <lang/Exception.h>
 #include <sys/xattr.h>
 
@@ -77,6 +77,8 @@ TEST_F(UtilTest, ExceptionReportsNeedBothSwitches)
 	EXPECT_EQ("Analytics: Caught Exception in Analytics Analytics Code", loggedLines().at(0));
 	EXPECT_EQ("Analytics: -----------------------------------------", loggedLines().at(1));
 	EXPECT_NE(std::string::npos, loggedLines().at(2).find("Reason:boom"));
+	// Four lines each; the type is named as the source spells it.
+	EXPECT_EQ("Analytics: Name:std::runtime_error Reason:r", loggedLines().at(6));
 	EXPECT_EQ("Analytics: other", loggedLines().back());
 
 	// Debug lines of the session go to the sink only while debug logging is on.

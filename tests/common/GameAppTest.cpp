@@ -1,4 +1,5 @@
 #include "GameFixture.h"
+#include <analytics/AnalyticsDevice.h>
 #include <framework/linux/LinuxHost.h>
 #include <EGL/egl.h>
 #include <cmath>
@@ -145,6 +146,14 @@ TEST_F(GameAppTest, DeviceModelFollowsTheSurface)
 		EXPECT_EQ(c.model, eval("deviceModel")) << c.w << "x" << c.h;
 		EXPECT_EQ(std::to_string(c.w), eval("screenWidth"));
 	}
+}
+
+TEST_F(GameAppTest, AnalyticsReportsTheDrawingSurfaceSize)
+{
+	// The reports' screen fields come from the surface the game draws on.
+	start(640, 960);
+	EXPECT_EQ(640, analytics::AnalyticsDevice::screenWidth());
+	EXPECT_EQ(960, analytics::AnalyticsDevice::screenHeight());
 }
 
 TEST_F(GameAppTest, FrameClearsToTheScriptsBackground)

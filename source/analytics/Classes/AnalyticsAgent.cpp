@@ -1,12 +1,12 @@
 #include <analytics/AnalyticsAgent.h>
-#include <analytics/AnalyticsAutoIncrement.h>
-#include <analytics/AnalyticsCache.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsHTTP.h>
-#include <analytics/AnalyticsHeartBeater.h>
-#include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsAutoIncrement.h"
+#include "AnalyticsCache.h"
+#include "AnalyticsFiles.h"
+#include "AnalyticsHTTP.h"
+#include "AnalyticsHeartBeater.h"
+#include "AnalyticsUtil.h"
 #include "AnalyticsState.h"
+#include <analytics/AnalyticsSession.h>
 #include <lang/System.h>
 #include <lang/Throwable.h>
 #include <chrono>
@@ -254,6 +254,11 @@ void AnalyticsAgent::logEvent(const std::string& name, bool timed)
 void AnalyticsAgent::logEvent(const std::string& name, const Parameters& parameters, bool timed)
 {
 	withSession([&](AnalyticsSession& s) { s.recordEvent(name, &parameters, timed); });
+}
+
+void AnalyticsAgent::endTimedEvent(const std::string& name)
+{
+	withSession([&](AnalyticsSession& s) { s.endTimedEvent(name, nullptr); });
 }
 
 void AnalyticsAgent::endTimedEvent(const std::string& name, const Parameters& parameters)

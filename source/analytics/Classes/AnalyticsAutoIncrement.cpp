@@ -1,4 +1,4 @@
-#include <analytics/AnalyticsAutoIncrement.h>
+#include "AnalyticsAutoIncrement.h"
 #include "AnalyticsState.h"
 
 namespace analytics

@@ -1,9 +1,9 @@
-#include <analytics/AnalyticsCache.h>
-#include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsCache.h"
+#include "AnalyticsFiles.h"
+#include "AnalyticsUtil.h"
 #include "AnalyticsJSON.h"
 #include "AnalyticsState.h"
+#include <analytics/AnalyticsDevice.h>
 #include <algorithm>
 #include <cstdlib>
 

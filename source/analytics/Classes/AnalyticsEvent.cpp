@@ -1,5 +1,5 @@
 #include <analytics/AnalyticsEvent.h>
-#include <analytics/AnalyticsAutoIncrement.h>
+#include "AnalyticsAutoIncrement.h"
 #include "AnalyticsJSON.h"
 #include <lang/System.h>
 

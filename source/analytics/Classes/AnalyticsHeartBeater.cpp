@@ -1,7 +1,7 @@
-#include <analytics/AnalyticsHeartBeater.h>
-#include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsHeartBeater.h"
+#include "AnalyticsUtil.h"
 #include "AnalyticsState.h"
+#include <analytics/AnalyticsSession.h>
 #include <lang/Throwable.h>
 #include <chrono>
 

@@ -1,16 +1,15 @@
 #include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsAutoIncrement.h>
-#include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsAutoIncrement.h"
+#include "AnalyticsUtil.h"
 #include "AnalyticsState.h"
-#include <analytics/AnalyticsFiles.h>
+#include "AnalyticsFiles.h"
+#include <analytics/AnalyticsDevice.h>
 #include <cjson/cJSON.h>
 #include <lang/System.h>
 #include <lang/Throwable.h>
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <cxxabi.h>
 #include <cstdlib>
 #include <typeinfo>
 
@@ -18,18 +17,10 @@ namespace analytics
 {
 using detail::debugLog;
 using detail::state;
+using detail::typeName;
 
 namespace
 {
-std::string typeName(const std::type_info& type)
-{
-	int status = 0;
-	char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-	std::string out = status == 0 && name ? name : type.name();
-	std::free(name);
-	return out;
-}
-
 std::string describe(const AnalyticsSession::Parameters* parameters)
 {
 	if (!parameters)

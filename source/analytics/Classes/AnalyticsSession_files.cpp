@@ -1,9 +1,9 @@
-#include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsFiles.h"
+#include "AnalyticsUtil.h"
 #include "AnalyticsJSON.h"
 #include "AnalyticsState.h"
+#include <analytics/AnalyticsSession.h>
+#include <analytics/AnalyticsDevice.h>
 #include <io/detail/paths.h>
 #include <lang/System.h>
 #include <lang/Throwable.h>

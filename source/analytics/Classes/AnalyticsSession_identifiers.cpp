@@ -1,7 +1,7 @@
+#include "AnalyticsFiles.h"
+#include "AnalyticsState.h"
 #include <analytics/AnalyticsSession.h>
 #include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsFiles.h>
-#include "AnalyticsState.h"
 #include <lang/Exception.h>
 #include <lang/throwError.h>
 #include <openssl/evp.h>

@@ -1,7 +1,7 @@
+#include "AnalyticsCache.h"
+#include "AnalyticsUtil.h"
 #include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsCache.h>
 #include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsUtil.h>
 #include <lang/Exception.h>
 #include <lang/System.h>
 #include <lang/throwError.h>

@@ -1,10 +1,10 @@
-#include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsAgent.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsHTTP.h>
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsFiles.h"
+#include "AnalyticsHTTP.h"
+#include "AnalyticsUtil.h"
 #include "AnalyticsJSON.h"
 #include "AnalyticsState.h"
+#include <analytics/AnalyticsSession.h>
+#include <analytics/AnalyticsAgent.h>
 #include <lang/Throwable.h>
 #include <algorithm>
 #include <chrono>

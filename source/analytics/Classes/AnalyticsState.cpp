@@ -1,7 +1,9 @@
 #include "AnalyticsState.h"
-#include <analytics/AnalyticsCache.h>
-#include <analytics/AnalyticsHeartBeater.h>
+#include "AnalyticsCache.h"
+#include "AnalyticsHeartBeater.h"
 #include <analytics/AnalyticsSession.h>
+#include <cxxabi.h>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace analytics
@@ -43,6 +45,15 @@ void resetState()
 void debugLog(const std::string& line)
 {
 	AnalyticsUtil::log(line);
+}
+
+std::string typeName(const std::type_info& type)
+{
+	int status = 0;
+	char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+	std::string out = status == 0 && name ? name : type.name();
+	std::free(name);
+	return out;
 }
 
 std::string dateText(const Date& date)

@@ -1,11 +1,11 @@
 #ifndef ANALYTICS_CLASSES_ANALYTICSSTATE_H
 #define ANALYTICS_CLASSES_ANALYTICSSTATE_H
 
-#include <analytics/AnalyticsAutoIncrement.h>
+#include "AnalyticsAutoIncrement.h"
+#include "AnalyticsHTTP.h"
+#include "AnalyticsUtil.h"
 #include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsHTTP.h>
 #include <analytics/AnalyticsProtocolData.h>
-#include <analytics/AnalyticsUtil.h>
 #include <lang/Throwable.h>
 #include <atomic>
 #include <condition_variable>
@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <typeinfo>
 
 namespace analytics
 {
@@ -47,9 +48,9 @@ struct AnalyticsState
 	std::atomic<AnalyticsUtil::LogSink> logSink{nullptr};
 	int statusBarOrientation = 1;
 
-	// Device.
-	int screenWidth = 0;
-	int screenHeight = 0;
+	// Device; the screen size changes with the window while a send may read it.
+	std::atomic<int> screenWidth{0};
+	std::atomic<int> screenHeight{0};
 	std::string macInterface;
 	std::mutex pasteboardLock;
 
@@ -126,6 +127,9 @@ void guarded(F body)
 		AnalyticsUtil::handleException(std::string("unknown exception"));
 	}
 }
+
+/** The readable (demangled) name of a type. */
+std::string typeName(const std::type_info& type);
 
 /** Text of a date for log lines. */
 std::string dateText(const Date& date);

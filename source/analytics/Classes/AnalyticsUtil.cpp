@@ -1,4 +1,4 @@
-#include <analytics/AnalyticsUtil.h>
+#include "AnalyticsUtil.h"
 #include "AnalyticsState.h"
 #include <lang/Throwable.h>
 #include <cctype>
@@ -58,7 +58,7 @@ void AnalyticsUtil::handleException(const lang::Throwable& e)
 	try
 	{
 		writeErrorLines("Caught Exception in Analytics Analytics Code",
-			std::string("Name:") + typeid(e).name() + " Reason:" + e.getMessage().format(), "");
+			std::string("Name:") + detail::typeName(typeid(e)) + " Reason:" + e.getMessage().format(), "");
 	}
 	catch (...)
 	{
@@ -69,7 +69,7 @@ void AnalyticsUtil::handleException(const std::exception& e)
 {
 	try
 	{
-		writeErrorLines("Caught Exception in Analytics Analytics Code", std::string("Name:") + typeid(e).name() + " Reason:" + e.what(), "");
+		writeErrorLines("Caught Exception in Analytics Analytics Code", std::string("Name:") + detail::typeName(typeid(e)) + " Reason:" + e.what(), "");
 	}
 	catch (...)
 	{

@@ -1,5 +1,5 @@
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsUtil.h>
+#include "../Classes/AnalyticsFiles.h"
+#include "../Classes/AnalyticsUtil.h"
 #include <cjson/cJSON.h>
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "AnalyticsImpl_Linux.h"
+#include "../Classes/AnalyticsHTTP.h"
 #include <analytics/AnalyticsAgent.h>
 #include <analytics/AnalyticsDevice.h>
-#include <analytics/AnalyticsHTTP.h>
 
 namespace analytics
 {

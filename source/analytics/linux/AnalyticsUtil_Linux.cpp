@@ -1,4 +1,4 @@
-#include <analytics/AnalyticsUtil.h>
+#include "../Classes/AnalyticsUtil.h"
 #include "../Classes/AnalyticsState.h"
 #include <pf/DeviceFacts.h>
 #include <sys/xattr.h>

@@ -18,10 +18,10 @@
 
 #include "../ReportDecoder.h"
 #include "../TestHTTPServer.h"
+#include "AnalyticsFiles.h"
+#include "AnalyticsUtil.h"
 #include <analytics/Analytics.h>
-#include <analytics/AnalyticsFiles.h>
 #include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsUtil.h>
 #include <cjson/cJSON.h>
 #include <io/detail/paths.h>
 #include <algorithm>

@@ -1,5 +1,5 @@
-#include <analytics/AnalyticsHTTP.h>
-#include <analytics/AnalyticsUtil.h>
+#include "../AnalyticsHTTP.h"
+#include "../AnalyticsUtil.h"
 #include "../AnalyticsState.h"
 #include <curl/curl.h>
 #include <chrono>

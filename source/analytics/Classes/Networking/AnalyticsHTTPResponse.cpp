@@ -1,8 +1,8 @@
-#include <analytics/AnalyticsHTTP.h>
-#include <analytics/AnalyticsFiles.h>
-#include <analytics/AnalyticsSession.h>
-#include <analytics/AnalyticsUtil.h>
+#include "../AnalyticsHTTP.h"
+#include "../AnalyticsFiles.h"
+#include "../AnalyticsUtil.h"
 #include "../AnalyticsJSON.h"
+#include <analytics/AnalyticsSession.h>
 #include <lang/System.h>
 
 namespace analytics

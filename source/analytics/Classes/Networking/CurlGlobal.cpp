@@ -1,4 +1,4 @@
-#include <analytics/AnalyticsHTTP.h>
+#include "../AnalyticsHTTP.h"
 #include <net/curlGlobalInit.h>
 
 namespace analytics

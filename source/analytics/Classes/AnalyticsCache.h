@@ -1,5 +1,5 @@
-#ifndef ANALYTICS_ANALYTICSCACHE_H
-#define ANALYTICS_ANALYTICSCACHE_H
+#ifndef ANALYTICS_CLASSES_ANALYTICSCACHE_H
+#define ANALYTICS_CLASSES_ANALYTICSCACHE_H
 
 #include <analytics/AnalyticsProtocolData.h>
 #include <cstdint>

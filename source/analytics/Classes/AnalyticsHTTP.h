@@ -1,5 +1,5 @@
-#ifndef ANALYTICS_ANALYTICSHTTP_H
-#define ANALYTICS_ANALYTICSHTTP_H
+#ifndef ANALYTICS_CLASSES_ANALYTICSHTTP_H
+#define ANALYTICS_CLASSES_ANALYTICSHTTP_H
 
 #include <analytics/AnalyticsProtocolData.h>
 #include <cstdint>
