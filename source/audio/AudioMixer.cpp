@@ -14,6 +14,7 @@ int AudioClipInstance::fetchData(void* buffer, int bytes)
 {
 	char* out = static_cast<char*>(buffer);
 	int filled = 0;
+	bool first = true;
 	bool fromStart = false;
 	for (;;)
 	{
@@ -21,8 +22,15 @@ int AudioClipInstance::fetchData(void* buffer, int bytes)
 		filled += n;
 		if (n == 0)
 		{
+			// Ends in the first buffer that gets nothing at all, whatever the clip gave before.
+			if (!loop)
+			{
+				if (first)
+					ended.store(true, std::memory_order_relaxed);
+				return filled;
+			}
 			// A looping clip with nothing even from its start would wrap forever.
-			if (!loop || fromStart)
+			if (fromStart)
 			{
 				ended.store(true, std::memory_order_relaxed);
 				return filled;
@@ -33,7 +41,10 @@ int AudioClipInstance::fetchData(void* buffer, int bytes)
 		}
 		else
 			fromStart = false;
-		if (!loop || filled >= bytes)
+		first = false;
+		// A short read is a composite clip's part boundary or the clip's end: read on, so that
+		// the next part follows without a gap.
+		if (filled >= bytes)
 			return filled;
 	}
 }

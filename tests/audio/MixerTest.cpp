@@ -1,6 +1,7 @@
 // The software mixer, driven directly: exact samples, tracks, limits and ids.
 #include "AudioTestSupport.h"
 #include <audio/AudioMixer.h>
+#include <audio/CompositeAudioClip.h>
 #include <io/FileInputStream.h>
 #include <lang/Exception.h>
 #include <gtest/gtest.h>
@@ -117,6 +118,30 @@ TEST(AudioMixer, LoopingWrapsAndSilentInstancesKeepTime)
 	const int id = mixer.playClip(empty, 1.f, true, 2);
 	EXPECT_EQ((std::vector<int>{0, 0}), mix16(mixer, 4));
 	EXPECT_FALSE(mixer.isClipPlaying(id));
+}
+
+TEST(AudioMixer, CompositeClipsPlayTheirPartsWithoutAGap)
+{
+	// A part ends inside a buffer: the next part fills the rest of it, looping or not.
+	const AudioConfiguration mono{1, 16, 44100};
+	for (bool loop : {false, true})
+	{
+		AudioMixer mixer;
+		mixer.start();
+		lang::Ptr<AudioClip> pair = new audio::CompositeAudioClip(nullptr, {clip16({1, 2, 3}, 1), clip16({4, 5}, 1)});
+		const int id = mixer.playClip(pair, 1.f, loop, 0);
+		EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), mix16(mixer, 8, mono)) << loop;
+		if (loop)
+		{
+			EXPECT_EQ((std::vector<int>{5, 1, 2, 3}), mix16(mixer, 8, mono));
+			continue;
+		}
+		EXPECT_EQ((std::vector<int>{5, 0, 0, 0}), mix16(mixer, 8, mono));
+		// Ended by the first buffer that gets nothing, as a plain clip is.
+		EXPECT_TRUE(mixer.isClipPlaying(id));
+		EXPECT_EQ((std::vector<int>{0, 0, 0, 0}), mix16(mixer, 8, mono));
+		EXPECT_FALSE(mixer.isClipPlaying(id));
+	}
 }
 
 TEST(AudioMixer, TracksAreCheckedAndClamped)

@@ -96,6 +96,9 @@ void LinuxViewController::touchesCancelled(const std::vector<Touch>& touches)
 void LinuxViewController::resetTouches()
 {
 	m_hasSingleTouch = false;
+	// The App forgets its touches too; a press whose release went to another window must not
+	// swallow the next one.
+	m_mouseDown = false;
 }
 
 int LinuxViewController::fingerTouchId(int64_t finger, bool allocate)

@@ -151,6 +151,33 @@ TEST_F(HostTest, StartingOrStoppingTheLoopForgetsTheSingleTouch)
 	EXPECT_EQ((Calls{"touchEnded 1 480 320"}), input(a));
 }
 
+TEST_F(HostTest, AMousePressWhoseReleaseWasLostDoesNotSwallowTheNextPress)
+{
+	RecordingApp* a = start();
+	pushMouseButton(SDL_BUTTON_LEFT, true, 10, 20);
+	tick();
+	// The button went up while another window had the focus: no release reaches the game.
+	pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+	pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+	tick();
+	a->take();
+	pushMouseButton(SDL_BUTTON_LEFT, true, 30, 40);
+	pushMouseButton(SDL_BUTTON_LEFT, false, 31, 41);
+	tick();
+	EXPECT_EQ((Calls{"touchBegan 0 30 40", "mouseMove 30 40", "keyDown LBUTTON",
+		"touchEnded 0 31 41", "mouseMove 31 41", "keyUp LBUTTON"}), input(a));
+	// A release after the reset, with no press of its own, is nothing.
+	pushMouseButton(SDL_BUTTON_LEFT, true, 1, 1);
+	tick();
+	pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+	pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+	tick();
+	a->take();
+	pushMouseButton(SDL_BUTTON_LEFT, false, 2, 2);
+	tick();
+	EXPECT_EQ(Calls{}, input(a));
+}
+
 TEST(LinuxViewController, TouchesAreTruncatedAndCancelForgetsTheSingleTouch)
 {
 	framework::LinuxViewController c(nullptr);
