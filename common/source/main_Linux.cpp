@@ -1,4 +1,5 @@
 // The engine on Linux: runs the game headless for a number of frames, or in a window.
+#include "HostServices.h"
 #include <framework/linux/LinuxHost.h>
 #include <pf/LocalNotifications.h>
 #include <pf/WebKit.h>
@@ -153,6 +154,7 @@ int main(int argc, char** argv)
 			return usage(("cannot make the user folder " + options.userRoot).c_str());
 		// Web views need a display; without one the scripts get no WebView table.
 		pf::webkit::install();
+		addPlatformServices(options);
 		framework::LinuxHost host(options);
 		host.setNotificationHandler(&pf::LocalNotifications::notifyListeners);
 		exitCode = host.run(frames);

@@ -11,10 +11,11 @@ namespace pf
 class VideoPlayerImpl;
 
 /**
- * Plays a movie file over the game through a GStreamer playbin. With a
- * window handle the picture goes into the game window; without one (no
- * window, headless runs) the stream is decoded into fake sinks as fast as it
- * can. The end is noticed on the main-thread queue, which the host runs.
+ * Plays a movie file over the game through a GStreamer playbin, in the
+ * pf_video module loaded with the first video played. With a window handle
+ * the picture goes into the game window; without one (no window, headless
+ * runs) the stream is decoded into fake sinks as fast as it can. The end is
+ * noticed on the main-thread queue, which the host runs.
  */
 class VideoPlayer : public lang::Object
 {
@@ -24,8 +25,9 @@ public:
 	~VideoPlayer() override;
 
 	/**
-	 * Starts the movie; false when the file is missing or the player does not
-	 * start. The observer (may be null) hears videoPlayEnded() at the end of
+	 * Starts the movie; false when the file is missing, the module cannot be
+	 * loaded (printed with its name and the loader's error) or the player does
+	 * not start. The observer (may be null) hears videoPlayEnded() at the end of
 	 * the stream or at an error.
 	 */
 	bool playFullscreen(const std::string& path, VideoPlayerObserver* observer);

@@ -51,15 +51,22 @@ public:
 	/** Runs the script from a zero timer in the page; no result. */
 	void asyncExecuteJavaScript(const std::string& script);
 
-	/** Whether a page was ever made: the host then runs GLib's main context every turn. */
+	/** Whether a page was ever made. */
 	static bool pagesMade();
+	/**
+	 * Once a page was made, runs the web engine's pending work a bounded
+	 * amount without blocking; the host loop calls it every turn.
+	 */
+	static void runPages();
 	/** Whether a web engine is installed and can show pages here. */
 	static bool isWebViewSupported();
 	/**
-	 * Installs the web engine: the page maker and the check whether pages can
-	 * be shown (asked on each isWebViewSupported). Null factory uninstalls.
+	 * Installs the web engine: the page maker, the check whether pages can be
+	 * shown (asked on each isWebViewSupported) and the engine's turn that
+	 * runPages runs. Null factory uninstalls.
 	 */
-	static void setPageFactory(WebPageFactory factory, std::function<bool()> supported);
+	static void setPageFactory(WebPageFactory factory, std::function<bool()> supported,
+		std::function<void()> pump = nullptr);
 	/**
 	 * Where the game's window is on the screen (its top-left); null or false:
 	 * no window, pages are drawn offscreen.

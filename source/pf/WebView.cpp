@@ -20,6 +20,7 @@ namespace
 {
 WebPageFactory s_factory;
 std::function<bool()> s_supported;
+std::function<void()> s_pump;
 std::function<bool(const std::string&)> s_opener;
 WebView::WindowLocator s_locator;
 bool s_pagesMade = false;
@@ -316,6 +317,12 @@ bool WebView::pagesMade()
 	return s_pagesMade;
 }
 
+void WebView::runPages()
+{
+	if (s_pagesMade && s_pump)
+		s_pump();
+}
+
 WebView::~WebView()
 {
 	m_this->detach();
@@ -399,10 +406,11 @@ bool WebView::isWebViewSupported()
 	return s_factory && (!s_supported || s_supported());
 }
 
-void WebView::setPageFactory(WebPageFactory factory, std::function<bool()> supported)
+void WebView::setPageFactory(WebPageFactory factory, std::function<bool()> supported, std::function<void()> pump)
 {
 	s_factory = std::move(factory);
 	s_supported = std::move(supported);
+	s_pump = std::move(pump);
 }
 
 void WebView::setWindowLocator(WindowLocator locator)

@@ -1,4 +1,5 @@
 #include "GameFixture.h"
+#include "HostServices.h"
 #include <framework/linux/LinuxHost.h>
 #include <io/ByteArrayInputStream.h>
 #include <lang/Exception.h>
@@ -19,6 +20,7 @@ protected:
 		o.userRoot = m_dir.path();
 		o.width = w;
 		o.height = h;
+		addPlatformServices(o);
 		return o;
 	}
 

@@ -1,4 +1,5 @@
 #include "GameFixture.h"
+#include "HostServices.h"
 #include <framework/linux/LinuxHost.h>
 #include <io/ByteArrayInputStream.h>
 #include <SDL.h>
@@ -38,6 +39,7 @@ TEST(LinuxWindowGame, TheBackKeyQuitsThroughTheScriptsAndTheGameSaves)
 	o.dataRoot = TEST_BUNDLE;
 	o.userRoot = dir.path();
 	o.window = true;
+	addPlatformServices(o);
 	framework::LinuxHost host(o);
 	EXPECT_TRUE(gameLua()->getBoolean("g_mouseAvailable"));
 	const std::string code = "update = function() if keyPressed.KEY_BACK then requestExit() end end";
@@ -81,6 +83,7 @@ TEST(LinuxWindowGame, TheDemoSkyFollowsTheHeldButtonAndTheBackKeyLeaves)
 	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
 	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
 	o.window = true;
+	addPlatformServices(o);
 	framework::LinuxHost host(o);
 	host.tick();
 	// The demo's intro video stops the loop until it has ended.
@@ -230,6 +233,7 @@ protected:
 		o.window = true;
 		o.clock = [this] { return m_now; };
 		o.sleep = [this](int64_t micros) { m_now += micros; };
+		addPlatformServices(o);
 		m_host.reset(new framework::LinuxHost(o));
 	}
 

@@ -1,10 +1,14 @@
 #include "GameFixture.h"
 #include <framework/OSInterface.h>
+#include "HostServices.h"
 #include <framework/linux/LinuxHost.h>
 #include <io/ByteArrayInputStream.h>
 #include <pf/MainThreadQueue.h>
 #include <pf/LocalNotifications.h>
 #include <pf/UserDefaults.h>
+#include <pf/WebKit.h>
+#include <pf/WebView.h>
+#include <io/detail/paths.h>
 #include <lua/LuaException.h>
 #include <cstdio>
 #include <fstream>
@@ -130,6 +134,7 @@ TEST(PlatformHostTurns, TasksAndNotificationsArriveEveryTurn)
 	framework::LinuxHost::Options o;
 	o.dataRoot = TEST_BUNDLE;
 	o.userRoot = dir.path();
+	addPlatformServices(o);
 	framework::LinuxHost host(o);
 	host.setNotificationHandler(&pf::LocalNotifications::notifyListeners);
 	host.becomeActive();
@@ -166,6 +171,7 @@ TEST(PlatformHostTurns, ADueNotificationIsStillStoredWhileTheGameHearsIt)
 	framework::LinuxHost::Options o;
 	o.dataRoot = TEST_BUNDLE;
 	o.userRoot = dir.path();
+	addPlatformServices(o);
 	framework::LinuxHost host(o);
 	std::vector<std::string> heard;
 	host.setNotificationHandler([&heard](const std::string& name) {
@@ -180,4 +186,57 @@ TEST(PlatformHostTurns, ADueNotificationIsStillStoredWhileTheGameHearsIt)
 	EXPECT_TRUE(pf::LocalNotifications::pending().empty());
 	host.tick();
 	EXPECT_EQ(heard.size(), 1u);
+}
+
+// Pages and videos come from modules loaded at first use. With none to be found the game is told
+// so at that moment, naming the module and the loader's error, and plays on.
+TEST(PlatformHostTurns, WithoutItsModulesTheGameIsRefusedPagesAndVideosAndPlaysOn)
+{
+	ScratchDir dir;
+	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
+	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
+	setenv("ENGINE_MODULE_DIR", (dir.path() + "/no-modules").c_str(), 1);
+	// Pages need a display name only to be offered; none is opened.
+	setenv("DISPLAY", ":97", 1);
+	ASSERT_EQ(0, std::system(("cp -r '" TEST_BUNDLE "' '" + dir.path() + "/bundle'").c_str()));
+	pf::webkit::install();
+	framework::LinuxHost::Options o;
+	o.dataRoot = dir.path() + "/bundle";
+	o.userRoot = dir.path();
+	addPlatformServices(o);
+	framework::LinuxHost host(o);
+	host.becomeActive();
+	GameLua* game = static_cast<GameApp*>(framework::App::get())->gameLua();
+	std::string clip = framework::App::get()->path("clip.ogv");
+	if (clip.empty() || clip[0] != '/')
+		clip = io::detail::bundlePath() + "/" + clip;
+	std::ofstream(clip) << "a video file";
+	testing::internal::CaptureStdout();
+	const std::string code = "hasTable = _G.WebView ~= nil "
+		"made, pageError = _G.pcall(_G.WebView.new, 0, 0, 64, 64) "
+		"again, againError = _G.pcall(_G.WebView.new, 0, 0, 64, 64) "
+		"played = playVideo('clip.ogv') frames = 0 update = function() frames = frames + 1 end";
+	io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
+	game->getState()->compile(in, "modules", game);
+	host.tick();
+	host.tick();
+	const std::string out = testing::internal::GetCapturedStdout();
+	EXPECT_TRUE(game->getBoolean("hasTable")) << "offering pages loads nothing";
+	EXPECT_FALSE(game->getBoolean("made"));
+	const std::string missing = dir.path() + "/no-modules/pf_webkit.so: cannot open shared object file";
+	for (const char* error : {"pageError", "againError"})
+	{
+		EXPECT_NE(game->getString(error).find("Module pf_webkit could not be loaded: " + missing), std::string::npos)
+			<< game->getString(error);
+	}
+	EXPECT_FALSE(game->getBoolean("again"));
+	EXPECT_FALSE(pf::WebView::isWebViewSupported());
+	EXPECT_FALSE(game->getBoolean("played"));
+	EXPECT_NE(out.find("Video " + clip + " refused: Module pf_video could not be loaded: " + dir.path() +
+		"/no-modules/pf_video.so: cannot open shared object file"), std::string::npos) << out;
+	// The game plays on.
+	EXPECT_TRUE(host.isUpdating());
+	EXPECT_EQ(game->getNumber("frames"), 2.f);
+	pf::WebView::setPageFactory(nullptr, nullptr);
+	unsetenv("ENGINE_MODULE_DIR");
 }

@@ -5,6 +5,7 @@
 #include <glib.h>
 #include <gdk/gdk.h>
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -69,6 +70,7 @@ TEST(WebKitStart, AskingForSupportLeavesGtkUnstarted)
 	pf::webkit::install();
 	ASSERT_TRUE(pf::WebView::isWebViewSupported()) << "no display: run under xvfb-run";
 	EXPECT_EQ(nullptr, gdk_display_get_default()) << "GTK starts with the first page, not with the question";
+	EXPECT_EQ(nullptr, dlopen("libwebkit2gtk-4.1.so.0", RTLD_LAZY | RTLD_NOLOAD)) << "WebKit comes with the first page";
 }
 
 class WebKitPage : public PfTest

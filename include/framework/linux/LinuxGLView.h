@@ -57,6 +57,11 @@ public:
 	/** x and y in drawable pixels. */
 	void warpMouse(int x, int y);
 
+	/** A modal message box over the window; the index of the button pressed, or -1. */
+	int showMessageBox(const std::string& title, const std::string& message, const std::vector<std::string>& buttons);
+	/** The window's top-left on the screen. */
+	void screenPosition(int& x, int& y) const;
+
 private:
 	SDL_Window* m_window;
 	void* m_context;

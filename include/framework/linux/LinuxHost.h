@@ -55,6 +55,16 @@ public:
 		std::function<void(int64_t)> sleep;
 		/** Makes the window's GL context; empty: SDL's. */
 		LinuxGLView::ContextFactory contextFactory;
+		/**
+		 * Runs at the start of every turn of the loop, also while it is stopped: the
+		 * platform services' tasks, pages and due notifications. Empty: none.
+		 */
+		std::function<void(LinuxHost& host)> servicePump;
+		/**
+		 * Called with the window once it exists and with null before it goes, for the
+		 * services that show dialogs or pages over it. Empty: none.
+		 */
+		std::function<void(LinuxGLView* window)> windowServices;
 	};
 
 	/**
@@ -76,8 +86,7 @@ public:
 	bool isActive() const { return m_active; }
 
 	/**
-	 * One turn of the loop, each starting with the services' tasks and due
-	 * notifications. Headless: the simulated clock advances by 1/framerate,
+	 * One turn of the loop, each starting with the service pump. Headless: the simulated clock advances by 1/framerate,
 	 * then a frame; while the loop is stopped, a short wait, not counted. Windowed: the pending events, then a frame
 	 * and a sleep to the next tick, or, while the loop is stopped, a wait for
 	 * events. Returns false once termination was asked for.
@@ -128,8 +137,6 @@ public:
 	static void advanceClock(int64_t micros);
 
 private:
-	/** The services' turn: main-thread tasks, then the notifications that fell due. */
-	void serviceTurn();
 
 	Options m_options;
 	App::Configuration m_config;

@@ -162,4 +162,22 @@ void LinuxGLView::warpMouse(int x, int y)
 	const float scale = contentScale();
 	SDL_WarpMouseInWindow(m_window, static_cast<int>(x / scale), static_cast<int>(y / scale));
 }
+
+int LinuxGLView::showMessageBox(const std::string& title, const std::string& message, const std::vector<std::string>& buttons)
+{
+	std::vector<SDL_MessageBoxButtonData> data;
+	for (size_t i = 0; i < buttons.size(); ++i)
+		data.push_back({0, static_cast<int>(i), buttons[i].c_str()});
+	const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, m_window, title.c_str(), message.c_str(),
+		static_cast<int>(data.size()), data.empty() ? nullptr : data.data(), nullptr};
+	int pressed = -1;
+	if (SDL_ShowMessageBox(&box, &pressed) != 0)
+		return -1;
+	return pressed;
+}
+
+void LinuxGLView::screenPosition(int& x, int& y) const
+{
+	SDL_GetWindowPosition(m_window, &x, &y);
+}
 }

@@ -1,10 +1,7 @@
 // Start-up, activation, termination and the platform's entries of the Linux host.
 #include <framework/linux/LinuxHost.h>
 #include <gr/gl/EGLHeadlessView.h>
-#include <pf/Alert.h>
-#include <pf/WebView.h>
 #include <SDL.h>
-#include <vector>
 #include <framework/AppActivationListener.h>
 #include <gr/GraphicsException.h>
 #include <gr/gl/GL_createContext.h>
@@ -118,6 +115,8 @@ LinuxHost::LinuxHost(const Options& options) :
 		m_context = nullptr;
 		m_view = nullptr;
 		m_viewController.reset();
+		if (m_glView && m_options.windowServices)
+			m_options.windowServices(nullptr);
 		m_glView.reset();
 		s_currentHost = nullptr;
 		if (!options.window)
@@ -221,24 +220,8 @@ void LinuxHost::makeWindow(int width, int height)
 	const std::string title = m_config.name.empty() ? "engine" : m_config.name;
 	m_glView.reset(new LinuxGLView(title, width, height, m_config.bits, m_config.depthbuffer, m_config.renderer, m_options.contextFactory));
 	m_viewController.reset(new LinuxViewController(m_glView.get()));
-	SDL_Window* window = m_glView->window();
-	// The services' questions become dialogs over the game window.
-	pf::Alert::setPresenter([window](const std::string& title, const std::string& message, const std::vector<std::string>& buttons) {
-		std::vector<SDL_MessageBoxButtonData> data;
-		for (size_t i = 0; i < buttons.size(); ++i)
-			data.push_back({0, static_cast<int>(i), buttons[i].c_str()});
-		const SDL_MessageBoxData box = {SDL_MESSAGEBOX_INFORMATION, window, title.c_str(), message.c_str(),
-			static_cast<int>(data.size()), data.empty() ? nullptr : data.data(), nullptr};
-		int pressed = -1;
-		if (SDL_ShowMessageBox(&box, &pressed) != 0)
-			return -1;
-		return pressed;
-	});
-	// Web pages are laid over the game window's rectangle.
-	pf::WebView::setWindowLocator([window](int& x, int& y) {
-		SDL_GetWindowPosition(window, &x, &y);
-		return true;
-	});
+	if (m_options.windowServices)
+		m_options.windowServices(m_glView.get());
 	m_surfaceWidth = m_glView->drawableWidth();
 	m_surfaceHeight = m_glView->drawableHeight();
 }
@@ -359,11 +342,8 @@ void LinuxHost::terminate()
 	}
 	m_view = nullptr;
 	m_viewController.reset();
-	if (m_glView)
-	{
-		pf::Alert::setPresenter(nullptr);
-		pf::WebView::setWindowLocator(nullptr);
-	}
+	if (m_glView && m_options.windowServices)
+		m_options.windowServices(nullptr);
 	m_glView.reset();
 	// The request is used up; one that came during start-up has ended this host's run.
 	s_stopRequested = 0;

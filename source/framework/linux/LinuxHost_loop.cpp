@@ -1,15 +1,10 @@
 // The frame loop of the Linux host: ticks, the frame update, pacing and present.
 #include <framework/linux/LinuxHost.h>
 #include <gr/gl/EGLHeadlessView.h>
-#include <pf/LocalNotifications.h>
-#include <pf/MainThreadQueue.h>
-#include <pf/WebView.h>
 #include <algorithm>
 #include <csignal>
 #include <ctime>
 #include <SDL.h>
-#include <glib.h>
-#include <EGL/egl.h>
 
 namespace framework
 {
@@ -43,34 +38,12 @@ int64_t LinuxHost::tickMicros() const
 	return ticks * int64_t(1000000) / 60;
 }
 
-void LinuxHost::serviceTurn()
-{
-	pf::MainThreadQueue::runPending();
-	// GLib's sources (web pages) run here once there are pages, never blocking; a bounded
-	// number per turn keeps frames going. Pages may make a context of their own current:
-	// the game's comes back after them.
-	if (pf::WebView::pagesMade())
-	{
-		const EGLDisplay display = eglGetCurrentDisplay();
-		const EGLSurface draw = eglGetCurrentSurface(EGL_DRAW);
-		const EGLSurface read = eglGetCurrentSurface(EGL_READ);
-		const EGLContext context = eglGetCurrentContext();
-		bool ran = false;
-		for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i)
-			ran = true;
-		if (ran && display != EGL_NO_DISPLAY && (eglGetCurrentContext() != context ||
-			eglGetCurrentSurface(EGL_DRAW) != draw || eglGetCurrentSurface(EGL_READ) != read))
-			eglMakeCurrent(display, draw, read, context);
-	}
-	// Notifications that fell due, also while the game was closed, oldest first.
-	pf::LocalNotifications::deliverDue([this](const std::string& name) { receivedLocalNotification(name); });
-}
-
 bool LinuxHost::tick()
 {
 	if (m_terminated)
 		return false;
-	serviceTurn();
+	if (m_options.servicePump)
+		m_options.servicePump(*this);
 	if (stopping())
 		return false;
 	if (!m_glView && !m_running && App::initialized())

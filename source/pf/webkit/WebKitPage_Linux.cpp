@@ -1,10 +1,10 @@
-// WebKitGTK behind pf::WebPage. Pages live in an offscreen GTK window whose
-// opacity follows show and hide; the host loop iterates GLib's default
-// context, which drives WebKit. Evaluations and deferred policy decisions are
-// cancelled and signals disconnected when a page goes.
-#include <pf/WebKit.h>
+// The pf_webkit module: WebKitGTK behind pf::WebPage, loaded with the first
+// page. Pages live in an offscreen GTK window whose opacity follows show and
+// hide; the host loop's turn iterates GLib's default context, which drives
+// WebKit. Evaluations and deferred policy decisions are cancelled and signals
+// disconnected when a page goes.
 #include <pf/WebPage.h>
-#include <pf/WebView.h>
+#include <pf/detail/Modules.h>
 #include <EGL/egl.h>
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
@@ -19,6 +19,8 @@ namespace webkit
 {
 namespace
 {
+const detail::ModuleHost* s_host = nullptr;
+
 class WebKitPage;
 
 /**
@@ -63,7 +65,7 @@ public:
 		KeepCurrentContext keep;
 		int wx = 0, wy = 0;
 		// Over the game window a borderless popup; without one an offscreen window.
-		m_windowed = WebView::locateWindow(wx, wy);
+		m_windowed = s_host->locateWindow(wx, wy);
 		if (m_windowed)
 		{
 			m_window = gtk_window_new(GTK_WINDOW_POPUP);
@@ -143,7 +145,7 @@ public:
 		if (visible)
 		{
 			int wx = 0, wy = 0;
-			if (WebView::locateWindow(wx, wy))
+			if (s_host->locateWindow(wx, wy))
 				gtk_window_move(GTK_WINDOW(m_window), wx + m_x, wy + m_y);
 			gtk_widget_show(m_window);
 		}
@@ -289,13 +291,6 @@ bool displayNamed()
 	return name && *name;
 }
 
-/** Asked when the scripts' table is made: the display's name, so GTK starts with the first page. */
-bool supported()
-{
-	return s_display < 0 ? displayNamed() : s_display == 1;
-}
-}
-
 bool displayAvailable()
 {
 	if (s_display < 0 && !displayNamed())
@@ -312,15 +307,38 @@ bool displayAvailable()
 	return s_display == 1;
 }
 
-void install()
+class Module : public detail::WebModule
 {
-	WebView::setPageFactory(
-		[](int x, int y, int w, int h) -> std::unique_ptr<WebPage> {
-			if (!displayAvailable())
-				return nullptr;
-			return std::unique_ptr<WebPage>(new WebKitPage(x, y, w, h));
-		},
-		supported);
+public:
+	/** The display's name until GTK tried it: GTK starts with the first page. */
+	bool supported() override { return s_display < 0 ? displayNamed() : s_display == 1; }
+
+	bool displayAvailable() override { return webkit::displayAvailable(); }
+
+	std::unique_ptr<WebPage> makePage(int x, int y, int w, int h) override
+	{
+		if (!displayAvailable())
+			return nullptr;
+		return std::unique_ptr<WebPage>(new WebKitPage(x, y, w, h));
+	}
+
+	/** GLib's sources, a bounded number per turn so frames go on. */
+	void runPending() override
+	{
+		KeepCurrentContext keep;
+		for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i)
+		{
+		}
+	}
+};
 }
 }
+}
+
+extern "C" __attribute__((visibility("default"))) pf::detail::WebModule* engine_pf_webkit_module(
+	const pf::detail::ModuleHost* host)
+{
+	static pf::webkit::Module module;
+	pf::webkit::s_host = host;
+	return &module;
 }

@@ -325,3 +325,37 @@ TEST_F(HostTest, ALocalNotificationReachesTheHandlerByName)
 	m_host->receivedLocalNotification("");
 	EXPECT_EQ((std::vector<std::string>{"daily"}), names);
 }
+
+// The services come in from outside: the pump starts every turn (also a stopped one) before the
+// frame, and the window hook sees the window while it exists.
+TEST_F(HostTest, TheServicePumpStartsEveryTurnAndTheWindowHookSeesTheWindow)
+{
+	framework::LinuxHost::Options o = options();
+	std::vector<std::string> seen;
+	framework::LinuxHost* pumped = nullptr;
+	o.servicePump = [&](framework::LinuxHost& host) {
+		pumped = &host;
+		seen.push_back("pump " + std::to_string(app()->steps.size()));
+	};
+	o.windowServices = [&](framework::LinuxGLView* window) {
+		seen.push_back(window ? "window" : "no window");
+		if (window)
+		{
+			EXPECT_NE(nullptr, window->window());
+		}
+	};
+	start(o);
+	EXPECT_EQ((Calls{"window"}), seen);
+	seen.clear();
+	tick();
+	tick();
+	EXPECT_EQ((Calls{"pump 0", "pump 1"}), seen);
+	EXPECT_EQ(m_host.get(), pumped);
+	seen.clear();
+	m_host->stopUpdate();
+	tick();
+	EXPECT_EQ((Calls{"pump 2"}), seen);
+	seen.clear();
+	m_host.reset();
+	EXPECT_EQ((Calls{"no window"}), seen);
+}

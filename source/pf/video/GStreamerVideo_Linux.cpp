@@ -1,19 +1,25 @@
-#include <pf/VideoPlayer.h>
-#include <pf/MainThreadQueue.h>
-#include <lang/Debug.h>
+// The pf_video module: full-screen videos through a GStreamer playbin, loaded with the first
+// video. Ends are noticed on GStreamer's threads and handed to the engine's main-thread queue.
+#include <pf/detail/Modules.h>
 #include <gst/gst.h>
 #include <gst/video/videooverlay.h>
 #include <algorithm>
-#include <atomic>
 #include <memory>
-#include <unistd.h>
+#include <string>
 #include <vector>
 
 namespace pf
 {
+namespace video
+{
 namespace
 {
-std::atomic<unsigned long> g_windowHandle(0);
+const detail::ModuleHost* s_host = nullptr;
+
+void log(const std::string& line)
+{
+	s_host->log(line);
+}
 
 bool gstreamerReady()
 {
@@ -21,7 +27,7 @@ bool gstreamerReady()
 		GError* error = nullptr;
 		if (gst_init_check(nullptr, nullptr, &error))
 			return true;
-		lang::Debug::printf("GStreamer could not start: %s\n", error ? error->message : "unknown error");
+		log(std::string("GStreamer could not start: ") + (error ? error->message : "unknown error"));
 		if (error)
 			g_error_free(error);
 		return false;
@@ -36,13 +42,12 @@ GstElement* fakeSink()
 		g_object_set(sink, "sync", FALSE, nullptr);
 	return sink;
 }
-}
 
-class VideoPlayerImpl;
+class Player;
 
 struct Playback
 {
-	VideoPlayerImpl* owner = nullptr;
+	Player* owner = nullptr;
 	GstElement* pipeline = nullptr;
 	VideoPlayerObserver* observer = nullptr;
 	unsigned long window = 0;
@@ -57,10 +62,19 @@ struct Playback
 	}
 };
 
-class VideoPlayerImpl : public lang::Object
+// What the bus handler needs; it never holds the playback itself, whose end stops the streaming threads.
+struct BusTarget
+{
+	std::weak_ptr<Playback> playback;
+	unsigned long window;
+};
+
+class Player : public detail::VideoBackend
 {
 public:
-	std::vector<std::shared_ptr<Playback>> m_playing;
+	~Player() override { m_playing.clear(); }
+
+	int playing() const override { return static_cast<int>(m_playing.size()); }
 
 	void finish(Playback* playback)
 	{
@@ -74,15 +88,11 @@ public:
 		if (observer)
 			observer->videoPlayEnded();
 	}
-};
 
-namespace
-{
-// What the bus handler needs; it never holds the playback itself, whose end stops the streaming threads.
-struct BusTarget
-{
-	std::weak_ptr<Playback> playback;
-	unsigned long window;
+	bool play(const std::string& path, VideoPlayerObserver* observer, unsigned long window) override;
+
+private:
+	std::vector<std::shared_ptr<Playback>> m_playing;
 };
 
 // Runs on GStreamer's threads: it only hands the end over to the main thread.
@@ -100,18 +110,18 @@ GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data)
 	{
 		GError* error = nullptr;
 		gst_message_parse_error(message, &error, nullptr);
-		lang::Debug::printf("Video failed: %s\n", error ? error->message : "unknown error");
+		log(std::string("Video failed: ") + (error ? error->message : "unknown error"));
 		if (error)
 			g_error_free(error);
 	}
 	if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS || GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
 	{
 		std::weak_ptr<Playback> weak = target.playback;
-		MainThreadQueue::post([weak]() {
+		s_host->post([weak]() {
 			// A player destroyed meanwhile took its playbacks with it.
 			if (std::shared_ptr<Playback> playback = weak.lock())
 			{
-				VideoPlayerImpl* owner = playback->owner;
+				Player* owner = playback->owner;
 				Playback* ended = playback.get();
 				playback.reset();
 				owner->finish(ended);
@@ -126,42 +136,16 @@ void deleteTarget(gpointer data)
 {
 	delete static_cast<BusTarget*>(data);
 }
-}
 
-VideoPlayer::VideoPlayer() :
-	m_this(new VideoPlayerImpl)
+bool Player::play(const std::string& path, VideoPlayerObserver* observer, unsigned long window)
 {
-}
-
-VideoPlayer::~VideoPlayer()
-{
-	m_this->m_playing.clear();
-}
-
-int VideoPlayer::playing() const
-{
-	return static_cast<int>(m_this->m_playing.size());
-}
-
-void VideoPlayer::setWindowHandle(unsigned long handle)
-{
-	g_windowHandle = handle;
-}
-
-bool VideoPlayer::playFullscreen(const std::string& path, VideoPlayerObserver* observer)
-{
-	if (access(path.c_str(), R_OK) != 0)
-	{
-		lang::Debug::printf("Video %s cannot be read\n", path.c_str());
-		return false;
-	}
 	if (!gstreamerReady())
 		return false;
 	GError* error = nullptr;
 	gchar* uri = gst_filename_to_uri(path.c_str(), &error);
 	if (!uri)
 	{
-		lang::Debug::printf("Video %s has no URI: %s\n", path.c_str(), error ? error->message : "unknown error");
+		log("Video " + path + " has no URI: " + (error ? error->message : "unknown error"));
 		if (error)
 			g_error_free(error);
 		return false;
@@ -170,17 +154,17 @@ bool VideoPlayer::playFullscreen(const std::string& path, VideoPlayerObserver* o
 	if (!pipeline)
 	{
 		g_free(uri);
-		lang::Debug::printf("Video %s: GStreamer has no playbin\n", path.c_str());
+		log("Video " + path + ": GStreamer has no playbin");
 		return false;
 	}
 	g_object_set(pipeline, "uri", uri, nullptr);
 	g_free(uri);
 
 	auto playback = std::make_shared<Playback>();
-	playback->owner = m_this.ptr();
+	playback->owner = this;
 	playback->pipeline = GST_ELEMENT(gst_object_ref_sink(pipeline));
 	playback->observer = observer;
-	playback->window = g_windowHandle;
+	playback->window = window;
 	if (!playback->window)
 		g_object_set(pipeline, "video-sink", fakeSink(), "audio-sink", fakeSink(), nullptr);
 
@@ -190,10 +174,26 @@ bool VideoPlayer::playFullscreen(const std::string& path, VideoPlayerObserver* o
 
 	if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
 	{
-		lang::Debug::printf("Video %s did not start\n", path.c_str());
+		log("Video " + path + " did not start");
 		return false;
 	}
-	m_this->m_playing.push_back(playback);
+	m_playing.push_back(playback);
 	return true;
 }
+
+class Module : public detail::VideoModule
+{
+public:
+	std::unique_ptr<detail::VideoBackend> makePlayer() override { return std::unique_ptr<detail::VideoBackend>(new Player); }
+};
+}
+}
+}
+
+extern "C" __attribute__((visibility("default"))) pf::detail::VideoModule* engine_pf_video_module(
+	const pf::detail::ModuleHost* host)
+{
+	static pf::video::Module module;
+	pf::video::s_host = host;
+	return &module;
 }

@@ -1,0 +1,28 @@
+#include "HostServices.h"
+#include <framework/linux/LinuxGLView.h>
+#include <pf/Alert.h>
+#include <pf/ServicePump.h>
+#include <pf/WebView.h>
+
+void addPlatformServices(framework::LinuxHost::Options& options)
+{
+	options.servicePump = [](framework::LinuxHost& host) {
+		pf::pumpServices([&host](const std::string& name) { host.receivedLocalNotification(name); });
+	};
+	options.windowServices = [](framework::LinuxGLView* window) {
+		if (!window)
+		{
+			pf::Alert::setPresenter(nullptr);
+			pf::WebView::setWindowLocator(nullptr);
+			return;
+		}
+		// The services' questions become dialogs over the game window.
+		pf::Alert::setPresenter([window](const std::string& title, const std::string& message,
+			const std::vector<std::string>& buttons) { return window->showMessageBox(title, message, buttons); });
+		// Web pages are laid over the game window's rectangle.
+		pf::WebView::setWindowLocator([window](int& x, int& y) {
+			window->screenPosition(x, y);
+			return true;
+		});
+	};
+}

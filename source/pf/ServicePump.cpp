@@ -1,0 +1,14 @@
+#include <pf/ServicePump.h>
+#include <pf/LocalNotifications.h>
+#include <pf/MainThreadQueue.h>
+#include <pf/WebView.h>
+
+namespace pf
+{
+void pumpServices(const std::function<void(const std::string& name)>& deliver)
+{
+	MainThreadQueue::runPending();
+	WebView::runPages();
+	LocalNotifications::deliverDue(deliver);
+}
+}

@@ -1,0 +1,84 @@
+// The web engine on first use: pf_webkit (WebKitGTK) is loaded with the first page, so a game
+// that shows none never maps GTK or WebKit.
+#include <pf/WebKit.h>
+#include <pf/WebView.h>
+#include "ModuleLoader.h"
+#include <lang/Debug.h>
+#include <lang/Exception.h>
+#include <lang/throwError.h>
+#include <cstdlib>
+#include <string>
+
+namespace pf
+{
+namespace webkit
+{
+namespace
+{
+detail::WebModule* s_module = nullptr;
+/** Why the module could not be loaded; it is not tried again. */
+std::string s_failure;
+
+/** GDK runs on X11 here: without a display name no page can be shown. */
+bool displayNamed()
+{
+	const char* name = std::getenv("DISPLAY");
+	return name && *name;
+}
+
+/** The module, loaded on first use; throws the load's error (every time) when it could not be. */
+detail::WebModule& module()
+{
+	if (!s_module && s_failure.empty())
+	{
+		try
+		{
+			auto entry = reinterpret_cast<EnginePfWebkitEntry>(detail::loadModuleEntry("pf_webkit", ENGINE_PF_WEBKIT_ENTRY));
+			s_module = entry(detail::moduleHost());
+			if (!s_module)
+				s_failure = "Module pf_webkit did not start";
+		}
+		catch (lang::Exception& e)
+		{
+			s_failure = e.getMessage().format();
+		}
+		if (!s_module)
+			lang::Debug::printf("Web views are not available: %s\n", s_failure.c_str());
+	}
+	if (!s_module)
+		lang::throwError(lang::Exception(lang::Format("{0}", s_failure)));
+	return *s_module;
+}
+}
+
+bool displayAvailable()
+{
+	if (!s_module && !displayNamed())
+		return false;
+	try
+	{
+		return module().displayAvailable();
+	}
+	catch (lang::Exception&)
+	{
+		return false;
+	}
+}
+
+void install()
+{
+	WebView::setPageFactory(
+		[](int x, int y, int w, int h) -> std::unique_ptr<WebPage> {
+			if (!s_module && !displayNamed())
+				return nullptr;
+			return module().makePage(x, y, w, h);
+		},
+		// Asked when the scripts' table is made: loads nothing.
+		[] { return s_failure.empty() && (s_module ? s_module->supported() : displayNamed()); },
+		[] {
+			if (s_module)
+				s_module->runPending();
+		});
+}
+}
+}
