@@ -2,6 +2,7 @@
 #include <framework/linux/LinuxGLView.h>
 #include <pf/Alert.h>
 #include <pf/ServicePump.h>
+#include <pf/VideoPlayer.h>
 #include <pf/WebView.h>
 
 void addPlatformServices(framework::LinuxHost::Options& options)
@@ -14,6 +15,7 @@ void addPlatformServices(framework::LinuxHost::Options& options)
 		{
 			pf::Alert::setPresenter(nullptr);
 			pf::WebView::setWindowLocator(nullptr);
+			pf::VideoPlayer::setWindowHandle(0);
 			return;
 		}
 		// The services' questions become dialogs over the game window.
@@ -24,5 +26,7 @@ void addPlatformServices(framework::LinuxHost::Options& options)
 			window->screenPosition(x, y);
 			return true;
 		});
+		// Full-screen videos draw over the game in its own window (where it is an X11 one).
+		pf::VideoPlayer::setWindowHandle(window->x11Window());
 	};
 }

@@ -36,6 +36,7 @@ public:
 
 	/** The X11 window videos are drawn into; 0 (the default) plays without a picture. */
 	static void setWindowHandle(unsigned long handle);
+	static unsigned long windowHandle();
 
 private:
 	lang::Ptr<VideoPlayerImpl> m_this;

@@ -6,6 +6,7 @@
 #include <pf/MainThreadQueue.h>
 #include <pf/LocalNotifications.h>
 #include <pf/UserDefaults.h>
+#include <pf/VideoPlayer.h>
 #include <pf/WebKit.h>
 #include <pf/WebView.h>
 #include <io/detail/paths.h>
@@ -239,4 +240,26 @@ TEST(PlatformHostTurns, WithoutItsModulesTheGameIsRefusedPagesAndVideosAndPlaysO
 	EXPECT_EQ(game->getNumber("frames"), 2.f);
 	pf::WebView::setPageFactory(nullptr, nullptr);
 	unsetenv("ENGINE_MODULE_DIR");
+}
+
+// Videos are drawn over the game in its window. Only an X11 window has an id to give: the
+// gamecore_x11_window test runs this under a virtual X server and requires one.
+TEST(PlatformHostTurns, VideosAreDrawnIntoTheGameWindow)
+{
+	ScratchDir dir;
+	framework::LinuxHost::Options o;
+	o.dataRoot = TEST_BUNDLE;
+	o.userRoot = dir.path();
+	o.window = true;
+	addPlatformServices(o);
+	{
+		framework::LinuxHost host(o);
+		ASSERT_NE(nullptr, host.view());
+		const unsigned long id = host.view()->x11Window();
+		if (id == 0 && !getenv("ENGINE_REQUIRE_X11"))
+			GTEST_SKIP() << "not an X11 window";
+		ASSERT_NE(0ul, id);
+		EXPECT_EQ(id, pf::VideoPlayer::windowHandle());
+	}
+	EXPECT_EQ(0ul, pf::VideoPlayer::windowHandle());
 }

@@ -61,6 +61,8 @@ public:
 	int showMessageBox(const std::string& title, const std::string& message, const std::vector<std::string>& buttons);
 	/** The window's top-left on the screen. */
 	void screenPosition(int& x, int& y) const;
+	/** The window's X11 id, for drawing another toolkit's picture into it; 0 on other video drivers. */
+	unsigned long x11Window() const;
 
 private:
 	SDL_Window* m_window;

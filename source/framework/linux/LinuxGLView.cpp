@@ -5,6 +5,7 @@
 #include <lang/Exception.h>
 #include <lang/throwError.h>
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 namespace framework
 {
@@ -179,5 +180,18 @@ int LinuxGLView::showMessageBox(const std::string& title, const std::string& mes
 void LinuxGLView::screenPosition(int& x, int& y) const
 {
 	SDL_GetWindowPosition(m_window, &x, &y);
+}
+
+unsigned long LinuxGLView::x11Window() const
+{
+	SDL_SysWMinfo info;
+	SDL_VERSION(&info.version);
+	if (!SDL_GetWindowWMInfo(m_window, &info))
+		return 0;
+#if defined(SDL_VIDEO_DRIVER_X11)
+	if (info.subsystem == SDL_SYSWM_X11)
+		return static_cast<unsigned long>(info.info.x11.window);
+#endif
+	return 0;
 }
 }

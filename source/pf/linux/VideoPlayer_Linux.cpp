@@ -64,6 +64,11 @@ void VideoPlayer::setWindowHandle(unsigned long handle)
 	g_windowHandle = handle;
 }
 
+unsigned long VideoPlayer::windowHandle()
+{
+	return g_windowHandle;
+}
+
 bool VideoPlayer::playFullscreen(const std::string& path, VideoPlayerObserver* observer)
 {
 	if (access(path.c_str(), R_OK) != 0)
