@@ -61,7 +61,9 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 {
 	m_localNotifications.addListener(this);
 	nameOperationsInErrors();
-	registerPhysicsOperations();
+	registerWorld();
+	registerObjects();
+	registerBodies();
 	registerJoints();
 	registerSensors();
 	registerQueries();

@@ -826,7 +826,9 @@ private:
 	void ignoreCall() {}
 
 	// One registration per topic, in the catalogue's order; each lives beside the members it binds.
-	void registerPhysicsOperations();
+	void registerWorld();
+	void registerObjects();
+	void registerBodies();
 	void registerJoints();
 	void registerSensors();
 	void registerQueries();

@@ -20,6 +20,31 @@ bool isFlag(float value)
 }
 }
 
+void GameLua::registerBodies()
+{
+	registerWorldMethod<&GameLua::applyImpulse>("applyImpulse");
+	registerWorldMethod<&GameLua::applyForce>("applyForceNative");
+	registerWorldMethod<&GameLua::setPosition>("setPosition");
+	registerWorldMethod<&GameLua::setRotation>("setRotation");
+	registerWorldMethod<&GameLua::setPivotOffset>("setPivotOffset");
+	registerWorldMethod<&GameLua::setScale>("setScale");
+	registerWorldMethod<&GameLua::setVelocity>("setVelocity");
+	registerWorldMethod<&GameLua::setAngularVelocity>("setAngularVelocity");
+	registerMethod<&GameLua::getAngularVelocity>("getAngularVelocity", this);
+	registerMethod<&GameLua::getVelocity>("getVelocity", this);
+	registerLuaMethod("getLinearVelocity", this, &GameLua::getLinearVelocity);
+	registerWorldMethod<&GameLua::setFixedRotation>("setFixedRotation");
+	registerWorldMethod<&GameLua::setAngularDamping>("setAngularDamping");
+	registerWorldMethod<&GameLua::setLinearDamping>("setLinearDamping");
+	registerWorldMethod<&GameLua::setAsSensor>("setAsSensor");
+	registerWorldMethod<&GameLua::multiplyVelocity>("multiplyVelocity");
+	registerWorldMethod<&GameLua::setSleeping>("setSleeping");
+	registerWorldMethod<&GameLua::setActive>("setActive");
+	registerWorldMethod<&GameLua::setObjectParameter>("setObjectParameter");
+	registerWorldMethod<&GameLua::setCollisionEnabled>("setCollisionEnabled");
+	registerWorldMethod<&GameLua::setRecordVelocity>("setRecordVelocity");
+}
+
 // --- Motion and pose ------------------------------------------------------------
 
 void GameLua::applyImpulse(const std::string& name, float ix, float iy, float px, float py)

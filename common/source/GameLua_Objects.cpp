@@ -33,6 +33,26 @@ std::vector<b2Vec2> readPoints(const lua::LuaTable& list, const std::string& nam
 }
 }
 
+void GameLua::registerObjects()
+{
+	registerMethod<&GameLua::clearShapesArray>("clearShapesArray", this);
+	registerMethod<&GameLua::addBoxToCompoundList>("addBoxToCompoundList", this);
+	registerMethod<&GameLua::addPolygonToCompoundList>("addPolygonToCompoundList", this);
+	registerMethod<&GameLua::addLineToCompoundList>("addLineToCompoundList", this);
+	registerMethod<&GameLua::addCircleToCompoundList>("addCircleToCompoundList", this);
+	registerWorldMethod<&GameLua::setCompoundShapeLinearDamping>("setCompoundShapeLinearDamping");
+	registerWorldMethod<&GameLua::setCompoundShapeParameter>("setCompoundShapeParameter");
+	registerWorldMethod<&GameLua::finalizeCompoundObject>("finalizeCompoundObject");
+	registerLuaMethod("createCompoundBodyFromTable", this, &GameLua::createCompoundBodyFromTable);
+	registerWorldMethod<&GameLua::createBox>("createBox");
+	registerWorldMethod<&GameLua::createCircle>("createCircle");
+	registerWorldMethod<&GameLua::createPolygon>("createPolygon");
+	registerWorldMethod<&GameLua::createLineShape>("createLineShape");
+	registerMethod<&GameLua::clearVertices>("clearVertices", this);
+	registerMethod<&GameLua::addVertex>("addVertex", this);
+	registerWorldMethod<&GameLua::removeObject>("removeObject");
+}
+
 // --- Lookups ------------------------------------------------------------------
 
 const std::vector<GameLua::RenderObjectData*>& GameLua::objectOrder()

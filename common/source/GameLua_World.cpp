@@ -9,52 +9,15 @@ using physics::finite;
 using physics::scriptError;
 using physics::toInt;
 
-void GameLua::registerPhysicsOperations()
+void GameLua::registerWorld()
 {
 	registerMethod<&GameLua::setDeltaTimeMultiplier>("setDeltaTimeMultiplier", this);
 	registerMethod<&GameLua::getDeltaTimeMultiplier>("getDeltaTimeMultiplier", this);
-	registerMethod<&GameLua::clearShapesArray>("clearShapesArray", this);
-	registerMethod<&GameLua::addBoxToCompoundList>("addBoxToCompoundList", this);
-	registerMethod<&GameLua::addPolygonToCompoundList>("addPolygonToCompoundList", this);
-	registerMethod<&GameLua::addLineToCompoundList>("addLineToCompoundList", this);
-	registerMethod<&GameLua::addCircleToCompoundList>("addCircleToCompoundList", this);
-	registerWorldMethod<&GameLua::setCompoundShapeLinearDamping>("setCompoundShapeLinearDamping");
-	registerWorldMethod<&GameLua::setCompoundShapeParameter>("setCompoundShapeParameter");
-	registerWorldMethod<&GameLua::finalizeCompoundObject>("finalizeCompoundObject");
-	registerLuaMethod("createCompoundBodyFromTable", this, &GameLua::createCompoundBodyFromTable);
 	registerWorldMethod<&GameLua::setWorldGravity>("setWorldGravity");
-	registerWorldMethod<&GameLua::createBox>("createBox");
-	registerWorldMethod<&GameLua::createCircle>("createCircle");
-	registerWorldMethod<&GameLua::createPolygon>("createPolygon");
-	registerWorldMethod<&GameLua::createLineShape>("createLineShape");
-	registerMethod<&GameLua::clearVertices>("clearVertices", this);
-	registerMethod<&GameLua::addVertex>("addVertex", this);
-	registerWorldMethod<&GameLua::applyImpulse>("applyImpulse");
-	registerWorldMethod<&GameLua::applyForce>("applyForceNative");
-	registerWorldMethod<&GameLua::setPosition>("setPosition");
-	registerWorldMethod<&GameLua::setRotation>("setRotation");
-	registerWorldMethod<&GameLua::setPivotOffset>("setPivotOffset");
-	registerWorldMethod<&GameLua::setScale>("setScale");
-	registerWorldMethod<&GameLua::setVelocity>("setVelocity");
-	registerWorldMethod<&GameLua::setAngularVelocity>("setAngularVelocity");
-	registerMethod<&GameLua::getAngularVelocity>("getAngularVelocity", this);
-	registerMethod<&GameLua::getVelocity>("getVelocity", this);
-	registerLuaMethod("getLinearVelocity", this, &GameLua::getLinearVelocity);
-	registerWorldMethod<&GameLua::setFixedRotation>("setFixedRotation");
-	registerWorldMethod<&GameLua::setAngularDamping>("setAngularDamping");
-	registerWorldMethod<&GameLua::setLinearDamping>("setLinearDamping");
-	registerWorldMethod<&GameLua::setAsSensor>("setAsSensor");
-	registerWorldMethod<&GameLua::multiplyVelocity>("multiplyVelocity");
 	registerWorldMethod<&GameLua::setPhysicsSimulationScale>("setPhysicsSimulationScale");
 	registerLuaMethod("setPhysicsEnabled", this, &GameLua::setPhysicsEnabledLua);
 	registerMethod<&GameLua::isPhysicsEnabled>("isPhysicsEnabled", this);
-	registerWorldMethod<&GameLua::removeObject>("removeObject");
-	registerWorldMethod<&GameLua::setSleeping>("setSleeping");
-	registerWorldMethod<&GameLua::setActive>("setActive");
-	registerWorldMethod<&GameLua::setObjectParameter>("setObjectParameter");
-	registerWorldMethod<&GameLua::setCollisionEnabled>("setCollisionEnabled");
 	registerMethod<&GameLua::setLevelLimits>("setLevelLimits", this);
-	registerWorldMethod<&GameLua::setRecordVelocity>("setRecordVelocity");
 }
 
 // --- Box2D calls and listeners -------------------------------------------------
