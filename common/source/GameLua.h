@@ -35,10 +35,7 @@
 #include <string>
 #include <vector>
 
-namespace framework
-{
-class App;
-}
+class GameApp;
 
 namespace gr
 {
@@ -85,7 +82,8 @@ public:
 	typedef std::map<std::string, lang::Ptr<MaskedImage>> MaskedImages;
 
 	// --- Construction and the frame (GameLua.cpp, GameLua_Update.cpp) ------------------------------
-	GameLua(framework::App* app, game::Resources* resources, lua::LuaState* state, gr::Context* context);
+	/** app: the owner, which outlives this; null is refused. */
+	GameLua(GameApp* app, game::Resources* resources, lua::LuaState* state, gr::Context* context);
 	/** Saves the save files, each on its own; a failure is logged and the next still runs. */
 	~GameLua() override;
 
@@ -626,7 +624,7 @@ private:
 
 	// --- State, in construction order: the constructor's list and the workers' teardown rely on it
 	MaskedImages m_maskedImages;
-	framework::App* m_app;
+	GameApp* m_app;
 	game::Resources* m_resources;
 	gr::Context* m_context;
 	analytics::Analytics* m_analytics;
