@@ -2,6 +2,7 @@
 // text and drawBoxNative of a nine-slice box, called from a script loop, each beside its plain
 // reference: the same drawing done straight through game::Resources, the sprites and the render
 // state in C++. The counter "ratio" is the script path's time over the reference's, in one process.
+#include "GameApp.h"
 #include "GameLua.h"
 #include <game/Resources.h>
 #include <game/Sprite.h>
@@ -34,6 +35,8 @@ struct Scene : benchsupport::NullGLBundle
 {
 	lang::Ptr<game::Resources> resources;
 	lang::Ptr<lua::LuaState> state;
+	/** The game object's owner, without a game of its own. */
+	GameApp app{GameApp::StandIn()};
 	std::unique_ptr<GameLua> game;
 
 	Scene()
@@ -58,7 +61,7 @@ struct Scene : benchsupport::NullGLBundle
 		resources->createBitmapFont("FONT_BASIC_DEFAULT.font", false);
 		resources->createSpriteSheet("box.sheet", false);
 		state = new lua::LuaState();
-		game.reset(new GameLua(nullptr, resources, state, context));
+		game.reset(new GameLua(&app, resources, state, context));
 	}
 	~Scene()
 	{

@@ -38,29 +38,16 @@ App* init(OSInterface* os, gr::Context* context)
 }
 }
 
+GameApp::GameApp(StandIn, framework::OSInterface* os) :
+	framework::App(os)
+{
+}
+
 GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 	framework::App(os),
-	m_worldScale(1.f),
-	m_zoom(1.f),
-	m_maxWheelZoom(0.f),
-	m_zoomEaseStart(0.f),
-	m_zoomEaseTarget(0.f),
-	m_zoomEaseTime(-1.f),
-	m_zoomEaseDuration(-1.f),
-	m_smoothZooming(true),
-	m_lastZoom(1.f),
-	m_audioActive(false),
-	m_crashed(false),
 	m_luaState(new lua::LuaState()),
-	m_context(context),
-	m_wheelEvent(false),
-	m_wheelSeen(false),
-	m_zooming(false),
-	m_pinchStartDistance(0.f),
-	m_pinchStartZoom(1.f)
+	m_context(context)
 {
-	std::fill(m_keyPressed, m_keyPressed + KEY_COUNT, false);
-	std::fill(m_keyReleased, m_keyReleased + KEY_COUNT, false);
 	if (s_folders.data.empty())
 		s_folders = {"data_iphone", "images", "fonts", "audio", "localization", "levels", "scripts", "scripts_common", "iphone", "shaders"};
 	m_luaResources = new game::LuaResources(m_luaState, context);
@@ -172,6 +159,9 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 
 GameApp::~GameApp()
 {
+	// A stand-in made no game and no services.
+	if (!m_gameLua)
+		return;
 	// A normal exit closes the analytics session; after a crash the next start reports it.
 	if (!m_crashed)
 		m_analytics->willTerminate();

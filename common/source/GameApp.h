@@ -14,6 +14,15 @@ class GameApp : public framework::App
 {
 public:
 	GameApp(gr::Context* context, framework::OSInterface* os);
+	/** Selects the stand-in constructor. */
+	struct StandIn
+	{
+	};
+	/**
+	 * A stand-in for tests and benchmarks that make a GameLua of their own: the App with the zoom and
+	 * audio state, and no interpreter, scripts or services. Nothing runs its frames; os may be null.
+	 */
+	explicit GameApp(StandIn, framework::OSInterface* os = nullptr);
 	~GameApp() override;
 
 	void update(float dt, gr::Context* context, int flags) override;
@@ -51,32 +60,32 @@ public:
 	static const char* const s_analyticsKeys[2];
 
 private:
-	float m_worldScale;
-	float m_zoom;
-	float m_maxWheelZoom;
-	float m_zoomEaseStart;
-	float m_zoomEaseTarget;
-	float m_zoomEaseTime;
-	float m_zoomEaseDuration;
-	bool m_smoothZooming;
-	float m_lastZoom;
-	bool m_audioActive;
+	float m_worldScale = 1.f;
+	float m_zoom = 1.f;
+	float m_maxWheelZoom = 0.f;
+	float m_zoomEaseStart = 0.f;
+	float m_zoomEaseTarget = 0.f;
+	float m_zoomEaseTime = -1.f;
+	float m_zoomEaseDuration = -1.f;
+	bool m_smoothZooming = true;
+	float m_lastZoom = 1.f;
+	bool m_audioActive = false;
 	/** A game error left the frame: the exit is not a normal one. */
-	bool m_crashed;
+	bool m_crashed = false;
 	lang::Ptr<lua::LuaState> m_luaState;
 	lang::Ptr<GameLua> m_gameLua;
 	std::unique_ptr<GameCenter> m_gameCenter;
 	std::unique_ptr<analytics::Analytics> m_analytics;
-	gr::Context* m_context;
+	gr::Context* m_context = nullptr;
 	lang::Ptr<game::LuaResources> m_luaResources;
-	bool m_keyPressed[KEY_COUNT];
-	bool m_keyReleased[KEY_COUNT];
-	bool m_wheelEvent;
-	bool m_wheelSeen;
+	bool m_keyPressed[KEY_COUNT] = {};
+	bool m_keyReleased[KEY_COUNT] = {};
+	bool m_wheelEvent = false;
+	bool m_wheelSeen = false;
 	// Pinch state; members rather than function statics so each App starts afresh.
-	bool m_zooming;
-	float m_pinchStartDistance;
-	float m_pinchStartZoom;
+	bool m_zooming = false;
+	float m_pinchStartDistance = 0.f;
+	float m_pinchStartZoom = 1.f;
 
 	void easeZoom(float dt);
 	void pinch();

@@ -1,16 +1,27 @@
 #include "GameLua.h"
+#include "GameApp.h"
 #include "WebViewLuaInterface.h"
 #include <audio/AudioOutput.h>
-#include <framework/App.h>
 #include <gr/Context.h>
 #include <lang/Debug.h>
 #include <lang/Exception.h>
+#include <lang/throwError.h>
 #include <lua/LuaException.h>
 #include <lua/LuaState.h>
 
-GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState* state, gr::Context* context) :
+namespace
+{
+GameApp* checkedApp(GameApp* app)
+{
+	if (!app)
+		lang::throwError(lang::Exception(lang::Format("GameLua needs its application")));
+	return app;
+}
+}
+
+GameLua::GameLua(GameApp* app, game::Resources* resources, lua::LuaState* state, gr::Context* context) :
 	lua::LuaObject(state),
-	m_app(app),
+	m_app(checkedApp(app)),
 	m_resources(resources),
 	m_context(context),
 	m_analytics(nullptr),
@@ -61,7 +72,9 @@ GameLua::GameLua(framework::App* app, game::Resources* resources, lua::LuaState*
 {
 	m_localNotifications.addListener(this);
 	nameOperationsInErrors();
-	registerPhysicsOperations();
+	registerWorld();
+	registerObjects();
+	registerBodies();
 	registerJoints();
 	registerSensors();
 	registerQueries();

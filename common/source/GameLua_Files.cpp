@@ -1,7 +1,7 @@
 // Script, level and save files of the game bridge.
 #include "GameLua.h"
+#include "GameApp.h"
 #include "cipher/Cipher.h"
-#include <framework/App.h>
 #include <io/AppDataInputStream.h>
 #include <io/AppDataOutputStream.h>
 #include <io/BundleInputStream.h>

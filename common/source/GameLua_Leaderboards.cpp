@@ -68,7 +68,7 @@ void GameLua::initGameCenter()
 {
 	lang::Debug::printf("GameLua initGameCenter \n");
 	// Before the first sign-in the service is only known to the application.
-	GameCenter* gc = m_gameCenter ? m_gameCenter : static_cast<GameApp*>(m_app)->gameCenter();
+	GameCenter* gc = m_gameCenter ? m_gameCenter : m_app->gameCenter();
 	if (gc)
 		gc->init();
 }

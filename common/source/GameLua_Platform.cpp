@@ -1,7 +1,6 @@
 #include "GameLua.h"
 #include "GameApp.h"
 #include <audio/AudioOutput.h>
-#include <framework/App.h>
 #include <framework/OSInterface.h>
 #include <io/detail/paths.h>
 #include <lang/Debug.h>
@@ -131,8 +130,7 @@ void GameLua::setIsMultitouchMouseWheelSimulationEnabled(bool enabled)
 
 void GameLua::enableSmoothZooming(bool enabled)
 {
-	if (GameApp* app = dynamic_cast<GameApp*>(m_app))
-		app->setSmoothZooming(enabled);
+	m_app->setSmoothZooming(enabled);
 }
 
 bool GameLua::doesMouseClickSetsTouchCount()

@@ -76,20 +76,17 @@ void GameLua::setTopLeft(float x, float y)
 void GameLua::setWorldScale(float s)
 {
 	m_worldScale = s;
-	if (GameApp* app = dynamic_cast<GameApp*>(m_app))
-		app->setScriptWorldScale(s);
+	m_app->setScriptWorldScale(s);
 }
 
 void GameLua::setMaxWorldScale(float s)
 {
-	if (GameApp* app = dynamic_cast<GameApp*>(m_app))
-		app->setMaxWheelZoom(s);
+	m_app->setMaxWheelZoom(s);
 }
 
 void GameLua::resetMouseWheelScale(float s)
 {
-	if (GameApp* app = dynamic_cast<GameApp*>(m_app))
-		app->resetWheelZoom(s);
+	m_app->resetWheelZoom(s);
 }
 
 void GameLua::setStartingCameraValue(bool flag)

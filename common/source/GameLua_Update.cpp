@@ -2,7 +2,6 @@
 #include "GameApp.h"
 #include "GameLua.h"
 #include <audio/AudioOutput.h>
-#include <framework/App.h>
 #include <gr/Context.h>
 #include <lang/System.h>
 #include <lua/LuaStackRestore.h>
@@ -73,11 +72,10 @@ void GameLua::update(float dt)
 	m_safeToQuit = isBoolean("g_safeToQuit") && getBoolean("g_safeToQuit");
 	setNumber("screenWidth", static_cast<float>(m_context->width()));
 	setNumber("screenHeight", static_cast<float>(m_context->height()));
-	GameApp* app = static_cast<GameApp*>(m_app);
-	if (app->zoom() != app->lastZoom())
+	if (m_app->zoom() != m_app->lastZoom())
 	{
-		setNumber("zoomLevel", getNumber("zoomLevel") + (app->zoom() - app->lastZoom()) * 0.5f);
-		app->setLastZoom(app->zoom());
+		setNumber("zoomLevel", getNumber("zoomLevel") + (m_app->zoom() - m_app->lastZoom()) * 0.5f);
+		m_app->setLastZoom(m_app->zoom());
 	}
 	publishTouches();
 
@@ -120,7 +118,7 @@ void GameLua::restartAudio()
 {
 	// Cheap tests first: this runs every frame and the output is nearly always started.
 	audio::AudioOutput* output = m_resources->getAudioOutput();
-	if (!output || output->isStarted() || !static_cast<GameApp*>(m_app)->audioActive() || !isTable("settings"))
+	if (!output || output->isStarted() || !m_app->audioActive() || !isTable("settings"))
 		return;
 	lua::LuaTable settings = getTable("settings");
 	if (!settings.isTable("root"))

@@ -7,6 +7,8 @@
 // Checks that keep script input away from Box2D's asserts.
 namespace physics
 {
+/** A script number as an int: truncated, saturated, NaN gives 0. */
+int toInt(float v);
 /** Throws lang::Exception "message (name)". */
 [[noreturn]] void scriptError(const char* message, const std::string& name);
 /** v, or a script error naming what and the object when v is NaN or infinite. */

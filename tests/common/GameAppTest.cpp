@@ -2,9 +2,18 @@
 #include <analytics/AnalyticsDevice.h>
 #include <framework/linux/LinuxHost.h>
 #include <EGL/egl.h>
+#include <lang/Exception.h>
+#include <lua/LuaState.h>
 #include <cmath>
 
 typedef GameTest GameAppTest;
+
+// The bridge reaches its owner without checks: an owner is required from the start.
+TEST(GameLuaOwner, ANullOwnerIsRefused)
+{
+	lang::Ptr<lua::LuaState> state = new lua::LuaState();
+	EXPECT_THROW(lang::Ptr<GameLua>(new GameLua(nullptr, nullptr, state, nullptr)), lang::Exception);
+}
 
 TEST_F(GameAppTest, KeyFlagsLastOneFrame)
 {

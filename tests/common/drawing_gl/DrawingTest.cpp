@@ -2,6 +2,7 @@
 // the render state they leave behind, and word wrap.
 #include <support/TempDir.h>
 #include "GLTestSupport.h"
+#include "GameApp.h"
 #include "GameLua.h"
 #include <game/Resources.h>
 #include <gr/gl/GL_Capture.h>
@@ -113,7 +114,7 @@ protected:
 		m_resources->useLocale("en_EN");
 		m_resources->useFont("FONT_BASIC_DEFAULT");
 		m_state = new lua::LuaState();
-		m_game.reset(new GameLua(nullptr, m_resources, m_state, m_context));
+		m_game.reset(new GameLua(&m_app, m_resources, m_state, m_context));
 	}
 
 	void TearDown() override
@@ -165,6 +166,7 @@ protected:
 	lang::Ptr<gr::Context> m_context;
 	lang::Ptr<game::Resources> m_resources;
 	lang::Ptr<lua::LuaState> m_state;
+	GameApp m_app{GameApp::StandIn()};
 	std::unique_ptr<GameLua> m_game;
 };
 }

@@ -36,7 +36,7 @@ void GLT(GameGL)::TearDown()
 
 void GLT(GameGL)::startGame()
 {
-	m_game = new GameLua(nullptr, m_res->getResources(), m_state, m_context);
+	m_game = new GameLua(&m_app, m_res->getResources(), m_state, m_context);
 }
 
 void GLT(GameGL)::run(const std::string& code)

@@ -3,6 +3,7 @@
 
 // The game object alone on a headless context of the back end under test, over a scratch bundle.
 #include "GLTestSupport.h"
+#include "GameApp.h"
 #include "GameLua.h"
 #include <support/TempDir.h>
 #include <game/LuaResources.h>
@@ -37,6 +38,8 @@ protected:
 	lang::Ptr<gr::Context> m_context;
 	lang::Ptr<lua::LuaState> m_state;
 	lang::Ptr<game::LuaResources> m_res;
+	/** The game object's owner, without a game of its own. */
+	GameApp m_app{GameApp::StandIn()};
 	lang::Ptr<GameLua> m_game;
 };
 
