@@ -9,7 +9,7 @@ rm -rf "$work"
 mkdir -p "$work"
 export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 "$engine" --user "$work/headless" --frames 30 --capture "$work/headless.png" > "$work/headless.log"
-out=$(xvfb-run -a -s "-screen 0 1280x1024x24" \
+out=$(xvfb-run -a -n "$((100 + $$ % 400))" -s "-screen 0 1280x1024x24" \
   "$engine" --window --user "$work/window" --frames 30 --capture "$work/window.png")
 echo "$out"
 echo "$out" | grep -q "demo: level level1 loaded"
