@@ -46,18 +46,6 @@ bool parseInt(const char* text, int& value, int minimum)
 	return true;
 }
 
-std::string executableFolder()
-{
-	char buf[PATH_MAX];
-	const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-	if (n <= 0)
-		return ".";
-	buf[n] = 0;
-	std::string path(buf);
-	const size_t slash = path.rfind('/');
-	return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
 bool isFolder(const std::string& path)
 {
 	struct stat st;
@@ -85,7 +73,7 @@ void onSignal(int)
 int main(int argc, char** argv)
 {
 	framework::LinuxHost::Options options;
-	options.dataRoot = executableFolder() + "/demo";
+	options.dataRoot = io::detail::executableFolder() + "/demo";
 	int frames = -1;
 	for (int i = 1; i < argc; ++i)
 	{

@@ -24,6 +24,8 @@ void setAppdataPath(const std::string& path);
 std::string defaultAppdataPath(const std::string& game);
 /** The game's folder name: the last part of the user-file root, "engine" when it has none. */
 std::string appdataName();
+/** The folder of the running executable; "." when it cannot be read. */
+std::string executableFolder();
 }
 }
 

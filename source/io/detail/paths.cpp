@@ -2,6 +2,7 @@
 #include <io/IOException.h>
 #include <lang/throwError.h>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -85,6 +86,18 @@ std::string defaultAppdataPath(const std::string& game)
 	const std::string path = base + "/" + game;
 	makeDirectories(path);
 	return path;
+}
+
+std::string executableFolder()
+{
+	char buf[PATH_MAX];
+	const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+	if (n <= 0)
+		return ".";
+	buf[n] = 0;
+	const std::string path(buf);
+	const size_t slash = path.rfind('/');
+	return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 }
 }

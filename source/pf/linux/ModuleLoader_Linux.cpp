@@ -1,6 +1,7 @@
 #include "ModuleLoader.h"
 #include <pf/MainThreadQueue.h>
 #include <pf/WebView.h>
+#include <io/detail/paths.h>
 #include <lang/Debug.h>
 #include <lang/Exception.h>
 #include <lang/throwError.h>
@@ -16,24 +17,12 @@ namespace detail
 {
 namespace
 {
-std::string executableFolder()
-{
-	char buf[PATH_MAX];
-	const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-	if (n <= 0)
-		return ".";
-	buf[n] = 0;
-	const std::string path(buf);
-	const size_t slash = path.rfind('/');
-	return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
 std::string modulePath(const std::string& file)
 {
 	const char* folder = std::getenv("ENGINE_MODULE_DIR");
 	if (folder && *folder)
 		return std::string(folder) + "/" + file;
-	const std::string beside = executableFolder() + "/" + file;
+	const std::string beside = io::detail::executableFolder() + "/" + file;
 #ifdef PF_MODULE_BUILD_DIR
 	if (access(beside.c_str(), F_OK) != 0)
 		return std::string(PF_MODULE_BUILD_DIR) + "/" + file;
