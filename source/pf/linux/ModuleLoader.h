@@ -2,6 +2,8 @@
 #define PF_LINUX_MODULELOADER_H
 
 #include <pf/detail/Modules.h>
+#include <lang/Exception.h>
+#include <string>
 
 namespace pf
 {
@@ -17,6 +19,28 @@ void* loadModuleEntry(const char* name, const char* entry);
 
 /** What the engine lends its modules. */
 const ModuleHost* moduleHost();
+
+/**
+ * The module behind module, loaded on its first call: Entry is the entry point's type.
+ * A module that failed leaves failure set (naming it and why) and is not tried again.
+ */
+template <class Module, class Entry>
+Module* loadModuleOnce(const char* name, const char* entry, Module*& module, std::string& failure)
+{
+	if (module || !failure.empty())
+		return module;
+	try
+	{
+		module = reinterpret_cast<Entry>(loadModuleEntry(name, entry))(moduleHost());
+		if (!module)
+			failure = std::string("Module ") + name + " did not start";
+	}
+	catch (lang::Exception& e)
+	{
+		failure = e.getMessage().format();
+	}
+	return module;
+}
 }
 }
 

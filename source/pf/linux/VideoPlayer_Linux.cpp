@@ -20,21 +20,7 @@ std::string s_failure;
 
 detail::VideoModule* videoModule()
 {
-	if (!s_module && s_failure.empty())
-	{
-		try
-		{
-			auto entry = reinterpret_cast<EnginePfVideoEntry>(detail::loadModuleEntry("pf_video", ENGINE_PF_VIDEO_ENTRY));
-			s_module = entry(detail::moduleHost());
-			if (!s_module)
-				s_failure = "Module pf_video did not start";
-		}
-		catch (lang::Exception& e)
-		{
-			s_failure = e.getMessage().format();
-		}
-	}
-	return s_module;
+	return detail::loadModuleOnce<detail::VideoModule, EnginePfVideoEntry>("pf_video", ENGINE_PF_VIDEO_ENTRY, s_module, s_failure);
 }
 }
 

@@ -29,22 +29,9 @@ bool displayNamed()
 /** The module, loaded on first use; throws the load's error (every time) when it could not be. */
 detail::WebModule& module()
 {
-	if (!s_module && s_failure.empty())
-	{
-		try
-		{
-			auto entry = reinterpret_cast<EnginePfWebkitEntry>(detail::loadModuleEntry("pf_webkit", ENGINE_PF_WEBKIT_ENTRY));
-			s_module = entry(detail::moduleHost());
-			if (!s_module)
-				s_failure = "Module pf_webkit did not start";
-		}
-		catch (lang::Exception& e)
-		{
-			s_failure = e.getMessage().format();
-		}
-		if (!s_module)
-			lang::Debug::printf("Web views are not available: %s\n", s_failure.c_str());
-	}
+	if (!s_module && s_failure.empty() &&
+		!detail::loadModuleOnce<detail::WebModule, EnginePfWebkitEntry>("pf_webkit", ENGINE_PF_WEBKIT_ENTRY, s_module, s_failure))
+		lang::Debug::printf("Web views are not available: %s\n", s_failure.c_str());
 	if (!s_module)
 		lang::throwError(lang::Exception(lang::Format("{0}", s_failure)));
 	return *s_module;
