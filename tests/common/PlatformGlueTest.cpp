@@ -13,6 +13,7 @@
 #include <lua/LuaException.h>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 namespace
 {
@@ -189,57 +190,93 @@ TEST(PlatformHostTurns, ADueNotificationIsStillStoredWhileTheGameHearsIt)
 	EXPECT_EQ(heard.size(), 1u);
 }
 
-// Pages and videos come from modules loaded at first use. With none to be found the game is told
-// so at that moment, naming the module and the loader's error, and plays on.
+namespace
+{
+/** A game on the bundle's scripts whose modules are looked for in modules/ of dir only. */
+struct ModuleGame
+{
+	framework::LinuxHost::Options options;
+	std::unique_ptr<framework::LinuxHost> host;
+	GameLua* game = nullptr;
+
+	explicit ModuleGame(const std::string& dir)
+	{
+		setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+		setenv("XDG_STATE_HOME", (dir + "/state").c_str(), 1);
+		setenv("ENGINE_MODULE_DIR", (dir + "/modules").c_str(), 1);
+		// Pages need a display name only to be offered; none is opened.
+		setenv("DISPLAY", ":97", 1);
+		EXPECT_EQ(0, std::system(("cp -r '" TEST_BUNDLE "' '" + dir + "/bundle'").c_str()));
+		pf::webkit::install();
+		options.dataRoot = dir + "/bundle";
+		options.userRoot = dir;
+		addPlatformServices(options);
+		host.reset(new framework::LinuxHost(options));
+		host->becomeActive();
+		game = static_cast<GameApp*>(framework::App::get())->gameLua();
+	}
+	~ModuleGame()
+	{
+		host.reset();
+		pf::WebView::setPageFactory(nullptr, nullptr);
+		unsetenv("ENGINE_MODULE_DIR");
+	}
+	void run(const std::string& code)
+	{
+		io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
+		game->getState()->compile(in, "modules", game);
+	}
+};
+}
+
+// Pages and videos come from modules loaded at first use. One that is there but does not load is
+// refused at that moment, naming the module and the loader's error, and the game plays on.
 TEST(PlatformHostTurns, WithoutItsModulesTheGameIsRefusedPagesAndVideosAndPlaysOn)
 {
 	ScratchDir dir;
-	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
-	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
-	setenv("ENGINE_MODULE_DIR", (dir.path() + "/no-modules").c_str(), 1);
-	// Pages need a display name only to be offered; none is opened.
-	setenv("DISPLAY", ":97", 1);
-	ASSERT_EQ(0, std::system(("cp -r '" TEST_BUNDLE "' '" + dir.path() + "/bundle'").c_str()));
-	pf::webkit::install();
-	framework::LinuxHost::Options o;
-	o.dataRoot = dir.path() + "/bundle";
-	o.userRoot = dir.path();
-	addPlatformServices(o);
-	framework::LinuxHost host(o);
-	host.becomeActive();
-	GameLua* game = static_cast<GameApp*>(framework::App::get())->gameLua();
+	ASSERT_EQ(0, std::system(("mkdir -p '" + dir.path() + "/modules' && echo broken > '" + dir.path() +
+		"/modules/pf_webkit.so'").c_str()));
+	testing::internal::CaptureStdout();
+	ModuleGame g(dir.path());
 	std::string clip = framework::App::get()->path("clip.ogv");
 	if (clip.empty() || clip[0] != '/')
 		clip = io::detail::bundlePath() + "/" + clip;
 	std::ofstream(clip) << "a video file";
-	testing::internal::CaptureStdout();
-	const std::string code = "hasTable = _G.WebView ~= nil "
+	g.run("hasTable = _G.WebView ~= nil "
 		"made, pageError = _G.pcall(_G.WebView.new, 0, 0, 64, 64) "
 		"again, againError = _G.pcall(_G.WebView.new, 0, 0, 64, 64) "
-		"played = playVideo('clip.ogv') frames = 0 update = function() frames = frames + 1 end";
-	io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
-	game->getState()->compile(in, "modules", game);
-	host.tick();
-	host.tick();
+		"played = playVideo('clip.ogv') frames = 0 update = function() frames = frames + 1 end");
+	g.host->tick();
+	g.host->tick();
 	const std::string out = testing::internal::GetCapturedStdout();
+	GameLua* game = g.game;
 	EXPECT_TRUE(game->getBoolean("hasTable")) << "offering pages loads nothing";
 	EXPECT_FALSE(game->getBoolean("made"));
-	const std::string missing = dir.path() + "/no-modules/pf_webkit.so: cannot open shared object file";
+	const std::string broken = "Module pf_webkit could not be loaded: " + dir.path() + "/modules/pf_webkit.so: ";
 	for (const char* error : {"pageError", "againError"})
-	{
-		EXPECT_NE(game->getString(error).find("Module pf_webkit could not be loaded: " + missing), std::string::npos)
-			<< game->getString(error);
-	}
+		EXPECT_NE(game->getString(error).find(broken), std::string::npos) << game->getString(error);
 	EXPECT_FALSE(game->getBoolean("again"));
 	EXPECT_FALSE(pf::WebView::isWebViewSupported());
 	EXPECT_FALSE(game->getBoolean("played"));
 	EXPECT_NE(out.find("Video " + clip + " refused: Module pf_video could not be loaded: " + dir.path() +
-		"/no-modules/pf_video.so: cannot open shared object file"), std::string::npos) << out;
+		"/modules/pf_video.so: cannot open shared object file"), std::string::npos) << out;
 	// The game plays on.
-	EXPECT_TRUE(host.isUpdating());
+	EXPECT_TRUE(g.host->isUpdating());
 	EXPECT_EQ(game->getNumber("frames"), 2.f);
-	pf::WebView::setPageFactory(nullptr, nullptr);
-	unsetenv("ENGINE_MODULE_DIR");
+}
+
+// A web module that is not there at all: the scripts get no WebView table, and the log says where
+// the module was looked for.
+TEST(PlatformHostTurns, WithoutTheWebModuleTheScriptsHaveNoWebViewTable)
+{
+	ScratchDir dir;
+	testing::internal::CaptureStdout();
+	ModuleGame g(dir.path());
+	g.run("hasTable = _G.WebView ~= nil");
+	const std::string out = testing::internal::GetCapturedStdout();
+	EXPECT_FALSE(g.game->getBoolean("hasTable"));
+	EXPECT_NE(out.find("Web views are not available: module pf_webkit is not at " + dir.path() + "/modules/pf_webkit.so"),
+		std::string::npos) << out;
 }
 
 // Videos are drawn over the game in its window. Only an X11 window has an id to give: the

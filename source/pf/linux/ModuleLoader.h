@@ -17,6 +17,9 @@ namespace detail
  */
 void* loadModuleEntry(const char* name, const char* entry);
 
+/** Whether <name>.so is there to be loaded (nothing is loaded); path: where it was looked for. */
+bool moduleFound(const char* name, std::string& path);
+
 /** What the engine lends its modules. */
 const ModuleHost* moduleHost();
 

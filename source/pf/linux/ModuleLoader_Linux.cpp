@@ -31,6 +31,12 @@ std::string modulePath(const std::string& file)
 }
 }
 
+bool moduleFound(const char* name, std::string& path)
+{
+	path = modulePath(std::string(name) + ".so");
+	return access(path.c_str(), R_OK) == 0;
+}
+
 void* loadModuleEntry(const char* name, const char* entry)
 {
 	const std::string path = modulePath(std::string(name) + ".so");

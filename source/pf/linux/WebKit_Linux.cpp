@@ -60,8 +60,22 @@ void install()
 				return nullptr;
 			return module().makePage(x, y, w, h);
 		},
-		// Asked when the scripts' table is made: loads nothing.
-		[] { return s_failure.empty() && (s_module ? s_module->supported() : displayNamed()); },
+		// Asked when the scripts' table is made: loads nothing, but a module that is not there
+		// means no pages, said once.
+		[] {
+			if (s_module)
+				return s_module->supported();
+			if (!s_failure.empty() || !displayNamed())
+				return false;
+			std::string path;
+			if (detail::moduleFound("pf_webkit", path))
+				return true;
+			static bool told = false;
+			if (!told)
+				lang::Debug::printf("Web views are not available: module pf_webkit is not at %s\n", path.c_str());
+			told = true;
+			return false;
+		},
 		[] {
 			if (s_module)
 				s_module->runPending();
