@@ -127,17 +127,27 @@ TEST_F(PlatformGlueTest, PlatformSwitchesAndIdleOperations)
 }
 
 
+namespace
+{
+/** A headless host's options on the given game data, with the game's platform services; the
+ * services' files go under dir. */
+framework::LinuxHost::Options hostOptions(const std::string& dir, const std::string& dataRoot = TEST_BUNDLE)
+{
+	setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+	setenv("XDG_STATE_HOME", (dir + "/state").c_str(), 1);
+	framework::LinuxHost::Options o;
+	o.dataRoot = dataRoot;
+	o.userRoot = dir;
+	addPlatformServices(o);
+	return o;
+}
+}
+
 // The headless host's turns: tasks run and due notifications reach the script, also while the loop is stopped.
 TEST(PlatformHostTurns, TasksAndNotificationsArriveEveryTurn)
 {
 	ScratchDir dir;
-	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
-	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
-	framework::LinuxHost::Options o;
-	o.dataRoot = TEST_BUNDLE;
-	o.userRoot = dir.path();
-	addPlatformServices(o);
-	framework::LinuxHost host(o);
+	framework::LinuxHost host(hostOptions(dir.path()));
 	host.setNotificationHandler(&pf::LocalNotifications::notifyListeners);
 	host.becomeActive();
 	GameLua* game = static_cast<GameApp*>(framework::App::get())->gameLua();
@@ -168,13 +178,7 @@ TEST(PlatformHostTurns, TasksAndNotificationsArriveEveryTurn)
 TEST(PlatformHostTurns, ADueNotificationIsStillStoredWhileTheGameHearsIt)
 {
 	ScratchDir dir;
-	setenv("XDG_CONFIG_HOME", (dir.path() + "/config").c_str(), 1);
-	setenv("XDG_STATE_HOME", (dir.path() + "/state").c_str(), 1);
-	framework::LinuxHost::Options o;
-	o.dataRoot = TEST_BUNDLE;
-	o.userRoot = dir.path();
-	addPlatformServices(o);
-	framework::LinuxHost host(o);
+	framework::LinuxHost host(hostOptions(dir.path()));
 	std::vector<std::string> heard;
 	host.setNotificationHandler([&heard](const std::string& name) {
 		const auto stored = pf::LocalNotifications::pending();
@@ -195,23 +199,17 @@ namespace
 /** A game on the bundle's scripts whose modules are looked for in modules/ of dir only. */
 struct ModuleGame
 {
-	framework::LinuxHost::Options options;
 	std::unique_ptr<framework::LinuxHost> host;
 	GameLua* game = nullptr;
 
 	explicit ModuleGame(const std::string& dir)
 	{
-		setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
-		setenv("XDG_STATE_HOME", (dir + "/state").c_str(), 1);
 		setenv("ENGINE_MODULE_DIR", (dir + "/modules").c_str(), 1);
 		// Pages need a display name only to be offered; none is opened.
 		setenv("DISPLAY", ":97", 1);
 		EXPECT_EQ(0, std::system(("cp -r '" TEST_BUNDLE "' '" + dir + "/bundle'").c_str()));
 		pf::webkit::install();
-		options.dataRoot = dir + "/bundle";
-		options.userRoot = dir;
-		addPlatformServices(options);
-		host.reset(new framework::LinuxHost(options));
+		host.reset(new framework::LinuxHost(hostOptions(dir, dir + "/bundle")));
 		host->becomeActive();
 		game = static_cast<GameApp*>(framework::App::get())->gameLua();
 	}
@@ -284,11 +282,8 @@ TEST(PlatformHostTurns, WithoutTheWebModuleTheScriptsHaveNoWebViewTable)
 TEST(PlatformHostTurns, VideosAreDrawnIntoTheGameWindow)
 {
 	ScratchDir dir;
-	framework::LinuxHost::Options o;
-	o.dataRoot = TEST_BUNDLE;
-	o.userRoot = dir.path();
+	framework::LinuxHost::Options o = hostOptions(dir.path());
 	o.window = true;
-	addPlatformServices(o);
 	{
 		framework::LinuxHost host(o);
 		ASSERT_NE(nullptr, host.view());
