@@ -5,11 +5,7 @@
 set -e
 engine="$1"
 work="$2"
-rm -rf "$work"
-mkdir -p "$work"
-export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
-export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" ENGINE_ANALYTICS_BASE_URL="http://127.0.0.1:9"
-unset DEMO_SERVER
+. "$(dirname "$0")/work-folder.sh"
 
 . "$(dirname "$0")/../support/expect-exit.sh"
 expect() { expect_exit "$engine" "$@"; }

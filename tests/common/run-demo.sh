@@ -5,15 +5,7 @@ set -e
 . "$(dirname "$0")/wait-for-line.sh"
 engine="$1"
 work="$2"
-rm -rf "$work"
-mkdir -p "$work"
-# The platform services keep their settings and state in the work folder too.
-export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
-# Analytics files of the runs stay in the work folder; reports go to a closed local port.
-export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" ENGINE_ANALYTICS_BASE_URL="http://127.0.0.1:9"
-# The leaderboard state stays inside the work folder.
-export XDG_STATE_HOME="$work/state"
-unset DEMO_SERVER
+. "$(dirname "$0")/work-folder.sh"
 out=$("$engine" --user "$work/user" --frames 30 --capture "$work/frame.png")
 echo "$out"
 echo "$out" | grep -q "reportScoreWithCompletionHandler succeeded for demo.best!"

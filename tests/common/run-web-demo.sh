@@ -2,9 +2,7 @@
 # The demo under a virtual X server opens its help page, which calls the game back.
 engine="$1"
 work="$2"
-rm -rf "$work"
-mkdir -p "$work"
-export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
+. "$(dirname "$0")/work-folder.sh"
 # The page opens on the help button; DEMO_HELP opens it through the same call at start.
 out=$(DEMO_HELP=1 xvfb-run -a -n "$((100 + $$ % 400))" -s "-screen 0 1280x1024x24" "$engine" --window --user "$work/user" --frames 360 2>"$work/stderr")
 rc=$?

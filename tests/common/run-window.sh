@@ -5,9 +5,7 @@ set -e
 . "$(dirname "$0")/wait-for-line.sh"
 engine="$1"
 work="$2"
-rm -rf "$work"
-mkdir -p "$work"
-export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
+. "$(dirname "$0")/work-folder.sh"
 "$engine" --user "$work/headless" --frames 30 --capture "$work/headless.png" > "$work/headless.log"
 out=$(xvfb-run -a -n "$((100 + $$ % 400))" -s "-screen 0 1280x1024x24" \
   "$engine" --window --user "$work/window" --frames 30 --capture "$work/window.png")
