@@ -255,3 +255,44 @@ TEST_F(WebKitPage, OverAGameWindowThePageWorksHiddenAndShown)
 	EXPECT_EQ("still()", observer.calls[0]);
 }
 }
+
+namespace
+{
+/** Whether a popup page window of this process is on screen. */
+bool popupOnScreen()
+{
+	GdkScreen* screen = gdk_screen_get_default();
+	if (!screen)
+		return false;
+	GList* windows = gdk_screen_get_toplevel_windows(screen);
+	bool shown = false;
+	for (GList* w = windows; w; w = w->next)
+		if (gdk_window_get_window_type(GDK_WINDOW(w->data)) == GDK_WINDOW_TEMP && gdk_window_is_visible(GDK_WINDOW(w->data)))
+			shown = true;
+	g_list_free(windows);
+	return shown;
+}
+
+// Shown before it has loaded, a page over the game would be an empty grey window: it comes
+// on screen once its load has ended, and after that show and hide act at once.
+TEST_F(WebKitPage, OverAGameWindowAPageShownBeforeItsLoadAppearsOnceLoaded)
+{
+	pf::WebView::setWindowLocator([](int& x, int& y) {
+		x = 40;
+		y = 30;
+		return true;
+	});
+	view.reset(new pf::WebView(10, 10, 200, 100));
+	view->setObserver(&observer);
+	view->show();
+	pump([] { return false; }, 300);
+	EXPECT_TRUE(view->visible());
+	EXPECT_FALSE(popupOnScreen());
+	loadPage();
+	ASSERT_TRUE(pump(popupOnScreen));
+	view->hide();
+	EXPECT_FALSE(popupOnScreen());
+	view->show();
+	EXPECT_TRUE(popupOnScreen());
+}
+}
