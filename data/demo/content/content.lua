@@ -147,7 +147,6 @@ sheets[#sheets + 1] = {
 		{ name = "hud_panel_tr", shape = "roundrect", width = 12, height = 12, radius = 5, color = { 250, 210, 90 } },
 		{ name = "hud_panel_l", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },
 		{ name = "hud_panel_c", shape = "rect", width = 4, height = 4, color = { 20, 30, 60, 210 } },
-		{ name = "hud_panel_c_solid", shape = "rect", width = 4, height = 4, color = { 20, 30, 60 } },
 		{ name = "hud_target_mark", shape = "ring", radius = 32, thickness = 5, color = { 255, 225, 60, 230 } },
 		{ name = "hud_panel_r", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },
 		{ name = "hud_panel_bl", shape = "roundrect", width = 12, height = 12, radius = 5, color = { 250, 210, 90 } },

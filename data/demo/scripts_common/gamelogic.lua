@@ -423,7 +423,9 @@ local function fittedView()
 	local band = math.min(72, h * 0.25)
 	local fw, fh = (field.right - field.left) * 20, (field.ground - field.top) * 20
 	local scale = math.min((w - 16) / fw, (h - band - 8) / fh) * view.zoom
-	return (field.left + field.right) * 10 - w / 2 / scale, field.ground * 20 - (h - band) / scale, scale
+	-- Centred; zoomed in, the launcher's side stays in view.
+	local left = math.min((field.left + field.right) * 10 - w / 2 / scale, field.left * 20 - 8 / scale)
+	return left, field.ground * 20 - (h - band) / scale, scale
 end
 
 -- The fitted view widened to hold the point (x, y) (world pixels) with a margin.
@@ -729,6 +731,9 @@ function update(scaledDt, dt)
 		end
 	end
 	if scene.ready then
+		if cursor.wheelTriggered and type(cursor.wheel) == "number" and demo.mode == "play" then
+			view.zoom = math.max(0.6, math.min(2, view.zoom * 1.15 ^ cursor.wheel))
+		end
 		view.settled = moveCamera(dt, cameraFollows())
 	end
 	if isPhysicsEnabled() then
@@ -1418,12 +1423,8 @@ local function text(value, x, y, scale)
 	setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
 end
 
--- The end panels hide the game below them.
-local endPanel = {}
-for key, sprite in pairs(hudPanel) do
-	endPanel[key] = sprite
-end
-endPanel.center = "hud_panel_c_solid"
+-- The end panels hide the game below them: their middle is filled, not a stretched sprite.
+local endPanelFill = {red = 20 / 255, green = 30 / 255, blue = 60 / 255, alpha = 1}
 
 -- A pulsing ring round each target left, never smaller than 28 pixels across.
 local function drawTargetMarks()
@@ -1463,7 +1464,7 @@ function playDrawHud()
 	if play.state == "won" or play.state == "lost" then
 		local pw, ph = 420, 150
 		local px, py = (screenWidth - pw) / 2, (screenHeight - ph) / 2
-		drawBoxNative(endPanel, px, py, pw, ph, "LEFT", "TOP")
+		drawBoxNative(hudPanel, px, py, pw, ph, "LEFT", "TOP", endPanelFill)
 		setRenderState(0, 0, 1, 1, 0, 0, 0, 1)
 		drawUITextNative({visible = true, group = "TEXTS_BASIC", text = play.state == "won" and "LEVEL_CLEARED" or "TRY_AGAIN",
 			x = 0, y = 0, scaleX = 1.5, scaleY = 1.5}, px + 24, py + 20)
