@@ -42,6 +42,8 @@ public:
 	gr::Context::PlatformType selectedRenderer() const { return m_selectedRenderer; }
 
 	void show();
+	/** Asks for the keyboard focus. */
+	void takeFocus();
 	/** Swaps the window's buffers. */
 	void present();
 

@@ -41,6 +41,8 @@ LinuxGLView::LinuxGLView(const std::string& title, int width, int height, int bi
 	SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
 	// A finger must not also click.
 	SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+	// The click that brings the focus is the player's first press, not a click to be dropped.
+	SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
 	if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
 		lang::throwError(gr::GraphicsException(lang::Format("SDL video: {0}", SDL_GetError())));
 
@@ -110,6 +112,12 @@ void LinuxGLView::show()
 {
 	SDL_ShowWindow(m_window);
 	SDL_RaiseWindow(m_window);
+}
+
+void LinuxGLView::takeFocus()
+{
+	// Drivers without a keyboard focus of their own answer with an error, ignored.
+	SDL_SetWindowInputFocus(m_window);
 }
 
 void LinuxGLView::present()

@@ -6,11 +6,41 @@
 
 namespace framework
 {
+namespace
+{
+// A press or a release of the left button or a finger: the game reads presses once a frame.
+bool isTouchEdge(const SDL_Event& event)
+{
+	switch (event.type)
+	{
+	case SDL_MOUSEBUTTONDOWN:
+	case SDL_MOUSEBUTTONUP:
+		return event.button.button == SDL_BUTTON_LEFT && event.button.which != SDL_TOUCH_MOUSEID;
+	case SDL_FINGERDOWN:
+	case SDL_FINGERUP:
+		return true;
+	default:
+		return false;
+	}
+}
+
+bool isPress(const SDL_Event& event)
+{
+	return (event.type == SDL_MOUSEBUTTONDOWN && event.button.which != SDL_TOUCH_MOUSEID) || event.type == SDL_FINGERDOWN;
+}
+}
+
 void LinuxHost::drainEvents()
 {
 	SDL_Event event;
 	while (!stopping() && SDL_PollEvent(&event))
+	{
 		handleEvent(event);
+		// The rest waits for the next frame, so that the game sees each press and release by itself and
+		// where it happened: a press, a drag and a release taken together would read as a tap at the end.
+		if (isTouchEdge(event))
+			break;
+	}
 }
 
 void LinuxHost::handleEvent(const SDL_Event& event)
@@ -40,6 +70,14 @@ void LinuxHost::handleEvent(const SDL_Event& event)
 		}
 		break;
 	default:
+		// A press on the window without focus: a window manager gives the focus just after it, and without
+		// one none comes. Activating first keeps the press, which activation would otherwise forget; the
+		// keys follow the press, as a window manager would have them.
+		if (m_glView && !m_active && isPress(event))
+		{
+			becomeActive();
+			m_glView->takeFocus();
+		}
 		if (m_viewController)
 			m_viewController->handleEvent(event);
 		break;
