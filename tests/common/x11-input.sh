@@ -7,12 +7,13 @@
 #   . "$(dirname "$0")/x11-input.sh"
 #   x11_start                      # Xvfb on a free display (optional argument: screen, default 1280x1024x24);
 #                                  # exports DISPLAY; the server and the engine are stopped when the script exits
-#   x11_wm                         # optional: a window manager on that display, when one is installed (else 1)
+#   x11_wm                         # a window manager (evilwm) on that display; returns 1 when none is installed
 #   x11_engine "$work/run.log" --user "$work/user" --size 960x640
 #                                  # "$engine --window ARGS" in the background, its output line by line in the log;
 #                                  # sets $engine_pid; ENV=... before the call passes environment as usual
 #   x11_window                     # waits (real-time bound) for the engine's window: sets $window (X11 id)
 #   wait_for_line "demo: shot ready" "$work/run.log" 30      # from wait-for-line.sh
+#   wait_for_lines "demo: launch" "$work/run.log" 2 30      # the second such line
 #   line=$(last_line "demo: shot ready" "$work/run.log")
 #   x11_drag 104 515 24 575        # press, move in steps, release; window pixels
 #   x11_tap 480 320                # press and release in place
@@ -65,15 +66,18 @@ x11_start() {
 }
 
 x11_wm() {
-	command -v twm >/dev/null 2>&1 || return 1
-	# Windows go where they ask to be, not where a click would place them.
-	printf 'UsePPosition "on"\nRandomPlacement\n' >"$work/twmrc"
-	twm -display "$DISPLAY" -f "$work/twmrc" >"$work/wm.log" 2>&1 &
+	command -v evilwm >/dev/null 2>&1 || return 1
+	# Xvfb has only its built-in fonts.
+	evilwm -fn fixed >"$work/wm.log" 2>&1 &
 	x11_wm_pid=$!
-	# Managing starts once the root window's events are taken.
+	# Managing has begun once the manager names itself on the root window.
 	deadline=$(( $(date +%s) + 30 ))
-	until xprop -root _MOTIF_WM_INFO 2>/dev/null | grep -q window || xprop -root WM_ICON_SIZE 2>/dev/null | grep -q size; do
-		[ "$(date +%s)" -ge "$deadline" ] && return 1
+	until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+		if ! kill -0 "$x11_wm_pid" 2>/dev/null || [ "$(date +%s)" -ge "$deadline" ]; then
+			echo "the window manager did not start:" >&2
+			cat "$work/wm.log" >&2
+			return 1
+		fi
 		sleep 0.05
 	done
 }
@@ -98,6 +102,18 @@ x11_window() {
 			fi
 			sleep 0.05
 		fi
+	done
+}
+
+# wait_for_lines TEXT FILE COUNT [SECONDS]: waits until FILE holds COUNT lines with TEXT, at most SECONDS (default 60).
+wait_for_lines() {
+	deadline=$(( $(date +%s) + ${4:-60} ))
+	until [ "$(grep -ac "$1" "$2" 2>/dev/null)" -ge "$3" ]; do
+		if [ "$(date +%s)" -ge "$deadline" ]; then
+			echo "not $3 lines \"$1\" in $2 within ${4:-60} s" >&2
+			return 1
+		fi
+		sleep 0.05
 	done
 }
 
