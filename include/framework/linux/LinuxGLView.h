@@ -7,6 +7,7 @@
 #include <vector>
 
 struct SDL_Window;
+union SDL_Event;
 
 namespace framework
 {
@@ -66,10 +67,25 @@ public:
 	/** The window's X11 id, for drawing another toolkit's picture into it; 0 on other video drivers. */
 	unsigned long x11Window() const;
 
+	/**
+	 * Whether the window has been destroyed by something else (an X11 client, a failing window
+	 * manager), seen in this event or earlier. From then on nothing is drawn into it.
+	 */
+	bool isDestroyedBy(const SDL_Event& event);
+	bool isDestroyed() const { return m_destroyed; }
+	/** Its requests answer that it is gone. */
+	void markDestroyed() { m_destroyed = true; }
+
 private:
 	SDL_Window* m_window;
 	void* m_context;
 	gr::Context::PlatformType m_selectedRenderer;
+	/** Set while the window is watched for its destruction (X11 only). */
+	unsigned long m_x11Window;
+	void* m_x11Display = nullptr;
+	bool m_destroyed;
+
+	void watchForDestruction();
 };
 }
 

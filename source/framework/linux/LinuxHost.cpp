@@ -353,7 +353,8 @@ void LinuxHost::terminate()
 
 bool LinuxHost::stopping() const
 {
-	return s_stopRequested || m_closed || m_terminated || (App::initialized() && App::get()->quitRequested());
+	return s_stopRequested || m_closed || m_terminated || (m_glView && m_glView->isDestroyed()) ||
+		(App::initialized() && App::get()->quitRequested());
 }
 
 void LinuxHost::requestStop()

@@ -53,6 +53,11 @@ void LinuxHost::handleEvent(const SDL_Event& event)
 	case SDL_WINDOWEVENT:
 		windowEvent(event);
 		break;
+	case SDL_SYSWMEVENT:
+		// Destroyed from outside: the run ends as after a close, with the saves.
+		if (m_glView && m_glView->isDestroyedBy(event))
+			m_closed = true;
+		break;
 	case SDL_DISPLAYEVENT:
 		if (event.display.event == SDL_DISPLAYEVENT_ORIENTATION)
 		{
