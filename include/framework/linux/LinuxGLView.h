@@ -57,8 +57,16 @@ public:
 	bool isFullscreen() const;
 	void setGrab(bool grab);
 	bool isGrabbed() const;
-	/** x and y in drawable pixels. */
+	/** x and y in the game's surface pixels. */
 	void warpMouse(int x, int y);
+	/** Where the game's surface starts in the drawable (a letterbox's bars), in drawable pixels. */
+	void setSurfaceOrigin(int left, int top)
+	{
+		m_surfaceLeft = left;
+		m_surfaceTop = top;
+	}
+	int surfaceLeft() const { return m_surfaceLeft; }
+	int surfaceTop() const { return m_surfaceTop; }
 
 	/** A modal message box over the window; the index of the button pressed, or -1. */
 	int showMessageBox(const std::string& title, const std::string& message, const std::vector<std::string>& buttons);
@@ -84,6 +92,8 @@ private:
 	unsigned long m_x11Window;
 	void* m_x11Display = nullptr;
 	bool m_destroyed;
+	int m_surfaceLeft = 0;
+	int m_surfaceTop = 0;
 
 	void watchForDestruction();
 };

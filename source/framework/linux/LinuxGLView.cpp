@@ -253,7 +253,7 @@ bool LinuxGLView::isGrabbed() const
 void LinuxGLView::warpMouse(int x, int y)
 {
 	const float scale = contentScale();
-	SDL_WarpMouseInWindow(m_window, static_cast<int>(x / scale), static_cast<int>(y / scale));
+	SDL_WarpMouseInWindow(m_window, static_cast<int>((x + m_surfaceLeft) / scale), static_cast<int>((y + m_surfaceTop) / scale));
 }
 
 int LinuxGLView::showMessageBox(const std::string& title, const std::string& message, const std::vector<std::string>& buttons)

@@ -114,15 +114,39 @@ void LinuxHost::windowEvent(const SDL_Event& event)
 	}
 }
 
+bool LinuxHost::allowsShape(bool landscape) const
+{
+	const auto& allowed = m_config.autoOrientations;
+	return allowed.empty() || std::any_of(allowed.begin(), allowed.end(), [&](gr::Context::OrientationType o) {
+		return isAllowedContextOrientation(m_config, o) &&
+			(o == gr::Context::ORIENTATION_LANDSCAPE_RIGHT || o == gr::Context::ORIENTATION_LANDSCAPE_LEFT) == landscape;
+	});
+}
+
 void LinuxHost::sizeChanged()
 {
 	const int w = m_glView->drawableWidth();
 	const int h = m_glView->drawableHeight();
-	if ((w == m_surfaceWidth && h == m_surfaceHeight) || w <= 0 || h <= 0)
+	if (w <= 0 || h <= 0)
 		return;
-	m_surfaceWidth = w;
-	m_surfaceHeight = h;
+	// A window of the shape the game does not take: the game keeps its start's shape, as large as fits,
+	// centred between black bars.
+	int sw = w, sh = h;
+	if (h > w && !allowsShape(false))
+		sh = std::max(1, std::min(h, w * m_startShortSide / m_startLongSide));
+	else if (w > h && !allowsShape(true))
+		sw = std::max(1, std::min(w, h * m_startShortSide / m_startLongSide));
+	const int left = (w - sw) / 2;
+	const int top = (h - sh) / 2;
+	if (sw == m_surfaceWidth && sh == m_surfaceHeight && left == m_surfaceLeft && top == m_surfaceTop)
+		return;
+	m_surfaceWidth = sw;
+	m_surfaceHeight = sh;
+	m_surfaceLeft = left;
+	m_surfaceTop = top;
+	m_glView->setSurfaceOrigin(left, top);
+	m_context->setScreenPlacement(left, top, w, h);
 	// Read as a portrait device reads its screen; the context swaps for landscape.
-	m_os->setResolution(std::min(w, h), std::max(w, h));
+	m_os->setResolution(std::min(sw, sh), std::max(sw, sh));
 }
 }
