@@ -1135,8 +1135,8 @@ end
 -- Playing in a window: the player presses on the loaded shot, pulls it back and lets go.
 -- Headless runs, and runs with DEMO_TOUR=1, keep the self-playing tour above.
 play = {shots = 3, pullRadius = 4, deadZone = 0.75, pixelsPerUnit = 13, speedFactor = 9, maxSpeed = 34,
-	settleTime = 1.5, settleLimit = 5, targetBonus = 500, restartDelay = 0.3,
-	state = "wait", shotsLeft = 3, removed = {}, loaded = 0, flight = 0, nextPoint = 0, score = 0, ended = 0}
+	settleTime = 1.5, settleLimit = 5, targetBonus = 500,
+	state = "wait", shotsLeft = 3, removed = {}, loaded = 0, flight = 0, nextPoint = 0, score = 0}
 
 local function switchedOn(name)
 	local value = _G.os and _G.os.getenv(name)
@@ -1266,7 +1266,6 @@ end
 
 local function endLevel(won)
 	play.state = won and "won" or "lost"
-	play.ended = 0
 	stopAiming(false)
 	print(won and "demo: level won" or "demo: level lost")
 	effect(won and "jingle" or "lose", 1)
@@ -1340,8 +1339,7 @@ function playUpdate(scaledDt)
 	end
 	press = press and not help.open
 	if play.state == "won" or play.state == "lost" then
-		play.ended = play.ended + scaledDt
-		if press and play.ended >= play.restartDelay then
+		if press then
 			playRestart()
 		end
 		return

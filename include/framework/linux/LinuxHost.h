@@ -148,6 +148,12 @@ private:
 	App* m_app;
 	int m_surfaceWidth;
 	int m_surfaceHeight;
+	/** Where the surface sits in the window's drawable: its bars when the window has the other shape. */
+	int m_surfaceLeft = 0;
+	int m_surfaceTop = 0;
+	/** The start's surface, whose shape a letterboxed window keeps. */
+	int m_startShortSide = 1;
+	int m_startLongSide = 1;
 	int64_t m_oldtime;
 	int64_t m_nextTick;
 	bool m_allowUpdate;
@@ -174,6 +180,8 @@ private:
 	void drainEvents();
 	void windowEvent(const SDL_Event& event);
 	void sizeChanged();
+	/** Whether the configuration allows a landscape (or a portrait) orientation; an empty list allows all. */
+	bool allowsShape(bool landscape) const;
 	bool isAllowedDeviceOrientation(int deviceOrientation) const;
 	static void present();
 	static bool isAllowedContextOrientation(const App::Configuration& config, gr::Context::OrientationType o);
