@@ -245,12 +245,24 @@ TEST_F(AgentTest, GameCrashedSurvivesAChildThatEndsSoonAfter)
 		Analytics facade;
 		facade.startSession("KEY");
 		facade.logEvent("Game crashed", "exception", "boom");
-		std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-		_exit(1);
+		// The child dies as soon as the session file holds the event (the heartbeat saves it), 2 when it never does.
+		const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+		while (std::chrono::steady_clock::now() < until)
+		{
+			cJSON* json = AnalyticsFiles::readJSON(AnalyticsSession::currentSessionFilePath());
+			const auto data = analytics::AnalyticsSessionData::fromJSON(json);
+			cJSON_Delete(json);
+			const std::vector<std::string> names = data ? eventNames(*data) : std::vector<std::string>();
+			if (std::find(names.begin(), names.end(), "Game crashed") != names.end())
+				_exit(1);
+			std::this_thread::sleep_for(std::chrono::milliseconds(20));
+		}
+		_exit(2);
 	}
 	int status = 0;
 	waitpid(child, &status, 0);
 	ASSERT_TRUE(WIFEXITED(status));
+	ASSERT_EQ(1, WEXITSTATUS(status)) << "the session file never held the event";
 	restart();
 	advanceMillis(5000);
 	AnalyticsSession::createActiveAnalyticsSession("KEY");

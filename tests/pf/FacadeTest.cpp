@@ -7,10 +7,15 @@
 #include <pf/Locale.h>
 #include <pf/UserDefaults.h>
 #include <pf/DeviceFacts.h>
+#include <pf/LocalNotifications.h>
 #include <util/SHA1.h>
 #include <chrono>
 #include <cstdlib>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace pf;
 
@@ -64,12 +69,36 @@ TEST(DeviceID, HashesTheDeviceInterfaceOrUnavailable)
 	DeviceFacts::setInterfaceLister(nullptr);
 }
 
-TEST(DeviceInfo, VersionPassesTheServiceChecksAndModelIsTheMachine)
+TEST(DeviceInfo, VersionAndModelAreTheSystems)
 {
 	DeviceInfo info;
 	EXPECT_FALSE(info.getOSVersion().empty());
-	EXPECT_GE(DeviceInfo::osVersionNumber(), 4.1);
 	EXPECT_FALSE(info.getModel().empty());
+}
+
+TEST_F(PfTest, NotificationsDoNotDependOnTheSystemVersion)
+{
+	// A system whose version number is below 4 (Alpine 3.19): a child sees its own os-release in a private mount namespace.
+	writeFile(m_home / "os-release", "NAME=\"Alpine Linux\"\nID=alpine\nVERSION_ID=3.19.1\n");
+	const pid_t child = fork();
+	ASSERT_GE(child, 0);
+	if (child == 0)
+	{
+		if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+			mount((m_home / "os-release").c_str(), "/etc/os-release", nullptr, MS_BIND, nullptr) != 0)
+			_exit(77);
+		if (DeviceInfo().getOSVersion() != "3.19.1")
+			_exit(2);
+		LocalNotifications notifications;
+		const bool scheduled = notifications.addNotificationAfter("later", 60, "text") && LocalNotifications::pending().size() == 1;
+		_exit(LocalNotifications::isNotificationSupportAvailable() && scheduled && notifications.removeNotification("later") ? 0 : 1);
+	}
+	int status = 0;
+	ASSERT_EQ(child, waitpid(child, &status, 0));
+	ASSERT_TRUE(WIFEXITED(status));
+	if (WEXITSTATUS(status) == 77)
+		GTEST_SKIP() << "no private mount namespace for this user";
+	EXPECT_EQ(0, WEXITSTATUS(status)) << "2: os-release was not replaced; 1: notifications refused";
 }
 
 TEST(Locale, ConvertsCodesAndReadsTheEnvironment)
@@ -137,6 +166,38 @@ TEST_F(PfTest, LauncherStartsTheOpenerWithoutAShell)
 	testing::internal::CaptureStdout();
 	EXPECT_FALSE(launcher.openURL("https://example.org/"));
 	testing::internal::GetCapturedStdout();
+	unsetenv("ENGINE_URL_OPENER");
+}
+
+TEST_F(PfTest, LauncherAnswersWithTheOpenersExitStatusWithinTwoSeconds)
+{
+	// Exit statuses as xdg-open gives them (4: no program for the URL), a killed opener, and one that
+	// keeps running: that one counts as opening once two seconds passed, and the caller waits no longer.
+	const struct
+	{
+		const char* body;
+		bool opened;
+	} cases[] = {{"exit 0", true}, {"exit 4", false}, {"exit 1", false}, {"kill -9 $$", false}, {"exec sleep 4 </dev/null >/dev/null 2>&1", true}};
+	Launcher launcher;
+	int index = 0;
+	for (const auto& c : cases)
+	{
+		const std::string script = m_home / ("opener" + std::to_string(index++) + ".sh");
+		writeFile(script, std::string("#!/bin/sh\n") + c.body + "\n");
+		chmod(script.c_str(), 0700);
+		setenv("ENGINE_URL_OPENER", script.c_str(), 1);
+		// Only failures are logged; capturing would hand the lasting opener a copy of the test's output.
+		if (!c.opened)
+			testing::internal::CaptureStdout();
+		const auto start = std::chrono::steady_clock::now();
+		EXPECT_EQ(c.opened, launcher.openURL("https://example.org/")) << c.body;
+		EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.body;
+		if (!c.opened)
+		{
+			const std::string log = testing::internal::GetCapturedStdout();
+			EXPECT_NE(log.find(script), std::string::npos) << c.body << ": " << log;
+		}
+	}
 	unsetenv("ENGINE_URL_OPENER");
 }
 
