@@ -9,7 +9,11 @@
 #include <pf/DeviceFacts.h>
 #include <pf/LocalNotifications.h>
 #include <util/SHA1.h>
+#include <algorithm>
 #include <chrono>
+#include <fcntl.h>
+#include <map>
+#include <sstream>
 #include <cstdlib>
 #include <sched.h>
 #include <sys/mount.h>
@@ -199,6 +203,45 @@ TEST_F(PfTest, LauncherAnswersWithTheOpenersExitStatusWithinTwoSeconds)
 		}
 	}
 	unsetenv("ENGINE_URL_OPENER");
+}
+
+TEST_F(PfTest, TheOpenerGetsNoneOfTheGamesFiles)
+{
+	// A browser the opener starts may run for hours: it must not keep the game's files, locks or pipes
+	// open, even those a library opened without close-on-exec.
+	const std::string held = m_home / "held.txt";
+	writeFile(held, "x");
+	const int fd = open(held.c_str(), O_RDONLY);
+	ASSERT_GE(fd, 3);
+	const std::string script = m_home / "fds.sh";
+	// Lists the shell's descriptors with what they point at (ls runs as a child, so the list holds no pipe
+	// of its own).
+	const std::string list = m_home / "fds";
+	writeFile(script, "#!/bin/sh\nls -l /proc/$$/fd > '" + list + ".tmp'\nmv '" + list + ".tmp' '" + list + ".txt'\n");
+	chmod(script.c_str(), 0700);
+	setenv("ENGINE_URL_OPENER", script.c_str(), 1);
+	EXPECT_TRUE(Launcher().openURL("https://example.org/"));
+	unsetenv("ENGINE_URL_OPENER");
+	close(fd);
+	// The standard ones, the shell's copies of them and its script aside, nothing.
+	std::istringstream listing(waitForFile(list + ".txt"));
+	std::map<int, std::string> targets;
+	for (std::string line; std::getline(listing, line);)
+	{
+		const size_t arrow = line.find(" -> ");
+		if (arrow != std::string::npos)
+		{
+			const size_t name = line.rfind(' ', arrow - 1) + 1;
+			targets[std::stoi(line.substr(name, arrow - name))] = line.substr(arrow + 4);
+		}
+	}
+	std::vector<std::string> inherited;
+	for (const auto& [number, target] : targets)
+	{
+		if (number > 2 && target != script && target != targets[0] && target != targets[1] && target != targets[2])
+			inherited.push_back(std::to_string(number) + " -> " + target);
+	}
+	EXPECT_TRUE(inherited.empty()) << testing::PrintToString(inherited);
 }
 
 TEST_F(PfTest, EmailerOpensAMailtoUrlAndReports)

@@ -169,8 +169,14 @@ bool runOpener(const std::string& argument)
 	const char* custom = std::getenv("ENGINE_URL_OPENER");
 	const std::string opener = custom && custom[0] ? custom : "xdg-open";
 	std::vector<char*> argv = {const_cast<char*>(opener.c_str()), const_cast<char*>(argument.c_str()), nullptr};
+	// The opener (and the browser it starts) gets only the standard descriptors: an inherited state
+	// lock or pipe would outlive the game in a long-running browser.
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 	pid_t pid = 0;
-	const int error = posix_spawnp(&pid, opener.c_str(), nullptr, nullptr, argv.data(), environ);
+	const int error = posix_spawnp(&pid, opener.c_str(), &actions, nullptr, argv.data(), environ);
+	posix_spawn_file_actions_destroy(&actions);
 	if (error != 0)
 	{
 		lang::Debug::printf("Could not start %s: %s\n", opener.c_str(), std::strerror(error));
