@@ -6,21 +6,27 @@
 #include <io/BundleInputStream.h>
 #include <io/FileInputStream.h>
 #include <io/FileOutputStream.h>
+#include <io/Files.h>
 #include <io/IOException.h>
 #include <io/detail/paths.h>
 #include <lang/Exception.h>
 #include <lang/throwError.h>
 #include <gtest/gtest.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
-// Every fsync of this test program passes here first, so the tests see what was synced.
+// Every fsync of this test program passes here first, so the tests see what was synced;
+// while s_failSyncs is set, syncing a file (not a folder) fails as a full disk would.
 static std::vector<std::string> s_synced;
+static bool s_failSyncs = false;
 
 extern "C" int fsync(int fd)
 {
@@ -30,6 +36,12 @@ extern "C" int fsync(int fd)
 	const ssize_t n = readlink(link, path, sizeof path - 1);
 	if (n > 0)
 		s_synced.push_back(std::string(path, size_t(n)));
+	struct stat st;
+	if (s_failSyncs && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+	{
+		errno = ENOSPC;
+		return -1;
+	}
 	static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
 	return real(fd);
 }
@@ -160,6 +172,82 @@ TEST_F(FileStreams, SavedUserFileAndItsFolderAreSynced)
 	ASSERT_EQ(2u, s_synced.size());
 	EXPECT_EQ(folder + "/settings.lua.tmp", s_synced[0]);
 	EXPECT_EQ(folder, s_synced[1]);
+}
+
+// A whole-file replacement: a new file under a name of its own, synced, renamed over the old
+// one, then the folder synced. Names ending in ".tmp" are left to the user-file streams.
+TEST_F(FileStreams, ReplacedFileAndItsFolderAreSyncedUnderAUniqueName)
+{
+	char* real = realpath((tmp / "user").c_str(), nullptr);
+	ASSERT_TRUE(real);
+	const std::string folder = real;
+	std::free(real);
+	writeFile(folder + "/state.json", "old");
+	writeFile(folder + "/state.json.tmp", "another writer's");
+	s_synced.clear();
+	testing::internal::CaptureStdout();
+	EXPECT_TRUE(io::replaceFile(folder + "/state.json", "new"));
+	EXPECT_EQ("", testing::internal::GetCapturedStdout());
+	EXPECT_EQ("new", readFile(folder + "/state.json"));
+	EXPECT_EQ("another writer's", readFile(folder + "/state.json.tmp"));
+	ASSERT_EQ(2u, s_synced.size());
+	EXPECT_EQ(0u, s_synced[0].find(folder + "/state.json.tmp")) << s_synced[0];
+	EXPECT_NE(folder + "/state.json.tmp", s_synced[0]);
+	EXPECT_FALSE(fileExists(s_synced[0]));
+	EXPECT_EQ(folder, s_synced[1]);
+
+	// A failed step keeps the old version, removes the new one and says which step.
+	s_failSyncs = true;
+	testing::internal::CaptureStdout();
+	const bool saved = io::replaceFile(folder + "/state.json", "lost");
+	s_failSyncs = false;
+	EXPECT_FALSE(saved);
+	EXPECT_EQ("Failed to save " + folder + "/state.json (fsync: No space left on device); the previous version stays\n",
+		testing::internal::GetCapturedStdout());
+	EXPECT_EQ("new", readFile(folder + "/state.json"));
+	EXPECT_FALSE(fileExists(s_synced.back()));
+	testing::internal::CaptureStdout();
+	EXPECT_FALSE(io::replaceFile(tmp / "user/missing/state.json", "x"));
+	EXPECT_EQ("Failed to save " + (tmp / "user/missing/state.json") + " (open: No such file or directory); the previous version stays\n",
+		testing::internal::GetCapturedStdout());
+}
+
+// Two writers of one file at once: a reader only ever sees one whole version.
+TEST_F(FileStreams, TwoWritersReplacingOneFileNeverTearIt)
+{
+	const std::string path = tmp / "user/shared.json";
+	const std::string versions[2] = {std::string(64 * 1024, 'a'), std::string(96 * 1024, 'b')};
+	io::replaceFile(path, versions[0]);
+	std::atomic<int> failures(0), torn(0), writing(2);
+	std::vector<std::thread> writers;
+	for (int w = 0; w < 2; ++w)
+		writers.emplace_back([&, w] {
+			for (int i = 0; i < 200; ++i)
+				failures += io::replaceFile(path, versions[w]) ? 0 : 1;
+			--writing;
+		});
+	while (writing > 0)
+	{
+		const std::string seen = readFile(path);
+		torn += seen == versions[0] || seen == versions[1] ? 0 : 1;
+	}
+	for (std::thread& t : writers)
+		t.join();
+	EXPECT_EQ(0, failures.load());
+	EXPECT_EQ(0, torn.load());
+}
+
+TEST_F(FileStreams, FoldersAreMadeWithTheirParents)
+{
+	io::makeFolders(tmp / "made/a/b", 0750);
+	io::makeFolders(tmp / "made/a/b/");
+	struct stat st;
+	ASSERT_EQ(0, stat((tmp / "made/a/b").c_str(), &st));
+	EXPECT_TRUE(S_ISDIR(st.st_mode));
+	EXPECT_EQ(0750u, st.st_mode & 0777);
+	writeFile(tmp / "made/file", "");
+	EXPECT_EQ("Failed to create " + (tmp / "made/file/c") + " with errno 20", iotest::messageOf([&] { io::makeFolders(tmp / "made/file/c"); }));
+	EXPECT_EQ("Failed to create " + (tmp / "made/file") + ": not a directory", iotest::messageOf([&] { io::makeFolders(tmp / "made/file"); }));
 }
 
 TEST_F(FileStreams, FailedSaveKeepsPreviousFile)

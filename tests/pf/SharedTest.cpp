@@ -7,11 +7,39 @@
 #include <cjson/cJSON.h>
 #include <lang/Exception.h>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <dlfcn.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace pf;
+
+// Every fsync of this test program passes here first, so the tests see what was synced;
+// while s_failSyncs is set, syncing a file (not a folder) fails as a full disk would.
+static std::vector<std::string> s_synced;
+static bool s_failSyncs = false;
+
+extern "C" int fsync(int fd)
+{
+	char link[64];
+	std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+	char path[4096];
+	const ssize_t n = readlink(link, path, sizeof path - 1);
+	if (n > 0)
+		s_synced.push_back(std::string(path, size_t(n)));
+	struct stat st;
+	if (s_failSyncs && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+	{
+		errno = EIO;
+		return -1;
+	}
+	static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+	return real(fd);
+}
 
 TEST_F(PfTest, FoldersFollowXdgAndFallBackToHome)
 {
@@ -57,10 +85,55 @@ TEST_F(PfTest, StateFileKeepsTheOldVersionWhenSavingFails)
 	Folders::state();
 	StateFile file(statePath("s.json"));
 	ASSERT_TRUE(file.save("old"));
-	// The temporary file cannot be made where a folder of its name stands.
-	makeFolder("state/engine/s.json.tmp");
-	EXPECT_FALSE(file.save("new"));
+	s_failSyncs = true;
+	const bool saved = file.save("new");
+	s_failSyncs = false;
+	EXPECT_FALSE(saved);
 	EXPECT_EQ(readFile(statePath("s.json")), "old");
+	EXPECT_FALSE(fileExists(s_synced.back()));
+}
+
+// The ledger, notifications and defaults are state files: each save is synced under a name of
+// its own, renamed, and then its folder synced, so a power cut after the save keeps it.
+TEST_F(PfTest, StateFileSyncsTheNewVersionThenItsFolder)
+{
+	char* real = realpath(Folders::state().c_str(), nullptr);
+	ASSERT_TRUE(real);
+	const std::string folder = real;
+	std::free(real);
+	s_synced.clear();
+	ASSERT_TRUE(StateFile(folder + "/s.json").save("{}"));
+	ASSERT_EQ(2u, s_synced.size());
+	EXPECT_EQ(0u, s_synced[0].find(folder + "/s.json.tmp")) << s_synced[0];
+	EXPECT_NE(folder + "/s.json.tmp", s_synced[0]) << "a name another writer may hold";
+	EXPECT_EQ(folder, s_synced[1]);
+}
+
+// Two writers of one state file at once (two threads, or two copies): neither fails and a reader
+// only ever sees one whole version.
+TEST_F(PfTest, TwoWritersOfOneStateFileNeverTearIt)
+{
+	Folders::state();
+	const StateFile file(statePath("shared.json"));
+	const std::string versions[2] = {"[" + std::string(64 * 1024, ' ') + "1]", "[" + std::string(96 * 1024, ' ') + "2]"};
+	ASSERT_TRUE(file.save(versions[0]));
+	std::atomic<int> failures(0), torn(0), writing(2);
+	std::vector<std::thread> writers;
+	for (int w = 0; w < 2; ++w)
+		writers.emplace_back([&, w] {
+			for (int i = 0; i < 200; ++i)
+				failures += file.save(versions[w]) ? 0 : 1;
+			--writing;
+		});
+	while (writing > 0)
+	{
+		const std::string seen = readFile(file.path());
+		torn += seen == versions[0] || seen == versions[1] ? 0 : 1;
+	}
+	for (std::thread& t : writers)
+		t.join();
+	EXPECT_EQ(0, failures.load());
+	EXPECT_EQ(0, torn.load());
 }
 
 TEST_F(PfTest, UserDefaultsStoreTypedValuesAndSeeOutsideChanges)
