@@ -1,4 +1,5 @@
 #include "PfTestSupport.h"
+#include "SyncRecorder.h"
 #include <pf/Alert.h>
 #include <pf/Folders.h>
 #include <pf/MainThreadQueue.h>
@@ -7,39 +8,11 @@
 #include <cjson/cJSON.h>
 #include <lang/Exception.h>
 #include <atomic>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <dlfcn.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace pf;
-
-// Every fsync of this test program passes here first, so the tests see what was synced;
-// while s_failSyncs is set, syncing a file (not a folder) fails as a full disk would.
-static std::vector<std::string> s_synced;
-static bool s_failSyncs = false;
-
-extern "C" int fsync(int fd)
-{
-	char link[64];
-	std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-	char path[4096];
-	const ssize_t n = readlink(link, path, sizeof path - 1);
-	if (n > 0)
-		s_synced.push_back(std::string(path, size_t(n)));
-	struct stat st;
-	if (s_failSyncs && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-	{
-		errno = EIO;
-		return -1;
-	}
-	static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
-	return real(fd);
-}
 
 TEST_F(PfTest, FoldersFollowXdgAndFallBackToHome)
 {
@@ -85,12 +58,12 @@ TEST_F(PfTest, StateFileKeepsTheOldVersionWhenSavingFails)
 	Folders::state();
 	StateFile file(statePath("s.json"));
 	ASSERT_TRUE(file.save("old"));
-	s_failSyncs = true;
-	const bool saved = file.save("new");
-	s_failSyncs = false;
-	EXPECT_FALSE(saved);
+	{
+		pftest::FailingFileSyncs failing;
+		EXPECT_FALSE(file.save("new"));
+	}
 	EXPECT_EQ(readFile(statePath("s.json")), "old");
-	EXPECT_FALSE(fileExists(s_synced.back()));
+	EXPECT_FALSE(fileExists(pftest::synced().back()));
 }
 
 // The ledger, notifications and defaults are state files: each save is synced under a name of
@@ -101,12 +74,13 @@ TEST_F(PfTest, StateFileSyncsTheNewVersionThenItsFolder)
 	ASSERT_TRUE(real);
 	const std::string folder = real;
 	std::free(real);
-	s_synced.clear();
+	std::vector<std::string>& synced = pftest::synced();
+	synced.clear();
 	ASSERT_TRUE(StateFile(folder + "/s.json").save("{}"));
-	ASSERT_EQ(2u, s_synced.size());
-	EXPECT_EQ(0u, s_synced[0].find(folder + "/s.json.tmp")) << s_synced[0];
-	EXPECT_NE(folder + "/s.json.tmp", s_synced[0]) << "a name another writer may hold";
-	EXPECT_EQ(folder, s_synced[1]);
+	ASSERT_EQ(2u, synced.size());
+	EXPECT_EQ(0u, synced[0].find(folder + "/s.json.tmp")) << synced[0];
+	EXPECT_NE(folder + "/s.json.tmp", synced[0]) << "a name another writer may hold";
+	EXPECT_EQ(folder, synced[1]);
 }
 
 // Two writers of one state file at once (two threads, or two copies): neither fails and a reader
