@@ -105,6 +105,7 @@ function openHelpPage()
 	_G.Demo = _G.Demo or {}
 	_G.Demo.Web = {ready = function(name) print("demo: web call ready " .. tostring(name)) end}
 	local view = WebView.new(0, 0, screenWidth, screenHeight)
+	if not view then return end
 	view:setOnPageLoadedCallback(function(v, ok, title) print("demo: web page loaded " .. tostring(title)) end)
 	view:loadLocalPage("data_iphone/web/help.html")
 	view:show()
