@@ -1,4 +1,5 @@
 #include <support/ScopedRoots.h>
+#include <support/SyncRecorder.h>
 #include <support/TempDir.h>
 #include "TestStreams.h"
 #include <io/AppDataInputStream.h>
@@ -12,39 +13,12 @@
 #include <lang/Exception.h>
 #include <lang/throwError.h>
 #include <gtest/gtest.h>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <atomic>
 #include <memory>
-#include <thread>
 #include <vector>
-
-// Every fsync of this test program passes here first, so the tests see what was synced;
-// while s_failSyncs is set, syncing a file (not a folder) fails as a full disk would.
-static std::vector<std::string> s_synced;
-static bool s_failSyncs = false;
-
-extern "C" int fsync(int fd)
-{
-	char link[64];
-	std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-	char path[4096];
-	const ssize_t n = readlink(link, path, sizeof path - 1);
-	if (n > 0)
-		s_synced.push_back(std::string(path, size_t(n)));
-	struct stat st;
-	if (s_failSyncs && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
-	{
-		errno = ENOSPC;
-		return -1;
-	}
-	static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
-	return real(fd);
-}
 
 using support::TempDir;
 using support::writeFile;
@@ -159,7 +133,8 @@ TEST_F(FileStreams, UserFileIsReplacedOnlyWhenComplete)
 
 TEST_F(FileStreams, SavedUserFileAndItsFolderAreSynced)
 {
-	s_synced.clear();
+	std::vector<std::string>& synced = support::synced();
+	synced.clear();
 	{
 		io::AppDataOutputStream out("/settings.lua");
 		out.write("x", 1);
@@ -169,9 +144,9 @@ TEST_F(FileStreams, SavedUserFileAndItsFolderAreSynced)
 	const std::string folder = real;
 	std::free(real);
 	// The new file before the rename, then the folder that holds the rename.
-	ASSERT_EQ(2u, s_synced.size());
-	EXPECT_EQ(folder + "/settings.lua.tmp", s_synced[0]);
-	EXPECT_EQ(folder, s_synced[1]);
+	ASSERT_EQ(2u, synced.size());
+	EXPECT_EQ(folder + "/settings.lua.tmp", synced[0]);
+	EXPECT_EQ(folder, synced[1]);
 }
 
 // A whole-file replacement: a new file under a name of its own, synced, renamed over the old
@@ -184,57 +159,33 @@ TEST_F(FileStreams, ReplacedFileAndItsFolderAreSyncedUnderAUniqueName)
 	std::free(real);
 	writeFile(folder + "/state.json", "old");
 	writeFile(folder + "/state.json.tmp", "another writer's");
-	s_synced.clear();
+	std::vector<std::string>& synced = support::synced();
+	synced.clear();
 	testing::internal::CaptureStdout();
 	EXPECT_TRUE(io::replaceFile(folder + "/state.json", "new"));
 	EXPECT_EQ("", testing::internal::GetCapturedStdout());
 	EXPECT_EQ("new", readFile(folder + "/state.json"));
 	EXPECT_EQ("another writer's", readFile(folder + "/state.json.tmp"));
-	ASSERT_EQ(2u, s_synced.size());
-	EXPECT_EQ(0u, s_synced[0].find(folder + "/state.json.tmp")) << s_synced[0];
-	EXPECT_NE(folder + "/state.json.tmp", s_synced[0]);
-	EXPECT_FALSE(fileExists(s_synced[0]));
-	EXPECT_EQ(folder, s_synced[1]);
+	ASSERT_EQ(2u, synced.size());
+	EXPECT_EQ(0u, synced[0].find(folder + "/state.json.tmp")) << synced[0];
+	EXPECT_NE(folder + "/state.json.tmp", synced[0]);
+	EXPECT_FALSE(fileExists(synced[0]));
+	EXPECT_EQ(folder, synced[1]);
 
 	// A failed step keeps the old version, removes the new one and says which step.
-	s_failSyncs = true;
 	testing::internal::CaptureStdout();
-	const bool saved = io::replaceFile(folder + "/state.json", "lost");
-	s_failSyncs = false;
-	EXPECT_FALSE(saved);
-	EXPECT_EQ("Failed to save " + folder + "/state.json (fsync: No space left on device); the previous version stays\n",
+	{
+		support::FailingFileSyncs failing;
+		EXPECT_FALSE(io::replaceFile(folder + "/state.json", "lost"));
+	}
+	EXPECT_EQ("Failed to save " + folder + "/state.json (fsync: Input/output error); the previous version stays\n",
 		testing::internal::GetCapturedStdout());
 	EXPECT_EQ("new", readFile(folder + "/state.json"));
-	EXPECT_FALSE(fileExists(s_synced.back()));
+	EXPECT_FALSE(fileExists(synced.back()));
 	testing::internal::CaptureStdout();
 	EXPECT_FALSE(io::replaceFile(tmp / "user/missing/state.json", "x"));
 	EXPECT_EQ("Failed to save " + (tmp / "user/missing/state.json") + " (open: No such file or directory); the previous version stays\n",
 		testing::internal::GetCapturedStdout());
-}
-
-// Two writers of one file at once: a reader only ever sees one whole version.
-TEST_F(FileStreams, TwoWritersReplacingOneFileNeverTearIt)
-{
-	const std::string path = tmp / "user/shared.json";
-	const std::string versions[2] = {std::string(64 * 1024, 'a'), std::string(96 * 1024, 'b')};
-	io::replaceFile(path, versions[0]);
-	std::atomic<int> failures(0), torn(0), writing(2);
-	std::vector<std::thread> writers;
-	for (int w = 0; w < 2; ++w)
-		writers.emplace_back([&, w] {
-			for (int i = 0; i < 200; ++i)
-				failures += io::replaceFile(path, versions[w]) ? 0 : 1;
-			--writing;
-		});
-	while (writing > 0)
-	{
-		const std::string seen = readFile(path);
-		torn += seen == versions[0] || seen == versions[1] ? 0 : 1;
-	}
-	for (std::thread& t : writers)
-		t.join();
-	EXPECT_EQ(0, failures.load());
-	EXPECT_EQ(0, torn.load());
 }
 
 TEST_F(FileStreams, FoldersAreMadeWithTheirParents)

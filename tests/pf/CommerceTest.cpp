@@ -1,5 +1,5 @@
 #include "PfTestSupport.h"
-#include "SyncRecorder.h"
+#include <support/SyncRecorder.h>
 #include <pf/Alert.h>
 #include <pf/CommerceListener.h>
 #include <lang/Exception.h>
@@ -261,7 +261,7 @@ TEST_F(CommerceTest, AnAcceptedPurchaseIsInTheLedgerBeforeBuyReportsIt)
 	// A ledger that cannot be written takes no money: refused at once, with the store's alert.
 	m_listener.results.clear();
 	m_alerts.clear();
-	pftest::FailingFileSyncs failing;
+	support::FailingFileSyncs failing;
 	testing::internal::CaptureStdout();
 	EXPECT_FALSE(store->buyItemId("pack", &m_listener));
 	EXPECT_NE(testing::internal::GetCapturedStdout().find("store-ledger.json"), std::string::npos);

@@ -1,5 +1,5 @@
 #include "PfTestSupport.h"
-#include "SyncRecorder.h"
+#include <support/SyncRecorder.h>
 #include <pf/Alert.h>
 #include <pf/Folders.h>
 #include <pf/MainThreadQueue.h>
@@ -59,11 +59,11 @@ TEST_F(PfTest, StateFileKeepsTheOldVersionWhenSavingFails)
 	StateFile file(statePath("s.json"));
 	ASSERT_TRUE(file.save("old"));
 	{
-		pftest::FailingFileSyncs failing;
+		support::FailingFileSyncs failing;
 		EXPECT_FALSE(file.save("new"));
 	}
 	EXPECT_EQ(readFile(statePath("s.json")), "old");
-	EXPECT_FALSE(fileExists(pftest::synced().back()));
+	EXPECT_FALSE(fileExists(support::synced().back()));
 }
 
 // The ledger, notifications and defaults are state files: each save is synced under a name of
@@ -74,7 +74,7 @@ TEST_F(PfTest, StateFileSyncsTheNewVersionThenItsFolder)
 	ASSERT_TRUE(real);
 	const std::string folder = real;
 	std::free(real);
-	std::vector<std::string>& synced = pftest::synced();
+	std::vector<std::string>& synced = support::synced();
 	synced.clear();
 	ASSERT_TRUE(StateFile(folder + "/s.json").save("{}"));
 	ASSERT_EQ(2u, synced.size());

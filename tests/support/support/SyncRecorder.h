@@ -1,11 +1,12 @@
-#ifndef TESTS_PF_SYNCRECORDER_H
-#define TESTS_PF_SYNCRECORDER_H
+#ifndef TESTS_SUPPORT_SYNCRECORDER_H
+#define TESTS_SUPPORT_SYNCRECORDER_H
 
 #include <string>
 #include <vector>
 
-// Every fsync of the pf test program passes through SyncRecorder.cpp first.
-namespace pftest
+// Every fsync of a test program that uses these passes through SyncRecorder.cpp first
+// (the program's own fsync, which the engine's static libraries call).
+namespace support
 {
 /** The paths synced so far, in order. */
 std::vector<std::string>& synced();

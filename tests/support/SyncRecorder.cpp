@@ -1,16 +1,20 @@
-#include "SyncRecorder.h"
+#include <support/SyncRecorder.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <dlfcn.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
-bool s_failFileSyncs = false;
+std::atomic<bool> s_failFileSyncs(false);
+// Any thread of the program may sync; the tests read the list once their writers are done.
+std::mutex s_lock;
 }
 
-namespace pftest
+namespace support
 {
 std::vector<std::string>& synced()
 {
@@ -29,7 +33,10 @@ extern "C" int fsync(int fd)
 	char path[4096];
 	const ssize_t n = readlink(link, path, sizeof path - 1);
 	if (n > 0)
-		pftest::synced().push_back(std::string(path, size_t(n)));
+	{
+		std::lock_guard<std::mutex> lock(s_lock);
+		support::synced().push_back(std::string(path, size_t(n)));
+	}
 	struct stat st;
 	if (s_failFileSyncs && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
 	{
