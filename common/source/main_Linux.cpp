@@ -143,7 +143,7 @@ int main(int argc, char** argv)
 			options.userRoot = io::detail::defaultAppdataPath("engine");
 		else if (!makeFolders(options.userRoot))
 			return usage(("cannot make the user folder " + options.userRoot).c_str());
-		// One copy at a time on these folders; a signal while waiting ends the run.
+		// One copy at a time on these folders; SIGINT or SIGTERM while waiting ends the run.
 		if (!pf::Folders::lockForThisCopy(options.userRoot))
 			return 0;
 		// Web views need a display; without one the scripts get no WebView table.

@@ -27,8 +27,9 @@ public:
 	 * advisory lock (flock) on the state and settings folders and on
 	 * userFolder, held until the process ends. While another copy holds one,
 	 * a line says so and this one waits for it to end. False (and a line) when
-	 * a signal handler ended the wait; throws io::IOException when a folder or
-	 * its lock file cannot be made.
+	 * SIGINT or SIGTERM came while it waited (those signals are taken, not
+	 * handled). A folder that cannot be made or locked is said in a line and
+	 * left unlocked.
 	 */
 	static bool lockForThisCopy(const std::string& userFolder);
 };

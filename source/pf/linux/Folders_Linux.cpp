@@ -6,13 +6,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <string>
 #include <sys/file.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -59,30 +62,65 @@ std::string holder(int fd)
 	return pid > 0 ? std::to_string(pid) : std::string();
 }
 
-/** Takes the lock of one folder, waiting while another copy holds it; false when a signal ended the wait. */
+void cannotLock(const std::string& folder, const std::string& why)
+{
+	lang::Debug::printf("Cannot lock %s (%s): another copy of the game could use it at the same time\n", folder.c_str(), why.c_str());
+}
+
+/**
+ * Takes the lock of one folder, waiting while another copy holds it; false when a signal ended
+ * the wait. A folder that cannot be locked is said and left: the game runs as it did without.
+ */
 bool lockFolder(const std::string& folder)
 {
 	const std::string path = folder + "/.lock";
 	// The descriptor stays open for the rest of the process: closing it would drop the lock.
 	const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
 	if (fd < 0)
-		lang::throwError(io::IOException(lang::Format("Failed to open {0} with errno {1}", path, errno)));
+	{
+		cannotLock(folder, std::strerror(errno));
+		return true;
+	}
 	if (flock(fd, LOCK_EX | LOCK_NB) != 0)
 	{
 		if (errno != EWOULDBLOCK)
-			lang::throwError(io::IOException(lang::Format("Failed to lock {0} with errno {1}", path, errno)));
+		{
+			cannotLock(folder, std::strerror(errno));
+			close(fd);
+			return true;
+		}
+		// SIGINT and SIGTERM wait while this copy waits, and end the wait: one that came just
+		// before a blocking lock would be lost.
+		sigset_t stops, previous;
+		sigemptyset(&stops);
+		sigaddset(&stops, SIGINT);
+		sigaddset(&stops, SIGTERM);
+		pthread_sigmask(SIG_BLOCK, &stops, &previous);
 		const std::string pid = holder(fd);
 		lang::Debug::printf("Another copy of the game%s is using %s; waiting for it to end\n",
 			pid.empty() ? "" : (" (pid " + pid + ")").c_str(), folder.c_str());
 		std::fflush(stdout);
-		if (flock(fd, LOCK_EX) != 0)
+		const timespec interval = {0, 100 * 1000 * 1000};
+		int error = 0;
+		bool stopped = false;
+		while (!stopped && flock(fd, LOCK_EX | LOCK_NB) != 0)
 		{
-			const int error = errno;
+			if (errno != EWOULDBLOCK && errno != EINTR)
+			{
+				error = errno;
+				break;
+			}
+			stopped = sigtimedwait(&stops, nullptr, &interval) > 0;
+		}
+		pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+		if (stopped || error)
+		{
 			close(fd);
-			if (error != EINTR)
-				lang::throwError(io::IOException(lang::Format("Failed to lock {0} with errno {1}", path, error)));
-			lang::Debug::printf("Stopped while waiting for the other copy of the game\n");
-			return false;
+			if (stopped)
+				lang::Debug::printf("Stopped while waiting for the other copy of the game\n");
+			else
+				cannotLock(folder, std::strerror(error));
+			return !stopped;
 		}
 	}
 	const std::string pid = std::to_string(getpid()) + "\n";
@@ -94,13 +132,27 @@ bool lockFolder(const std::string& folder)
 
 bool Folders::lockForThisCopy(const std::string& userFolder)
 {
+	std::vector<std::string> paths;
+	for (std::string (*made)() : {&Folders::state, &Folders::config})
+	{
+		try
+		{
+			paths.push_back(made());
+		}
+		catch (const io::IOException& e)
+		{
+			cannotLock("a folder of the game", e.getMessage().format());
+		}
+	}
+	paths.push_back(userFolder);
 	std::vector<std::string> folders;
-	for (const std::string& folder : {state(), config(), userFolder})
+	for (const std::string& path : paths)
 	{
 		char real[PATH_MAX];
-		if (!realpath(folder.c_str(), real))
-			lang::throwError(io::IOException(lang::Format("Failed to find {0} with errno {1}", folder, errno)));
-		folders.push_back(real);
+		if (realpath(path.c_str(), real))
+			folders.push_back(real);
+		else
+			cannotLock(path, std::strerror(errno));
 	}
 	// One order for every copy, whatever folders each shares with another: no two wait on each other.
 	std::sort(folders.begin(), folders.end());

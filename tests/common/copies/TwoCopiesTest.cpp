@@ -31,7 +31,7 @@ constexpr auto kPairBudget = std::chrono::seconds(120);
 
 std::string g_work;
 
-pid_t startEngine(const std::string& log)
+pid_t startEngine(const std::string& log, const char* frames = "20")
 {
 	const pid_t pid = fork();
 	if (pid == 0)
@@ -40,10 +40,23 @@ pid_t startEngine(const std::string& log)
 		if (fd < 0 || dup2(fd, 1) < 0 || dup2(fd, 2) < 0)
 			_exit(90);
 		const std::string user = g_work + "/user";
-		execl(ENGINE_EXE, ENGINE_EXE, "--user", user.c_str(), "--frames", "20", static_cast<char*>(nullptr));
+		execl(ENGINE_EXE, ENGINE_EXE, "--user", user.c_str(), "--frames", frames, static_cast<char*>(nullptr));
 		_exit(91);
 	}
 	return pid;
+}
+
+/** Whether the log holds text before the deadline. */
+bool waitForText(const std::string& log, const std::string& text)
+{
+	const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+	while (support::readFile(log).find(text) == std::string::npos)
+	{
+		if (std::chrono::steady_clock::now() > deadline)
+			return false;
+		std::this_thread::sleep_for(std::chrono::milliseconds(10));
+	}
+	return true;
 }
 
 /** Exit codes of the children, or -1 for one still running at the deadline (then killed). */
@@ -135,20 +148,28 @@ std::vector<std::string> ledgerIds(int& next)
 }
 }
 
-TEST(TwoCopies, ShareTheUsersFoldersOneAfterTheOther)
+class TwoCopies : public ::testing::Test
 {
+protected:
 	support::TempDir work;
-	ASSERT_FALSE(work.path().empty());
-	g_work = work.path();
-	setenv("XDG_CONFIG_HOME", (g_work + "/config").c_str(), 1);
-	setenv("XDG_STATE_HOME", (g_work + "/state").c_str(), 1);
-	setenv("XDG_CACHE_HOME", (g_work + "/cache").c_str(), 1);
-	setenv("XDG_DATA_HOME", (g_work + "/data").c_str(), 1);
-	setenv("ENGINE_ANALYTICS_BASE_URL", "http://127.0.0.1:9", 1);
-	setenv("ALSOFT_DRIVERS", "null", 1);
-	unsetenv("DEMO_SERVER");
-	unsetenv("DISPLAY");
 
+	void SetUp() override
+	{
+		ASSERT_FALSE(work.path().empty());
+		g_work = work.path();
+		setenv("XDG_CONFIG_HOME", (g_work + "/config").c_str(), 1);
+		setenv("XDG_STATE_HOME", (g_work + "/state").c_str(), 1);
+		setenv("XDG_CACHE_HOME", (g_work + "/cache").c_str(), 1);
+		setenv("XDG_DATA_HOME", (g_work + "/data").c_str(), 1);
+		setenv("ENGINE_ANALYTICS_BASE_URL", "http://127.0.0.1:9", 1);
+		setenv("ALSOFT_DRIVERS", "null", 1);
+		unsetenv("DEMO_SERVER");
+		unsetenv("DISPLAY");
+	}
+};
+
+TEST_F(TwoCopies, ShareTheUsersFoldersOneAfterTheOther)
+{
 	const std::regex start("^demo: start ([0-9]+)$");
 	std::vector<int> starts;
 	int waited = 0, bought = 0, failedRuns = 0;
@@ -203,4 +224,31 @@ TEST(TwoCopies, ShareTheUsersFoldersOneAfterTheOther)
 		EXPECT_LT(std::stoi(id.substr(1)), next) << id;
 	// Together means together: most second copies found the first still running.
 	EXPECT_GT(waited, kPairs / 2);
+}
+
+// A copy that waits says for whom; SIGTERM ends the wait at once, before it wrote anything,
+// and one still waiting starts when the first ends.
+TEST_F(TwoCopies, AWaitingCopyEndsOnSigtermOrStartsWhenTheFirstEnds)
+{
+	const std::string first = g_work + "/first.log", second = g_work + "/second.log", third = g_work + "/third.log";
+	const pid_t holder = startEngine(first, "1000000");
+	// The running copy's pid is in the lock file of each folder it holds.
+	for (const char* lock : {"/state/engine/.lock", "/config/engine/.lock", "/user/.lock"})
+		ASSERT_TRUE(waitForText(g_work + lock, std::to_string(holder) + "\n")) << lock;
+	const std::string waiting = "Another copy of the game (pid " + std::to_string(holder) + ") is using ";
+
+	const pid_t stopped = startEngine(second);
+	ASSERT_TRUE(waitForText(second, waiting)) << support::readFile(second);
+	kill(stopped, SIGTERM);
+	EXPECT_EQ(std::vector<int>{0}, waitAll({stopped}));
+	const std::string out = support::readFile(second);
+	EXPECT_NE(std::string::npos, out.find("Stopped while waiting for the other copy of the game\n")) << out;
+	EXPECT_EQ(std::string::npos, out.find("demo: start")) << out;
+
+	const pid_t next = startEngine(third);
+	ASSERT_TRUE(waitForText(third, waiting)) << support::readFile(third);
+	kill(holder, SIGTERM);
+	EXPECT_EQ((std::vector<int>{0, 0}), waitAll({holder, next}));
+	EXPECT_NE(std::string::npos, support::readFile(third).find("demo: start 2\n")) << support::readFile(third);
+	EXPECT_TRUE(damage().empty());
 }
