@@ -89,8 +89,8 @@ bool lockFolder(const std::string& folder)
 			close(fd);
 			return true;
 		}
-		// SIGINT and SIGTERM wait while this copy waits, and end the wait: one that came just
-		// before a blocking lock would be lost.
+		// SIGINT and SIGTERM are held while this copy waits and taken here, ending the wait;
+		// with a blocking lock, one that came just before it would be lost.
 		sigset_t stops, previous;
 		sigemptyset(&stops);
 		sigaddset(&stops, SIGINT);
