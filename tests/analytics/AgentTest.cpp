@@ -220,8 +220,12 @@ TEST_F(AgentTest, SecondRunningCopyRecordsAndSendsNothing)
 {
 	const int held = AnalyticsFiles::lockExclusive(AnalyticsSession::filePathDirectory() + "/.analyticsLock");
 	ASSERT_GE(held, 0);
+	testing::internal::CaptureStdout();
 	AnalyticsAgent::startSession("KEY");
+	const std::string out = testing::internal::GetCapturedStdout();
 	EXPECT_TRUE(AnalyticsAgent::filesLocked());
+	EXPECT_NE(out.find("Analytics: another running copy holds the analytics files in " + AnalyticsSession::filePathDirectory() +
+		"; this copy records and sends nothing\n"), std::string::npos) << out;
 	EXPECT_FALSE(AnalyticsSession::currentSession());
 	AnalyticsAgent::logEvent("lost");
 	AnalyticsAgent::applicationWillTerminate();

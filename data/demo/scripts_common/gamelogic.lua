@@ -109,6 +109,7 @@ function openHelpPage()
 		if _G.os and _G.os.getenv("DEMO_HELP") == "exit" then requestExit() end
 	end}
 	local view = WebView.new(0, 0, screenWidth, screenHeight)
+	if not view then return end
 	view:setOnPageLoadedCallback(function(v, ok, title) print("demo: web page loaded " .. tostring(title)) end)
 	view:loadLocalPage("data_iphone/web/help.html")
 	view:show()

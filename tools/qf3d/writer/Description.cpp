@@ -1,6 +1,7 @@
 #include "Tool.h"
 #include <qf3d/ContentWriter.h>
 #include <io/FileInputStream.h>
+#include <io/Files.h>
 #include <io/PathName.h>
 #include <lang/Throwable.h>
 #include <lua/LuaState.h>
@@ -11,7 +12,7 @@
 #include <cstdio>
 #include <map>
 #include <set>
-#include <sys/stat.h>
+#include <stdexcept>
 
 namespace qf3d
 {
@@ -100,10 +101,20 @@ Layout layout(const lua::LuaTable& t, const Entry& e)
  */
 const unsigned LINE_BOX = 0xFFFF;
 
+/** Makes the folders a written file needs. */
 void makeDirectories(const std::string& path)
 {
-	for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
-		::mkdir(path.substr(0, at).c_str(), 0755);
+	const size_t slash = path.rfind('/');
+	if (slash == std::string::npos || slash == 0)
+		return;
+	try
+	{
+		io::makeFolders(path.substr(0, slash), 0755);
+	}
+	catch (const lang::Throwable& e)
+	{
+		throw std::runtime_error(e.getMessage().format());
+	}
 }
 
 // "U+00E9 \"é\"" for messages.
