@@ -130,14 +130,19 @@ local function makeHelpPage()
 	end
 	_G.Demo = _G.Demo or {}
 	_G.Demo.Web = {
-		ready = function(name) print("demo: web call ready " .. tostring(name)) end,
+		ready = function(name)
+			print("demo: web call ready " .. tostring(name))
+			-- DEMO_HELP=exit ends the demo once the page called back (for tests).
+			if _G.os and _G.os.getenv("DEMO_HELP") == "exit" then requestExit() end
+		end,
 		close = function() closeHelpPage() end,
 	}
 	local x, y, w, h = helpRect()
-	local made, view = _G.pcall(WebView.new, x, y, w, h)
-	if not made then
+	-- A page that cannot be made is answered with nil and why (an error, from an older engine).
+	local made, view, why = _G.pcall(WebView.new, x, y, w, h)
+	if not made or not view then
 		help.failed = true
-		print("demo: no help page: " .. tostring(view))
+		print("demo: no help page: " .. tostring(made and why or view))
 		return nil
 	end
 	view:setOnPageLoadedCallback(function(v, ok, title) print("demo: web page loaded " .. tostring(title)) end)
