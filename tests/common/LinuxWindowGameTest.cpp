@@ -110,7 +110,10 @@ TEST(LinuxWindowGame, TheDemoSkyStaysWhileTheButtonIsHeldAndTheBackKeyLeaves)
 	host.tick();
 	EXPECT_EQ(sky, bgColor());
 	pushKey(SDLK_AC_BACK, true);
-	host.tick();
+	// Presses and releases end a frame's input: the key may come a frame or two later.
+	for (int i = 0; i < 10 && !host.stopping(); ++i)
+		host.tick();
+	EXPECT_EQ(sky, bgColor());
 	EXPECT_TRUE(host.stopping());
 	EXPECT_EQ(0, host.run(0));
 }
@@ -571,7 +574,7 @@ TEST_F(DemoPlay, WhatTheShotCanHitIsDrawn)
 TEST_F(DemoPlay, SoundsFollowThePlay)
 {
 	start();
-	const std::pair<int, int> shot = parsePair(waitFor("demo: shot ready at "));
+	waitFor("demo: shot ready at ");
 	const auto playing = [this](const char* name) {
 		return number(std::string("_G.res.isAudioPlaying('") + name + "') and 1 or 0") != 0.f;
 	};
