@@ -2,6 +2,7 @@
 #include "HostServices.h"
 #include <framework/linux/LinuxHost.h>
 #include <io/ByteArrayInputStream.h>
+#include <pf/WebView.h>
 #include <SDL.h>
 #include <GLES2/gl2.h>
 #include <array>
@@ -52,6 +53,34 @@ TEST(LinuxWindowGame, TheBackKeyQuitsThroughTheScriptsAndTheGameSaves)
 	EXPECT_FALSE(framework::App::initialized());
 	EXPECT_TRUE(GameTest::exists(dir.path() + "/settings.lua"));
 	EXPECT_TRUE(GameTest::exists(dir.path() + "/highscores.lua"));
+}
+
+// Web pages lie over the game's surface: in a window letterboxed to keep the game's shape they
+// are placed from the surface's corner, below the bar, not from the window's.
+TEST(LinuxWindowGame, WebPagesArePlacedOverTheGamesSurfaceInALetterbox)
+{
+	ScratchDir dir;
+	framework::LinuxHost::Options o;
+	o.dataRoot = TEST_BUNDLE;
+	o.userRoot = dir.path();
+	o.window = true;
+	addPlatformServices(o);
+	framework::LinuxHost host(o);
+	SDL_Window* window = host.view()->window();
+	SDL_SetWindowSize(window, 450, 700);
+	SDL_Event e = {};
+	e.type = SDL_WINDOWEVENT;
+	e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+	e.window.windowID = host.view()->windowID();
+	SDL_PushEvent(&e);
+	host.tick();
+	host.tick();
+	ASSERT_EQ(200, host.view()->surfaceTop());
+	int wx = 0, wy = 0, x = -1, y = -1;
+	SDL_GetWindowPosition(window, &wx, &wy);
+	ASSERT_TRUE(pf::WebView::locateWindow(x, y));
+	EXPECT_EQ(wx, x);
+	EXPECT_EQ(wy + 200, y);
 }
 
 namespace
