@@ -31,17 +31,26 @@ void pushKey(SDL_Keycode key, bool down)
 }
 }
 
-// The game in a window (SDL's offscreen driver): the back key reaches the
-// scripts, which ask to quit; the host ends the run and the game saves.
-TEST(LinuxWindowGame, TheBackKeyQuitsThroughTheScriptsAndTheGameSaves)
+namespace
 {
-	ScratchDir dir;
+/** The test bundle's game in a window, with the platform's services, saving in dir. */
+framework::LinuxHost::Options windowOptions(const ScratchDir& dir)
+{
 	framework::LinuxHost::Options o;
 	o.dataRoot = TEST_BUNDLE;
 	o.userRoot = dir.path();
 	o.window = true;
 	addPlatformServices(o);
-	framework::LinuxHost host(o);
+	return o;
+}
+}
+
+// The game in a window (SDL's offscreen driver): the back key reaches the
+// scripts, which ask to quit; the host ends the run and the game saves.
+TEST(LinuxWindowGame, TheBackKeyQuitsThroughTheScriptsAndTheGameSaves)
+{
+	ScratchDir dir;
+	framework::LinuxHost host(windowOptions(dir));
 	EXPECT_TRUE(gameLua()->getBoolean("g_mouseAvailable"));
 	const std::string code = "update = function() if keyPressed.KEY_BACK then requestExit() end end";
 	io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
@@ -60,12 +69,7 @@ TEST(LinuxWindowGame, TheBackKeyQuitsThroughTheScriptsAndTheGameSaves)
 TEST(LinuxWindowGame, WebPagesArePlacedOverTheGamesSurfaceInALetterbox)
 {
 	ScratchDir dir;
-	framework::LinuxHost::Options o;
-	o.dataRoot = TEST_BUNDLE;
-	o.userRoot = dir.path();
-	o.window = true;
-	addPlatformServices(o);
-	framework::LinuxHost host(o);
+	framework::LinuxHost host(windowOptions(dir));
 	SDL_Window* window = host.view()->window();
 	SDL_SetWindowSize(window, 450, 700);
 	SDL_Event e = {};

@@ -108,6 +108,17 @@ protected:
 		std::unique_ptr<std::string> result(view->executeJavaScript(script));
 		return result ? *result : "(null)";
 	}
+	/** A new view, over a game window at (40, 30) on the screen. */
+	void overAGameWindow()
+	{
+		pf::WebView::setWindowLocator([](int& x, int& y) {
+			x = 40;
+			y = 30;
+			return true;
+		});
+		view.reset(new pf::WebView(10, 10, 200, 100));
+		view->setObserver(&observer);
+	}
 	void loadPage()
 	{
 		view->loadLocalUrl("web/page.html");
@@ -237,13 +248,7 @@ namespace
 {
 TEST_F(WebKitPage, OverAGameWindowThePageWorksHiddenAndShown)
 {
-	pf::WebView::setWindowLocator([](int& x, int& y) {
-		x = 40;
-		y = 30;
-		return true;
-	});
-	view.reset(new pf::WebView(10, 10, 200, 100));
-	view->setObserver(&observer);
+	overAGameWindow();
 	// Loaded while hidden, then shown and hidden by the page itself.
 	loadPage();
 	view->show();
@@ -277,13 +282,7 @@ bool popupOnScreen()
 // on screen once its load has ended, and after that show and hide act at once.
 TEST_F(WebKitPage, OverAGameWindowAPageShownBeforeItsLoadAppearsOnceLoaded)
 {
-	pf::WebView::setWindowLocator([](int& x, int& y) {
-		x = 40;
-		y = 30;
-		return true;
-	});
-	view.reset(new pf::WebView(10, 10, 200, 100));
-	view->setObserver(&observer);
+	overAGameWindow();
 	view->show();
 	pump([] { return false; }, 300);
 	EXPECT_TRUE(view->visible());
