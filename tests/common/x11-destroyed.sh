@@ -9,7 +9,6 @@ work="$2"
 x11_start
 log="$work/run.log"
 x11_engine "$log" --user "$work/user"
-x11_window
 wait_for_line "demo: shot ready at" "$log" 60
 # Gone from the folder, still in the game: only the save at the end brings it back.
 rm -f "$work/user/highscores.lua"

@@ -25,7 +25,6 @@ unfocus() {
 }
 
 x11_engine "$log" --user "$work/user"
-x11_window
 set -- $(shot 1)
 # Press, drag and release in one go: they reach the engine within one frame.
 xdotool mousemove --window "$window" "$1" "$2" mousedown 1 mousemove --window "$window" $(($1 - 80)) $(($2 + 60)) mouseup 1
@@ -47,8 +46,7 @@ test "$engine_status" -eq 0
 # Under a window manager, which gives the focus back when the pointer comes in.
 if x11_wm; then
 	x11_engine "$log" --user "$work/user-wm"
-	x11_window
-	set -- $(shot 1)
+		set -- $(shot 1)
 	unfocus $(($(grep -ac "demo: paused" "$log") + 1))
 	# In and pressed at once: the focus comes about when the press does.
 	xdotool mousemove --window "$window" "$1" "$2" mousedown 1

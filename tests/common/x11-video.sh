@@ -9,7 +9,6 @@ work="$2"
 x11_start
 log="$work/run.log"
 x11_engine "$log" --user "$work/user"
-x11_window
 wait_for_line "demo: video started" "$log" 60
 # The clip (320x240) is fitted to the 960x640 window: 853 pixels wide from x 53, bars in its top two thirds.
 pixel() {
