@@ -21,6 +21,7 @@
 #   x11_capture "$work/shot.png"   # the window as the screen shows it (ImageMagick's import)
 #   x11_close_window               # destroys the window from outside (xdotool windowclose)
 #   x11_stop_engine                # SIGTERM, waits; $engine_status holds the exit status
+#   x11_play [ARGS...]             # x11_start, then x11_engine with --user "$work/user", output in $log
 #   x11_wait_engine [SECONDS]      # waits for the engine to end by itself; fails after the bound (default 30)
 #   within SECONDS "what did not happen" COMMAND...   # retries COMMAND until it succeeds, with a real-time bound
 #
@@ -96,6 +97,14 @@ x11_engine() {
 	stdbuf -oL -eL "$engine" --window "$@" >"$log" 2>&1 &
 	engine_pid=$!
 	within 30 "no engine window (see $log)" x11_window_found
+}
+
+# x11_play [ARGS...]: the usual start: Xvfb, then the engine with its saves in $work/user and its
+# output in $log ($work/run.log).
+x11_play() {
+	x11_start
+	log="$work/run.log"
+	x11_engine "$log" --user "$work/user" "$@"
 }
 
 x11_window_found() {

@@ -8,8 +8,7 @@ engine="$1"
 work="$2"
 . "$(dirname "$0")/work-folder.sh"
 . "$(dirname "$0")/x11-input.sh"
-x11_start
-log="$work/run.log"
+x11_play
 
 # shot N: the position of the Nth shot ready, as "X Y".
 shot() {
@@ -24,7 +23,6 @@ unfocus() {
 	wait_for_lines "demo: paused" "$log" "$1" 20
 }
 
-x11_engine "$log" --user "$work/user"
 set -- $(shot 1)
 # Press, drag and release in one go: they reach the engine within one frame.
 xdotool mousemove --window "$window" "$1" "$2" mousedown 1 mousemove --window "$window" $(($1 - 80)) $(($2 + 60)) mouseup 1

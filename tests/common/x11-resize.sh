@@ -6,9 +6,7 @@ engine="$1"
 work="$2"
 . "$(dirname "$0")/work-folder.sh"
 . "$(dirname "$0")/x11-input.sh"
-x11_start
-log="$work/run.log"
-x11_engine "$log" --user "$work/user"
+x11_play
 wait_for_line "demo: shot ready at" "$log" 60
 # brightness X Y: the capture's grey level there, 0..255.
 brightness() {
