@@ -107,6 +107,11 @@ x11_play() {
 	x11_engine "$log" --user "$work/user" "$@"
 }
 
+# x11_window: waits for the engine's window again (x11_engine already did); sets $window.
+x11_window() {
+	within 30 "no engine window" x11_window_found
+}
+
 x11_window_found() {
 	window=$(xdotool search --onlyvisible --pid "$engine_pid" 2>/dev/null | head -n 1)
 	[ -n "$window" ]
