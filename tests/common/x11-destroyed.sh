@@ -6,10 +6,7 @@ engine="$1"
 work="$2"
 . "$(dirname "$0")/work-folder.sh"
 . "$(dirname "$0")/x11-input.sh"
-x11_start
-log="$work/run.log"
-x11_engine "$log" --user "$work/user"
-x11_window
+x11_play
 wait_for_line "demo: shot ready at" "$log" 60
 # Gone from the folder, still in the game: only the save at the end brings it back.
 rm -f "$work/user/highscores.lua"

@@ -9,9 +9,8 @@
 #                                  # exports DISPLAY; the server and the engine are stopped when the script exits
 #   x11_wm                         # a window manager (evilwm) on that display; returns 1 when none is installed
 #   x11_engine "$work/run.log" --user "$work/user" --size 960x640
-#                                  # "$engine --window ARGS" in the background, its output line by line in the log;
-#                                  # sets $engine_pid; ENV=... before the call passes environment as usual
-#   x11_window                     # waits (real-time bound) for the engine's window: sets $window (X11 id)
+#                                  # "$engine --window ARGS" in the background, its output line by line in the log,
+#                                  # then waits for its window; sets $engine_pid and $window (the X11 id)
 #   wait_for_line "demo: shot ready" "$work/run.log" 30      # from wait-for-line.sh
 #   wait_for_lines "demo: launch" "$work/run.log" 2 30      # the second such line
 #   line=$(last_line "demo: shot ready" "$work/run.log")
@@ -22,7 +21,9 @@
 #   x11_capture "$work/shot.png"   # the window as the screen shows it (ImageMagick's import)
 #   x11_close_window               # destroys the window from outside (xdotool windowclose)
 #   x11_stop_engine                # SIGTERM, waits; $engine_status holds the exit status
+#   x11_play [ARGS...]             # x11_start, then x11_engine with --user "$work/user", output in $log
 #   x11_wait_engine [SECONDS]      # waits for the engine to end by itself; fails after the bound (default 30)
+#   within SECONDS "what did not happen" COMMAND...   # retries COMMAND until it succeeds, with a real-time bound
 #
 # Input events are spread out by short pauses (X11_STEP, default 0.03 s, about two frames) so the game sees
 # a press, the moves and the release in different frames, as it would from a hand. A test waits for what the
@@ -44,25 +45,40 @@ x11_cleanup() {
 	return 0
 }
 
-x11_start() {
-	trap 'x11_cleanup' EXIT
-	trap 'exit 1' INT TERM
-	displayfile="$work/x11-display"
-	rm -f "$displayfile"
-	# The server picks a free display itself and names it once it accepts connections.
-	Xvfb -displayfd 1 -screen 0 "${1:-1280x1024x24}" -nolisten tcp -noreset >"$displayfile" 2>"$work/xvfb.log" &
-	x11_server_pid=$!
-	deadline=$(( $(date +%s) + 30 ))
-	until [ -s "$displayfile" ] && grep -q '^[0-9]' "$displayfile"; do
-		if ! kill -0 "$x11_server_pid" 2>/dev/null || [ "$(date +%s)" -ge "$deadline" ]; then
-			echo "Xvfb did not start:" >&2
-			cat "$work/xvfb.log" >&2
+# within SECONDS WHAT COMMAND...: runs COMMAND until it succeeds, for at most SECONDS of real time;
+# then fails, saying "WHAT within SECONDS s".
+within() {
+	seconds=$1
+	what=$2
+	shift 2
+	deadline=$(( $(date +%s) + seconds ))
+	until "$@"; do
+		if [ "$(date +%s)" -ge "$deadline" ]; then
+			echo "$what within $seconds s" >&2
 			return 1
 		fi
 		sleep 0.05
 	done
-	DISPLAY=":$(head -n 1 "$displayfile")"
+}
+
+x11_display_named() {
+	grep -q '^[0-9]' "$work/x11-display" 2>/dev/null
+}
+
+x11_start() {
+	trap 'x11_cleanup' EXIT
+	trap 'exit 1' INT TERM
+	rm -f "$work/x11-display"
+	# The server picks a free display itself and names it once it accepts connections.
+	Xvfb -displayfd 1 -screen 0 "${1:-1280x1024x24}" -nolisten tcp -noreset >"$work/x11-display" 2>"$work/xvfb.log" &
+	x11_server_pid=$!
+	within 30 "Xvfb did not start (see $work/xvfb.log)" x11_display_named
+	DISPLAY=":$(head -n 1 "$work/x11-display")"
 	export DISPLAY
+}
+
+x11_wm_managing() {
+	xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"
 }
 
 x11_wm() {
@@ -71,15 +87,7 @@ x11_wm() {
 	evilwm -fn fixed >"$work/wm.log" 2>&1 &
 	x11_wm_pid=$!
 	# Managing has begun once the manager names itself on the root window.
-	deadline=$(( $(date +%s) + 30 ))
-	until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
-		if ! kill -0 "$x11_wm_pid" 2>/dev/null || [ "$(date +%s)" -ge "$deadline" ]; then
-			echo "the window manager did not start:" >&2
-			cat "$work/wm.log" >&2
-			return 1
-		fi
-		sleep 0.05
-	done
+	within 30 "the window manager did not start (see $work/wm.log)" x11_wm_managing
 }
 
 x11_engine() {
@@ -88,33 +96,34 @@ x11_engine() {
 	# Line-buffered, so the log holds each line as it is printed.
 	stdbuf -oL -eL "$engine" --window "$@" >"$log" 2>&1 &
 	engine_pid=$!
+	within 30 "no engine window (see $log)" x11_window_found
 }
 
+# x11_play [ARGS...]: the usual start: Xvfb, then the engine with its saves in $work/user and its
+# output in $log ($work/run.log).
+x11_play() {
+	x11_start
+	log="$work/run.log"
+	x11_engine "$log" --user "$work/user" "$@"
+}
+
+# x11_window: waits for the engine's window again (x11_engine already did); sets $window.
 x11_window() {
-	deadline=$(( $(date +%s) + ${1:-30} ))
-	window=""
-	until [ -n "$window" ]; do
-		window=$(xdotool search --onlyvisible --pid "$engine_pid" 2>/dev/null | head -n 1)
-		if [ -z "$window" ]; then
-			if ! x11_engine_running || [ "$(date +%s)" -ge "$deadline" ]; then
-				echo "no engine window within ${1:-30} s" >&2
-				return 1
-			fi
-			sleep 0.05
-		fi
-	done
+	within 30 "no engine window" x11_window_found
+}
+
+x11_window_found() {
+	window=$(xdotool search --onlyvisible --pid "$engine_pid" 2>/dev/null | head -n 1)
+	[ -n "$window" ]
+}
+
+x11_has_lines() {
+	[ "$(grep -ac "$1" "$2" 2>/dev/null)" -ge "$3" ]
 }
 
 # wait_for_lines TEXT FILE COUNT [SECONDS]: waits until FILE holds COUNT lines with TEXT, at most SECONDS (default 60).
 wait_for_lines() {
-	deadline=$(( $(date +%s) + ${4:-60} ))
-	until [ "$(grep -ac "$1" "$2" 2>/dev/null)" -ge "$3" ]; do
-		if [ "$(date +%s)" -ge "$deadline" ]; then
-			echo "not $3 lines \"$1\" in $2 within ${4:-60} s" >&2
-			return 1
-		fi
-		sleep 0.05
-	done
+	within "${4:-60}" "not $3 lines \"$1\" in $2" x11_has_lines "$1" "$2" "$3"
 }
 
 # last_line TEXT FILE: the last line of FILE holding TEXT.
@@ -177,15 +186,12 @@ x11_engine_running() {
 	[ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
 }
 
+x11_engine_ended() {
+	! x11_engine_running
+}
+
 x11_wait_engine() {
-	deadline=$(( $(date +%s) + ${1:-30} ))
-	while x11_engine_running; do
-		if [ "$(date +%s)" -ge "$deadline" ]; then
-			echo "the engine did not end within ${1:-30} s" >&2
-			return 1
-		fi
-		sleep 0.05
-	done
+	within "${1:-30}" "the engine did not end" x11_engine_ended
 	engine_status=0
 	wait "$engine_pid" || engine_status=$?
 	engine_pid=""

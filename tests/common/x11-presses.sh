@@ -8,8 +8,7 @@ engine="$1"
 work="$2"
 . "$(dirname "$0")/work-folder.sh"
 . "$(dirname "$0")/x11-input.sh"
-x11_start
-log="$work/run.log"
+x11_play
 
 # shot N: the position of the Nth shot ready, as "X Y".
 shot() {
@@ -24,8 +23,6 @@ unfocus() {
 	wait_for_lines "demo: paused" "$log" "$1" 20
 }
 
-x11_engine "$log" --user "$work/user"
-x11_window
 set -- $(shot 1)
 # Press, drag and release in one go: they reach the engine within one frame.
 xdotool mousemove --window "$window" "$1" "$2" mousedown 1 mousemove --window "$window" $(($1 - 50)) $(($2 + 40)) mouseup 1
@@ -47,8 +44,7 @@ test "$engine_status" -eq 0
 # Under a window manager, which gives the focus back when the pointer comes in.
 if x11_wm; then
 	x11_engine "$log" --user "$work/user-wm"
-	x11_window
-	set -- $(shot 1)
+		set -- $(shot 1)
 	unfocus $(($(grep -ac "demo: paused" "$log") + 1))
 	# In and pressed at once: the focus comes about when the press does.
 	xdotool mousemove --window "$window" "$1" "$2" mousedown 1

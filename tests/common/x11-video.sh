@@ -6,10 +6,7 @@ engine="$1"
 work="$2"
 . "$(dirname "$0")/work-folder.sh"
 . "$(dirname "$0")/x11-input.sh"
-x11_start
-log="$work/run.log"
-x11_engine "$log" --user "$work/user"
-x11_window
+x11_play
 wait_for_line "demo: video started" "$log" 60
 # The clip (320x240) is fitted to the 960x640 window: 853 pixels wide from x 53, bars in its top two thirds.
 pixel() {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 union SDL_Event;
 
@@ -115,6 +116,8 @@ public:
 	void deviceOrientationChanged(int deviceOrientation);
 	/** The window's events; input goes to the view controller. */
 	void handleEvent(const SDL_Event& event);
+	/** Events taken from the window and left for the next turns: each turn's input ends at a press or a release. */
+	size_t pendingEvents() const;
 
 	void startUpdate();
 	void stopUpdate();
@@ -171,6 +174,7 @@ private:
 	std::function<int64_t()> m_clock;
 	std::function<void(int64_t)> m_sleep;
 	std::function<void(const std::string&)> m_notificationHandler;
+	std::vector<SDL_Event> m_pendingEvents;
 
 	void startUp();
 	void makeHeadlessView(int width, int height);
@@ -178,6 +182,7 @@ private:
 	void update();
 	void pace();
 	void drainEvents();
+	void takeEvent(const SDL_Event& event);
 	void windowEvent(const SDL_Event& event);
 	void sizeChanged();
 	/** Whether the configuration allows a landscape (or a portrait) orientation; an empty list allows all. */

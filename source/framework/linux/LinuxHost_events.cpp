@@ -30,17 +30,36 @@ bool isPress(const SDL_Event& event)
 }
 }
 
+size_t LinuxHost::pendingEvents() const
+{
+	return m_pendingEvents.size();
+}
+
+void LinuxHost::takeEvent(const SDL_Event& event)
+{
+	// The window system's own message lives only until the next poll: it is read at once.
+	if (event.type == SDL_SYSWMEVENT)
+		handleEvent(event);
+	else
+		m_pendingEvents.push_back(event);
+}
+
 void LinuxHost::drainEvents()
 {
 	SDL_Event event;
-	while (!stopping() && SDL_PollEvent(&event))
+	while (SDL_PollEvent(&event))
+		takeEvent(event);
+	size_t handled = 0;
+	while (handled < m_pendingEvents.size() && !stopping())
 	{
-		handleEvent(event);
+		const SDL_Event next = m_pendingEvents[handled++];
+		handleEvent(next);
 		// The rest waits for the next frame, so that the game sees each press and release by itself and
 		// where it happened: a press, a drag and a release taken together would read as a tap at the end.
-		if (isTouchEdge(event))
+		if (isTouchEdge(next))
 			break;
 	}
+	m_pendingEvents.erase(m_pendingEvents.begin(), m_pendingEvents.begin() + static_cast<std::ptrdiff_t>(handled));
 }
 
 void LinuxHost::handleEvent(const SDL_Event& event)
