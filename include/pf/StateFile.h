@@ -27,6 +27,14 @@ public:
 	 */
 	cJSON* load(int expectedType = 0) const;
 
+	/**
+	 * Copies the file as it is now to the first free name of "<name>.bad",
+	 * "<name>.bad.2", ..., for a file with damaged parts that the service
+	 * leaves out. Returns the copy's path, or "" (and a line) when no copy
+	 * could be made.
+	 */
+	std::string keepCopy() const;
+
 	/** Replaces the file with the text; false (and a line) when that failed, the old file kept. */
 	bool save(const std::string& text) const;
 	/** Saves the value printed as JSON. */
@@ -37,6 +45,8 @@ public:
 
 private:
 	std::string m_path;
+
+	std::string asideName() const;
 };
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pf
@@ -36,6 +37,34 @@ cJSON* StateFile::load(int expectedType) const
 	else
 		lang::Debug::printf("%s is not valid (and could not be moved aside: %s); starting empty\n", m_path.c_str(), std::strerror(errno));
 	return nullptr;
+}
+
+std::string StateFile::asideName() const
+{
+	// An earlier copy is never replaced: each may hold something no other file has.
+	for (int i = 1; i <= 100; ++i)
+	{
+		const std::string name = m_path + ".bad" + (i == 1 ? std::string() : "." + std::to_string(i));
+		struct stat st;
+		if (lstat(name.c_str(), &st) != 0 && errno == ENOENT)
+			return name;
+	}
+	return std::string();
+}
+
+std::string StateFile::keepCopy() const
+{
+	std::ifstream in(m_path, std::ios::binary);
+	std::ostringstream bytes;
+	if (in.is_open())
+		bytes << in.rdbuf();
+	const std::string copy = in.is_open() ? asideName() : std::string();
+	if (copy.empty() || !replaceFile(copy, bytes.str()))
+	{
+		lang::Debug::printf("%s could not be copied aside; it stays as it is\n", m_path.c_str());
+		return std::string();
+	}
+	return copy;
 }
 
 bool StateFile::save(const std::string& text) const

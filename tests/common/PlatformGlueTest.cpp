@@ -90,8 +90,8 @@ TEST_F(PlatformGlueTest, CallsWithoutACallbackNameAreDroppedAndAMissingFunctionI
 
 	run(std::string("iapBuyItem('") + kLevelPack + "', 'noSuchFunction')");
 	EXPECT_THROW(lua()->update(1.f / 60.f), lua::LuaException);
-	// The purchase stays in the ledger for the next start.
-	std::ifstream ledger(m_dir.path() + "/state/engine/store-ledger.json");
+	// The purchase stays in the ledger for the next start (its delivery's step in the ledger's journal).
+	std::ifstream ledger(m_dir.path() + "/state/engine/store-ledger.json.journal");
 	const std::string text((std::istreambuf_iterator<char>(ledger)), std::istreambuf_iterator<char>());
 	EXPECT_NE(text.find("\"delivering\""), std::string::npos);
 }
