@@ -62,9 +62,9 @@ public:
 	 * due ones stay in the file. A long backlog is handed over in part (see
 	 * detail::DeliveryBatch) and the rest at the next calls: each delivery
 	 * is a line in the file's journal, and the file is written whole once
-	 * nothing due is left. The files are only read when they changed, and
-	 * only written when something was delivered. Returns how many were
-	 * delivered.
+	 * nothing due is left. The files are only read when something is due
+	 * and they changed, and only written when something was delivered.
+	 * Returns how many were delivered.
 	 */
 	static size_t deliverDue(double now, const std::function<void(const std::string&)>& deliver,
 		const std::function<bool()>& listening = std::function<bool()>());

@@ -10,7 +10,8 @@ namespace pf
 /**
  * A JSON state file of a service. Saving writes a new version beside the
  * file and moves it over the old one only when it is complete and synced.
- * A file that does not parse is moved aside to "<name>.bad", a line names
+ * A file that does not parse is moved aside to "<name>.bad" (".bad.2", ...
+ * when that name is taken: an earlier one is never replaced), a line names
  * it, and the service starts empty.
  */
 class StateFile

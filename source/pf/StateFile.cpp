@@ -31,8 +31,8 @@ cJSON* StateFile::load(int expectedType) const
 		return root;
 	cJSON_Delete(root);
 	// Keep the broken file for a look, out of the way of the next save.
-	const std::string bad = m_path + ".bad";
-	if (std::rename(m_path.c_str(), bad.c_str()) == 0)
+	const std::string bad = asideName();
+	if (!bad.empty() && std::rename(m_path.c_str(), bad.c_str()) == 0)
 		lang::Debug::printf("%s is not valid; moved to %s and starting empty\n", m_path.c_str(), bad.c_str());
 	else
 		lang::Debug::printf("%s is not valid (and could not be moved aside: %s); starting empty\n", m_path.c_str(), std::strerror(errno));
@@ -49,6 +49,7 @@ std::string StateFile::asideName() const
 		if (lstat(name.c_str(), &st) != 0 && errno == ENOENT)
 			return name;
 	}
+	errno = EEXIST;
 	return std::string();
 }
 

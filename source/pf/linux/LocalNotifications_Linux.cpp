@@ -372,6 +372,11 @@ size_t LocalNotifications::deliverDue(double now, const std::function<void(const
 	size_t due = 0;
 	{
 		std::lock_guard<std::mutex> guard(s.lock);
+		if (!s.loaded || s.path != Store::currentPath())
+			s.load();
+		// Nothing due by what this process knows: the poll touches no file.
+		if (s.entries.empty() || s.entries.front().fireTime > now)
+			return 0;
 		s.refresh();
 		due = s.dueCount(now);
 	}
