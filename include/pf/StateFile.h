@@ -2,6 +2,7 @@
 #define PF_STATEFILE_H
 
 #include <string>
+#include <vector>
 
 struct cJSON;
 
@@ -21,6 +22,9 @@ public:
 
 	const std::string& path() const { return m_path; }
 
+	/** The file's bytes; false when it cannot be read. */
+	bool read(std::string& bytes) const;
+
 	/**
 	 * The parsed file, owned by the caller (cJSON_Delete), or null when the
 	 * file is missing or was set aside as bad. When `expectedType` is a cJSON
@@ -35,6 +39,12 @@ public:
 	 * could be made.
 	 */
 	std::string keepCopy() const;
+	/**
+	 * For a file whose service leaves out its damaged parts: keeps a copy
+	 * (keepCopy) and names each fault in the log with the copy. True when
+	 * the copy was kept, so the service may write the file without them.
+	 */
+	bool reportDamage(const std::vector<std::string>& faults) const;
 
 	/** Replaces the file with the text; false (and a line) when that failed, the old file kept. */
 	bool save(const std::string& text) const;

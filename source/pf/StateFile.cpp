@@ -17,15 +17,22 @@ StateFile::StateFile(const std::string& path) :
 {
 }
 
-cJSON* StateFile::load(int expectedType) const
+bool StateFile::read(std::string& bytes) const
 {
 	std::ifstream in(m_path, std::ios::binary);
 	if (!in)
-		return nullptr;
+		return false;
 	std::ostringstream text;
 	text << in.rdbuf();
-	in.close();
-	const std::string bytes = text.str();
+	bytes = text.str();
+	return true;
+}
+
+cJSON* StateFile::load(int expectedType) const
+{
+	std::string bytes;
+	if (!read(bytes))
+		return nullptr;
 	cJSON* root = cJSON_ParseWithLength(bytes.data(), bytes.size());
 	if (root && (expectedType == 0 || (root->type & 0xFF) == expectedType))
 		return root;
@@ -55,17 +62,22 @@ std::string StateFile::asideName() const
 
 std::string StateFile::keepCopy() const
 {
-	std::ifstream in(m_path, std::ios::binary);
-	std::ostringstream bytes;
-	if (in.is_open())
-		bytes << in.rdbuf();
-	const std::string copy = in.is_open() ? asideName() : std::string();
-	if (copy.empty() || !replaceFile(copy, bytes.str()))
+	std::string bytes;
+	const std::string copy = read(bytes) ? asideName() : std::string();
+	if (copy.empty() || !replaceFile(copy, bytes))
 	{
 		lang::Debug::printf("%s could not be copied aside; it stays as it is\n", m_path.c_str());
 		return std::string();
 	}
 	return copy;
+}
+
+bool StateFile::reportDamage(const std::vector<std::string>& faults) const
+{
+	const std::string copy = keepCopy();
+	for (const std::string& fault : faults)
+		lang::Debug::printf("%s: %s%s%s\n", m_path.c_str(), fault.c_str(), copy.empty() ? "" : "; the file as it was is kept as ", copy.c_str());
+	return !copy.empty();
 }
 
 bool StateFile::save(const std::string& text) const

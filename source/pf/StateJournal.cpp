@@ -5,9 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -54,14 +52,10 @@ bool StateJournal::append(const cJSON* record) const
 
 bool StateJournal::read(const std::function<bool(const cJSON& record)>& apply) const
 {
-	std::ifstream in(m_path, std::ios::binary);
-	if (!in)
+	std::string text;
+	if (!StateFile(m_path).read(text))
 		return true;
-	std::ostringstream bytes;
-	bytes << in.rdbuf();
-	in.close();
-	const std::string text = bytes.str();
-	std::vector<size_t> damaged;
+	std::vector<std::string> damaged;
 	size_t line = 0;
 	for (size_t at = 0; at < text.size();)
 	{
@@ -72,15 +66,12 @@ bool StateJournal::read(const std::function<bool(const cJSON& record)>& apply) c
 		const size_t stop = whole ? end : text.size();
 		std::unique_ptr<cJSON, void (*)(cJSON*)> record(cJSON_ParseWithLength(text.data() + at, stop - at), cJSON_Delete);
 		if (!whole || !cJSON_IsObject(record.get()) || !apply(*record))
-			damaged.push_back(line);
+			damaged.push_back("line " + std::to_string(line) + " is damaged and not applied");
 		at = stop + 1;
 	}
 	if (damaged.empty())
 		return true;
-	const std::string copy = StateFile(m_path).keepCopy();
-	for (size_t number : damaged)
-		lang::Debug::printf("%s: line %zu is damaged and not applied%s%s\n", m_path.c_str(), number,
-			copy.empty() ? "" : "; the journal as it was is kept as ", copy.c_str());
+	StateFile(m_path).reportDamage(damaged);
 	return false;
 }
 

@@ -341,15 +341,8 @@ public:
 			}
 			cJSON_Delete(root);
 		}
-		bool damaged = false;
-		if (!faults.empty())
-		{
-			// The copy keeps the damaged entries as they were written; the ledger goes on without them.
-			const std::string copy = file.keepCopy();
-			for (const std::string& fault : faults)
-				lang::Debug::printf("%s: %s%s%s\n", file.path().c_str(), fault.c_str(), copy.empty() ? "" : "; the ledger as it was is kept as ", copy.c_str());
-			damaged = !copy.empty();
-		}
+		// The copy keeps the damaged entries as they were written; the ledger goes on without them.
+		const bool damaged = !faults.empty() && file.reportDamage(faults);
 		// Deliveries since the ledger was last written whole.
 		const bool journalSound = StateJournal(ledgerPath()).read([&](const cJSON& record) {
 			const long long number = transactionNumber(text(cJSON_GetObjectItemCaseSensitive(&record, "id")));

@@ -5,7 +5,6 @@
 #include <pf/StateFile.h>
 #include <pf/StateJournal.h>
 #include <pf/detail/DeliveryBatch.h>
-#include <lang/Debug.h>
 #include <cjson/cJSON.h>
 #include <algorithm>
 #include <chrono>
@@ -129,14 +128,8 @@ struct Store
 				}
 			}
 			cJSON_Delete(root);
-			if (!faults.empty())
-			{
-				// The copy keeps the damaged entries as they were written; the file goes on without them.
-				const std::string copy = file.keepCopy();
-				for (const std::string& fault : faults)
-					lang::Debug::printf("%s: %s%s%s\n", path.c_str(), fault.c_str(), copy.empty() ? "" : "; the file as it was is kept as ", copy.c_str());
-				damaged = !copy.empty();
-			}
+			// The copy keeps the damaged entries as they were written; the file goes on without them.
+			damaged = !faults.empty() && file.reportDamage(faults);
 		}
 		std::stable_sort(entries.begin(), entries.end(), &earlier);
 		// Deliveries since the file was last written: each takes its entry out.
