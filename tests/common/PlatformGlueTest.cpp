@@ -397,7 +397,10 @@ TEST(PlatformHostTurns, ABacklogArrivesOverManyFramesEachOnce)
 	testing::internal::GetCapturedStdout();
 	std::cout << "backlog of " << count << " purchases and " << count << " notifications: first frame after " << firstFrame * 1000
 			  << " ms, all heard after " << frames << " frames and " << all << " s more, longest frame " << longest * 1000 << " ms" << std::endl;
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+	// Instrumented runs check memory, not time.
 	EXPECT_LT(firstFrame, 2.0);
+#endif
 	EXPECT_EQ(bought, count);
 	EXPECT_EQ(heard, count);
 	EXPECT_EQ(repeats, 0);
