@@ -110,7 +110,18 @@ public:
 	void openURL(const std::string& url);
 	/** A local notification with the given event name arrived; handed to the notification handler. */
 	void receivedLocalNotification(const std::string& name);
-	void setNotificationHandler(const std::function<void(const std::string&)>& handler) { m_notificationHandler = handler; }
+	/**
+	 * The handler of local notifications, and what tells whether it would hear one now (empty: whenever a
+	 * handler is set).
+	 */
+	void setNotificationHandler(const std::function<void(const std::string&)>& handler,
+		const std::function<bool()>& listening = std::function<bool()>())
+	{
+		m_notificationHandler = handler;
+		m_notificationListening = listening;
+	}
+	/** Whether a notification handed over now would be heard; due ones wait until then. */
+	bool hearsNotifications() const { return m_notificationHandler && (!m_notificationListening || m_notificationListening()); }
 
 	/** Device orientation 1..4 (portrait, upside down, landscape, other landscape); others are refused. */
 	void deviceOrientationChanged(int deviceOrientation);
@@ -174,6 +185,7 @@ private:
 	std::function<int64_t()> m_clock;
 	std::function<void(int64_t)> m_sleep;
 	std::function<void(const std::string&)> m_notificationHandler;
+	std::function<bool()> m_notificationListening;
 	std::vector<SDL_Event> m_pendingEvents;
 
 	void startUp();
