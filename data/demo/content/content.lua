@@ -42,7 +42,6 @@ sheets = {
 			{ name = "level_ground_tile", shape = "gradient", width = 64, height = 32, from = { 80, 160, 60 }, to = { 110, 80, 40 }, pivot = { 0, -580 } },
 			{ name = "level_crate", shape = "roundrect", width = 20, height = 20, radius = 3, color = { 190, 130, 60 } },
 			{ name = "level_shot", shape = "circle", radius = 10, color = { 200, 30, 30 } },
-			{ name = "level_target_small", shape = "ring", radius = 10, thickness = 4, color = { 40, 200, 80 } },
 			{ name = "level_post", shape = "rect", width = 40, height = 60, color = { 90, 90, 110 } },
 			-- Everything else the shot can hit: walls, the windmill, the spring's hook, the L-shaped
 			-- piece (level.compo), the slope (a band on posts) and the spring (a band), the targets
@@ -75,14 +74,14 @@ sheets = {
 }
 
 composites = {
-	-- The L-shaped piece from the corner of its outline (its body's origin), and the targets.
+	-- The L-shaped piece from the corner of its outline (its body's origin), and the targets' bullseye.
 	{
 		file = "images/level.compo",
 		version = 2,
 		items = {
 			{ name = "level_piece", parts = { { sprite = "level_piece_bar", x = 30, y = 10 }, { sprite = "level_piece_leg", x = 10, y = 40 } },
 				extras = {} },
-			{ name = "level_target", parts = { { sprite = "level_target_ring", x = 0, y = 0 }, { sprite = "level_target_core", x = 0, y = 0 },
+			{ name = "level_bullseye", parts = { { sprite = "level_target_ring", x = 0, y = 0 }, { sprite = "level_target_core", x = 0, y = 0 },
 				{ sprite = "level_target_eye", x = 0, y = 0 } }, extras = {} },
 		},
 	},

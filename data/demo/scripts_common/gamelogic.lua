@@ -282,7 +282,7 @@ local function describe(name, o)
 end
 
 -- The pictures of the level's objects by definition (one physics unit is 20 pixels).
-local pictures = {BLOCK_WOOD_CRATE = "level_crate", BLOCK_TARGET = "level_target", BLOCK_PROJECTILE = "level_shot",
+local pictures = {BLOCK_WOOD_CRATE = "level_crate", BLOCK_TARGET = "level_bullseye", BLOCK_PROJECTILE = "level_shot",
 	BLOCK_LAUNCHER = "level_post", BLOCK_STATIC_WALL = "level_wall", BLOCK_STATIC_HUB = "level_hub",
 	BLOCK_WINDMILL = "level_blade", BLOCK_CONCAVE = "level_piece", BLOCK_PEBBLE = "level_crate"}
 -- Whether the level's sprites loaded: a compound body refuses a piece picture that is not there.
