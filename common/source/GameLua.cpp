@@ -145,7 +145,7 @@ GameLua::~GameLua()
 
 void GameLua::createAssets()
 {
-	call("createStartUpAssets");
+	callScript("createStartUpAssets");
 	// Without an output the script made none: there is nothing to limit.
 	if (audio::AudioOutput* output = m_resources->getAudioOutput())
 	{
@@ -161,12 +161,12 @@ void GameLua::activate(bool active)
 		return;
 	if (m_appSettings.isBoolean("notifications") && !m_appSettings.getBoolean("notifications"))
 		m_localNotifications.removeAllNotifications();
-	call(active ? "gameResumed" : "gamePaused");
+	callScript(active ? "gameResumed" : "gamePaused");
 }
 
 void GameLua::draw()
 {
-	call("draw");
+	callScript("draw");
 }
 
 void GameLua::requestExit()

@@ -47,6 +47,11 @@ public:
 
 	/** Calls table[name] with no arguments and no results; a script error throws LuaException. */
 	void call(const char* name);
+	/**
+	 * Calls table[name] like call when it is a function; false, calling nothing, when it is not
+	 * (the caller names what is missing). A script error throws LuaException.
+	 */
+	template <class... A> bool callIfFunction(const char* name, const A&... args);
 
 protected:
 	/**

@@ -306,4 +306,17 @@ template <class A0, class... A> void LuaObject::call(const char* name, const A0&
 	(detail::pushArg(lua, rest), ...);
 	state->call(1 + static_cast<int>(sizeof...(A)), 0);
 }
+
+template <class... A> bool LuaObject::callIfFunction(const char* name, const A&... args)
+{
+	LuaState* state = getState();
+	LuaStackRestore guard(state);
+	pushMember(name);
+	lua_State* lua = state->getLua();
+	if (lua_type(lua, -1) != LUA_TFUNCTION)
+		return false;
+	(detail::pushArg(lua, args), ...);
+	state->call(static_cast<int>(sizeof...(A)), 0);
+	return true;
+}
 }
