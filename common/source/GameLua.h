@@ -807,7 +807,7 @@ template <auto Method> int GameLua::worldDispatch(lua_State* lua)
 template <auto Method> void GameLua::registerWorldMethod(const char* name)
 {
 	lua::LuaFunctor lf(this, Method);
-	registerClosure(name, &lf, &worldDispatch<Method>);
+	registerClosure(name, &lf, &worldDispatch<Method>, lua::typedSignature<decltype(Method)>());
 }
 
 template <class... A> void GameLua::callScript(const char* name, const A&... args)

@@ -671,6 +671,7 @@ void GameLua::registerFiles()
 	registerMethod<&GameLua::getJSONHash>("getJSONHash", this);
 	registerMethod<&GameLua::GetJSONDiff>("GetJSONDiff", this);
 	registerMethod<&GameLua::decodeBase64>("decodeBase64", this);
-	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject);
+	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject,
+		"file, target table, key (exactly 3)");
 	registerWorldMethod<&GameLua::loadLuaFile>("loadLuaFile");
 }
