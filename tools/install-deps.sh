@@ -6,7 +6,7 @@ PACKAGES="
   pkg-config cmake ninja-build g++ python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
-  libsdl2-dev xvfb xauth libwebkit2gtk-4.1-dev
+  libsdl2-dev xvfb xauth xdotool libwebkit2gtk-4.1-dev
   libopenal-dev libarchive-dev 7zip libminizip-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev imagemagick
   liblua5.1-0-dev libbox2d-dev libmpg123-dev lame sox
   libcjson-dev libcurl4-openssl-dev libssl-dev
