@@ -60,7 +60,6 @@ end
 function createStartUpAssets()
 	res.createAudioOutput(2, 16, 44100)
 	res.createAudio(audioPath .. "/drop.wav", "drop", false)
-	res.startAudioOutput()
 	res.createSpriteSheet(imagePath .. "/game.sheet")
 	res.createSpriteSheet(imagePath .. "/hud.sheet")
 	res.createBitmapFont(fontPath .. "/FONT_BASIC_DEFAULT.font")
@@ -101,7 +100,8 @@ function draw()
 	setTopLeft(0, 0)
 	drawGameNative(100)
 	res.drawSprite("panel", 8, 8, "TOP", "LEFT")
-	res.drawString("", "Score " .. game.score .. "   Best " .. game.best, 20, 18, "TOP", "LEFT")
+	local _, panelHeight = res.getSpriteBounds("panel")
+	res.drawString("", "Score " .. game.score .. "   Best " .. game.best, 20, 8 + panelHeight / 2, "VCENTER", "LEFT")
 end
 
 -- Called before every physics step while physics runs: push objects here (applyImpulse, setVelocity).
