@@ -10,7 +10,7 @@ PACKAGES="
   libopenal-dev libarchive-dev 7zip libminizip-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev imagemagick
   liblua5.1-0-dev libbox2d-dev libmpg123-dev lame sox
   libcjson-dev libcurl4-openssl-dev libssl-dev
-  libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
+  libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-noto-ui-core
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 "
 missing=""

@@ -4,6 +4,7 @@
 // state in C++. The counter "ratio" is the script path's time over the reference's, in one process.
 #include "GameApp.h"
 #include "GameLua.h"
+#include "NullOSInterface.h"
 #include <game/Resources.h>
 #include <game/Sprite.h>
 #include <game/SpriteSheet.h>
@@ -35,8 +36,9 @@ struct Scene : benchsupport::NullGLBundle
 {
 	lang::Ptr<game::Resources> resources;
 	lang::Ptr<lua::LuaState> state;
+	NullOSInterface os;
 	/** The game object's owner, without a game of its own. */
-	GameApp app{GameApp::StandIn()};
+	GameApp app{GameApp::StandIn(), os};
 	std::unique_ptr<GameLua> game;
 
 	Scene()

@@ -74,8 +74,8 @@ void BM_BitmapFontDrawString40(benchmark::State& state)
 		for (char c : text)
 		{
 			const game::Sprite* g = font->getGlyph((unsigned short)c);
-			quads.push_back(Quad{g->getImage(), x, 100.f - g->getPivotY(), float(g->getWidth()), float(g->getHeight()), g->getTextureCoordinates()});
-			x += g->getWidth() + font->getTracking();
+			quads.push_back(Quad{g->getImage(), x - g->getPivotX(), 100.f - g->getPivotY(), float(g->getWidth()), float(g->getHeight()), g->getTextureCoordinates()});
+			x += font->getAdvance((unsigned short)c) + font->getTracking();
 		}
 		gr::Context* c = scene.context;
 		measure(state, 40 * REPEATS,

@@ -125,9 +125,9 @@ void BM_TextFrame(benchmark::State& state)
 				const game::Sprite* g = font->getGlyph((unsigned short)c);
 				const Crop& k = crops[(unsigned short)c];
 				if (k.w)
-					quads.push_back(Quad{pen + float(k.dx), l.y - float(g->getPivotY() - k.dy), g->getPositionInSheetX() + k.dx,
+					quads.push_back(Quad{pen - float(g->getPivotX() - k.dx), l.y - float(g->getPivotY() - k.dy), g->getPositionInSheetX() + k.dx,
 						g->getPositionInSheetY() + k.dy, k.w, k.h});
-				pen += float(g->getWidth() + font->getTracking());
+				pen += float(font->getAdvance((unsigned short)c) + font->getTracking());
 			}
 		}
 		// Whole cells: advance wide, from the line's top to its bottom.
@@ -139,7 +139,7 @@ void BM_TextFrame(benchmark::State& state)
 			for (char c : l.text)
 			{
 				const game::Sprite* g = font->getGlyph((unsigned short)c);
-				const int advance = g->getWidth() + font->getTracking();
+				const int advance = font->getAdvance((unsigned short)c) + font->getTracking();
 				cells.push_back(Quad{pen, l.y - float(font->getMaxAscending()), g->getPositionInSheetX(), std::max(0, g->getPositionInSheetY() - 4), advance, lineHeight});
 				pen += float(advance);
 			}

@@ -38,8 +38,8 @@ App* init(OSInterface* os, gr::Context* context)
 }
 }
 
-GameApp::GameApp(StandIn, framework::OSInterface* os) :
-	framework::App(os)
+GameApp::GameApp(StandIn, framework::OSInterface& os) :
+	framework::App(&os)
 {
 }
 

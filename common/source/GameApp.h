@@ -20,9 +20,10 @@ public:
 	};
 	/**
 	 * A stand-in for tests and benchmarks that make a GameLua of their own: the App with the zoom and
-	 * audio state, and no interpreter, scripts or services. Nothing runs its frames; os may be null.
+	 * audio state, and no interpreter, scripts or services. Nothing runs its frames; the scripts'
+	 * platform calls go to os, which must outlive it.
 	 */
-	explicit GameApp(StandIn, framework::OSInterface* os = nullptr);
+	GameApp(StandIn, framework::OSInterface& os);
 	~GameApp() override;
 
 	void update(float dt, gr::Context* context, int flags) override;

@@ -2,6 +2,8 @@
 #include "GameApp.h"
 #include "GameLua.h"
 #include <framework/OSInterface.h>
+#include <io/Files.h>
+#include <io/IOException.h>
 #include <io/detail/paths.h>
 #include <lang/Debug.h>
 #include <pf/Alert.h>
@@ -96,23 +98,6 @@ int64_t toScore(double value)
 int toScript(int64_t value)
 {
 	return static_cast<int>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, value)));
-}
-
-std::string makeFolders(const std::string& folder)
-{
-	std::string path;
-	std::stringstream parts(folder);
-	std::string part;
-	if (!folder.empty() && folder[0] == '/')
-		path = "";
-	while (std::getline(parts, part, '/'))
-	{
-		if (part.empty())
-			continue;
-		path += "/" + part;
-		mkdir(path.c_str(), 0700);
-	}
-	return folder;
 }
 
 const char* stringOf(const cJSON* object, const char* key)
@@ -329,9 +314,16 @@ void GameCenter::saveState()
 	for (const auto& progress : m_progress)
 		cJSON_AddNumberToObject(achievements, progress.first.c_str(), progress.second);
 	const std::string path = stateFilePath();
-	makeFolders(path.substr(0, path.rfind('/')));
-	// The state file logs a failed save itself and keeps the previous version.
-	pf::StateFile(path).save(root);
+	try
+	{
+		io::makeFolders(path.substr(0, path.rfind('/')));
+		// The state file logs a failed save itself and keeps the previous version.
+		pf::StateFile(path).save(root);
+	}
+	catch (const io::IOException& e)
+	{
+		lang::Debug::printf("Failed to save %s: %s\n", path.c_str(), e.getMessage().format().c_str());
+	}
 	cJSON_Delete(root);
 }
 

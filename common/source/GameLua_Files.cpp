@@ -4,6 +4,7 @@
 #include "cipher/Cipher.h"
 #include <io/AppDataInputStream.h>
 #include <io/AppDataOutputStream.h>
+#include <io/Files.h>
 #include <io/BundleInputStream.h>
 #include <io/ByteArrayInputStream.h>
 #include <io/ByteArrayOutputStream.h>
@@ -44,16 +45,9 @@ bool fileExists(const std::string& path)
 /** Makes the folders of a user file under the documents folder. */
 void makeFolders(const std::string& name)
 {
-	std::string path = io::detail::appdataPath();
-	size_t start = 0;
-	for (size_t slash; (slash = name.find('/', start)) != std::string::npos; start = slash + 1)
-	{
-		if (slash == start)
-			continue;
-		path += "/" + name.substr(start, slash - start);
-		if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
-			lang::throwError(io::IOException(lang::Format("Cannot make folder {0}", path)));
-	}
+	const size_t slash = name.rfind('/');
+	if (slash != std::string::npos && slash > 0)
+		io::makeFolders(io::detail::appdataPath() + "/" + name.substr(0, slash), 0755);
 }
 
 /** Why bytes that did not decipher did not: a cut file is no whole number of blocks. */

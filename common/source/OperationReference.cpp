@@ -1,5 +1,6 @@
 #include "OperationReference.h"
 #include "GameApp.h"
+#include <framework/OSInterface.h>
 #include <game/LuaResources.h>
 #include <io/detail/paths.h>
 #include <lang/Exception.h>
@@ -53,12 +54,33 @@ private:
 	std::vector<std::pair<bool, std::string>> m_saved;
 };
 
+/** Registering the operations asks nothing of the platform. */
+class NoPlatform : public framework::OSInterface
+{
+public:
+	void loadShaders(const std::string&, bool) override {}
+	std::string getDefaultDataPath() override { return io::detail::bundlePath(); }
+	void setResolution(int, int) override {}
+	void setOrientation(gr::Context::OrientationType) override {}
+	void allowSleep(bool) override {}
+	bool isSilentProfile() override { return false; }
+	void startUpdate() override {}
+	void stopUpdate() override {}
+	void setFullscreen(bool) override {}
+	bool isFullscreen() override { return false; }
+	bool captureMouse(bool) override { return false; }
+	bool isMouseCaptured() override { return false; }
+	void setMousePosition(int, int) override {}
+	void setCursor(const std::string&) override {}
+};
+
 std::vector<lua::OperationCatalogue::Entry> registrations(gr::Context* context)
 {
 	ScratchEnvironment scratch;
 	lua::OperationCatalogue catalogue;
 	{
-		GameApp owner{GameApp::StandIn()};
+		NoPlatform os;
+		GameApp owner{GameApp::StandIn(), os};
 		lang::Ptr<lua::LuaState> state = new lua::LuaState();
 		lang::Ptr<game::LuaResources> res = new game::LuaResources(state, context);
 		lang::Ptr<GameLua> game = new GameLua(&owner, res->getResources(), state, context);

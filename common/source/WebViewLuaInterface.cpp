@@ -305,7 +305,14 @@ int WebViewLuaInterface::newView(lua_State* lua)
 		}
 	}
 	if (error[0])
-		return luaL_error(lua, "%s", error);
+	{
+		// A page that cannot be made is an answer the script can test (nil and why), not an
+		// error that ends it: the game plays on without the page.
+		lang::Debug::printf("%s\n", error);
+		lua_pushnil(lua);
+		lua_pushstring(lua, error);
+		return 2;
+	}
 	return 1;
 }
 

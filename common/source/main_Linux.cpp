@@ -4,8 +4,10 @@
 #include <gr/gl/EGLHeadlessView.h>
 #include <gr/gl/GL_createContext.h>
 #include <framework/linux/LinuxHost.h>
+#include <pf/Folders.h>
 #include <pf/LocalNotifications.h>
 #include <pf/WebKit.h>
+#include <io/Files.h>
 #include <io/detail/paths.h>
 #include <lang/Exception.h>
 #include <algorithm>
@@ -119,13 +121,14 @@ bool isFolder(const std::string& path)
 
 bool makeFolders(const std::string& path)
 {
-	for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1))
+	try
 	{
-		const std::string part = path.substr(0, slash);
-		if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
-			return false;
-		if (slash == std::string::npos)
-			return isFolder(path);
+		io::makeFolders(path, 0755);
+		return true;
+	}
+	catch (const lang::Exception&)
+	{
+		return false;
 	}
 }
 
@@ -207,6 +210,9 @@ int main(int argc, char** argv)
 			options.userRoot = io::detail::defaultAppdataPath("engine");
 		else if (!makeFolders(options.userRoot))
 			return usage(("cannot make the user folder " + options.userRoot).c_str());
+		// One copy at a time on these folders; SIGINT or SIGTERM while waiting ends the run.
+		if (!pf::Folders::lockForThisCopy(options.userRoot))
+			return 0;
 		// Web views need a display; without one the scripts get no WebView table.
 		pf::webkit::install();
 		addPlatformServices(options);

@@ -22,8 +22,8 @@ public:
 	/**
 	 * Reads the header of a WAV (12) or MP3 (13) stream; the stream should start at the file's first byte.
 	 * The first bytes decide which: RIFF/WAVE is read as WAV and an ID3 tag or two MP3 frame headers
-	 * in a row as MP3, whatever the format given; anything else named WAV or MP3 is refused naming
-	 * the stream. Unknown (0) stays headerless PCM when the content is neither.
+	 * in a row as MP3, whatever the format given (WAV, MP3 or unknown); anything else is refused naming
+	 * the stream. Headerless PCM comes only with a configuration (the other constructor).
 	 */
 	AudioReader(lang::Ptr<io::InputStream> stream, io::FileFormat format);
 	/** Raw PCM: the whole stream is sound data in the given layout. */
@@ -76,8 +76,6 @@ private:
 	// Reads until bytes are there or the stream ends; the count read.
 	static int readUpTo(io::InputStream& stream, void* buffer, int bytes);
 	void reset(lang::Ptr<io::InputStream> stream, io::FileFormat format, const AudioConfiguration& config);
-	// The format the first bytes show: WAV, MP3, or unknown.
-	io::FileFormat sniffFormat();
 	void readHeader_raw(const AudioConfiguration& config);
 	void readHeader_wav();
 	void readHeader_mp3();

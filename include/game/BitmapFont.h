@@ -15,7 +15,12 @@ class Context;
 
 namespace game
 {
-/** Text drawn from glyph sprites of one image, keyed by UTF-16 code unit, on a common baseline. */
+/**
+ * Text drawn from glyph sprites of one image, keyed by UTF-16 code unit, on a common baseline.
+ * A character without a glyph takes no room: no advance and no tracking. A font may carry a
+ * zero-wide U+FFFF glyph whose pivot and height give the face's ascent and descent, which then
+ * place the anchors whatever the tallest glyph.
+ */
 class BitmapFont : public IFont
 {
 public:
@@ -36,9 +41,16 @@ public:
 
 	/** The glyph of a UTF-16 code unit, or null. */
 	Sprite* getGlyph(unsigned short code) const;
+	/** How far the pen moves over the glyph of a code unit, before tracking; 0 without a glyph. */
+	int getAdvance(unsigned short code) const;
 
 private:
-	std::map<unsigned short, lang::Ptr<Sprite>> m_glyphs;
+	struct Glyph
+	{
+		lang::Ptr<Sprite> sprite;
+		int advance;
+	};
+	std::map<unsigned short, Glyph> m_glyphs;
 	lang::Ptr<SpriteSheet> m_sheet;
 	int m_tracking;
 	int m_maxAscending;

@@ -21,9 +21,6 @@ public:
 	/** The machine name of uname ("x86_64"), or "" when it fails. */
 	std::string getModel() const;
 
-	/** The system version read as a number (4.0 and up allow the notification and store checks). */
-	static double osVersionNumber();
-
 private:
 	lang::Ptr<DeviceInfoImpl> m_this;
 };

@@ -18,9 +18,11 @@ public:
 	~Launcher() override;
 
 	/**
-	 * Starts the URL opener (xdg-open, or $ENGINE_URL_OPENER) with the URL,
-	 * without a shell and without waiting. False when the text is no URL
-	 * (a scheme, then no blanks or control characters) or nothing started.
+	 * Runs the URL opener (xdg-open, or $ENGINE_URL_OPENER) with the URL,
+	 * without a shell, and waits at most two seconds for its exit status.
+	 * False when the text is no URL (a scheme, then no blanks or control
+	 * characters), the opener does not start, or it ends with a failure
+	 * within those seconds; an opener still running then counts as opening.
 	 */
 	bool openURL(const std::string& url);
 	/** Whether a desktop program is registered for the URL's scheme. */

@@ -8,8 +8,9 @@ struct cJSON;
 namespace pf
 {
 /**
- * A JSON state file of a service. Saving writes a new version beside the
- * file and moves it over the old one only when it is complete and synced.
+ * A JSON state file of a service. Saving replaces the file through
+ * io::replaceFile: a new version under a unique name beside it, moved over
+ * the old one only when complete and synced, then the folder synced.
  * A file that does not parse is moved aside to "<name>.bad", a line names
  * it, and the service starts empty.
  */
@@ -31,9 +32,6 @@ public:
 	bool save(const std::string& text) const;
 	/** Saves the value printed as JSON. */
 	bool save(const cJSON* value) const;
-
-	/** Writes bytes to path through a synced temporary file and a rename. */
-	static bool replaceFile(const std::string& path, const std::string& bytes);
 
 private:
 	std::string m_path;

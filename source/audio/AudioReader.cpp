@@ -88,6 +88,10 @@ io::FileFormat chooseFormat(const lang::Ptr<io::InputStream>& stream, io::FileFo
 	// PCM read as MP3 would be noise: the decoder finds frame syncs in anything.
 	if (named == io::FILEFORMAT_MP3)
 		lang::throwError(io::IOException(lang::Format("Failed to read MP3 header while reading {0}", stream->toString())));
+	// Headerless PCM has no layout in a file: read as anything it would be a clip that never plays.
+	if (named == io::FILEFORMAT_UNKNOWN)
+		lang::throwError(io::IOException(
+			lang::Format("Unsupported audio file format while reading {0}: neither RIFF/WAVE nor MP3", stream->toString())));
 	return named;
 }
 }

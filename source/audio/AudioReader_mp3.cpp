@@ -110,6 +110,7 @@ private:
 	long m_position; // byte offset of the next PCM byte
 	bool m_inputEnded;
 	bool m_open = false;
+	bool m_formatChanged = false;
 
 	void restart()
 	{
@@ -118,6 +119,7 @@ private:
 		m_input = 0;
 		m_position = 0;
 		m_inputEnded = false;
+		m_formatChanged = false;
 	}
 
 	int readInput(unsigned char* in)
@@ -156,31 +158,48 @@ private:
 
 	int decode(unsigned char* out, int bytes)
 	{
+		if (m_formatChanged)
+			return 0;
 		size_t got = 0;
-		int result = mpg123_decode(m_handle, nullptr, 0, out, size_t(bytes), &got);
 		unsigned char in[FEED_BYTES];
-		while ((result == MPG123_NEED_MORE || result == MPG123_NEW_FORMAT) && got < size_t(bytes))
+		const unsigned char* feed = nullptr;
+		size_t feedBytes = 0;
+		int result = MPG123_OK;
+		for (;;)
 		{
 			size_t done = 0;
+			result = mpg123_decode(m_handle, feed, feedBytes, out + got, size_t(bytes) - got, &done);
+			feed = nullptr;
+			feedBytes = 0;
+			got += done;
 			if (result == MPG123_NEW_FORMAT)
 			{
-				// Each pass announces the format once; only a change in mid-stream stops decoding.
+				// Said once, maybe with the buffer already full, so it is checked wherever it comes: each pass
+				// meets the header's format once; any other ends the sound there, never played as the header's.
 				long rate = 0;
 				int channels = 0, encoding = 0;
 				mpg123_getformat(m_handle, &rate, &channels, &encoding);
 				if (rate != m_rate || channels != m_channels || !(encoding & MPG123_ENC_16))
+				{
+					m_formatChanged = true;
+					lang::Debug::printf("AudioReader: %s changes format (from %ld Hz, channels %d to %ld Hz, channels %d): the sound ends there\n",
+						m_stream->toString().c_str(), m_rate, m_channels, rate, channels);
 					break;
-				result = mpg123_decode(m_handle, nullptr, 0, out + got, size_t(bytes) - got, &done);
-				got += done;
-				continue;
+				}
+				if (got < size_t(bytes))
+					continue;
+				result = MPG123_OK;
+				break;
 			}
+			if (result != MPG123_NEED_MORE || got >= size_t(bytes))
+				break;
 			const int n = readInput(in);
 			if (n == 0)
 				break;
-			result = mpg123_decode(m_handle, in, size_t(n), out + got, size_t(bytes) - got, &done);
-			got += done;
+			feed = in;
+			feedBytes = size_t(n);
 		}
-		if (result != MPG123_OK && result != MPG123_NEED_MORE && result != MPG123_DONE)
+		if (result != MPG123_OK && result != MPG123_NEED_MORE && result != MPG123_DONE && result != MPG123_NEW_FORMAT)
 			lang::Debug::printf("AudioReader: MP3 decoding stopped (%s) in %s\n", mpg123_plain_strerror(result),
 				m_stream->toString().c_str());
 		m_position += long(got);

@@ -11,16 +11,23 @@ namespace audio
 {
 namespace
 {
-// Skips up to n bytes; fewer when the stream ends.
-void skipBytes(io::InputStream& in, unsigned n)
+// Skips a chunk's body and its pad byte. A body that runs past the end of the stream is a damaged file, on
+// every kind of stream; only the pad byte after a last odd-sized chunk may be missing.
+void skipChunk(const lang::Ptr<io::InputStream>& in, const unsigned char* id, unsigned size, bool pad)
 {
+	const long long left = in->available();
+	if (left >= 0 && left < (long long)size)
+		lang::throwError(io::IOException(lang::Format("The \"{0}\" chunk of {1} bytes runs past the end of {2}",
+			std::string(reinterpret_cast<const char*>(id), 4), std::to_string(size), in->toString())));
+	long long n = (long long)size + (pad ? 1 : 0);
+	if (left >= 0)
+		n = std::min(n, left);
 	while (n > 0)
 	{
-		const int step = int(std::min<unsigned>(n, 1u << 30));
-		const int skipped = in.skip(step);
+		const int skipped = in->skip(int(std::min<long long>(n, 1 << 30)));
 		if (skipped <= 0)
 			return;
-		n -= unsigned(skipped);
+		n -= skipped;
 	}
 }
 }
@@ -50,8 +57,7 @@ void AudioReader::readHeader_wav()
 					lang::Format("Invalid fmt chunk size {0} while reading {1}", double(size), m_stream->toString())));
 			unsigned char fmt[128 + 1];
 			readFully(m_stream, fmt, int(size));
-			if (padded != size)
-				skipBytes(*m_stream, 1);
+			skipChunk(m_stream, chunk, 0, size & 1);
 			consumed += padded;
 			const unsigned tag = getUInt16LE(fmt, 0);
 			if (tag != 1)
@@ -62,6 +68,12 @@ void AudioReader::readHeader_wav()
 			m_blockAlign = int(getUInt16LE(fmt, 12));
 			m_bitsPerSample = int(getUInt16LE(fmt, 14));
 			m_audioFormat = int(tag);
+			// Whole frames are counted and looped by the block align: one that disagrees with the
+			// layout would shift every frame after a wrap.
+			if (m_channels < 1 || m_bitsPerSample < 1 || m_blockAlign != m_channels * ((m_bitsPerSample + 7) / 8))
+				lang::throwError(io::IOException(lang::Format(
+					"Invalid WAV layout in {0}: channels {1}, bits per sample {2}, block align {3}", m_stream->toString(),
+					m_channels, m_bitsPerSample, m_blockAlign)));
 			haveFmt = true;
 		}
 		else if (std::memcmp(chunk, "data", 4) == 0)
@@ -82,7 +94,7 @@ void AudioReader::readHeader_wav()
 		}
 		else
 		{
-			skipBytes(*m_stream, padded);
+			skipChunk(m_stream, chunk, size, size & 1);
 			consumed += padded;
 		}
 	}

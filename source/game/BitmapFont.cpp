@@ -12,6 +12,9 @@ namespace game
 {
 namespace
 {
+/** The noncharacter whose record holds the face's ascent and descent. */
+const unsigned short LINE_BOX = 0xFFFF;
+
 // Clamps a range to a text of length units: begin below 0 counts as 0, past the end as
 // the end; count is cut to what is left. Written so that no sum overflows.
 void clampRange(int length, int& begin, int& count)
@@ -34,7 +37,9 @@ BitmapFont::BitmapFont(gr::Context* context, const std::string& fileName) :
 	ContentFile file(fileName);
 	io::DataInputStream& in = file.in();
 	const std::string dir = io::PathName(fileName).parent().toString();
-	auto readFont = [&] {
+	// Version 1: the box starts at the pen and its width is the advance. Version 2 adds each
+	// glyph's box offset from the pen and its advance, so ink may reach left of the pen.
+	auto readFont = [&](int version) {
 		const std::string imageName = in.readUTF();
 		lang::Ptr<gr::Image> image = context->createImagefromBundle(io::PathName(dir, imageName).toString());
 		m_sheet = new SpriteSheet(image);
@@ -46,20 +51,27 @@ BitmapFont::BitmapFont(gr::Context* context, const std::string& fileName) :
 			const unsigned short code = static_cast<unsigned short>(in.readShort());
 			const int x = in.readShort(), y = in.readShort(), w = in.readShort(), h = in.readShort();
 			const int baseline = in.readShort();
+			const int left = version >= 2 ? in.readShort() : 0;
+			const int advance = version >= 2 ? in.readShort() : w;
 			m_maxAscending = std::max(m_maxAscending, baseline);
 			m_maxDescending = std::max(m_maxDescending, h - baseline);
 			char name[8];
 			std::snprintf(name, sizeof name, "%u", unsigned(code));
-			m_glyphs[code] = m_sheet->createSprite(name, x, y, w, h, 0, baseline);
+			m_glyphs[code] = Glyph{m_sheet->createSprite(name, x, y, w, h, -left, baseline), advance};
 		}
 	};
 	if (!file.readHeader())
+		readFont(1);
+	else
 	{
-		readFont();
-		return;
+		while (const int version = file.nextChunkOf(ContentTag::FONT, 1, 2))
+			readFont(version);
 	}
-	while (file.nextChunkOf(ContentTag::FONT, 1, 1))
-		readFont();
+	if (const Sprite* line = getGlyph(LINE_BOX))
+	{
+		m_maxAscending = line->getPivotY();
+		m_maxDescending = line->getHeight() - line->getPivotY();
+	}
 }
 
 BitmapFont::~BitmapFont() {}
@@ -67,7 +79,13 @@ BitmapFont::~BitmapFont() {}
 Sprite* BitmapFont::getGlyph(unsigned short code) const
 {
 	auto it = m_glyphs.find(code);
-	return it == m_glyphs.end() ? nullptr : it->second.ptr();
+	return it == m_glyphs.end() ? nullptr : it->second.sprite.ptr();
+}
+
+int BitmapFont::getAdvance(unsigned short code) const
+{
+	auto it = m_glyphs.find(code);
+	return it == m_glyphs.end() ? 0 : it->second.advance;
 }
 
 void BitmapFont::drawString(gr::Context* context, const std::string& text, float x, float y, Anchor anchor)
@@ -86,13 +104,16 @@ void BitmapFont::drawString(gr::Context* context, const std::string& text, int b
 
 int BitmapFont::width(const unsigned short* text, int begin, int count) const
 {
-	int w = 0;
+	// The pen's travel: tracking only between glyphs that are there, so characters the font
+	// lacks (names and chat the game did not know) neither widen nor shrink a line.
+	int w = 0, glyphs = 0;
 	for (int i = begin; i < begin + count; ++i)
 	{
-		if (const Sprite* g = getGlyph(text[i]))
-			w += g->getWidth();
+		auto it = m_glyphs.find(text[i]);
+		if (it != m_glyphs.end())
+			w += it->second.advance, ++glyphs;
 	}
-	return w + m_tracking * (count - 1);
+	return glyphs ? w + m_tracking * (glyphs - 1) : 0;
 }
 
 void BitmapFont::drawString(gr::Context* context, const unsigned short* text, int begin, int count, float x, float y, Anchor anchor)
@@ -114,10 +135,11 @@ void BitmapFont::drawString(gr::Context* context, const unsigned short* text, in
 	const Anchor pivot(Anchor::VPIVOT, Anchor::HPIVOT);
 	for (int i = begin; i < begin + count; ++i)
 	{
-		if (const Sprite* g = getGlyph(text[i]))
+		auto it = m_glyphs.find(text[i]);
+		if (it != m_glyphs.end())
 		{
-			g->draw(context, x, y, pivot);
-			x += float(g->getWidth() + m_tracking);
+			it->second.sprite->draw(context, x, y, pivot);
+			x += float(it->second.advance + m_tracking);
 		}
 	}
 }

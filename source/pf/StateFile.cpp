@@ -1,4 +1,5 @@
 #include <pf/StateFile.h>
+#include <io/Files.h>
 #include <lang/Debug.h>
 #include <cjson/cJSON.h>
 #include <cerrno>
@@ -7,7 +8,6 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
-#include <unistd.h>
 
 namespace pf
 {
@@ -40,7 +40,7 @@ cJSON* StateFile::load(int expectedType) const
 
 bool StateFile::save(const std::string& text) const
 {
-	return replaceFile(m_path, text);
+	return io::replaceFile(m_path, text);
 }
 
 bool StateFile::save(const cJSON* value) const
@@ -51,33 +51,6 @@ bool StateFile::save(const cJSON* value) const
 		lang::Debug::printf("Failed to save %s: out of memory\n", m_path.c_str());
 		return false;
 	}
-	return replaceFile(m_path, std::string(text.get()) + "\n");
-}
-
-bool StateFile::replaceFile(const std::string& path, const std::string& bytes)
-{
-	const std::string temp = path + ".tmp";
-	std::string failure;
-	FILE* file = std::fopen(temp.c_str(), "wb");
-	if (!file)
-	{
-		lang::Debug::printf("Failed to save %s (open: %s); the previous version stays\n", path.c_str(), std::strerror(errno));
-		return false;
-	}
-	if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-		failure = std::string("write: ") + std::strerror(errno);
-	else if (std::fflush(file) != 0)
-		failure = std::string("flush: ") + std::strerror(errno);
-	else if (fsync(fileno(file)) != 0)
-		failure = std::string("fsync: ") + std::strerror(errno);
-	if (std::fclose(file) != 0 && failure.empty())
-		failure = std::string("close: ") + std::strerror(errno);
-	if (failure.empty() && std::rename(temp.c_str(), path.c_str()) != 0)
-		failure = std::string("rename: ") + std::strerror(errno);
-	if (failure.empty())
-		return true;
-	std::remove(temp.c_str());
-	lang::Debug::printf("Failed to save %s (%s); the previous version stays\n", path.c_str(), failure.c_str());
-	return false;
+	return io::replaceFile(m_path, std::string(text.get()) + "\n");
 }
 }

@@ -220,8 +220,12 @@ TEST_F(AgentTest, SecondRunningCopyRecordsAndSendsNothing)
 {
 	const int held = AnalyticsFiles::lockExclusive(AnalyticsSession::filePathDirectory() + "/.analyticsLock");
 	ASSERT_GE(held, 0);
+	testing::internal::CaptureStdout();
 	AnalyticsAgent::startSession("KEY");
+	const std::string out = testing::internal::GetCapturedStdout();
 	EXPECT_TRUE(AnalyticsAgent::filesLocked());
+	EXPECT_NE(out.find("Analytics: another running copy holds the analytics files in " + AnalyticsSession::filePathDirectory() +
+		"; this copy records and sends nothing\n"), std::string::npos) << out;
 	EXPECT_FALSE(AnalyticsSession::currentSession());
 	AnalyticsAgent::logEvent("lost");
 	AnalyticsAgent::applicationWillTerminate();
@@ -245,12 +249,24 @@ TEST_F(AgentTest, GameCrashedSurvivesAChildThatEndsSoonAfter)
 		Analytics facade;
 		facade.startSession("KEY");
 		facade.logEvent("Game crashed", "exception", "boom");
-		std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-		_exit(1);
+		// The child dies as soon as the session file holds the event (the heartbeat saves it), 2 when it never does.
+		const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+		while (std::chrono::steady_clock::now() < until)
+		{
+			cJSON* json = AnalyticsFiles::readJSON(AnalyticsSession::currentSessionFilePath());
+			const auto data = analytics::AnalyticsSessionData::fromJSON(json);
+			cJSON_Delete(json);
+			const std::vector<std::string> names = data ? eventNames(*data) : std::vector<std::string>();
+			if (std::find(names.begin(), names.end(), "Game crashed") != names.end())
+				_exit(1);
+			std::this_thread::sleep_for(std::chrono::milliseconds(20));
+		}
+		_exit(2);
 	}
 	int status = 0;
 	waitpid(child, &status, 0);
 	ASSERT_TRUE(WIFEXITED(status));
+	ASSERT_EQ(1, WEXITSTATUS(status)) << "the session file never held the event";
 	restart();
 	advanceMillis(5000);
 	AnalyticsSession::createActiveAnalyticsSession("KEY");

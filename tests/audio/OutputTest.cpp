@@ -190,10 +190,14 @@ TEST(AudioOutput, ClipEndsOnTimeAndResumesAfterARestart)
 
 	lang::Ptr<WatchedClip> clip = new WatchedClip(tone16(2, 44100, 440, 0.3, 44100 * 3));
 	const int long_ = out->playClip(clip, 1.f, false, 1);
-	lang::Thread::sleep(300);
+	// Stopped once the mixing thread has read from it twice.
+	const double start = nowMs();
+	while (clip->reads().size() < 2 && nowMs() - start < 5000)
+		lang::Thread::sleep(2);
 	out->stopOutput();
 	const size_t readsBeforeStop = clip->reads().size();
 	ASSERT_GT(readsBeforeStop, 1u);
+	// A stopped output reads nothing more: a running ring would have read twice in this time.
 	lang::Thread::sleep(300);
 	EXPECT_EQ(readsBeforeStop, clip->reads().size());
 	EXPECT_TRUE(out->isClipPlaying(long_));
@@ -414,8 +418,7 @@ TEST(AudioOutput, StressFromTheGameThreadEndsCleanly)
 		lang::Thread::sleep(rng() % 3);
 	}
 	out->stopClips();
-	lang::Thread::sleep(200);
-	EXPECT_FALSE(out->isClipPlaying(ids.back()));
+	EXPECT_LT(msUntilEnded(*out, ids.back()), 5000) << "the last instance still plays";
 	out = nullptr;
 	EXPECT_EQ(0, wrongThread.load());
 }

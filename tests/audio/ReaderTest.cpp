@@ -6,6 +6,7 @@
 #include <audio/CompositeAudioClip.h>
 #include <io/FileInputStream.h>
 #include <io/IOException.h>
+#include <support/TempDir.h>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <fstream>
@@ -371,8 +372,12 @@ TEST(AudioReader, TheContentNotTheNameChoosesTheReader)
 		{"tone.wav", io::FILEFORMAT_UNKNOWN, &wavPcm},
 		{"tone.mp3", io::FILEFORMAT_WAV, &mp3Pcm},
 		{"tagged.mp3", io::FILEFORMAT_WAV, &taggedPcm},
+		{"tone.mp3", io::FILEFORMAT_UNKNOWN, &mp3Pcm},
 		{"noise.pcm", io::FILEFORMAT_MP3, nullptr},
 		{"noise.pcm", io::FILEFORMAT_WAV, nullptr},
+		{"noise.pcm", io::FILEFORMAT_UNKNOWN, nullptr},
+		{"tone.ogg", io::FILEFORMAT_UNKNOWN, nullptr},
+		{"tone.ogg", io::FILEFORMAT_WAV, nullptr},
 		{"sweep.wav", io::FILEFORMAT_MP3, &sweepPcm},
 	};
 	for (const Case& c : cases)
@@ -409,4 +414,119 @@ TEST(AudioReader, TheContentNotTheNameChoosesTheReader)
 	std::memcpy(avi.data() + 8, "AVI ", 4);
 	EXPECT_EQ("Only RIFF/WAVE sounds are currently supported; clip.wav is neither RIFF/WAVE nor MP3",
 		headerError(avi, io::FILEFORMAT_WAV, "clip.wav"));
+}
+
+TEST(AudioReader, WavFilesReadAlikeFromMemoryAndFromDisk)
+{
+	// Chunks that run past the end, and a last odd-sized chunk without its pad byte.
+	const Bytes fmt = fmtBody(1, 2, 44100, 16);
+	Bytes overrun, hugeOverrun, unpaddedList, unpaddedFmt, padded;
+	chunk(overrun, "fmt ", fmt);
+	chunk(overrun, "LIST", Bytes(4, 1), true, 1000);
+	chunk(overrun, "data", pcm16({1, 2}));
+	chunk(hugeOverrun, "fmt ", fmt);
+	chunk(hugeOverrun, "LIST", Bytes(4, 1), true, 0xFFFFFFFFL);
+	chunk(unpaddedList, "fmt ", fmt);
+	chunk(unpaddedList, "LIST", Bytes{'a', 'b', 'c'}, false);
+	chunk(unpaddedFmt, "fmt ", fmtBody(1, 2, 44100, 16, 1), false);
+	chunk(padded, "fmt ", fmt);
+	chunk(padded, "LIST", Bytes{'a', 'b', 'c'});
+	chunk(padded, "data", pcm16({5, 6}));
+	const struct
+	{
+		Bytes file;
+		std::string outcome; // the error before the stream's name, or the data size
+	} cases[] = {
+		{riff(overrun), "The \"LIST\" chunk of 1000 bytes runs past the end of "},
+		{riff(hugeOverrun), "The \"LIST\" chunk of 4294967295 bytes runs past the end of "},
+		{riff(unpaddedList), "0 bytes"},
+		{riff(unpaddedFmt), "0 bytes"},
+		{riff(padded), "4 bytes"},
+	};
+	support::TempDir dir;
+	int index = 0;
+	for (const auto& c : cases)
+	{
+		const std::string path = dir / (std::to_string(index++) + ".wav");
+		std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(c.file.data()), std::streamsize(c.file.size()));
+		const lang::Ptr<io::InputStream> streams[] = {stream(c.file, "memory.wav"), new io::FileInputStream(path)};
+		for (const lang::Ptr<io::InputStream>& in : streams)
+		{
+			std::string outcome;
+			try
+			{
+				outcome = std::to_string(AudioReader(in, io::FILEFORMAT_WAV).dataSize()) + " bytes";
+			}
+			catch (const lang::Exception& e)
+			{
+				outcome = e.getMessage().format();
+			}
+			const bool error = c.outcome.find(" bytes") != c.outcome.size() - 6;
+			EXPECT_EQ(error ? c.outcome + in->toString() : c.outcome, outcome) << "case " << index << " from " << in->toString();
+		}
+	}
+}
+
+TEST(AudioReader, WavBlockAlignMustMatchTheLayout)
+{
+	const struct
+	{
+		unsigned channels, bits, blockAlign;
+		bool accepted;
+	} cases[] = {
+		{2, 16, 4, true},
+		{1, 8, 1, true},
+		{2, 24, 6, true}, // read, though the mixer takes 8 and 16 bits only
+		{2, 16, 6, false},
+		{2, 16, 2, false},
+		{1, 16, 0, false},
+		{0, 16, 0, false},
+		{1, 0, 0, false},
+	};
+	for (const auto& c : cases)
+	{
+		Bytes fmt = fmtBody(1, c.channels, 22050, c.bits);
+		fmt[12] = uint8_t(c.blockAlign);
+		Bytes chunks;
+		chunk(chunks, "fmt ", fmt);
+		chunk(chunks, "data", Bytes(24, 0));
+		const std::string error = headerError(riff(chunks));
+		if (c.accepted)
+			EXPECT_EQ("", error) << c.channels << " x " << c.bits << " bits, block align " << c.blockAlign;
+		else
+			EXPECT_EQ("io:Invalid WAV layout in test.wav: channels " + std::to_string(c.channels) + ", bits per sample " +
+					std::to_string(c.bits) + ", block align " + std::to_string(c.blockAlign),
+				error);
+	}
+}
+
+TEST(AudioReader, Mp3EndsWhereItsFormatChanges)
+{
+	// The first part's sound, exactly, and nothing after it: not the second part under the first one's format.
+	const struct
+	{
+		const char* file;
+		const char* first;
+	} cases[] = {{"stereo-then-mono.mp3", "tone.mp3"}, {"mono-then-stereo.mp3", "low-mono.mp3"}};
+	for (const auto& c : cases)
+	{
+		const Bytes first = readAll(*fileClip(c.first, io::FILEFORMAT_MP3), 4096);
+		lang::Ptr<AudioClip> clip = fileClip(c.file, io::FILEFORMAT_MP3);
+		EXPECT_EQ(fileClip(c.first, io::FILEFORMAT_MP3)->channels(), clip->channels()) << c.file;
+		testing::internal::CaptureStdout();
+		for (int step : {4096, 1000, 2048})
+			EXPECT_EQ("", sampleDifference(first, readAll(*clip, step))) << c.file << " in reads of " << step;
+		// The reader's own decoder, seeking back and forth across the change.
+		AudioReader reader(new io::FileInputStream(fixture(c.file)), io::FILEFORMAT_MP3);
+		uint8_t buf[4000];
+		const int end = int(first.size());
+		for (int offset : {end - 1000, end, end + 4000, 0, end - 4000})
+		{
+			const int want = std::max(0, std::min(4000, end - offset));
+			ASSERT_EQ(want, reader.readData(buf, offset, 4000)) << c.file << " at " << offset;
+			const Bytes expected = want > 0 ? Bytes(first.begin() + offset, first.begin() + offset + want) : Bytes();
+			EXPECT_EQ(expected, Bytes(buf, buf + want)) << c.file << " at " << offset;
+		}
+		EXPECT_NE(std::string::npos, testing::internal::GetCapturedStdout().find(fixture(c.file) + " changes")) << c.file;
+	}
 }

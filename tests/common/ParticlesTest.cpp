@@ -25,6 +25,8 @@ particleTable = { particles = {
 	frames = { sprites = { 'f1', 'f2', 'f3' }, animation = 'lifeTime', lifeTime = 3 },
 	bare = { lifeTime = 5, background = true },
 	area = { sprites = { 'spark' }, lifeTime = 5, emitAreaScaleX = 0, emitAreaScaleY = 0 },
+	seen = { sprites = { 'spark' }, lifeTime = 10, minScaleBegin = 2, maxScaleBegin = 2, minScaleEnd = 2, maxScaleEnd = 2,
+		minAngle = 30, maxAngle = 30 },
 } }
 )";
 
@@ -293,7 +295,8 @@ TEST_F(ParticleBursts, BadScalesAndCountsAreRefused)
 
 TEST_F(ParticleBursts, GameOperationsClearUpdateAndDrawTheLayers)
 {
-	run("_G.particles.addParticles('still', 2, 0, 0, 0, 0, 0) _G.particles.addGravitySensor(0, 0, 1, false, 1, 0, 0, 0)"
+	// Drawn at twice their size, turned: the drawing changes the state it must reset.
+	run("_G.particles.addParticles('seen', 2, 0, 0, 0, 0, 0) _G.particles.addGravitySensor(0, 0, 1, false, 1, 0, 0, 0)"
 		" updateMenuParticlesNative(0.5)");
 	ASSERT_EQ(2u, live().size());
 	EXPECT_EQ(0.5f, live()[0].age);

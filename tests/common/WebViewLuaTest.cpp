@@ -1,6 +1,8 @@
 #include "FakeWebPage.h"
 #include "WebViewLuaInterface.h"
 #include <gtest/gtest.h>
+#include <lang/Exception.h>
+#include <lang/throwError.h>
 #include <lua/LuaState.h>
 #include <lua.hpp>
 #include <memory>
@@ -106,6 +108,26 @@ TEST_F(WebViewLua, BadHandlesAndArgumentsAreScriptErrors)
 	};
 	for (const Case& c : cases)
 		EXPECT_NE(std::string::npos, run(c.code).find(c.error)) << c.code << ": " << run(c.code);
+}
+
+// A page the platform cannot make (no display, a module that does not load) is refused with an
+// answer the script can test; the script goes on.
+TEST_F(WebViewLua, ARefusedPageIsNilAndWhyNotAScriptError)
+{
+	pf::WebView::setPageFactory([](int, int, int, int) -> std::unique_ptr<pf::WebPage> {
+		lang::throwError(lang::Exception(lang::Format("Module pf_webkit could not be loaded: pf_webkit.so: file too short")));
+		return nullptr;
+	}, nullptr);
+	EXPECT_EQ("", run("v, why = WebView.new(0, 0, 64, 64) after = true"));
+	EXPECT_EQ("nil", eval("tostring(v)"));
+	EXPECT_EQ("WebView.new: Module pf_webkit could not be loaded: pf_webkit.so: file too short", eval("why"));
+	EXPECT_EQ("true", eval("tostring(after)"));
+	pf::WebView::setPageFactory([](int, int, int, int) { return std::unique_ptr<pf::WebPage>(); }, nullptr);
+	EXPECT_EQ("", run("v, why = WebView.new(0, 0, 64, 64)"));
+	EXPECT_EQ("nil", eval("tostring(v)"));
+	EXPECT_EQ("WebView.new: Web view 64x64 could not be created", eval("why"));
+	// The views made before are not touched.
+	EXPECT_EQ("", run("h:show()"));
 }
 
 TEST_F(WebViewLua, DeleteForgetsTheViewAndItsCallbacks)

@@ -9,7 +9,7 @@ here=$(dirname "$0")
 . "$here/wait-for-line.sh"
 rm -rf "$work"
 mkdir -p "$work/reports"
-export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
+export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 server_pid=""
 trap '[ -n "$server_pid" ] && kill $server_pid 2>/dev/null; true' EXIT
 

@@ -4,8 +4,7 @@
 set -e
 engine="$1"
 work="$2"
-rm -rf "$work"
-mkdir -p "$work"
+. "$(dirname "$0")/work-folder.sh"
 out=$("$engine" --user "$work/user" --frames 1800)
 echo "$out" | grep '^physics:'
 echo "$out" | grep -q '^physics: level built, 28 objects$'

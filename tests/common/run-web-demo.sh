@@ -3,12 +3,15 @@
 engine="$1"
 work="$2"
 . "$(dirname "$0")/work-folder.sh"
-# The page opens on the help button; DEMO_HELP opens it through the same call at start.
-out=$(DEMO_HELP=1 xvfb-run -a -n "$((100 + $$ % 400))" -s "-screen 0 1280x1024x24" "$engine" --window --user "$work/user" --frames 360 2>"$work/stderr")
+# The page opens on the help button; DEMO_HELP opens it through the same call at start, and with "exit"
+# the demo ends once the page called back. 90 s bound that wait (the page calls back within seconds).
+out=$(DEMO_HELP=exit xvfb-run -a -n "$((100 + $$ % 400))" -s "-screen 0 1280x1024x24" \
+  timeout 90 "$engine" --window --user "$work/user" 2>"$work/stderr")
 rc=$?
 echo "$out"
 if [ $rc -ne 0 ]; then
   grep -v '^ALSA lib\|^AL lib' "$work/stderr" | tail -40
+  [ $rc -eq 124 ] && echo "the demo did not end within 90 s: the page never called back"
   echo "engine exited with $rc"
   exit 1
 fi

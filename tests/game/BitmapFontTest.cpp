@@ -60,7 +60,8 @@ TEST_F(Fonts, MetricsAndWidths)
 			{"Ag", 0, INT_MAX, 20},
 			{"A", 0, INT_MAX, 10},
 			{"", 0, INT_MAX, 0},
-			{"A?g", 0, INT_MAX, 22},   // a character without a glyph still counts for the tracking
+			{"A?g", 0, INT_MAX, 20},   // a character without a glyph takes no tracking
+			{"??", 0, INT_MAX, 0},     // nor makes a line narrower than nothing
 			{"AgA", 1, 1, 8},
 			{"AgA", 1, 99, 20},
 			{"AgA", -5, 1, 10},        // a begin below 0 counts as 0
@@ -134,4 +135,53 @@ TEST_F(Fonts, GlyphsOutliveAReplacedSheet)
 	EXPECT_EQ(xs(), (std::vector<float>{0.f, 12.f}));
 	lang::Ptr<game::IFont> asInterface = f.ptr();
 	EXPECT_EQ(asInterface->getStringWidth("AB", 0, 2), 19);
+}
+
+// Version 2 glyphs carry their box's offset from the pen and their advance: a zero-advance mark
+// is drawn left of the pen and moves nothing, and the width is the pen's travel.
+TEST_F(Fonts, GlyphOffsetsAndAdvances)
+{
+	qf3d::FontRecord f = font();
+	f.tracking = 0;
+	f.glyphs = {{'A', 0, 0, 12, 12, 10, -1, 10}, {'g', 12, 0, 8, 14, 9, 1, 9}, {0x301, 20, 0, 5, 3, 13, -7, 0}};
+	qf3d::Layout v2;
+	v2.version = 2;
+	::mkdir((m_bundle.path() + "/fonts").c_str(), 0700);
+	m_bundle.image("fonts/font.png", 64, 16);
+	m_bundle.write("fonts/f.font", qf3d::encodeFont(f, v2));
+	lang::Ptr<game::BitmapFont> font = new game::BitmapFont(&m_ctx, "fonts/f.font");
+	EXPECT_EQ(font->getAdvance('A'), 10);
+	EXPECT_EQ(font->getAdvance('?'), 0);
+	EXPECT_EQ(font->getStringWidth("Ag", 0, INT_MAX), 19);
+	EXPECT_EQ(font->getStringWidth("A\xCC\x81g", 0, INT_MAX), 19) << "the mark adds nothing";
+	font->drawString(&m_ctx, "A\xCC\x81g", 100.f, 50.f, Anchor(Anchor::BASELINE, Anchor::LEFT));
+	EXPECT_EQ(xs(), (std::vector<float>{99.f, 103.f, 111.f}));
+	m_ctx.draws.clear();
+	font->drawString(&m_ctx, "Ag", 100.f, 50.f, Anchor(Anchor::BASELINE, Anchor::RIGHT));
+	EXPECT_EQ(xs(), (std::vector<float>{80.f, 92.f}));
+}
+
+// A U+FFFF record holds the face's line: anchors follow it, not the tallest glyph.
+TEST_F(Fonts, TheLineBoxPlacesTheAnchors)
+{
+	qf3d::FontRecord f = font();
+	f.glyphs.push_back({0xFFFF, 0, 0, 0, 11, 8});
+	::mkdir((m_bundle.path() + "/fonts").c_str(), 0700);
+	m_bundle.image("fonts/font.png", 64, 16);
+	m_bundle.write("fonts/f.font", qf3d::encodeFont(f));
+	lang::Ptr<game::BitmapFont> font = new game::BitmapFont(&m_ctx, "fonts/f.font");
+	EXPECT_EQ(font->getMaxAscending(), 8);
+	EXPECT_EQ(font->getMaxDescending(), 3);
+	const struct
+	{
+		int v;
+		float baseline;
+	} cases[] = {{Anchor::TOP, 58}, {Anchor::VCENTER, 53}, {Anchor::BOTTOM, 47}, {Anchor::BASELINE, 50}};
+	for (const auto& c : cases)
+	{
+		m_ctx.draws.clear();
+		font->drawString(&m_ctx, "A", 100.f, 50.f, Anchor(c.v, Anchor::LEFT));
+		ASSERT_EQ(m_ctx.draws.size(), 1u);
+		EXPECT_EQ(m_ctx.draws[0].y + 10.f, c.baseline) << c.v;
+	}
 }

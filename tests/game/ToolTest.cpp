@@ -8,6 +8,11 @@
 #include <io/FileInputStream.h>
 #include <qf3d/Build.h>
 #include <qf3d/ContentWriter.h>
+#include <lang/string.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <climits>
+#include <cmath>
 
 using namespace gametest;
 
@@ -45,6 +50,55 @@ qf3d::Bitmap readPng(const std::string& path)
 	reader.readSurface(out.pixels.data(), out.width * 4, out.width, out.height, argb, nullptr, none);
 	return out;
 }
+
+/** What FreeType itself says of a face at a pixel size: the line's extent and each glyph's pen and ink. */
+class FreeTypeFace
+{
+public:
+	FreeTypeFace(const std::string& file, int size)
+	{
+		if (FT_Init_FreeType(&m_lib) || FT_New_Face(m_lib, file.c_str(), 0, &m_face) || FT_Set_Pixel_Sizes(m_face, 0, FT_UInt(size)))
+			throw std::runtime_error("FreeType cannot open " + file);
+	}
+	~FreeTypeFace()
+	{
+		FT_Done_Face(m_face);
+		FT_Done_FreeType(m_lib);
+	}
+	int ascender() const { return int(std::ceil(m_face->size->metrics.ascender / 64.0)); }
+	int descender() const { return int(std::ceil(-m_face->size->metrics.descender / 64.0)); }
+	bool has(unsigned code) const { return FT_Get_Char_Index(m_face, code) != 0; }
+	/** The pen's travel over the characters the face has. */
+	int width(const std::string& text)
+	{
+		int w = 0;
+		for (unsigned short c : lang::string::toUTF16string(text))
+			if (has(c))
+				w += load(c)->advance.x;
+		return int(std::lround(w / 64.0));
+	}
+	/** The left edge of a glyph's ink, right of the pen. */
+	int inkLeft(unsigned code)
+	{
+		const FT_GlyphSlot g = load(code);
+		for (unsigned col = 0; col < g->bitmap.width; ++col)
+			for (unsigned row = 0; row < g->bitmap.rows; ++row)
+				if (g->bitmap.buffer[long(row) * g->bitmap.pitch + long(col)])
+					return g->bitmap_left + int(col);
+		return 0;
+	}
+
+private:
+	FT_Library m_lib = nullptr;
+	FT_Face m_face = nullptr;
+
+	FT_GlyphSlot load(unsigned code)
+	{
+		if (FT_Load_Char(m_face, code, FT_LOAD_RENDER))
+			throw std::runtime_error("FreeType cannot render " + std::to_string(code));
+		return m_face->glyph;
+	}
+};
 
 std::string buildError(const Bundle& bundle, const std::string& description, bool strict = false)
 {
@@ -250,6 +304,21 @@ TEST(Qf3dTool, ErrorsNameTheDescriptionAndTheEntry)
 		{"texts = { { file = 't.lang', locales = { 'en_EN' }, texts = { { id = 'a', en_EN = 'A' } } } }\n"
 		 "fonts = { { file = 'f.font', size = 12, texts = { { file = 't.lang', locales = { 'de_DE' } } } } }",
 			": fonts[1] \"f.font\": texts[1] \"t.lang\": the text file has no locale \"de_DE\""},
+		{"texts = { { file = 't.lang', texts = {} } }", ": texts[1] \"t.lang\": Tried to get value locales from table, but type was NIL"},
+		// Counts the readers would take back wrong are refused, naming the limit.
+		{"local s = {} for i = 1, 32768 do s[i] = { name = 's' .. i, shape = 'rect', width = 1, height = 1 } end\n"
+		 "sheets = { { file = 's.sheet', sprites = s } }",
+			": sheets[1] \"s.sheet\": 32768 sprites in one sheet: the engine reads at most 32767"},
+		{"local t = {} for i = 1, 40000 do t[i] = { id = 't' .. i, en_EN = 'x' } end\n"
+		 "texts = { { file = 't.lang', locales = { 'en_EN' }, texts = t } }",
+			": texts[1] \"t.lang\": 40000 text ids: the engine reads at most 32767"},
+		{"local l, x = {}, { id = 'a' } for i = 1, 300 do l[i] = 'l' .. i x[l[i]] = 'x' end\n"
+		 "texts = { { file = 't.lang', layout = 'untagged', locales = l, texts = { x } } }",
+			": texts[1] \"t.lang\": 300 locales in the untagged layout: the engine reads at most 127"},
+		{"local p = {} for i = 1, 32768 do p[i] = { sprite = 'a' } end\n"
+		 "sheets = { { file = 's.sheet', sprites = { { name = 'a', shape = 'rect', width = 2, height = 2 } } } }\n"
+		 "composites = { { file = 'c.compo', items = { { name = 'big', parts = p } } } }",
+			": composites[1] \"c.compo\": 32768 parts in the composite \"big\": the engine reads at most 32767"},
 		{"sheets = {", ""},
 	};
 	for (const Case& c : cases)
@@ -279,4 +348,170 @@ TEST(Qf3dTool, DemoContentLoads)
 	EXPECT_EQ(texts.getLocaleCodes(), (std::vector<std::string>{"en_EN", "fr_FR"}));
 	EXPECT_EQ(texts.loadTextGroup("fr_FR")->get("PLAY"), "Jouer");
 	io::detail::setBundlePath(".");
+}
+
+// Text lands where FreeType puts it, on real faces: widths are the pen's travel, characters a
+// font lacks take no room, zero-advance marks move nothing, and anchors use the face's line.
+TEST(Qf3dTool, TextLandsWhereFreeTypePutsIt)
+{
+	const std::string noto = "/usr/share/fonts/truetype/noto/";
+	const struct
+	{
+		std::string face;
+		int size;
+		const char* text;
+		/** Zero-advance marks of the face, some reaching above its ascent. */
+		const char* marks;
+	} cases[] = {
+		{qf3d::defaultFontFile(), 20, "Winner: Score 100", "{ 0x300, 0x36F }, 0x1EA4"},
+		{"/usr/share/fonts/truetype/dejavu/DejaVuSerif-Italic.ttf", 24, "Winner: fjord 100", "{ 0x300, 0x36F }, 0x1EA4"},
+		{noto + "NotoSansDevanagariUI-Regular.ttf", 24, "100: (25)", "{ 0x900, 0x97F }, { 0xA8E0, 0xA8FF }"},
+	};
+	const char* const cyrillic = "\xD0\x90\xD0\xBD\xD0\xBD\xD0\xB0";
+	for (const auto& c : cases)
+	{
+		SCOPED_TRACE(c.face);
+		Bundle bundle;
+		bundle.write("fonts.lua", "local face, size = '" + c.face + "', " + std::to_string(c.size) + "\n"
+			"local text = { ranges = {} } for _, u in ipairs({ ('" + c.text + "'):byte(1, -1) }) do table.insert(text.ranges, u) end\n"
+			"fonts = { { file = 'plain.font', font = face, size = size, ranges = text.ranges },\n"
+			"  { file = 'marks.font', font = face, size = size, ranges = { { 0x20, 0x7E }, " + c.marks + " } },\n"
+			"  { file = 'old.font', font = face, size = size, ranges = text.ranges, layout = 'untagged' } }\n");
+		qf3d::BuildOptions options;
+		options.warn = [](const std::string&) {};
+		qf3d::build(bundle.path() + "/fonts.lua", bundle.path(), options);
+		FreeTypeFace ft(c.face, c.size);
+		RecordingContext ctx;
+		lang::Ptr<game::BitmapFont> plain = new game::BitmapFont(&ctx, "plain.font");
+		lang::Ptr<game::BitmapFont> marks = new game::BitmapFont(&ctx, "marks.font");
+		const std::string text = c.text;
+
+		const int expected = ft.width(text);
+		EXPECT_NEAR(plain->getStringWidth(text, 0, INT_MAX), expected, 1);
+		EXPECT_EQ(plain->getStringWidth(text + cyrillic, 0, INT_MAX), plain->getStringWidth(text, 0, INT_MAX)) << "no glyph, no room";
+		EXPECT_EQ(plain->getStringWidth(std::string(cyrillic) + " " + cyrillic, 0, INT_MAX), plain->getAdvance(' '));
+		EXPECT_EQ(plain->getStringWidth(cyrillic, 0, INT_MAX), 0);
+
+		// Each glyph's ink where FreeType's pen puts it; right-anchored lines end at the anchor.
+		std::vector<float> placed[2];
+		for (int i = 0; i < 2; ++i)
+		{
+			game::BitmapFont* f = i ? marks.ptr() : plain.ptr();
+			ctx.draws.clear();
+			f->drawString(&ctx, text + cyrillic, 2032.f, 40.f, game::Anchor(game::Anchor::BASELINE, game::Anchor::RIGHT));
+			float pen = 2032.f - float(expected);
+			size_t k = 0;
+			for (unsigned short u : lang::string::toUTF16string(text))
+			{
+				ASSERT_LT(k, ctx.draws.size());
+				if (f->getGlyph(u)->getHeight())
+				{
+					EXPECT_NEAR(ctx.draws[k].x, pen + float(ft.inkLeft(u)), 1.f) << "character " << u;
+				}
+				placed[i].push_back(ctx.draws[k++].x);
+				pen += float(ft.width(std::string(1, char(u))));
+			}
+			EXPECT_EQ(k, ctx.draws.size()) << "nothing drawn for the missing characters";
+			EXPECT_NEAR(pen, 2032.f, 1.f);
+		}
+		EXPECT_EQ(placed[0], placed[1]) << "the marks move nothing";
+		EXPECT_EQ(marks->getStringWidth(text, 0, INT_MAX), plain->getStringWidth(text, 0, INT_MAX));
+
+		// The marks reach above the face's ascent; the anchors keep to the face's line.
+		int tallest = 0;
+		for (unsigned u = 0x300; u < 0xFFFF; ++u)
+		{
+			if (const game::Sprite* g = marks->getGlyph((unsigned short)u))
+				tallest = std::max(tallest, g->getPivotY());
+		}
+		EXPECT_GT(tallest, ft.ascender());
+		const int asc = ft.ascender(), desc = ft.descender();
+		EXPECT_EQ(marks->getMaxAscending(), asc);
+		EXPECT_EQ(marks->getMaxDescending(), desc);
+		const game::Sprite* first = marks->getGlyph((unsigned short)text[0]);
+		const struct
+		{
+			int v;
+			int baseline;
+		} anchors[] = {{game::Anchor::TOP, 100 + asc}, {game::Anchor::VCENTER, 100 + asc - (asc + desc) / 2}, {game::Anchor::BOTTOM, 100 - desc}};
+		for (const auto& a : anchors)
+		{
+			ctx.draws.clear();
+			marks->drawString(&ctx, text, 16.f, 100.f, game::Anchor(a.v, game::Anchor::LEFT));
+			ASSERT_FALSE(ctx.draws.empty());
+			EXPECT_EQ(ctx.draws[0].y + float(first->getPivotY()), float(a.baseline)) << "anchor " << a.v;
+		}
+
+		// The older layout still builds: every box starts at the pen and moves it by FreeType's advance.
+		lang::Ptr<game::BitmapFont> old = new game::BitmapFont(&ctx, "old.font");
+		ctx.draws.clear();
+		old->drawString(&ctx, text, 0.f, 40.f, game::Anchor(game::Anchor::BASELINE, game::Anchor::LEFT));
+		ASSERT_EQ(ctx.draws.size(), text.size());
+		for (size_t k = 1; k < text.size(); ++k)
+			EXPECT_EQ(ctx.draws[k].x - ctx.draws[k - 1].x, float(ft.width(text.substr(k - 1, 1)))) << k;
+	}
+}
+
+// Scripts whose text needs shaping or right-to-left order are built with a warning naming the
+// script, once per text file or font; scripts drawn right (Latin, Cyrillic, Greek, CJK) warn nothing.
+TEST(Qf3dTool, ScriptsTheEngineDoesNotShapeWarn)
+{
+	Bundle bundle;
+	bundle.write("content.lua", std::string(
+		"texts = { { file = 't.lang', locales = { 'en_EN', 'he_IL', 'ar_SA', 'th_TH' }, texts = {\n"
+		"  { id = 'hi', en_EN = '\xD0\x9F\xCE\x93 \xE4\xB8\xAD', he_IL = '\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D', ar_SA = '\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7', th_TH = '\xE0\xB8\xAA\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\xAA' },\n"
+		"  { id = 'bye', en_EN = 'Bye', he_IL = '\xD7\x91\xD7\x99\xD7\x99', ar_SA = '\xD8\xA8\xD8\xA7\xD9\x8A', th_TH = 'ok' } } } }\n"
+		"fonts = { { file = 'f.font', size = 12, ranges = { { 0x20, 0x7E }, { 0x900, 0x97F }, 0x5D0 } } }\n"));
+	std::vector<std::string> warnings;
+	qf3d::BuildOptions options;
+	options.warn = [&](const std::string& w) {
+		if (w.find("no glyph") == std::string::npos)
+			warnings.push_back(w);
+	};
+	qf3d::build(bundle.path() + "/content.lua", bundle.path(), options);
+	const std::string texts = bundle.path() + "/content.lua: texts[1] \"t.lang\": ";
+	const std::string font = bundle.path() + "/content.lua: fonts[1] \"f.font\": ";
+	const std::string drawn = ", which the engine does not do: it draws each character's glyph in turn, left to right";
+	EXPECT_EQ(warnings, (std::vector<std::string>{
+		texts + "he_IL \"hi\": Hebrew (U+05E9 \"\xD7\xA9\") needs right-to-left order" + drawn,
+		texts + "ar_SA \"hi\": Arabic (U+0645 \"\xD9\x85\") needs right-to-left order and joined letter forms" + drawn,
+		texts + "th_TH \"hi\": Thai (U+0E2A \"\xE0\xB8\xAA\") needs marks placed and stacked on their letters" + drawn,
+		font + "ranges[2]: Devanagari (U+0900 \"\xE0\xA4\x80\") needs conjuncts, reordered vowel signs and placed marks" + drawn,
+		font + "ranges[3]: Hebrew (U+05D0 \"\xD7\x90\") needs right-to-left order" + drawn}));
+}
+
+// A description that never ends is stopped, in a coroutine too; counts at their limits read back
+// (the untagged text layout holds 127 locales, the tagged one 32,767), one past is refused.
+TEST(Qf3dTool, EndlessDescriptionsStopAndCountsReadBackToTheirLimits)
+{
+	Bundle bundle;
+	for (const char* endless : {"sheets = {}\nwhile true do end", "local function f() while true do end end\ncoroutine.wrap(f)()"})
+	{
+		const std::string message = buildError(bundle, endless);
+		EXPECT_EQ(message.find(bundle.path() + "/bad.lua: "), 0u) << message;
+		EXPECT_NE(message.find("the description did not finish within 20000000 Lua instructions (an endless loop?)"), std::string::npos) << message;
+	}
+	EXPECT_NE(qf3d::encodeFont({"f.png", 0, 0, std::vector<qf3d::GlyphRecord>(32767, qf3d::GlyphRecord{'A', 0, 0, 1, 1, 1})}).size(), 0u);
+	try
+	{
+		qf3d::encodeFont({"f.png", 0, 0, std::vector<qf3d::GlyphRecord>(32768, qf3d::GlyphRecord{'A', 0, 0, 1, 1, 1})});
+		ADD_FAILURE() << "32768 glyphs encoded";
+	}
+	catch (const std::length_error& e)
+	{
+		EXPECT_STREQ(e.what(), "32768 glyphs in one font: the engine reads at most 32767");
+	}
+
+	// At the limits, every locale reads back.
+	for (const char* layout : {"untagged", "tagged"})
+	{
+		const int n = std::string(layout) == "untagged" ? 127 : 300;
+		bundle.write("locales.lua", "local l, x = {}, { id = 'a' } for i = 1, " + std::to_string(n) + " do l[i] = 'l' .. i x[l[i]] = 'x' .. i end\n"
+			"texts = { { file = 'l.lang', layout = '" + layout + "', locales = l, texts = { x } } }");
+		qf3d::build(bundle.path() + "/locales.lua", bundle.path());
+		game::TextGroupSet set("l.lang");
+		set.loadLocaleCodes();
+		ASSERT_EQ(set.getLocaleCodes().size(), size_t(n)) << layout;
+		EXPECT_EQ(set.loadTextGroup("l" + std::to_string(n))->get("a"), "x" + std::to_string(n)) << layout;
+	}
 }

@@ -1,4 +1,5 @@
 #include <support/ScopedRoots.h>
+#include <support/SyncRecorder.h>
 #include <support/TempDir.h>
 #include "TestStreams.h"
 #include <io/AppDataInputStream.h>
@@ -6,6 +7,7 @@
 #include <io/BundleInputStream.h>
 #include <io/FileInputStream.h>
 #include <io/FileOutputStream.h>
+#include <io/Files.h>
 #include <io/IOException.h>
 #include <io/detail/paths.h>
 #include <lang/Exception.h>
@@ -14,26 +16,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <memory>
 #include <vector>
-
-// Every fsync of this test program passes here first, so the tests see what was synced.
-static std::vector<std::string> s_synced;
-
-extern "C" int fsync(int fd)
-{
-	char link[64];
-	std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-	char path[4096];
-	const ssize_t n = readlink(link, path, sizeof path - 1);
-	if (n > 0)
-		s_synced.push_back(std::string(path, size_t(n)));
-	static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
-	return real(fd);
-}
 
 using support::TempDir;
 using support::writeFile;
@@ -148,7 +134,8 @@ TEST_F(FileStreams, UserFileIsReplacedOnlyWhenComplete)
 
 TEST_F(FileStreams, SavedUserFileAndItsFolderAreSynced)
 {
-	s_synced.clear();
+	std::vector<std::string>& synced = support::synced();
+	synced.clear();
 	{
 		io::AppDataOutputStream out("/settings.lua");
 		out.write("x", 1);
@@ -158,9 +145,61 @@ TEST_F(FileStreams, SavedUserFileAndItsFolderAreSynced)
 	const std::string folder = real;
 	std::free(real);
 	// The new file before the rename, then the folder that holds the rename.
-	ASSERT_EQ(2u, s_synced.size());
-	EXPECT_EQ(folder + "/settings.lua.tmp", s_synced[0]);
-	EXPECT_EQ(folder, s_synced[1]);
+	ASSERT_EQ(2u, synced.size());
+	EXPECT_EQ(folder + "/settings.lua.tmp", synced[0]);
+	EXPECT_EQ(folder, synced[1]);
+}
+
+// A whole-file replacement: a new file under a name of its own, synced, renamed over the old
+// one, then the folder synced. Names ending in ".tmp" are left to the user-file streams.
+TEST_F(FileStreams, ReplacedFileAndItsFolderAreSyncedUnderAUniqueName)
+{
+	char* real = realpath((tmp / "user").c_str(), nullptr);
+	ASSERT_TRUE(real);
+	const std::string folder = real;
+	std::free(real);
+	writeFile(folder + "/state.json", "old");
+	writeFile(folder + "/state.json.tmp", "another writer's");
+	std::vector<std::string>& synced = support::synced();
+	synced.clear();
+	testing::internal::CaptureStdout();
+	EXPECT_TRUE(io::replaceFile(folder + "/state.json", "new"));
+	EXPECT_EQ("", testing::internal::GetCapturedStdout());
+	EXPECT_EQ("new", readFile(folder + "/state.json"));
+	EXPECT_EQ("another writer's", readFile(folder + "/state.json.tmp"));
+	ASSERT_EQ(2u, synced.size());
+	EXPECT_EQ(0u, synced[0].find(folder + "/state.json.tmp")) << synced[0];
+	EXPECT_NE(folder + "/state.json.tmp", synced[0]);
+	EXPECT_FALSE(fileExists(synced[0]));
+	EXPECT_EQ(folder, synced[1]);
+
+	// A failed step keeps the old version, removes the new one and says which step.
+	testing::internal::CaptureStdout();
+	{
+		support::FailingFileSyncs failing;
+		EXPECT_FALSE(io::replaceFile(folder + "/state.json", "lost"));
+	}
+	EXPECT_EQ("Failed to save " + folder + "/state.json (fsync: Input/output error); the previous version stays\n",
+		testing::internal::GetCapturedStdout());
+	EXPECT_EQ("new", readFile(folder + "/state.json"));
+	EXPECT_FALSE(fileExists(synced.back()));
+	testing::internal::CaptureStdout();
+	EXPECT_FALSE(io::replaceFile(tmp / "user/missing/state.json", "x"));
+	EXPECT_EQ("Failed to save " + (tmp / "user/missing/state.json") + " (open: No such file or directory); the previous version stays\n",
+		testing::internal::GetCapturedStdout());
+}
+
+TEST_F(FileStreams, FoldersAreMadeWithTheirParents)
+{
+	io::makeFolders(tmp / "made/a/b", 0750);
+	io::makeFolders(tmp / "made/a/b/");
+	struct stat st;
+	ASSERT_EQ(0, stat((tmp / "made/a/b").c_str(), &st));
+	EXPECT_TRUE(S_ISDIR(st.st_mode));
+	EXPECT_EQ(0750u, st.st_mode & 0777);
+	writeFile(tmp / "made/file", "");
+	EXPECT_EQ("Failed to create " + (tmp / "made/file/c") + " with errno 20", iotest::messageOf([&] { io::makeFolders(tmp / "made/file/c"); }));
+	EXPECT_EQ("Failed to create " + (tmp / "made/file") + ": not a directory", iotest::messageOf([&] { io::makeFolders(tmp / "made/file"); }));
 }
 
 TEST_F(FileStreams, FailedSaveKeepsPreviousFile)

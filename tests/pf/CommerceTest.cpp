@@ -1,4 +1,5 @@
 #include "PfTestSupport.h"
+#include <support/SyncRecorder.h>
 #include <pf/Alert.h>
 #include <pf/CommerceListener.h>
 #include <lang/Exception.h>
@@ -260,7 +261,7 @@ TEST_F(CommerceTest, AnAcceptedPurchaseIsInTheLedgerBeforeBuyReportsIt)
 	// A ledger that cannot be written takes no money: refused at once, with the store's alert.
 	m_listener.results.clear();
 	m_alerts.clear();
-	ASSERT_EQ(mkdir(statePath("store-ledger.json.tmp").c_str(), 0700), 0);
+	support::FailingFileSyncs failing;
 	testing::internal::CaptureStdout();
 	EXPECT_FALSE(store->buyItemId("pack", &m_listener));
 	EXPECT_NE(testing::internal::GetCapturedStdout().find("store-ledger.json"), std::string::npos);

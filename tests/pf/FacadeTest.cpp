@@ -7,10 +7,19 @@
 #include <pf/Locale.h>
 #include <pf/UserDefaults.h>
 #include <pf/DeviceFacts.h>
+#include <pf/LocalNotifications.h>
 #include <util/SHA1.h>
+#include <algorithm>
 #include <chrono>
+#include <fcntl.h>
+#include <map>
+#include <sstream>
 #include <cstdlib>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace pf;
 
@@ -64,12 +73,36 @@ TEST(DeviceID, HashesTheDeviceInterfaceOrUnavailable)
 	DeviceFacts::setInterfaceLister(nullptr);
 }
 
-TEST(DeviceInfo, VersionPassesTheServiceChecksAndModelIsTheMachine)
+TEST(DeviceInfo, VersionAndModelAreTheSystems)
 {
 	DeviceInfo info;
 	EXPECT_FALSE(info.getOSVersion().empty());
-	EXPECT_GE(DeviceInfo::osVersionNumber(), 4.1);
 	EXPECT_FALSE(info.getModel().empty());
+}
+
+TEST_F(PfTest, NotificationsDoNotDependOnTheSystemVersion)
+{
+	// A system whose version number is below 4 (Alpine 3.19): a child sees its own os-release in a private mount namespace.
+	writeFile(m_home / "os-release", "NAME=\"Alpine Linux\"\nID=alpine\nVERSION_ID=3.19.1\n");
+	const pid_t child = fork();
+	ASSERT_GE(child, 0);
+	if (child == 0)
+	{
+		if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+			mount((m_home / "os-release").c_str(), "/etc/os-release", nullptr, MS_BIND, nullptr) != 0)
+			_exit(77);
+		if (DeviceInfo().getOSVersion() != "3.19.1")
+			_exit(2);
+		LocalNotifications notifications;
+		const bool scheduled = notifications.addNotificationAfter("later", 60, "text") && LocalNotifications::pending().size() == 1;
+		_exit(LocalNotifications::isNotificationSupportAvailable() && scheduled && notifications.removeNotification("later") ? 0 : 1);
+	}
+	int status = 0;
+	ASSERT_EQ(child, waitpid(child, &status, 0));
+	ASSERT_TRUE(WIFEXITED(status));
+	if (WEXITSTATUS(status) == 77)
+		GTEST_SKIP() << "no private mount namespace for this user";
+	EXPECT_EQ(0, WEXITSTATUS(status)) << "2: os-release was not replaced; 1: notifications refused";
 }
 
 TEST(Locale, ConvertsCodesAndReadsTheEnvironment)
@@ -138,6 +171,77 @@ TEST_F(PfTest, LauncherStartsTheOpenerWithoutAShell)
 	EXPECT_FALSE(launcher.openURL("https://example.org/"));
 	testing::internal::GetCapturedStdout();
 	unsetenv("ENGINE_URL_OPENER");
+}
+
+TEST_F(PfTest, LauncherAnswersWithTheOpenersExitStatusWithinTwoSeconds)
+{
+	// Exit statuses as xdg-open gives them (4: no program for the URL), a killed opener, and one that
+	// keeps running: that one counts as opening once two seconds passed, and the caller waits no longer.
+	const struct
+	{
+		const char* body;
+		bool opened;
+	} cases[] = {{"exit 0", true}, {"exit 4", false}, {"exit 1", false}, {"kill -9 $$", false}, {"exec sleep 4 </dev/null >/dev/null 2>&1", true}};
+	Launcher launcher;
+	int index = 0;
+	for (const auto& c : cases)
+	{
+		const std::string script = m_home / ("opener" + std::to_string(index++) + ".sh");
+		writeFile(script, std::string("#!/bin/sh\n") + c.body + "\n");
+		chmod(script.c_str(), 0700);
+		setenv("ENGINE_URL_OPENER", script.c_str(), 1);
+		// Only failures are logged; capturing would hand the lasting opener a copy of the test's output.
+		if (!c.opened)
+			testing::internal::CaptureStdout();
+		const auto start = std::chrono::steady_clock::now();
+		EXPECT_EQ(c.opened, launcher.openURL("https://example.org/")) << c.body;
+		EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.body;
+		if (!c.opened)
+		{
+			const std::string log = testing::internal::GetCapturedStdout();
+			EXPECT_NE(log.find(script), std::string::npos) << c.body << ": " << log;
+		}
+	}
+	unsetenv("ENGINE_URL_OPENER");
+}
+
+TEST_F(PfTest, TheOpenerGetsNoneOfTheGamesFiles)
+{
+	// A browser the opener starts may run for hours: it must not keep the game's files, locks or pipes
+	// open, even those a library opened without close-on-exec.
+	const std::string held = m_home / "held.txt";
+	writeFile(held, "x");
+	const int fd = open(held.c_str(), O_RDONLY);
+	ASSERT_GE(fd, 3);
+	const std::string script = m_home / "fds.sh";
+	// Lists the shell's descriptors with what they point at (ls runs as a child, so the list holds no pipe
+	// of its own).
+	const std::string list = m_home / "fds";
+	writeFile(script, "#!/bin/sh\nls -l /proc/$$/fd > '" + list + ".tmp'\nmv '" + list + ".tmp' '" + list + ".txt'\n");
+	chmod(script.c_str(), 0700);
+	setenv("ENGINE_URL_OPENER", script.c_str(), 1);
+	EXPECT_TRUE(Launcher().openURL("https://example.org/"));
+	unsetenv("ENGINE_URL_OPENER");
+	close(fd);
+	// The standard ones, the shell's copies of them and its script aside, nothing.
+	std::istringstream listing(waitForFile(list + ".txt"));
+	std::map<int, std::string> targets;
+	for (std::string line; std::getline(listing, line);)
+	{
+		const size_t arrow = line.find(" -> ");
+		if (arrow != std::string::npos)
+		{
+			const size_t name = line.rfind(' ', arrow - 1) + 1;
+			targets[std::stoi(line.substr(name, arrow - name))] = line.substr(arrow + 4);
+		}
+	}
+	std::vector<std::string> inherited;
+	for (const auto& [number, target] : targets)
+	{
+		if (number > 2 && target != script && target != targets[0] && target != targets[1] && target != targets[2])
+			inherited.push_back(std::to_string(number) + " -> " + target);
+	}
+	EXPECT_TRUE(inherited.empty()) << testing::PrintToString(inherited);
 }
 
 TEST_F(PfTest, EmailerOpensAMailtoUrlAndReports)

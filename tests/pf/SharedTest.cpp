@@ -1,4 +1,5 @@
 #include "PfTestSupport.h"
+#include <support/SyncRecorder.h>
 #include <pf/Alert.h>
 #include <pf/Folders.h>
 #include <pf/MainThreadQueue.h>
@@ -57,10 +58,56 @@ TEST_F(PfTest, StateFileKeepsTheOldVersionWhenSavingFails)
 	Folders::state();
 	StateFile file(statePath("s.json"));
 	ASSERT_TRUE(file.save("old"));
-	// The temporary file cannot be made where a folder of its name stands.
-	makeFolder("state/engine/s.json.tmp");
-	EXPECT_FALSE(file.save("new"));
+	{
+		support::FailingFileSyncs failing;
+		EXPECT_FALSE(file.save("new"));
+	}
 	EXPECT_EQ(readFile(statePath("s.json")), "old");
+	EXPECT_FALSE(fileExists(support::synced().back()));
+}
+
+// The ledger, notifications and defaults are state files: each save is synced under a name of
+// its own, renamed, and then its folder synced, so a power cut after the save keeps it.
+TEST_F(PfTest, StateFileSyncsTheNewVersionThenItsFolder)
+{
+	char* real = realpath(Folders::state().c_str(), nullptr);
+	ASSERT_TRUE(real);
+	const std::string folder = real;
+	std::free(real);
+	std::vector<std::string>& synced = support::synced();
+	synced.clear();
+	ASSERT_TRUE(StateFile(folder + "/s.json").save("{}"));
+	ASSERT_EQ(2u, synced.size());
+	EXPECT_EQ(0u, synced[0].find(folder + "/s.json.tmp")) << synced[0];
+	EXPECT_NE(folder + "/s.json.tmp", synced[0]) << "a name another writer may hold";
+	EXPECT_EQ(folder, synced[1]);
+}
+
+// Two writers of one state file at once (two threads, or two copies): neither fails and a reader
+// only ever sees one whole version.
+TEST_F(PfTest, TwoWritersOfOneStateFileNeverTearIt)
+{
+	Folders::state();
+	const StateFile file(statePath("shared.json"));
+	const std::string versions[2] = {"[" + std::string(64 * 1024, ' ') + "1]", "[" + std::string(96 * 1024, ' ') + "2]"};
+	ASSERT_TRUE(file.save(versions[0]));
+	std::atomic<int> failures(0), torn(0), writing(2);
+	std::vector<std::thread> writers;
+	for (int w = 0; w < 2; ++w)
+		writers.emplace_back([&, w] {
+			for (int i = 0; i < 200; ++i)
+				failures += file.save(versions[w]) ? 0 : 1;
+			--writing;
+		});
+	while (writing > 0)
+	{
+		const std::string seen = readFile(file.path());
+		torn += seen == versions[0] || seen == versions[1] ? 0 : 1;
+	}
+	for (std::thread& t : writers)
+		t.join();
+	EXPECT_EQ(0, failures.load());
+	EXPECT_EQ(0, torn.load());
 }
 
 TEST_F(PfTest, UserDefaultsStoreTypedValuesAndSeeOutsideChanges)

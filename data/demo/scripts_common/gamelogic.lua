@@ -103,8 +103,13 @@ function openHelpPage()
 		return
 	end
 	_G.Demo = _G.Demo or {}
-	_G.Demo.Web = {ready = function(name) print("demo: web call ready " .. tostring(name)) end}
+	_G.Demo.Web = {ready = function(name)
+		print("demo: web call ready " .. tostring(name))
+		-- DEMO_HELP=exit ends the demo once the page called back (for tests).
+		if _G.os and _G.os.getenv("DEMO_HELP") == "exit" then requestExit() end
+	end}
 	local view = WebView.new(0, 0, screenWidth, screenHeight)
+	if not view then return end
 	view:setOnPageLoadedCallback(function(v, ok, title) print("demo: web page loaded " .. tostring(title)) end)
 	view:loadLocalPage("data_iphone/web/help.html")
 	view:show()

@@ -74,7 +74,19 @@ extern "C"
 typedef pf::detail::WebModule* (*EnginePfWebkitEntry)(const pf::detail::ModuleHost* host);
 typedef pf::detail::VideoModule* (*EnginePfVideoEntry)(const pf::detail::ModuleHost* host);
 }
-#define ENGINE_PF_WEBKIT_ENTRY "engine_pf_webkit_module"
-#define ENGINE_PF_VIDEO_ENTRY "engine_pf_video_module"
+
+// The entry names end in the version of this interface, ENGINE_MODULE_VERSION (set by the
+// build from these headers and the compiler): a module built against another one has other
+// names and is refused by name, before anything of it runs.
+#define ENGINE_PF_JOIN_(a, b) a##b
+#define ENGINE_PF_JOIN(a, b) ENGINE_PF_JOIN_(a, b)
+#define ENGINE_PF_TEXT_(a) #a
+#define ENGINE_PF_TEXT(a) ENGINE_PF_TEXT_(a)
+#define ENGINE_PF_WEBKIT_ENTRY_PREFIX "engine_pf_webkit_module_"
+#define ENGINE_PF_VIDEO_ENTRY_PREFIX "engine_pf_video_module_"
+#define ENGINE_PF_WEBKIT_ENTRY_FUNCTION ENGINE_PF_JOIN(engine_pf_webkit_module_, ENGINE_MODULE_VERSION)
+#define ENGINE_PF_VIDEO_ENTRY_FUNCTION ENGINE_PF_JOIN(engine_pf_video_module_, ENGINE_MODULE_VERSION)
+#define ENGINE_PF_WEBKIT_ENTRY ENGINE_PF_TEXT(ENGINE_PF_WEBKIT_ENTRY_FUNCTION)
+#define ENGINE_PF_VIDEO_ENTRY ENGINE_PF_TEXT(ENGINE_PF_VIDEO_ENTRY_FUNCTION)
 
 #endif

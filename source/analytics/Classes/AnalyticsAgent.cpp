@@ -7,6 +7,7 @@
 #include "AnalyticsUtil.h"
 #include "AnalyticsState.h"
 #include <analytics/AnalyticsSession.h>
+#include <lang/Debug.h>
 #include <lang/System.h>
 #include <lang/Throwable.h>
 #include <chrono>
@@ -113,11 +114,14 @@ void AnalyticsAgent::startSession(const std::string& apiKey)
 		debugLog("AnalyticsAgent: Start session called with apiKey[" + apiKey + "]");
 		curlGlobalInit();
 		// A second running copy would take this one's live file for a crash.
-		const int fd = AnalyticsFiles::lockExclusive(AnalyticsSession::filePathDirectory() + "/.analyticsLock");
+		const std::string folder = AnalyticsSession::filePathDirectory();
+		const int fd = AnalyticsFiles::lockExclusive(folder + "/.analyticsLock");
 		if (fd < 0)
 		{
 			state().filesLocked = true;
-			detail::alert("Analytics: another running copy holds the analytics files; this one records nothing");
+			// Said whatever the debug switch: the copy's analytics are off.
+			lang::Debug::printf("Analytics: another running copy holds the analytics files in %s; this copy records and sends nothing\n",
+				folder.c_str());
 			return;
 		}
 		state().lockFile = fd;

@@ -1,5 +1,7 @@
 #include "../Classes/AnalyticsFiles.h"
 #include "../Classes/AnalyticsUtil.h"
+#include <io/Files.h>
+#include <io/IOException.h>
 #include <cjson/cJSON.h>
 #include <cerrno>
 #include <cstdio>
@@ -13,58 +15,12 @@
 
 namespace analytics
 {
-namespace
-{
-std::string folderOf(const std::string& path)
-{
-	const size_t slash = path.rfind('/');
-	if (slash == std::string::npos)
-		return ".";
-	return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool writeAll(int fd, const std::string& contents)
-{
-	size_t done = 0;
-	while (done < contents.size())
-	{
-		const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-		if (n < 0 && errno == EINTR)
-			continue;
-		if (n <= 0)
-			return false;
-		done += static_cast<size_t>(n);
-	}
-	return true;
-}
-}
-
 bool AnalyticsFiles::writeFile(const std::string& path, const std::string& contents)
 {
 	// A unique temporary per writer: two threads may save the same file.
-	std::string temp = path + ".tmpXXXXXX";
-	const int fd = mkstemp(&temp[0]);
-	if (fd < 0)
+	if (!io::replaceFile(path, contents))
 		return false;
-	bool ok = fchmod(fd, 0600) == 0 && writeAll(fd, contents) && fsync(fd) == 0;
-	if (::close(fd) != 0)
-		ok = false;
-	if (ok)
-	{
-		AnalyticsUtil::addSkipBackupAttributeToItemAtPath(temp);
-		ok = ::rename(temp.c_str(), path.c_str()) == 0;
-	}
-	if (!ok)
-	{
-		::unlink(temp.c_str());
-		return false;
-	}
-	const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-	if (dir >= 0)
-	{
-		fsync(dir);
-		::close(dir);
-	}
+	AnalyticsUtil::addSkipBackupAttributeToItemAtPath(path);
 	return true;
 }
 
@@ -121,15 +77,15 @@ bool AnalyticsFiles::removeTree(const std::string& path)
 
 bool AnalyticsFiles::makeDirectories(const std::string& path)
 {
-	for (size_t i = 1; i <= path.size(); ++i)
+	try
 	{
-		if (i < path.size() && path[i] != '/')
-			continue;
-		if (::mkdir(path.substr(0, i).c_str(), 0700) != 0 && errno != EEXIST)
-			return false;
+		io::makeFolders(path);
+		return true;
 	}
-	struct stat st;
-	return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+	catch (const io::IOException&)
+	{
+		return false;
+	}
 }
 
 std::string AnalyticsFiles::moveAside(const std::string& path)

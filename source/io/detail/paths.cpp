@@ -1,11 +1,11 @@
 #include <io/detail/paths.h>
+#include <io/Files.h>
 #include <io/IOException.h>
 #include <lang/throwError.h>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace io
@@ -24,21 +24,6 @@ std::string& appdataRoot()
 {
 	static std::string root(".");
 	return root;
-}
-
-void makeDirectories(const std::string& path)
-{
-	for (size_t i = 1; i <= path.size(); ++i)
-	{
-		if (i < path.size() && path[i] != '/')
-			continue;
-		const std::string part = path.substr(0, i);
-		if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-			lang::throwError(IOException(lang::Format("Failed to create {0} with errno {1}", part, errno)));
-	}
-	struct stat st;
-	if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-		lang::throwError(IOException(lang::Format("Failed to create {0}: not a directory", path)));
 }
 }
 
@@ -103,7 +88,7 @@ std::string defaultAppdataPath(const std::string& game)
 	while (base.size() > 1 && base.back() == '/')
 		base.pop_back();
 	const std::string path = base + "/" + game;
-	makeDirectories(path);
+	makeFolders(path);
 	return path;
 }
 

@@ -1,16 +1,12 @@
 #include <io/AppDataOutputStream.h>
 #include <io/IOException.h>
 #include <io/detail/paths.h>
-#include <lang/Debug.h>
 #include <lang/assert.h>
 #include <lang/throwError.h>
 #include "FileStreams.h"
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace io
 {
@@ -35,32 +31,7 @@ public:
 	// The target is replaced only by a complete, synced file.
 	~Impl() override
 	{
-		std::string failure;
-		if (m_failed)
-			failure = "writing did not finish";
-		else if (std::fflush(m_file) != 0)
-			failure = std::string("flush: ") + std::strerror(errno);
-		else if (fsync(fileno(m_file)) != 0)
-			failure = std::string("fsync: ") + std::strerror(errno);
-		if (std::fclose(m_file) != 0 && failure.empty())
-			failure = std::string("close: ") + std::strerror(errno);
-		if (failure.empty() && std::rename(m_temp.c_str(), m_target.c_str()) != 0)
-			failure = std::string("rename: ") + std::strerror(errno);
-		if (!failure.empty())
-		{
-			std::remove(m_temp.c_str());
-			lang::Debug::printf("Failed to save %s (%s); the previous version stays\n", m_target.c_str(), failure.c_str());
-			return;
-		}
-		// The rename lives in the folder: until the folder is synced a power cut may bring
-		// the old file back after the save was reported.
-		const std::string::size_type slash = m_target.find_last_of('/');
-		const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : m_target.substr(0, slash);
-		const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-		if (fd < 0 || fsync(fd) != 0)
-			lang::Debug::printf("Saved %s but could not sync its folder (%s)\n", m_target.c_str(), std::strerror(errno));
-		if (fd >= 0)
-			close(fd);
+		detail::finishReplacement(m_file, m_temp, m_target, m_failed ? "writing did not finish" : "");
 	}
 };
 

@@ -1,6 +1,7 @@
 #ifndef IO_STD_FILESTREAMS_H
 #define IO_STD_FILESTREAMS_H
 
+#include <cstdio>
 #include <string>
 
 namespace io
@@ -13,6 +14,13 @@ std::string shortPath(const std::string& path);
 std::string pathUnderRoot(const std::string& root, const std::string& name);
 /** A count for messages as plain decimals. */
 std::string decimal(long long n);
+/**
+ * The last steps of replacing target with the temporary file being written: flush, sync and
+ * close it, rename it over target, sync the folder. failure: why writing already failed (the
+ * file is then only closed). False, with a line naming target and the step, when target was
+ * not replaced; the temporary file is then removed.
+ */
+bool finishReplacement(FILE* file, const std::string& temp, const std::string& target, std::string failure);
 }
 }
 

@@ -1,6 +1,5 @@
 #include <pf/DeviceInfo.h>
 #include <pf/DeviceFacts.h>
-#include <cstdlib>
 
 namespace pf
 {
@@ -23,10 +22,5 @@ std::string DeviceInfo::getOSVersion() const
 std::string DeviceInfo::getModel() const
 {
 	return DeviceFacts::machine();
-}
-
-double DeviceInfo::osVersionNumber()
-{
-	return std::strtod(DeviceFacts::osVersion().c_str(), nullptr);
 }
 }

@@ -2,10 +2,13 @@
 #include <pf/EmailerSender.h>
 #include <lang/Debug.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -156,26 +159,50 @@ bool anyDesktopFileHandles(const std::string& folder, const std::string& type)
 	return found;
 }
 
-bool spawnOpener(const std::string& argument)
+// How long the caller waits for the opener's answer. xdg-open hands the URL to a program and ends at once;
+// an opener still running after this is taken as handling the URL.
+const std::chrono::seconds OPENER_ANSWER_TIME(2);
+
+// Whether the opener took the URL: its exit status, or still running after the answer time.
+bool runOpener(const std::string& argument)
 {
 	const char* custom = std::getenv("ENGINE_URL_OPENER");
 	const std::string opener = custom && custom[0] ? custom : "xdg-open";
 	std::vector<char*> argv = {const_cast<char*>(opener.c_str()), const_cast<char*>(argument.c_str()), nullptr};
+	// The opener (and the browser it starts) gets only the standard descriptors: an inherited state
+	// lock or pipe would outlive the game in a long-running browser.
+	posix_spawn_file_actions_t actions;
+	posix_spawn_file_actions_init(&actions);
+	posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 	pid_t pid = 0;
-	const int error = posix_spawnp(&pid, opener.c_str(), nullptr, nullptr, argv.data(), environ);
+	const int error = posix_spawnp(&pid, opener.c_str(), &actions, nullptr, argv.data(), environ);
+	posix_spawn_file_actions_destroy(&actions);
 	if (error != 0)
 	{
 		lang::Debug::printf("Could not start %s: %s\n", opener.c_str(), std::strerror(error));
 		return false;
 	}
-	// Nobody waits for the opener, but it must not stay a zombie.
-	std::thread([pid]() {
-		int status = 0;
-		while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+	// The waiter reaps the opener whenever it ends, so a slow one never stays a zombie.
+	std::shared_ptr<std::promise<int>> ended = std::make_shared<std::promise<int>>();
+	std::future<int> status = ended->get_future();
+	std::thread([pid, ended]() {
+		int value = 0;
+		pid_t got = 0;
+		while ((got = waitpid(pid, &value, 0)) < 0 && errno == EINTR)
 		{
 		}
+		ended->set_value(got == pid ? value : -1);
 	}).detach();
-	return true;
+	if (status.wait_for(OPENER_ANSWER_TIME) != std::future_status::ready)
+		return true;
+	const int value = status.get();
+	if (WIFEXITED(value) && WEXITSTATUS(value) == 0)
+		return true;
+	if (WIFEXITED(value))
+		lang::Debug::printf("%s could not open the URL (exit status %d)\n", opener.c_str(), WEXITSTATUS(value));
+	else
+		lang::Debug::printf("%s ended without opening the URL\n", opener.c_str());
+	return false;
 }
 }
 
@@ -211,7 +238,7 @@ bool Launcher::openURL(const std::string& url)
 {
 	if (schemeOf(url).empty())
 		return false;
-	return spawnOpener(url);
+	return runOpener(url);
 }
 
 bool Launcher::canOpenProgram(const std::string& url)
@@ -299,7 +326,7 @@ std::string EmailerSender::mailtoURL(const std::string& recipient, const std::st
 
 void EmailerSender::sendEmail(const std::string& recipient, const std::string& subject, const std::string& body)
 {
-	const bool opened = spawnOpener(mailtoURL(recipient, subject, body));
+	const bool opened = runOpener(mailtoURL(recipient, subject, body));
 	if (m_delegate)
 		m_delegate->emailFinished(opened ? 2 : 0);
 }

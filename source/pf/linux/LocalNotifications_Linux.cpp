@@ -122,9 +122,10 @@ LocalNotifications::LocalNotifications() :
 
 LocalNotifications::~LocalNotifications() {}
 
+// The engine keeps and delivers notifications itself: any Linux system has them, whatever its version number.
 bool LocalNotifications::isNotificationSupportAvailable()
 {
-	return DeviceInfo::osVersionNumber() >= 4.0;
+	return true;
 }
 
 bool LocalNotifications::addNotificationAfter(const std::string& eventName, float seconds, const std::string& text)

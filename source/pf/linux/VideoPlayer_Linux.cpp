@@ -14,13 +14,10 @@ namespace pf
 namespace
 {
 std::atomic<unsigned long> g_windowHandle(0);
-detail::VideoModule* s_module = nullptr;
-/** Why the module could not be loaded; it is not tried again. */
-std::string s_failure;
-
 detail::VideoModule* videoModule()
 {
-	return detail::loadModuleOnce<detail::VideoModule, EnginePfVideoEntry>("pf_video", ENGINE_PF_VIDEO_ENTRY, s_module, s_failure);
+	return detail::loadModuleOnce<detail::VideoModule, EnginePfVideoEntry>("pf_video", ENGINE_PF_VIDEO_ENTRY,
+		detail::moduleState("pf_video"));
 }
 }
 
@@ -67,7 +64,7 @@ bool VideoPlayer::playFullscreen(const std::string& path, VideoPlayerObserver* o
 		detail::VideoModule* module = videoModule();
 		if (!module)
 		{
-			lang::Debug::printf("Video %s refused: %s\n", path.c_str(), s_failure.c_str());
+			lang::Debug::printf("Video %s refused: %s\n", path.c_str(), detail::moduleState("pf_video").failure.c_str());
 			return false;
 		}
 		m_this->backend = module->makePlayer();

@@ -190,7 +190,7 @@ public:
 }
 }
 
-extern "C" __attribute__((visibility("default"))) pf::detail::VideoModule* engine_pf_video_module(
+extern "C" __attribute__((visibility("default"))) pf::detail::VideoModule* ENGINE_PF_VIDEO_ENTRY_FUNCTION(
 	const pf::detail::ModuleHost* host)
 {
 	static pf::video::Module module;

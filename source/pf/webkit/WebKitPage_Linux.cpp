@@ -335,7 +335,7 @@ public:
 }
 }
 
-extern "C" __attribute__((visibility("default"))) pf::detail::WebModule* engine_pf_webkit_module(
+extern "C" __attribute__((visibility("default"))) pf::detail::WebModule* ENGINE_PF_WEBKIT_ENTRY_FUNCTION(
 	const pf::detail::ModuleHost* host)
 {
 	static pf::webkit::Module module;

@@ -4,6 +4,7 @@
 #include "GLTestSupport.h"
 #include "GameApp.h"
 #include "GameLua.h"
+#include "NullOSInterface.h"
 #include <game/Resources.h>
 #include <gr/gl/GL_Capture.h>
 #include <gr/gl/GL_State.h>
@@ -166,7 +167,8 @@ protected:
 	lang::Ptr<gr::Context> m_context;
 	lang::Ptr<game::Resources> m_resources;
 	lang::Ptr<lua::LuaState> m_state;
-	GameApp m_app{GameApp::StandIn()};
+	NullOSInterface m_os;
+	GameApp m_app{GameApp::StandIn(), m_os};
 	std::unique_ptr<GameLua> m_game;
 };
 }

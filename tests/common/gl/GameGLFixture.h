@@ -5,6 +5,7 @@
 #include "GLTestSupport.h"
 #include "GameApp.h"
 #include "GameLua.h"
+#include "NullOSInterface.h"
 #include <support/TempDir.h>
 #include <game/LuaResources.h>
 #include <gr/Context.h>
@@ -38,8 +39,9 @@ protected:
 	lang::Ptr<gr::Context> m_context;
 	lang::Ptr<lua::LuaState> m_state;
 	lang::Ptr<game::LuaResources> m_res;
+	NullOSInterface m_os;
 	/** The game object's owner, without a game of its own. */
-	GameApp m_app{GameApp::StandIn()};
+	GameApp m_app{GameApp::StandIn(), m_os};
 	lang::Ptr<GameLua> m_game;
 };
 

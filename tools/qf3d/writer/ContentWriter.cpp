@@ -4,6 +4,13 @@
 
 namespace qf3d
 {
+int countField(size_t n, int limit, const std::string& what)
+{
+	if (n > size_t(limit))
+		throw std::length_error(std::to_string(n) + " " + what + ": the engine reads at most " + std::to_string(limit));
+	return int(n);
+}
+
 void ByteWriter::int8(int v)
 {
 	m_bytes.push_back(uint8_t(v));
@@ -69,7 +76,7 @@ Bytes sheetBody(const SheetRecord& sheet)
 {
 	ByteWriter w;
 	w.utf(sheet.image);
-	w.int16(int(sheet.sprites.size()));
+	w.int16(countField(sheet.sprites.size(), MAX_COUNT16, "sprites in one sheet"));
 	for (const SpriteRecord& s : sheet.sprites)
 	{
 		w.utf(s.name);
@@ -79,17 +86,22 @@ Bytes sheetBody(const SheetRecord& sheet)
 	return w.bytes();
 }
 
-Bytes fontBody(const FontRecord& font)
+Bytes fontBody(const FontRecord& font, int version)
 {
 	ByteWriter w;
 	w.utf(font.image);
 	w.int16(font.leading);
 	w.int16(font.tracking);
-	w.int16(int(font.glyphs.size()));
+	w.int16(countField(font.glyphs.size(), MAX_COUNT16, "glyphs in one font"));
 	for (const GlyphRecord& g : font.glyphs)
 	{
 		for (int v : {g.code, g.x, g.y, g.width, g.height, g.baseline})
 			w.int16(v);
+		if (version >= 2)
+		{
+			w.int16(g.left);
+			w.int16(g.advance);
+		}
 	}
 	return w.bytes();
 }
@@ -97,11 +109,11 @@ Bytes fontBody(const FontRecord& font)
 Bytes compoBody(const std::vector<CompoRecord>& compos, int version)
 {
 	ByteWriter w;
-	w.int16(int(compos.size()));
+	w.int16(countField(compos.size(), MAX_COUNT16, "composites in one file"));
 	for (const CompoRecord& c : compos)
 	{
 		w.utf(c.name);
-		w.int16(int(c.parts.size()));
+		w.int16(countField(c.parts.size(), MAX_COUNT16, "parts in the composite \"" + c.name + "\""));
 		for (const CompoPart& p : c.parts)
 		{
 			w.utf(p.sprite);
@@ -110,7 +122,7 @@ Bytes compoBody(const std::vector<CompoRecord>& compos, int version)
 		}
 		if (version == 2)
 		{
-			w.int16(int(c.extras.size()));
+			w.int16(countField(c.extras.size(), MAX_COUNT16, "extras in the composite \"" + c.name + "\""));
 			for (const CompoExtra& e : c.extras)
 			{
 				w.utf(e.name);
@@ -126,12 +138,12 @@ Bytes textBody(const TextSetRecord& texts)
 {
 	std::vector<Chunk> chunks;
 	ByteWriter locales;
-	locales.int16(int(texts.locales.size()));
+	locales.int16(countField(texts.locales.size(), MAX_COUNT16, "locales"));
 	for (const std::string& l : texts.locales)
 		locales.utf(l);
 	chunks.push_back(Chunk{Tag::LDAT, locales.bytes()});
 	ByteWriter ids;
-	ids.int16(int(texts.ids.size()));
+	ids.int16(countField(texts.ids.size(), MAX_COUNT16, "text ids"));
 	for (const std::string& id : texts.ids)
 		ids.utf(id);
 	chunks.push_back(Chunk{Tag::LIDS, ids.bytes()});
@@ -148,14 +160,14 @@ Bytes textBody(const TextSetRecord& texts)
 Bytes untaggedTexts(const TextSetRecord& texts)
 {
 	ByteWriter block;
-	block.int8(int(texts.locales.size()));
+	block.int8(countField(texts.locales.size(), MAX_UNTAGGED_LOCALES, "locales in the untagged layout"));
 	for (const std::string& l : texts.locales)
 		block.utf(l);
 	ByteWriter w;
 	w.int8(0);
 	w.int32(int(block.bytes().size()));
 	w.append(block.bytes());
-	w.int16(int(texts.ids.size()));
+	w.int16(countField(texts.ids.size(), MAX_COUNT16, "text ids"));
 	for (const std::string& id : texts.ids)
 		w.utf(id);
 	std::vector<Bytes> groups;
@@ -200,7 +212,7 @@ Bytes encodeSheet(const SheetRecord& sheet, const Layout& layout)
 
 Bytes encodeFont(const FontRecord& font, const Layout& layout)
 {
-	return encode(Tag::FONT, 1, fontBody(font), layout);
+	return encode(Tag::FONT, 1, fontBody(font, layout.untagged ? 1 : layout.version), layout);
 }
 
 Bytes encodeCompos(const std::vector<CompoRecord>& compos, const Layout& layout)

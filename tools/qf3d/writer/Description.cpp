@@ -1,6 +1,7 @@
 #include "Tool.h"
 #include <qf3d/ContentWriter.h>
 #include <io/FileInputStream.h>
+#include <io/Files.h>
 #include <io/PathName.h>
 #include <lang/Throwable.h>
 #include <lua/LuaState.h>
@@ -11,7 +12,7 @@
 #include <cstdio>
 #include <map>
 #include <set>
-#include <sys/stat.h>
+#include <stdexcept>
 
 namespace qf3d
 {
@@ -100,10 +101,20 @@ Layout layout(const lua::LuaTable& t, const Entry& e)
  */
 const unsigned LINE_BOX = 0xFFFF;
 
+/** Makes the folders a written file needs. */
 void makeDirectories(const std::string& path)
 {
-	for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
-		::mkdir(path.substr(0, at).c_str(), 0755);
+	const size_t slash = path.rfind('/');
+	if (slash == std::string::npos || slash == 0)
+		return;
+	try
+	{
+		io::makeFolders(path.substr(0, slash), 0755);
+	}
+	catch (const lang::Throwable& e)
+	{
+		throw std::runtime_error(e.getMessage().format());
+	}
 }
 
 // "U+00E9 \"é\"" for messages.
@@ -120,6 +131,73 @@ bool drawable(unsigned code)
 	return code >= 0x20 && !(code >= 0x7F && code < 0xA0) && !(code >= 0xD800 && code < 0xE000) && code != LINE_BOX;
 }
 
+// A description is data: one that runs this long is stuck in a loop.
+void ranTooLong(lua_State* lua, lua_Debug*)
+{
+	luaL_error(lua, "the description did not finish within %d Lua instructions (an endless loop?)", lua_gethookcount(lua));
+}
+
+/** A script whose text needs what the engine does not do: it draws each unit's glyph in turn, left to right. */
+struct Script
+{
+	unsigned first, last;
+	const char* name;
+	const char* needs;
+};
+
+const char* const RTL = "right-to-left order";
+const char* const JOINED = "right-to-left order and joined letter forms";
+const char* const INDIC = "conjuncts, reordered vowel signs and placed marks";
+const char* const MARKS = "marks placed and stacked on their letters";
+
+const Script UNSHAPED[] = {
+	{0x0590, 0x05FF, "Hebrew", RTL},
+	{0x0600, 0x06FF, "Arabic", JOINED},
+	{0x0700, 0x074F, "Syriac", JOINED},
+	{0x0750, 0x077F, "Arabic", JOINED},
+	{0x0780, 0x07BF, "Thaana", RTL},
+	{0x07C0, 0x07FF, "N'Ko", JOINED},
+	{0x0800, 0x083F, "Samaritan", RTL},
+	{0x0840, 0x085F, "Mandaic", JOINED},
+	{0x0860, 0x086F, "Syriac", JOINED},
+	{0x0870, 0x08FF, "Arabic", JOINED},
+	{0x0900, 0x097F, "Devanagari", INDIC},
+	{0x0980, 0x09FF, "Bengali", INDIC},
+	{0x0A00, 0x0A7F, "Gurmukhi", INDIC},
+	{0x0A80, 0x0AFF, "Gujarati", INDIC},
+	{0x0B00, 0x0B7F, "Oriya", INDIC},
+	{0x0B80, 0x0BFF, "Tamil", INDIC},
+	{0x0C00, 0x0C7F, "Telugu", INDIC},
+	{0x0C80, 0x0CFF, "Kannada", INDIC},
+	{0x0D00, 0x0D7F, "Malayalam", INDIC},
+	{0x0D80, 0x0DFF, "Sinhala", INDIC},
+	{0x0E00, 0x0E7F, "Thai", MARKS},
+	{0x0E80, 0x0EFF, "Lao", MARKS},
+	{0x0F00, 0x0FFF, "Tibetan", "stacked letters and placed marks"},
+	{0x1000, 0x109F, "Myanmar", INDIC},
+	{0x1100, 0x11FF, "Hangul Jamo", "syllables composed from their jamo"},
+	{0x1780, 0x17FF, "Khmer", INDIC},
+	{0x1800, 0x18AF, "Mongolian", "joined letter forms"},
+	{0xA8E0, 0xA8FF, "Devanagari", INDIC},
+	{0xFB1D, 0xFB4F, "Hebrew", RTL},
+	{0xFB50, 0xFDFF, "Arabic", RTL},
+	{0xFE70, 0xFEFC, "Arabic", RTL},
+};
+
+const Script* unshapedScript(unsigned code)
+{
+	for (const Script& s : UNSHAPED)
+		if (code >= s.first && code <= s.last)
+			return &s;
+	return nullptr;
+}
+
+std::string unshapedProblem(const Script& s, unsigned code)
+{
+	return std::string(s.name) + " (" + characterName(code) + ") needs " + s.needs +
+		", which the engine does not do: it draws each character's glyph in turn, left to right";
+}
+
 class Builder
 {
 public:
@@ -131,6 +209,7 @@ public:
 	std::vector<std::string> run()
 	{
 		lua::LuaState lua;
+		lua_sethook(lua.getLua(), ranTooLong, LUA_MASKCOUNT, m_options.instructionLimit);
 		try
 		{
 			io::FileInputStream in(m_description);
@@ -176,13 +255,22 @@ private:
 		if (!g.isTable(list))
 			top.fail("must be a list of tables");
 		const lua::LuaTable items = g.getTable(list);
-		for (int i = 1; i <= items.size(); ++i)
+		for (int i = 1, count = items.size(); i <= count; ++i)
 		{
 			if (!items.isTable(i))
 				Entry(m_description, label(list, i, "")).fail("must be a table");
 			const lua::LuaTable t = items.getTable(i);
 			const std::string name = t.isString("file") ? t.getString("file") : "";
-			f(t, Entry(m_description, label(list, i, name)));
+			const Entry entry(m_description, label(list, i, name));
+			// A field of the wrong kind deep in an entry (a missing table) fails that entry.
+			try
+			{
+				f(t, entry);
+			}
+			catch (const lang::Throwable& x)
+			{
+				entry.fail(x.getMessage().format());
+			}
 		}
 	}
 
@@ -210,6 +298,19 @@ private:
 		m_files[path] = bytes;
 	}
 
+	/** A file's bytes (or a count); what the engine could not read back (a count past its field) fails the entry. */
+	template <class F> static auto encoded(const Entry& e, F encode) -> decltype(encode())
+	{
+		try
+		{
+			return encode();
+		}
+		catch (const std::exception& x)
+		{
+			e.fail(x.what());
+		}
+	}
+
 	void sheet(const lua::LuaTable& t, const Entry& e)
 	{
 		const std::string path = output(t, e);
@@ -220,7 +321,7 @@ private:
 		std::vector<Bitmap> bitmaps;
 		SheetRecord record;
 		record.image = image;
-		for (int i = 1; i <= list.size(); ++i)
+		for (int i = 1, count = list.size(); i <= count; ++i)
 		{
 			const lua::LuaTable s = list.getTable(i);
 			const std::string name = s.isString("name") ? s.getString("name") : "";
@@ -289,7 +390,8 @@ private:
 			record.sprites[i].x = at[i].x;
 			record.sprites[i].y = at[i].y;
 		}
-		addFile(path, encodeSheet(record, layout(t, e)), e);
+		const Layout l = layout(t, e);
+		addFile(path, encoded(e, [&] { return encodeSheet(record, l); }), e);
 		addFile(io::PathName(io::PathName(path).parent().toString(), image).toString(), encodePng(atlas), e);
 	}
 
@@ -304,7 +406,7 @@ private:
 			e.fail("\"items\" must be a list");
 		const lua::LuaTable items = t.getTable("items");
 		std::vector<CompoRecord> records;
-		for (int i = 1; i <= items.size(); ++i)
+		for (int i = 1, count = items.size(); i <= count; ++i)
 		{
 			const lua::LuaTable c = items.getTable(i);
 			CompoRecord r;
@@ -313,7 +415,7 @@ private:
 			if (r.name.empty())
 				ce.fail("\"name\" must be a non-empty string");
 			const lua::LuaTable parts = c.getTable("parts");
-			for (int k = 1; k <= parts.size(); ++k)
+			for (int k = 1, count = parts.size(); k <= count; ++k)
 			{
 				const lua::LuaTable p = parts.getTable(k);
 				const std::string sprite = p.isString("sprite") ? p.getString("sprite") : "";
@@ -323,8 +425,9 @@ private:
 					pe.fail("no sprite \"" + sprite + "\" in this build");
 				r.parts.push_back(CompoPart{sprite, number(p, "x", pe, 0), number(p, "y", pe, 0)});
 			}
-			const lua::LuaTable extras = c.getTable("extras");
-			for (int k = 1; k <= extras.size(); ++k)
+			// Extras are optional: version 1 has none.
+			const lua::LuaTable extras = c.isNil("extras") ? lua::LuaTable(c.getState()) : c.getTable("extras");
+			for (int k = 1, count = extras.size(); k <= count; ++k)
 			{
 				const lua::LuaTable x = extras.getTable(k);
 				const Entry xe = ce.child(label("extras", k, ""));
@@ -332,7 +435,7 @@ private:
 			}
 			records.push_back(r);
 		}
-		addFile(path, encodeCompos(records, l), e);
+		addFile(path, encoded(e, [&] { return encodeCompos(records, l); }), e);
 	}
 
 	void warn(const std::string& message)
@@ -372,7 +475,9 @@ private:
 			if (!t.isTable("ranges"))
 				e.fail("\"ranges\" must be a list of characters and {first, last} pairs");
 			const lua::LuaTable ranges = t.getTable("ranges");
-			for (int i = 1; i <= ranges.size(); ++i)
+			// Text groups warn for their own characters; ranges warn here.
+			std::set<std::string> warned;
+			for (int i = 1, count = ranges.size(); i <= count; ++i)
 			{
 				const Entry re = e.child(label("ranges", i, ""));
 				double first = 0, last = 0;
@@ -385,8 +490,14 @@ private:
 				if (first != std::floor(first) || last != std::floor(last) || first < 0 || last > 0xFFFF || first > last)
 					re.fail("must be whole codes from U+0000 to U+FFFF, first not above last (glyphs are keyed by 16-bit units)");
 				for (unsigned c = unsigned(first); c <= unsigned(last); ++c)
-					if (drawable(c))
-						codes.insert(c);
+				{
+					if (!drawable(c))
+						continue;
+					codes.insert(c);
+					const Script* script = unshapedScript(c);
+					if (script && warned.insert(script->name).second)
+						warn(re.message(unshapedProblem(*script, c)));
+				}
 			}
 		}
 		if (!t.isNil("texts"))
@@ -394,7 +505,7 @@ private:
 			if (!t.isTable("texts"))
 				e.fail("\"texts\" must be a list of text files of this build");
 			const lua::LuaTable list = t.getTable("texts");
-			for (int i = 1; i <= list.size(); ++i)
+			for (int i = 1, count = list.size(); i <= count; ++i)
 			{
 				std::string file;
 				std::vector<std::string> locales;
@@ -407,7 +518,7 @@ private:
 					const lua::LuaTable x = list.getTable(i);
 					file = text(x, "file", e.child(label("texts", i, "")));
 					const lua::LuaTable l = x.getTable("locales");
-					for (int k = 1; k <= l.size(); ++k)
+					for (int k = 1, count = l.size(); k <= count; ++k)
 					{
 						if (!l.isString(k))
 							e.child(label("texts", i, file)).fail("\"locales\" must be a list of strings");
@@ -463,22 +574,30 @@ private:
 		for (unsigned code : wide)
 			lacking(e, characterName(code) + " lies beyond 16 bits: a font's glyphs are keyed by UTF-16 units (face \"" + rendered.face + "\")");
 
-		// The reader starts each glyph's box at the pen and moves the pen by the box's width plus
-		// the tracking. Ink left of the pen or past the advance therefore fits only when every box
-		// starts `before` pixels left of its glyph's origin and reaches `after` past the advance:
-		// the ink is then drawn `before` pixels right of the pen, and the tracking takes the
-		// extra width back so the pen still moves by the advance.
+		// Version 2 gives every glyph its box's offset from the pen and its advance, so the
+		// reader places the ink where FreeType does. The older layout (untagged or version 1)
+		// starts each box at the pen and moves the pen by the box's width plus the tracking:
+		// ink left of the pen or past the advance then fits only when every box starts `before`
+		// pixels left of its glyph's origin and reaches `after` past the advance; the text is
+		// drawn `before` pixels right of the pen, and the tracking takes the extra width back.
+		Layout l = layout(t, e);
+		const bool offsets = !l.untagged && l.version != 1;
+		if (offsets && !l.version)
+			l.version = 2;
 		int before = 0, after = 0;
 		for (const RenderedGlyph& g : rendered.glyphs)
 		{
-			if (g.ink.width == 0)
+			if (offsets || g.ink.width == 0)
 				continue;
 			before = std::max(before, -g.left);
 			after = std::max(after, g.left + g.ink.width - g.advance);
 		}
 		const int extra = before + after;
+		// Refused before the atlas is packed: the glyphs and the line box.
+		encoded(e, [&] { return countField(rendered.glyphs.size() + 1, MAX_COUNT16, "glyphs in one font"); });
 
 		// Glyph boxes are as tall as the ink: the rasteriser shades no empty rows.
+		auto boxWidth = [&](const RenderedGlyph& g) { return offsets ? g.ink.width : g.advance + extra; };
 		std::vector<std::pair<int, int>> sizes;
 		std::vector<size_t> inked;
 		for (size_t i = 0; i < rendered.glyphs.size(); ++i)
@@ -486,7 +605,7 @@ private:
 			const RenderedGlyph& g = rendered.glyphs[i];
 			if (g.ink.width == 0)
 				continue;
-			sizes.emplace_back(g.advance + extra, g.ink.height);
+			sizes.emplace_back(boxWidth(g), g.ink.height);
 			inked.push_back(i);
 		}
 		int w = 0, h = 0;
@@ -511,14 +630,14 @@ private:
 			if (next < inked.size() && inked[next] == i)
 			{
 				const Placement p = at[next++];
-				atlas.paste(g.ink, p.x + before + g.left, p.y);
-				record.glyphs.push_back(GlyphRecord{g.code, p.x, p.y, g.advance + extra, g.ink.height, g.top});
+				atlas.paste(g.ink, p.x + (offsets ? 0 : before + g.left), p.y);
+				record.glyphs.push_back(GlyphRecord{g.code, p.x, p.y, boxWidth(g), g.ink.height, g.top, g.left, g.advance});
 			}
 			else
-				record.glyphs.push_back(GlyphRecord{g.code, 0, 0, g.advance + extra, 0, 0}); // no ink, no quad
+				record.glyphs.push_back(GlyphRecord{g.code, 0, 0, boxWidth(g), 0, 0, 0, g.advance}); // no ink, no quad
 		}
-		record.glyphs.push_back(GlyphRecord{int(LINE_BOX), 0, 0, 0, rendered.ascender + rendered.descender, rendered.ascender});
-		addFile(path, encodeFont(record, layout(t, e)), e);
+		record.glyphs.push_back(GlyphRecord{int(LINE_BOX), 0, 0, 0, rendered.ascender + rendered.descender, rendered.ascender, 0, 0});
+		addFile(path, encoded(e, [&] { return encodeFont(record, l); }), e);
 		addFile(io::PathName(io::PathName(path).parent().toString(), image).toString(), encodePng(atlas), e);
 	}
 
@@ -527,7 +646,7 @@ private:
 		const std::string path = output(t, e);
 		TextSetRecord record;
 		const lua::LuaTable locales = t.getTable("locales");
-		for (int i = 1; i <= locales.size(); ++i)
+		for (int i = 1, count = locales.size(); i <= count; ++i)
 		{
 			if (!locales.isString(i))
 				e.fail("\"locales\" must be a list of strings");
@@ -538,7 +657,7 @@ private:
 		record.texts.resize(record.locales.size());
 		const lua::LuaTable list = t.getTable("texts");
 		std::set<std::string> seen;
-		for (int i = 1; i <= list.size(); ++i)
+		for (int i = 1, count = list.size(); i <= count; ++i)
 		{
 			const lua::LuaTable x = list.getTable(i);
 			const std::string id = x.isString("id") ? x.getString("id") : "";
@@ -555,7 +674,17 @@ private:
 				record.texts[k].push_back(x.getString(record.locales[k]));
 			}
 		}
-		addFile(path, encodeTexts(record, layout(t, e)), e);
+		std::set<std::string> warned;
+		for (size_t k = 0; k < record.locales.size(); ++k)
+			for (size_t i = 0; i < record.ids.size(); ++i)
+				for (unsigned c : lang::string::toUTF32string(record.texts[k][i]))
+				{
+					const Script* script = unshapedScript(c);
+					if (script && warned.insert(script->name).second)
+						warn(e.message(record.locales[k] + " \"" + record.ids[i] + "\": " + unshapedProblem(*script, c)));
+				}
+		const Layout l = layout(t, e);
+		addFile(path, encoded(e, [&] { return encodeTexts(record, l); }), e);
 		m_texts[text(t, "file", e)] = record;
 	}
 };

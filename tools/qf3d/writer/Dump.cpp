@@ -99,7 +99,7 @@ void sheet(Reader& r, std::ostream& out)
 	}
 }
 
-void font(Reader& r, std::ostream& out)
+void font(Reader& r, int version, std::ostream& out)
 {
 	out << "  image " << quoted(r.utf()) << "\n";
 	const int leading = r.int16(), tracking = r.int16();
@@ -109,7 +109,13 @@ void font(Reader& r, std::ostream& out)
 	{
 		const int code = r.int16() & 0xFFFF;
 		const int x = r.int16(), y = r.int16(), w = r.int16(), h = r.int16(), base = r.int16();
-		out << "  glyph " << code << " x " << x << " y " << y << " w " << w << " h " << h << " baseline " << base << "\n";
+		out << "  glyph " << code << " x " << x << " y " << y << " w " << w << " h " << h << " baseline " << base;
+		if (version >= 2)
+		{
+			const int left = r.int16(), advance = r.int16();
+			out << " left " << left << " advance " << advance;
+		}
+		out << "\n";
 	}
 }
 
@@ -197,7 +203,7 @@ std::string dump(const std::string& path)
 		}
 		const int version = r.int16();
 		out << tagName(tag) << " size " << size << " version " << version << "\n";
-		const bool supported = version == 1 || (tag == int(Tag::COMP) && version == 2);
+		const bool supported = version == 1 || (version == 2 && (tag == int(Tag::COMP) || tag == int(Tag::FONT)));
 		if (!supported)
 		{
 			out << "  (version not read)\n";
@@ -207,7 +213,7 @@ std::string dump(const std::string& path)
 		if (tag == int(Tag::SPRT))
 			sheet(r, out);
 		else if (tag == int(Tag::FONT))
-			font(r, out);
+			font(r, version, out);
 		else if (tag == int(Tag::COMP))
 			compos(r, version, out);
 		else

@@ -50,6 +50,8 @@ struct BuildOptions
 {
 	/** A character that a font's face lacks fails the build instead of warning. */
 	bool strict = false;
+	/** A description still running after this many Lua instructions fails the build (an endless loop). */
+	int instructionLimit = 20000000;
 	/** Receives each warning; when empty, warnings go to the standard error. */
 	std::function<void(const std::string&)> warn;
 };

@@ -14,6 +14,17 @@ typedef std::vector<uint8_t> Bytes;
 /** The chunk tags, as the engine reads them. */
 typedef game::ContentTag Tag;
 
+/** The most the readers take from a signed 16-bit count (sprites, glyphs, composites, ids, locales). */
+const int MAX_COUNT16 = 32767;
+/** The most locales the untagged text layout holds: its count is a signed byte. */
+const int MAX_UNTAGGED_LOCALES = 127;
+
+/**
+ * n as a count field of at most limit; past it, std::length_error "{n} {what}: the engine reads
+ * at most {limit}" (a larger count would read back as another number).
+ */
+int countField(size_t n, int limit, const std::string& what);
+
 /** Big-endian numbers and 16-bit-length strings appended to a byte vector. */
 class ByteWriter
 {
@@ -70,6 +81,9 @@ struct GlyphRecord
 	int x, y, width, height;
 	/** Pixels from the glyph's top edge. */
 	int baseline;
+	/** Version 2 only: the box's left edge right of the pen, and how far the pen moves. */
+	int left = 0;
+	int advance = 0;
 };
 
 struct FontRecord
@@ -112,9 +126,10 @@ Chunk versioned(uint32_t tag, int version, const Bytes& body);
 /** Sub-chunks laid out as chunks (tag, size, body), back to back. */
 Bytes subChunks(const std::vector<Chunk>& chunks);
 
-/** The fields after the version: also the untagged layout. */
+/** The fields after the version: also the untagged layout. Counts past their field throw std::length_error. */
 Bytes sheetBody(const SheetRecord& sheet);
-Bytes fontBody(const FontRecord& font);
+/** Version 2 adds each glyph's left and advance; version 1 (and the untagged layout) has neither. */
+Bytes fontBody(const FontRecord& font, int version = 1);
 /** Version 2 adds each composite's extra records. */
 Bytes compoBody(const std::vector<CompoRecord>& compos, int version);
 /** The LDAT, LIDS and TXGP sub-chunks. */
