@@ -11,6 +11,8 @@ engine="$1"
 repo="$2"
 work="$3"
 . "$(dirname "$0")/work-folder.sh"
+# stdbuf (line-buffered output to wait on) preloads its library ahead of the sanitizers' runtime.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 guide="$repo/docs/first-game.md"
 export ENGINE_BUILD="$(cd "$(dirname "$engine")" && pwd)"
 top="$work/top"

@@ -11,6 +11,8 @@ repo="$2"
 work="$3"
 mode="${4:-headless}"
 . "$(dirname "$0")/work-folder.sh"
+# stdbuf (line-buffered output to wait on) preloads its library ahead of the sanitizers' runtime.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 export ENGINE_BUILD="$(dirname "$engine")"
 game="$work/mygame"
 src="$game/src/scripts_common/gamelogic.lua"
