@@ -6,12 +6,12 @@ PACKAGES="
   pkg-config cmake ninja-build g++ python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
-  libsdl2-dev xvfb xauth xdotool libwebkit2gtk-4.1-dev
+  libsdl2-dev xvfb xauth libwebkit2gtk-4.1-dev xdotool x11-utils evilwm
   libopenal-dev libarchive-dev 7zip libminizip-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev imagemagick
   liblua5.1-0-dev libbox2d-dev libmpg123-dev lame sox
   libcjson-dev libcurl4-openssl-dev libssl-dev
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra fonts-noto-ui-core
-  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x
 "
 missing=""
 for p in $PACKAGES; do

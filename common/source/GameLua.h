@@ -473,6 +473,8 @@ public:
 	void requestBannerAd();
 	void setUseTestAds(bool) {}
 	void notificationReceived(const std::string& eventName) override;
+	/** Once a script named its callback: before that, due notifications wait. */
+	bool isListening() const override { return !m_notificationCallback.empty(); }
 	void videoPlayEnded() override;
 
 	// --- Script utilities (GameLua_Utilities.cpp) --------------------------------------------------

@@ -8,7 +8,9 @@
 void addPlatformServices(framework::LinuxHost::Options& options)
 {
 	options.servicePump = [](framework::LinuxHost& host) {
-		pf::pumpServices([&host](const std::string& name) { host.receivedLocalNotification(name); });
+		// Due notifications wait in their file until the game listens (its script set a callback).
+		pf::pumpServices([&host](const std::string& name) { host.receivedLocalNotification(name); },
+			[&host]() { return host.hearsNotifications(); });
 	};
 	options.windowServices = [](framework::LinuxGLView* window) {
 		if (!window)

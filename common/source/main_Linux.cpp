@@ -217,7 +217,7 @@ int main(int argc, char** argv)
 		pf::webkit::install();
 		addPlatformServices(options);
 		framework::LinuxHost host(options);
-		host.setNotificationHandler(&pf::LocalNotifications::notifyListeners);
+		host.setNotificationHandler(&pf::LocalNotifications::notifyListeners, &pf::LocalNotifications::hasListener);
 		exitCode = host.run(frames);
 	}
 	catch (lang::Exception& e)

@@ -188,6 +188,12 @@ public:
 	virtual void flipWindingOrder() = 0;
 	/** Flushes pending 2-D drawing. */
 	virtual void flush() = 0;
+	/**
+	 * Places the screen surface (the size reset gave) inside a larger window frame buffer of
+	 * framebufferWidth x framebufferHeight, its top-left at (left, top) from the frame buffer's top-left:
+	 * a letterbox. The rest is cleared black at the start of every scene. The default does nothing.
+	 */
+	virtual void setScreenPlacement(int left, int top, int framebufferWidth, int framebufferHeight);
 	/** Releases the device's resources until resumeContext(). */
 	virtual void hibernateContext();
 	virtual void resumeContext();

@@ -25,7 +25,11 @@ class CommerceListener;
  * item carries its quantity and receipt. The game may thus hear a purchase
  * twice only when the run ended inside the listener, before it acknowledged
  * it. The ledger keeps what a restore needs: non-consumables and purchases
- * not yet finished.
+ * not yet finished. A delivery's steps go to the ledger's journal (see
+ * StateJournal), and the ledger is written whole once no answer is left
+ * waiting; a long backlog arrives over several polls. Entries that cannot
+ * be read, or name a state or product the store does not know, are named
+ * in the log, never delivered, and kept in a copy of the ledger.
  */
 class Commerce : public lang::Object
 {
@@ -47,7 +51,7 @@ public:
 
 	/** The catalogue's "paymentsAllowed". */
 	bool isEnabled();
-	/** Delivers the answers that are ready; touches no file when there are none. */
+	/** Delivers the answers that are ready (a long backlog over several calls); touches no file when there are none. */
 	void checkForCallback();
 	/** Asks for the game's products; the answer fills getItems(). */
 	bool listAvailableItems(CommerceListener* listener);
@@ -55,6 +59,9 @@ public:
 	 * Buys one product; an empty id, disabled payments or a ledger that cannot
 	 * be written are refused at once (false). True means the purchase is in
 	 * the ledger: it reaches the listener at a poll of this run or a later one.
+	 * A non-consumable the ledger holds is not bought again (true): an
+	 * unfinished purchase of it is the answer, an owned one is answered as a
+	 * restore (status 3).
 	 */
 	bool buyItemId(const std::string& productId, CommerceListener* listener);
 	/**

@@ -15,8 +15,10 @@ class LocalNotificationsImpl;
 /**
  * Notifications for later, each tagged with an event name. They are kept
  * in Folders::state()/notifications.json (name, fire time, text, sound);
- * the host delivers the due ones every loop turn, so ones that fell due
- * while the game was closed arrive at its next start.
+ * the host delivers the due ones every loop turn once the game listens, so
+ * ones that fell due while the game was closed arrive at its next start.
+ * An entry that cannot be read (no name, a fire time out of range) is left
+ * out and named in the log, the file as it was kept as "<name>.bad".
  */
 class LocalNotifications : public lang::Object
 {
@@ -56,12 +58,21 @@ public:
 	 * `deliver`, oldest first, and takes each out of the file only after
 	 * `deliver` returned (or threw). A run that ends in between hears that
 	 * one notification again at its next start: at least once, never lost.
-	 * The file is only read or written when something is due. Returns how
-	 * many were delivered.
+	 * While `listening` (when given) says no, nothing is handed over and the
+	 * due ones stay in the file. A long backlog is handed over in part (see
+	 * detail::DeliveryBatch) and the rest at the next calls: each delivery
+	 * is a line in the file's journal, and the file is written whole once
+	 * nothing due is left. The files are only read when something is due
+	 * and they changed, and only written when something was delivered.
+	 * Returns how many were delivered.
 	 */
-	static size_t deliverDue(double now, const std::function<void(const std::string&)>& deliver);
+	static size_t deliverDue(double now, const std::function<void(const std::string&)>& deliver,
+		const std::function<bool()>& listening = std::function<bool()>());
 	/** The same at the current time. */
-	static size_t deliverDue(const std::function<void(const std::string&)>& deliver);
+	static size_t deliverDue(const std::function<void(const std::string&)>& deliver,
+		const std::function<bool()>& listening = std::function<bool()>());
+	/** Whether some listener would hear a notification now (see LocalNotificationsListener::isListening). */
+	static bool hasListener();
 
 	static void removeListener(LocalNotificationsListener* listener);
 	/** Calls every listener, in the order they were added. */

@@ -13,6 +13,8 @@ public:
 	virtual ~LocalNotificationsListener();
 
 	virtual void notificationReceived(const std::string& eventName) = 0;
+	/** Whether a notification handed over now would be heard; due ones wait in their file until one is. */
+	virtual bool isListening() const { return true; }
 };
 }
 

@@ -27,6 +27,10 @@ Context::~Context()
 {
 }
 
+void Context::setScreenPlacement(int, int, int, int)
+{
+}
+
 void Context::hibernateContext()
 {
 }

@@ -5,10 +5,10 @@
 
 namespace pf
 {
-void pumpServices(const std::function<void(const std::string& name)>& deliver)
+void pumpServices(const std::function<void(const std::string& name)>& deliver, const std::function<bool()>& listening)
 {
 	MainThreadQueue::runPending();
 	WebView::runPages();
-	LocalNotifications::deliverDue(deliver);
+	LocalNotifications::deliverDue(deliver, listening);
 }
 }

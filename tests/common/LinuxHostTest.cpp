@@ -36,12 +36,19 @@ protected:
 };
 }
 
-TEST_F(LinuxHostTest, APortraitSizeTurnsToTheAllowedLandscape)
+TEST_F(LinuxHostTest, APortraitSizeForTheLandscapeGameIsRefusedWithTheReason)
 {
-	framework::LinuxHost host(options(640, 960));
+	try
+	{
+		framework::LinuxHost host(options(640, 960));
+		ADD_FAILURE() << "a portrait surface for the landscape game was made";
+	}
+	catch (lang::Exception& e)
+	{
+		EXPECT_NE(std::string::npos, e.getMessage().format().find("The game is landscape")) << e.getMessage().format();
+	}
+	framework::LinuxHost host(options(960, 640));
 	EXPECT_EQ(gr::Context::ORIENTATION_LANDSCAPE_RIGHT, host.config().orientation);
-	EXPECT_EQ(960, host.surfaceWidth());
-	EXPECT_EQ(640, host.surfaceHeight());
 	EXPECT_EQ(960, host.context()->width());
 	EXPECT_EQ(640, host.context()->height());
 	EXPECT_EQ(gr::Context::PLATFORM_GLES2, host.context()->platform());

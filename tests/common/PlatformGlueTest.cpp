@@ -12,6 +12,7 @@
 #include <pf/detail/ModuleReset.h>
 #include <io/detail/paths.h>
 #include <lua/LuaException.h>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -91,8 +92,8 @@ TEST_F(PlatformGlueTest, CallsWithoutACallbackNameAreDroppedAndAMissingFunctionI
 
 	run(std::string("iapBuyItem('") + kLevelPack + "', 'noSuchFunction')");
 	EXPECT_THROW(lua()->update(1.f / 60.f), lua::LuaException);
-	// The purchase stays in the ledger for the next start.
-	std::ifstream ledger(m_dir.path() + "/state/engine/store-ledger.json");
+	// The purchase stays in the ledger for the next start (its delivery's step in the ledger's journal).
+	std::ifstream ledger(m_dir.path() + "/state/engine/store-ledger.json.journal");
 	const std::string text((std::istreambuf_iterator<char>(ledger)), std::istreambuf_iterator<char>());
 	EXPECT_NE(text.find("\"delivering\""), std::string::npos);
 }
@@ -312,4 +313,122 @@ TEST(PlatformHostTurns, VideosAreDrawnIntoTheGameWindow)
 		EXPECT_EQ(id, pf::VideoPlayer::windowHandle());
 	}
 	EXPECT_EQ(0ul, pf::VideoPlayer::windowHandle());
+}
+
+namespace
+{
+void runScript(GameLua* game, const std::string& code)
+{
+	io::ByteArrayInputStream in(code.data(), static_cast<int>(code.size()));
+	game->getState()->compile(in, "test", game);
+}
+
+void writeStateFile(const std::string& dir, const std::string& name, const std::string& text)
+{
+	ASSERT_EQ(0, std::system(("mkdir -p '" + dir + "/state/engine'").c_str()));
+	std::ofstream(dir + "/state/engine/" + name) << text;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+	return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The engine's host as the program makes it: due notifications reach the game once its script listens.
+std::unique_ptr<framework::LinuxHost> gameHost(const std::string& dir)
+{
+	std::unique_ptr<framework::LinuxHost> host(new framework::LinuxHost(hostOptions(dir)));
+	host->setNotificationHandler(&pf::LocalNotifications::notifyListeners, &pf::LocalNotifications::hasListener);
+	host->becomeActive();
+	return host;
+}
+
+// As the demo: the script names its callbacks in its first frame, after the host's first turn began.
+const char* kListenAtStart = "local plain = update "
+	"function update(s, dt) if not started then started = true startServices() end plain(s, dt) end ";
+}
+
+// A notification that fell due while the game was closed waits until the script has named its callback.
+TEST(PlatformHostTurns, ANotificationDueWhileClosedReachesTheScriptThatListensAtItsStart)
+{
+	ScratchDir dir;
+	writeStateFile(dir.path(), "notifications.json",
+		R"({"notifications": [{"eventName": "while-closed", "fireTime": 1000, "text": "Come back", "sound": false}]})");
+	auto host = gameHost(dir.path());
+	GameLua* game = static_cast<GameApp*>(framework::App::get())->gameLua();
+	runScript(game, std::string("notes = {} function onNote(name) notes[#notes + 1] = name end "
+		"function startServices() setNotificationCallback('onNote') end ") + kListenAtStart);
+	const auto start = std::chrono::steady_clock::now();
+	while (game->getTable("notes").isNil(1) && secondsSince(start) < 20)
+		host->tick();
+	EXPECT_EQ(game->getTable("notes").getString(1), "while-closed");
+	EXPECT_TRUE(pf::LocalNotifications::pending().empty());
+}
+
+// 30,000 purchases left unfinished and 30,000 notifications due while the game was closed: the game
+// draws its first frame at once and hears them over the following frames, each once.
+TEST(PlatformHostTurns, ABacklogArrivesOverManyFramesEachOnce)
+{
+	const int count = 30000;
+	ScratchDir dir;
+	writeCatalogue();
+	std::string ledger = "{\"nextTransaction\": " + std::to_string(count + 1) + ", \"transactions\": [";
+	std::string notes = "{\"notifications\": [";
+	for (int i = 1; i <= count; ++i)
+	{
+		const std::string id = "T" + std::to_string(i);
+		ledger += std::string(i > 1 ? "," : "") + "{\"id\": \"" + id + "\", \"product\": \"" + kSmall +
+			"\", \"quantity\": 1, \"date\": \"2025-01-01T00:00:00Z\", \"consumable\": true, \"state\": \"pending\", \"receipt\": "
+			"\"{\\\"product\\\":\\\"" + kSmall + "\\\",\\\"transaction\\\":\\\"" + id + "\\\"}\"}";
+		notes += std::string(i > 1 ? "," : "") + "{\"eventName\": \"n" + std::to_string(i) + "\", \"fireTime\": " + std::to_string(1000 + i) +
+			", \"text\": \"\", \"sound\": false}";
+	}
+	writeStateFile(dir.path(), "store-ledger.json", ledger + "]}");
+	writeStateFile(dir.path(), "notifications.json", notes + "]}");
+
+	// A line for every purchase: kept out of the test's log.
+	testing::internal::CaptureStdout();
+	const auto start = std::chrono::steady_clock::now();
+	auto host = gameHost(dir.path());
+	GameLua* game = static_cast<GameApp*>(framework::App::get())->gameLua();
+	runScript(game, std::string("bought = 0 heard = {} heardCount = 0 repeats = 0 "
+		"function onStore(id, status, err) if id ~= '' and status == 1 then bought = bought + 1 end end "
+		"function onNote(name) if heard[name] then repeats = repeats + 1 else heard[name] = true heardCount = heardCount + 1 end end "
+		"function startServices() iapInitItemPurchase('onStore') setNotificationCallback('onNote') end ") + kListenAtStart);
+	host->tick();
+	const double firstFrame = secondsSince(start);
+	int frames = 1;
+	double longest = 0;
+	const auto delivering = std::chrono::steady_clock::now();
+	while ((game->getNumber("bought") < count || game->getNumber("heardCount") < count) && secondsSince(start) < 240)
+	{
+		const auto tick = std::chrono::steady_clock::now();
+		host->tick();
+		longest = std::max(longest, secondsSince(tick));
+		++frames;
+	}
+	const double all = secondsSince(delivering);
+	const float bought = game->getNumber("bought");
+	const float heard = game->getNumber("heardCount");
+	const float repeats = game->getNumber("repeats");
+	host.reset();
+	testing::internal::GetCapturedStdout();
+	std::cout << "backlog of " << count << " purchases and " << count << " notifications: first frame after " << firstFrame * 1000
+			  << " ms, all heard after " << frames << " frames and " << all << " s more, longest frame " << longest * 1000 << " ms" << std::endl;
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+	// Instrumented runs check memory, not time.
+	EXPECT_LT(firstFrame, 2.0);
+#endif
+	EXPECT_EQ(bought, count);
+	EXPECT_EQ(heard, count);
+	EXPECT_EQ(repeats, 0);
+	// Over many frames, not in a frozen few.
+	EXPECT_GT(frames, 10);
+	// Each purchase finished once: none left for the next start, and each written out once the backlog was through.
+	std::ifstream ledgerFile(dir.path() + "/state/engine/store-ledger.json");
+	const std::string left((std::istreambuf_iterator<char>(ledgerFile)), std::istreambuf_iterator<char>());
+	EXPECT_EQ(left.find(kSmall), std::string::npos);
+	EXPECT_TRUE(pf::LocalNotifications::pending().empty());
+	EXPECT_FALSE(GameTest::exists(dir.path() + "/state/engine/store-ledger.json.journal"));
+	EXPECT_FALSE(GameTest::exists(dir.path() + "/state/engine/notifications.json.journal"));
 }

@@ -18,6 +18,8 @@ expect 2 "unknown option -x" -x 5
 expect 2 "missing value for --frames" --frames
 expect 2 "bad size: 0x10" --size 0x10
 expect 1 "cannot make a 100000x100000 frame buffer" --user "$work/user" --size 100000x100000 --frames 1
+# A portrait size for the landscape game is refused, not turned.
+expect 1 "The game is landscape: a 480x800 surface is portrait; ask for 800x480" --user "$work/user" --size 480x800 --frames 1
 # Help goes to standard output, complaints to standard error.
 test -n "$("$engine" --help 2>/dev/null)"
 # It gives where the game and the save files are looked for when not named.

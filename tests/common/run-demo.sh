@@ -6,6 +6,10 @@ set -e
 engine="$1"
 work="$2"
 . "$(dirname "$0")/work-folder.sh"
+# A notification that fell due while the game was closed: the demo names its callback in its first frame.
+mkdir -p "$work/state/engine"
+echo '{"notifications": [{"eventName": "while-closed", "fireTime": 1000, "text": "Come back", "sound": false}]}' \
+	> "$work/state/engine/notifications.json"
 out=$("$engine" --user "$work/user" --frames 30 --capture "$work/frame.png")
 echo "$out"
 echo "$out" | grep -q "reportScoreWithCompletionHandler succeeded for demo.best!"
@@ -17,6 +21,8 @@ echo "$out" | grep -q "demo: start 1"
 # The first start buys the level pack, sees the notification and plays the video.
 echo "$out" | grep -q "demo: store com.tarvel.Zephyra.levelpackrimward 1 0"
 echo "$out" | grep -q "demo: notification demo-welcome"
+echo "$out" | grep -q "demo: notification while-closed"
+if grep -q while-closed "$work/state/engine/notifications.json"*; then exit 1; fi
 echo "$out" | grep -q "demo: video started"
 echo "$out" | grep -q "demo: paused"
 echo "$out" | grep -q "demo: resumed"

@@ -163,14 +163,14 @@ TEST_F(CommerceTest, PurchasesAreLedgeredAndRestoredAcrossRuns)
 	const std::string ledger = readFile(statePath("store-ledger.json"));
 	EXPECT_EQ(ledger.find("pending"), std::string::npos);
 
-	// Next run: the consumable is not restored; a second pack purchase replays too.
+	// Next run: the consumable is not restored; the pack, owned, is not bought again: the purchase answers as a restore.
 	m_listener.results.clear();
 	auto store = open();
-	store->buyItemId("pack", &m_listener);
+	EXPECT_TRUE(store->buyItemId("pack", &m_listener));
 	store->restoreItems(&m_listener);
 	store->checkForCallback();
-	EXPECT_EQ(m_listener.results, (std::vector<Result>{Result("pack", 1, 0), Result("pack", 3, 0), Result("pack", 3, 0), Result("", 1, 0)}));
-	EXPECT_NE(readFile(statePath("store-ledger.json")).find("\"T3\""), std::string::npos);
+	EXPECT_EQ(m_listener.results, (std::vector<Result>{Result("pack", 3, 0), Result("pack", 3, 0), Result("", 1, 0)}));
+	EXPECT_EQ(readFile(statePath("store-ledger.json")).find("\"T3\""), std::string::npos);
 }
 
 TEST_F(CommerceTest, APurchaseCutShortArrivesAtTheNextStartOnceAListenerAsks)
@@ -181,7 +181,7 @@ TEST_F(CommerceTest, APurchaseCutShortArrivesAtTheNextStartOnceAListenerAsks)
 		store->buyItemId("pack", &m_listener);
 		store->buyItemId("coins", &m_listener);
 		EXPECT_THROW(store->checkForCallback(), lang::Exception);
-		EXPECT_NE(readFile(statePath("store-ledger.json")).find("delivering"), std::string::npos);
+		EXPECT_NE(readFile(statePath("store-ledger.json.journal")).find("delivering"), std::string::npos);
 		// The rest waits for the next poll; the failed one is not delivered twice in this run.
 		m_listener.throwOnPurchase = false;
 		store->checkForCallback();
@@ -263,7 +263,7 @@ TEST_F(CommerceTest, AnAcceptedPurchaseIsInTheLedgerBeforeBuyReportsIt)
 	m_alerts.clear();
 	support::FailingFileSyncs failing;
 	testing::internal::CaptureStdout();
-	EXPECT_FALSE(store->buyItemId("pack", &m_listener));
+	EXPECT_FALSE(store->buyItemId("coins", &m_listener));
 	EXPECT_NE(testing::internal::GetCapturedStdout().find("store-ledger.json"), std::string::npos);
 	EXPECT_EQ(m_listener.results, std::vector<Result>{Result("", 2, 6)});
 	EXPECT_EQ(m_alerts.size(), 1u);
@@ -309,8 +309,10 @@ TEST_F(CommerceTest, APurchaseTheGameAcknowledgedIsNotDeliveredAgain)
 		ASSERT_TRUE(WIFEXITED(status));
 		ASSERT_EQ(WEXITSTATUS(status), 0);
 
-		const std::string ledger = readFile(statePath("store-ledger.json"));
-		EXPECT_EQ(countOf(ledger, "\"delivering\""), acknowledge ? 0 : 1) << ledger;
+		// The ledger's journal holds the delivery's steps: finished only when acknowledged.
+		const std::string journal = readFile(statePath("store-ledger.json.journal"));
+		EXPECT_EQ(countOf(journal, "\"delivering\""), 1) << journal;
+		EXPECT_EQ(countOf(journal, "\"finished\""), acknowledge ? 1 : 0) << journal;
 		ItemWatcher watcher;
 		auto store = open();
 		watcher.store = store.get();
@@ -385,4 +387,177 @@ TEST_F(CommerceTest, TheLedgerKeepsOnlyWhatARestoreNeeds)
 	store->checkForCallback();
 	EXPECT_EQ(m_listener.results, (std::vector<Result>{Result("coins", 1, 0), Result("pack", 3, 0), Result("", 1, 0)}));
 	EXPECT_NE(readFile(statePath("store-ledger.json")).find("\"nextTransaction\":\t53"), std::string::npos);
+}
+
+namespace
+{
+// Buys the pack as soon as the product list arrives, as a game may.
+struct EagerBuyer : CommerceListener
+{
+	Commerce* store = nullptr;
+	std::vector<Result> results;
+	void paymentFinished(const std::string& id, PaymentStatus status, Commerce::CommerceError error) override
+	{
+		results.emplace_back(id, status, error);
+		if (id.empty())
+			store->buyItemId("pack", this);
+	}
+	void initFinished(PaymentProviderStatus) override {}
+	void getPurchaseHistoryFinished(const std::string&) override {}
+};
+
+std::string ledgerEntry(const std::string& id, const std::string& product, const std::string& state, const std::string& quantity = "1")
+{
+	return "{\"id\": \"" + id + "\", \"product\": \"" + product + "\", \"quantity\": " + quantity + ", \"date\": \"2025-01-01T00:00:00Z\", \"consumable\": " +
+		(product == "coins" ? "true" : "false") + ", \"state\": \"" + state + "\", \"receipt\": \"{\\\"transaction\\\":\\\"" + id + "\\\"}\"}";
+}
+}
+
+// A pack an earlier run left pending (or in delivery, or owned) is not bought a second time: the
+// earlier purchase is the answer, delivered once. Consumables are bought as often as asked.
+TEST_F(CommerceTest, ANonConsumableIsBoughtOnce)
+{
+	struct Case
+	{
+		const char* state;
+		std::vector<Result> results;
+	};
+	const Case cases[] = {{"pending", {Result("", 1, 0), Result("pack", 1, 0)}}, {"delivering", {Result("", 1, 0), Result("pack", 1, 0)}},
+		{"finished", {Result("", 1, 0), Result("pack", 3, 0)}}};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.state);
+		makeFolder("state/engine");
+		writeFile(statePath("store-ledger.json"), "{\"nextTransaction\": 2, \"transactions\": [" + ledgerEntry("T1", "pack", c.state) + "]}");
+		EagerBuyer game;
+		auto store = open(2);
+		game.store = store.get();
+		store->listAvailableItems(&game);
+		store->checkForCallback();
+		store->checkForCallback();
+		EXPECT_EQ(game.results, c.results);
+		const std::string ledger = readFile(statePath("store-ledger.json"));
+		EXPECT_EQ(ledger.find("\"T2\""), std::string::npos) << ledger;
+		EXPECT_EQ(countOf(ledger, "\"finished\""), 1) << ledger;
+	}
+	m_listener.results.clear();
+	auto store = open(2);
+	EXPECT_TRUE(store->buyItemId("coins", &m_listener));
+	EXPECT_TRUE(store->buyItemId("coins", &m_listener));
+	store->checkForCallback();
+	EXPECT_EQ(m_listener.results, (std::vector<Result>{Result("coins", 1, 0), Result("coins", 1, 0)}));
+	EXPECT_NE(readFile(statePath("store-ledger.json")).find("\"nextTransaction\":\t4"), std::string::npos);
+}
+
+// A ledger whose counter is not above its ids (or is not a usable number at all): new purchases
+// take ids above every stored one, and each is delivered.
+TEST_F(CommerceTest, NewIdsGoAboveEveryStoredId)
+{
+	for (const char* next : {"1", "1e300", "-5", "2.5", "\"3\""})
+	{
+		SCOPED_TRACE(next);
+		makeFolder("state/engine");
+		writeFile(statePath("store-ledger.json"), std::string("{\"nextTransaction\": ") + next + ", \"transactions\": [" +
+			ledgerEntry("T1", "pack", "finished") + ", " + ledgerEntry("T2", "coins", "pending") + "]}");
+		ItemWatcher watcher;
+		testing::internal::CaptureStdout();
+		auto store = open(2);
+		const std::string log = testing::internal::GetCapturedStdout();
+		EXPECT_NE(log.find("store-ledger.json: \"nextTransaction\""), std::string::npos) << log;
+		watcher.store = store.get();
+		store->listAvailableItems(&watcher);
+		store->buyItemId("coins", &watcher);
+		store->checkForCallback();
+		ASSERT_EQ(watcher.seen.size(), 2u);
+		EXPECT_EQ(watcher.seen[0], "coins,1:1,{\"transaction\":\"T2\"}");
+		EXPECT_NE(watcher.seen[1].find("\"transaction\":\"T3\""), std::string::npos) << watcher.seen[1];
+		EXPECT_NE(readFile(statePath("store-ledger.json")).find("\"nextTransaction\":\t4"), std::string::npos);
+		std::remove(statePath("store-ledger.json.bad").c_str());
+	}
+}
+
+// An entry that cannot be read, has a state or product the store does not know, or a number out of
+// its range is named in the log and never delivered; the ledger as it was is kept as a copy, and the
+// rest goes on. Its id stays used.
+TEST_F(CommerceTest, DamagedLedgerEntriesAreNamedKeptAsideAndNotDelivered)
+{
+	struct Case
+	{
+		std::string entry;
+		const char* says;
+		const char* newId;
+	};
+	const Case cases[] = {
+		{ledgerEntry("T2", "pack", "refunded"), "transaction 2 (T2) is not delivered: it has the unknown state \"refunded\"", "T3"},
+		{ledgerEntry("T2", "pack", "Finished"), "it has the unknown state \"Finished\"", "T3"},
+		{ledgerEntry("T2", "gone.forever", "pending"), "its product gone.forever is not in the store catalogue", "T3"},
+		{ledgerEntry("T2", "coins", "pending", "1e300"), "its quantity is not a whole number", "T3"},
+		{ledgerEntry("T2", "coins", "pending", "0"), "its quantity is not a whole number", "T3"},
+		{ledgerEntry("T2", "coins", "pending", "2.5"), "its quantity is not a whole number", "T3"},
+		{ledgerEntry("T9007199254740993", "coins", "pending"), "its id is not T followed by a number", "T2"},
+		{ledgerEntry("X2", "coins", "pending"), "its id is not T followed by a number", "T2"},
+		{ledgerEntry("T1", "coins", "pending"), "(T1) is not delivered: its id is used by an earlier entry", "T2"},
+		{"{\"id\": \"T2\", \"product\": \"coins\"}", "it has no state", "T3"},
+		{"42", "transaction 2 is not delivered: it is not an object", "T2"},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.entry);
+		makeFolder("state/engine");
+		const std::string original = "{\"nextTransaction\": 2, \"transactions\": [" + ledgerEntry("T1", "coins", "pending") + ", " + c.entry + "]}";
+		writeFile(statePath("store-ledger.json"), original);
+		ItemWatcher watcher;
+		testing::internal::CaptureStdout();
+		{
+			auto store = open(2);
+			const std::string log = testing::internal::GetCapturedStdout();
+			EXPECT_NE(log.find(c.says), std::string::npos) << log;
+			EXPECT_NE(log.find("kept as " + statePath("store-ledger.json.bad")), std::string::npos) << log;
+			watcher.store = store.get();
+			store->listAvailableItems(&watcher);
+			store->restoreItems(&watcher);
+			store->checkForCallback();
+			EXPECT_EQ(watcher.seen, std::vector<std::string>{"coins,1:1,{\"transaction\":\"T1\"}"});
+			// A pack purchase now is a new one: the damaged entry does not own it.
+			store->buyItemId("pack", &watcher);
+			store->checkForCallback();
+			ASSERT_EQ(watcher.seen.size(), 2u);
+			EXPECT_NE(watcher.seen[1].find(std::string("\"transaction\":\"") + c.newId + "\""), std::string::npos) << watcher.seen[1];
+		}
+		EXPECT_EQ(readFile(statePath("store-ledger.json.bad")), original);
+		// Not found again at the next start.
+		testing::internal::CaptureStdout();
+		auto again = open(2);
+		EXPECT_EQ(testing::internal::GetCapturedStdout().find("is not delivered"), std::string::npos);
+		EXPECT_FALSE(fileExists(statePath("store-ledger.json.bad.2")));
+		std::remove(statePath("store-ledger.json.bad").c_str());
+		std::remove(statePath("store-ledger.json").c_str());
+	}
+}
+
+// The journal of a run that ended: its steps are applied, a line cut short by a power loss is named
+// and kept in a copy, and the ledger is written whole so that it is not found again.
+TEST_F(CommerceTest, TheJournalOfAnEndedRunIsAppliedAndItsDamageNamed)
+{
+	makeFolder("state/engine");
+	writeFile(statePath("store-ledger.json"), "{\"nextTransaction\": 4, \"transactions\": [" + ledgerEntry("T1", "coins", "pending") + ", " +
+		ledgerEntry("T2", "pack", "pending") + ", " + ledgerEntry("T3", "coins", "pending") + "]}");
+	const std::string journal = "{\"id\":\"T1\",\"state\":\"delivering\"}\n{\"id\":\"T1\",\"state\":\"finished\"}\n"
+		"{\"id\":\"T2\",\"state\":\"delivering\"}\n{\"id\":\"T2\",\"state\":\"finished\"}\n{\"id\":\"T2\",\"state\":\"delivering\"}\n"
+		"{\"id\":\"T3\",\"state\":\"refunded\"}\n{\"id\":\"T3\",\"sta";
+	writeFile(statePath("store-ledger.json.journal"), journal);
+	ItemWatcher watcher;
+	testing::internal::CaptureStdout();
+	auto store = open(2);
+	const std::string log = testing::internal::GetCapturedStdout();
+	EXPECT_NE(log.find("store-ledger.json.journal: line 6 is damaged"), std::string::npos) << log;
+	EXPECT_NE(log.find("store-ledger.json.journal: line 7 is damaged"), std::string::npos) << log;
+	EXPECT_EQ(readFile(statePath("store-ledger.json.journal.bad")), journal);
+	EXPECT_FALSE(fileExists(statePath("store-ledger.json.journal")));
+	watcher.store = store.get();
+	store->listAvailableItems(&watcher);
+	store->restoreItems(&watcher);
+	store->checkForCallback();
+	// T1 was consumed, the pack owned (a step applied twice does not go back), T3 still to come.
+	EXPECT_EQ(watcher.seen, (std::vector<std::string>{"coins,1:1,{\"transaction\":\"T3\"}", "pack,3:1,"}));
 }

@@ -17,7 +17,9 @@ namespace
 struct Recorder : LocalNotificationsListener
 {
 	std::vector<std::string> events;
+	bool listening = true;
 	void notificationReceived(const std::string& eventName) override { events.push_back(eventName); }
+	bool isListening() const override { return listening; }
 };
 
 double now()
@@ -80,26 +82,29 @@ TEST_F(PfTest, NotificationsFollowTheUserDefaultsAndRefuseNonFiniteTimes)
 
 TEST_F(PfTest, DueNotificationsAreTakenOutOldestFirstAndSurviveRestarts)
 {
-	// Written by an earlier run: one overdue, one due later, one malformed entry skipped.
+	// Written by an earlier run: one overdue, one due later, one malformed entry (copied aside with the file, below).
 	makeFolder("state/engine");
 	const double t = now();
 	writeFile(statePath("notifications.json"),
 		"{\"notifications\": [{\"eventName\": \"late\", \"fireTime\": " + std::to_string(t + 100) +
 		", \"text\": \"\"}, {\"eventName\": \"missed\", \"fireTime\": " + std::to_string(t - 50) +
 		"}, {\"fireTime\": 1}, {\"eventName\": \"older\", \"fireTime\": " + std::to_string(t - 60) + "}]}");
+	testing::internal::CaptureStdout();
 	EXPECT_EQ(takeDue(t), (std::vector<std::string>{"older", "missed"}));
+	EXPECT_NE(testing::internal::GetCapturedStdout().find("notification 3 is not delivered: it has no event name"), std::string::npos);
 	EXPECT_TRUE(takeDue(t).empty());
 	EXPECT_EQ(names(LocalNotifications::pending()), std::vector<std::string>{"late"});
+	EXPECT_TRUE(fileExists(statePath("notifications.json.bad")));
 
 	// Polls with nothing due touch no file: a file that changes under them is not even read.
 	writeFile(statePath("notifications.json"), "{broken");
 	EXPECT_TRUE(takeDue(t + 10).empty());
-	EXPECT_FALSE(fileExists(statePath("notifications.json.bad")));
+	EXPECT_FALSE(fileExists(statePath("notifications.json.bad.2")));
 	// Something due: the file is read again; the broken one is set aside and nothing is delivered.
 	testing::internal::CaptureStdout();
 	EXPECT_TRUE(takeDue(t + 200).empty());
-	EXPECT_NE(testing::internal::GetCapturedStdout().find("notifications.json.bad"), std::string::npos);
-	EXPECT_TRUE(fileExists(statePath("notifications.json.bad")));
+	EXPECT_NE(testing::internal::GetCapturedStdout().find("notifications.json.bad.2"), std::string::npos);
+	EXPECT_EQ(readFile(statePath("notifications.json.bad.2")), "{broken");
 }
 
 TEST_F(PfTest, ListenersHearEachEventOnceAndLeaveWhenDestroyed)
@@ -165,4 +170,61 @@ TEST_F(PfTest, ADueNotificationLeavesTheFileOnlyOnceTheGameHeardIt)
 	EXPECT_THROW(LocalNotifications::deliverDue([](const std::string&) { throw std::runtime_error("script error"); }), std::runtime_error);
 	EXPECT_TRUE(takeDue(now()).empty());
 	EXPECT_EQ(names(LocalNotifications::pending()), (std::vector<std::string>{"daily", "later"}));
+}
+
+// Due ones wait in the file while nobody would hear them (a game whose script has not named its callback yet).
+TEST_F(PfTest, DueNotificationsWaitForAListener)
+{
+	LocalNotifications n;
+	ASSERT_TRUE(n.addNotificationAfter("missed", -5, ""));
+	Recorder game;
+	game.listening = false;
+	n.addListener(&game);
+	EXPECT_FALSE(LocalNotifications::hasListener());
+	EXPECT_EQ(LocalNotifications::deliverDue(&LocalNotifications::notifyListeners, &LocalNotifications::hasListener), 0u);
+	EXPECT_EQ(names(LocalNotifications::pending()), std::vector<std::string>{"missed"});
+	game.listening = true;
+	EXPECT_TRUE(LocalNotifications::hasListener());
+	EXPECT_EQ(LocalNotifications::deliverDue(&LocalNotifications::notifyListeners, &LocalNotifications::hasListener), 1u);
+	EXPECT_EQ(game.events, std::vector<std::string>{"missed"});
+	EXPECT_TRUE(LocalNotifications::pending().empty());
+	LocalNotifications::removeListener(&game);
+}
+
+// An entry that cannot be used is named and never delivered; the file as it was is kept as a copy
+// (a fire time too large for a double would otherwise be written back as null).
+TEST_F(PfTest, DamagedNotificationsAreNamedKeptAsideAndNotDelivered)
+{
+	struct Case
+	{
+		const char* entry;
+		const char* says;
+	};
+	const Case cases[] = {
+		{"{\"eventName\": \"far\", \"fireTime\": 1e400}", "notification 2 (far) is not delivered: its fire time is missing or out of range"},
+		{"{\"eventName\": \"before\", \"fireTime\": -1e400}", "(before) is not delivered: its fire time"},
+		{"{\"eventName\": \"soon\", \"fireTime\": \"soon\"}", "(soon) is not delivered: its fire time"},
+		{"{\"eventName\": \"loud\", \"fireTime\": 5, \"sound\": \"yes\"}", "(loud) is not delivered: its \"sound\""},
+		{"{\"eventName\": 7, \"fireTime\": 5}", "notification 2 is not delivered: it has no event name"},
+		{"[]", "notification 2 is not delivered: it is not an object"},
+	};
+	makeFolder("state/engine");
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.entry);
+		const std::string original = std::string("{\"notifications\": [{\"eventName\": \"good\", \"fireTime\": 10}, ") + c.entry + "]}";
+		writeFile(statePath("notifications.json"), original);
+		testing::internal::CaptureStdout();
+		EXPECT_EQ(names(LocalNotifications::pending()), std::vector<std::string>{"good"});
+		const std::string log = testing::internal::GetCapturedStdout();
+		EXPECT_EQ(takeDue(now()), std::vector<std::string>{"good"});
+		EXPECT_NE(log.find(c.says), std::string::npos) << log;
+		EXPECT_NE(log.find("kept as " + statePath("notifications.json.bad")), std::string::npos) << log;
+		EXPECT_EQ(readFile(statePath("notifications.json.bad")), original);
+		EXPECT_TRUE(LocalNotifications::pending().empty());
+		const std::string rewritten = readFile(statePath("notifications.json"));
+		EXPECT_EQ(rewritten.find("null"), std::string::npos) << rewritten;
+		EXPECT_EQ(rewritten.find("good"), std::string::npos) << rewritten;
+		std::remove(statePath("notifications.json.bad").c_str());
+	}
 }

@@ -43,14 +43,18 @@ TEST_F(PfTest, StateFileSavesLoadsAndSetsBadFilesAside)
 		const char* text;
 		int type;
 	};
+	// Each set aside under its own name: an earlier one is never replaced.
+	const char* aside[] = {"s.json.bad", "s.json.bad.2", "s.json.bad.3"};
+	int n = 0;
 	for (const Case& c : {Case{"{\"a\": ", 0}, Case{"", 0}, Case{"[1, 2]", cJSON_Object}})
 	{
 		SCOPED_TRACE(c.text);
 		writeFile(statePath("s.json"), c.text);
 		EXPECT_EQ(file.load(c.type), nullptr);
 		EXPECT_FALSE(fileExists(statePath("s.json")));
-		EXPECT_EQ(readFile(statePath("s.json.bad")), c.text);
+		EXPECT_EQ(readFile(statePath(aside[n++])), c.text);
 	}
+	EXPECT_EQ(readFile(statePath("s.json.bad")), "{\"a\": ");
 }
 
 TEST_F(PfTest, StateFileKeepsTheOldVersionWhenSavingFails)

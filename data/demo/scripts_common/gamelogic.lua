@@ -812,7 +812,7 @@ end
 -- Playing in a window: the player drags the loaded shot back from the launcher and lets go.
 -- Headless runs, and runs with DEMO_TOUR=1, keep the self-playing tour above unchanged.
 play = {shots = 3, grabRadius = 40, pullRadius = 4, deadZone = 0.75, speedFactor = 9, maxSpeed = 34,
-	settleTime = 1.5, settleLimit = 5, targetBonus = 500, restartDelay = 0.3,
+	settleTime = 1.5, settleLimit = 5, targetBonus = 500,
 	state = "wait", shotsLeft = 3, removed = {}, loaded = 0, flight = 0, nextPoint = 0, score = 0, ended = 0}
 -- The launcher and the ground line keep their place on screen while the wheel zooms.
 local playView = {anchorX = -800, anchorY = 580, screenX = 104, screenY = 560}
@@ -989,7 +989,7 @@ function playUpdate(scaledDt)
 	end
 	if play.state == "won" or play.state == "lost" then
 		play.ended = play.ended + scaledDt
-		if keyPressed.LBUTTON and play.ended >= play.restartDelay then
+		if keyPressed.LBUTTON then
 			playRestart()
 		end
 		return

@@ -7,6 +7,7 @@
 #include <vector>
 
 struct SDL_Window;
+union SDL_Event;
 
 namespace framework
 {
@@ -42,6 +43,8 @@ public:
 	gr::Context::PlatformType selectedRenderer() const { return m_selectedRenderer; }
 
 	void show();
+	/** Asks for the keyboard focus. */
+	void takeFocus();
 	/** Swaps the window's buffers. */
 	void present();
 
@@ -54,8 +57,16 @@ public:
 	bool isFullscreen() const;
 	void setGrab(bool grab);
 	bool isGrabbed() const;
-	/** x and y in drawable pixels. */
+	/** x and y in the game's surface pixels. */
 	void warpMouse(int x, int y);
+	/** Where the game's surface starts in the drawable (a letterbox's bars), in drawable pixels. */
+	void setSurfaceOrigin(int left, int top)
+	{
+		m_surfaceLeft = left;
+		m_surfaceTop = top;
+	}
+	int surfaceLeft() const { return m_surfaceLeft; }
+	int surfaceTop() const { return m_surfaceTop; }
 
 	/** A modal message box over the window; the index of the button pressed, or -1. */
 	int showMessageBox(const std::string& title, const std::string& message, const std::vector<std::string>& buttons);
@@ -64,10 +75,27 @@ public:
 	/** The window's X11 id, for drawing another toolkit's picture into it; 0 on other video drivers. */
 	unsigned long x11Window() const;
 
+	/**
+	 * Whether the window has been destroyed by something else (an X11 client, a failing window
+	 * manager), seen in this event or earlier. From then on nothing is drawn into it.
+	 */
+	bool isDestroyedBy(const SDL_Event& event);
+	bool isDestroyed() const { return m_destroyed; }
+	/** Its requests answer that it is gone. */
+	void markDestroyed() { m_destroyed = true; }
+
 private:
 	SDL_Window* m_window;
 	void* m_context;
 	gr::Context::PlatformType m_selectedRenderer;
+	/** Set while the window is watched for its destruction (X11 only). */
+	unsigned long m_x11Window;
+	void* m_x11Display = nullptr;
+	bool m_destroyed;
+	int m_surfaceLeft = 0;
+	int m_surfaceTop = 0;
+
+	void watchForDestruction();
 };
 }
 

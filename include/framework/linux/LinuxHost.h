@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 union SDL_Event;
 
@@ -109,12 +110,25 @@ public:
 	void openURL(const std::string& url);
 	/** A local notification with the given event name arrived; handed to the notification handler. */
 	void receivedLocalNotification(const std::string& name);
-	void setNotificationHandler(const std::function<void(const std::string&)>& handler) { m_notificationHandler = handler; }
+	/**
+	 * The handler of local notifications, and what tells whether it would hear one now (empty: whenever a
+	 * handler is set).
+	 */
+	void setNotificationHandler(const std::function<void(const std::string&)>& handler,
+		const std::function<bool()>& listening = std::function<bool()>())
+	{
+		m_notificationHandler = handler;
+		m_notificationListening = listening;
+	}
+	/** Whether a notification handed over now would be heard; due ones wait until then. */
+	bool hearsNotifications() const { return m_notificationHandler && (!m_notificationListening || m_notificationListening()); }
 
 	/** Device orientation 1..4 (portrait, upside down, landscape, other landscape); others are refused. */
 	void deviceOrientationChanged(int deviceOrientation);
 	/** The window's events; input goes to the view controller. */
 	void handleEvent(const SDL_Event& event);
+	/** Events taken from the window and left for the next turns: each turn's input ends at a press or a release. */
+	size_t pendingEvents() const;
 
 	void startUpdate();
 	void stopUpdate();
@@ -148,6 +162,12 @@ private:
 	App* m_app;
 	int m_surfaceWidth;
 	int m_surfaceHeight;
+	/** Where the surface sits in the window's drawable: its bars when the window has the other shape. */
+	int m_surfaceLeft = 0;
+	int m_surfaceTop = 0;
+	/** The start's surface, whose shape a letterboxed window keeps. */
+	int m_startShortSide = 1;
+	int m_startLongSide = 1;
 	int64_t m_oldtime;
 	int64_t m_nextTick;
 	bool m_allowUpdate;
@@ -165,6 +185,8 @@ private:
 	std::function<int64_t()> m_clock;
 	std::function<void(int64_t)> m_sleep;
 	std::function<void(const std::string&)> m_notificationHandler;
+	std::function<bool()> m_notificationListening;
+	std::vector<SDL_Event> m_pendingEvents;
 
 	void startUp();
 	void makeHeadlessView(int width, int height);
@@ -172,8 +194,11 @@ private:
 	void update();
 	void pace();
 	void drainEvents();
+	void takeEvent(const SDL_Event& event);
 	void windowEvent(const SDL_Event& event);
 	void sizeChanged();
+	/** Whether the configuration allows a landscape (or a portrait) orientation; an empty list allows all. */
+	bool allowsShape(bool landscape) const;
 	bool isAllowedDeviceOrientation(int deviceOrientation) const;
 	static void present();
 	static bool isAllowedContextOrientation(const App::Configuration& config, gr::Context::OrientationType o);

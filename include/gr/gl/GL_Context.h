@@ -90,7 +90,8 @@ public:
 	void setShaderPath(const std::string& path) override { m_shaderPath = path; }
 	void reset(int width, int height) override;
 
-	void beginScene() override {}
+	void setScreenPlacement(int left, int top, int framebufferWidth, int framebufferHeight) override;
+	void beginScene() override;
 	void endScene() override {}
 	void reloadShaders() override {}
 	void present() override;
@@ -155,6 +156,11 @@ private:
 	Rect m_viewport;
 	int m_width;
 	int m_height;
+	/** The screen surface in the window's frame buffer; a frame buffer height of 0: the two are one. */
+	int m_screenLeft = 0;
+	int m_screenTop = 0;
+	int m_framebufferWidth = 0;
+	int m_framebufferHeight = 0;
 	GLenum m_frontFace;
 	bool m_customModelTransformEnabled;
 	OrientationType m_orientation;
@@ -187,6 +193,8 @@ private:
 	bool acceptsDXT() const;
 	/** Height of what is drawn to: the render target, else the screen. */
 	int targetHeight() const;
+	int targetLeft() const;
+	int targetFlip() const;
 	Shader* plainShader(lang::Ptr<Shader>& slot, const char* shortName);
 	/** Sends a piece through the batcher after the screen-square test; corners in device coordinates. */
 	void render2D(int type, const math::float3* positions, int count, unsigned int argb, int lineWidth);

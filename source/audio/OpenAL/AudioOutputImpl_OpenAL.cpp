@@ -7,8 +7,15 @@
 #include <lang/System.h>
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
 #include <mutex>
 #include <pthread.h>
+#include <string>
+#include <vector>
 
 namespace audio
 {
@@ -44,6 +51,71 @@ void setThreadContext(ALCcontext* context)
 	if (s_setThreadContext)
 		s_setThreadContext(context);
 }
+
+// alsa-lib, reached at run time: the engine does not link it, OpenAL Soft loads it when it tries ALSA.
+typedef void (*AlsaErrorHandler)(const char* file, int line, const char* function, int err, const char* fmt, ...);
+typedef int (*AlsaSetErrorHandler)(AlsaErrorHandler handler);
+typedef int (*AlsaCardNext)(int* card);
+
+void* alsaCall(const char* name)
+{
+	static void* const library = dlopen("libasound.so.2", RTLD_LAZY);
+	return library ? dlsym(library, name) : nullptr;
+}
+
+thread_local std::vector<std::string>* t_alsaLines = nullptr;
+
+// As alsa-lib's own handler words it, kept back until the open has shown whether it matters.
+void collectAlsaError(const char* file, int line, const char* function, int err, const char* fmt, ...)
+{
+	char text[512];
+	va_list args;
+	va_start(args, fmt);
+	std::vsnprintf(text, sizeof(text), fmt, args);
+	va_end(args);
+	std::string entry = std::string("ALSA lib ") + file + ":" + std::to_string(line) + ":(" + function + ") " + text;
+	if (err)
+		entry += std::string(": ") + std::strerror(err < 0 ? -err : err);
+	if (t_alsaLines)
+		t_alsaLines->push_back(entry);
+}
+
+/**
+ * Opens the default device. Without a sound card the open fails with alsa-lib's and OpenAL Soft's
+ * complaints on the terminal before the engine's own line about its silent sink: alsa-lib's lines
+ * are held back and shown only when a device opened after all, and OpenAL Soft's log is quiet on a
+ * machine without a card unless the user chose a level.
+ */
+ALCdevice* openDefaultDevice()
+{
+	static std::once_flag once;
+	std::call_once(once, [] {
+		const AlsaCardNext cardNext = reinterpret_cast<AlsaCardNext>(alsaCall("snd_card_next"));
+		int card = -1;
+		if (cardNext && cardNext(&card) == 0 && card < 0 && !std::getenv("ALSOFT_LOGLEVEL"))
+			setenv("ALSOFT_LOGLEVEL", "0", 0);
+	});
+	const AlsaSetErrorHandler setHandler = reinterpret_cast<AlsaSetErrorHandler>(alsaCall("snd_lib_error_set_handler"));
+	std::vector<std::string> lines;
+	if (setHandler)
+	{
+		t_alsaLines = &lines;
+		setHandler(&collectAlsaError);
+	}
+	ALCdevice* device = alcOpenDevice(nullptr);
+	if (setHandler)
+	{
+		// Back to alsa-lib's own.
+		setHandler(nullptr);
+		t_alsaLines = nullptr;
+	}
+	if (device)
+	{
+		for (const std::string& line : lines)
+			std::fprintf(stderr, "%s\n", line.c_str());
+	}
+	return device;
+}
 }
 
 AudioOutputImpl::AudioOutputImpl(const AudioConfiguration& config) :
@@ -52,8 +124,8 @@ AudioOutputImpl::AudioOutputImpl(const AudioConfiguration& config) :
 {
 	checkConfiguration(config, "AudioOutput");
 
+	m_device = openDefaultDevice();
 	loadThreadContextCalls();
-	m_device = alcOpenDevice(nullptr);
 	if (m_device)
 	{
 		m_context = alcCreateContext(m_device, nullptr);

@@ -6,11 +6,40 @@
 #include <lang/throwError.h>
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <dlfcn.h>
 
 namespace framework
 {
 namespace
 {
+#if defined(SDL_VIDEO_DRIVER_X11)
+// Xlib, reached through SDL's own load of it: the engine does not link it.
+typedef int (*XErrorHandlerCall)(Display*, XErrorEvent*);
+typedef XErrorHandlerCall (*XSetErrorHandlerCall)(XErrorHandlerCall);
+typedef int (*XSyncCall)(Display*, int);
+
+template <class F>
+F xlibCall(const char* name)
+{
+	return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+}
+
+// The one window whose requests may fail because something else destroyed it, and the handler before ours.
+LinuxGLView* s_watched = nullptr;
+XErrorHandlerCall s_previousHandler = nullptr;
+
+int onXError(Display* display, XErrorEvent* error)
+{
+	if (s_watched && error->resourceid == s_watched->x11Window() &&
+		(error->error_code == BadWindow || error->error_code == BadDrawable))
+	{
+		s_watched->markDestroyed();
+		return 0;
+	}
+	return s_previousHandler ? s_previousHandler(display, error) : 0;
+}
+#endif
+
 void* createContext(SDL_Window* window, int)
 {
 	return SDL_GL_CreateContext(window);
@@ -35,12 +64,16 @@ LinuxGLView::LinuxGLView(const std::string& title, int width, int height, int bi
 	const std::vector<gr::Context::PlatformType>& renderers, const ContextFactory& factory) :
 	m_window(nullptr),
 	m_context(nullptr),
-	m_selectedRenderer(gr::Context::PLATFORM_GLES1)
+	m_selectedRenderer(gr::Context::PLATFORM_GLES1),
+	m_x11Window(0),
+	m_destroyed(false)
 {
 	// Under X11, ES 2.0 would otherwise come from GLX.
 	SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
 	// A finger must not also click.
 	SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
+	// The click that brings the focus is the player's first press, not a click to be dropped.
+	SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
 	if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
 		lang::throwError(gr::GraphicsException(lang::Format("SDL video: {0}", SDL_GetError())));
 
@@ -83,6 +116,8 @@ LinuxGLView::LinuxGLView(const std::string& title, int width, int height, int bi
 	// whenever the two fall out of step. Drivers that take no interval answer with an error, ignored.
 	SDL_GL_SetSwapInterval(0);
 
+	watchForDestruction();
+
 	// On a scaled desktop the window is made smaller, so the drawable keeps the size asked for.
 	const int dw = drawableWidth();
 	if (dw > 0 && dw != width)
@@ -98,7 +133,57 @@ LinuxGLView::~LinuxGLView()
 		SDL_GL_MakeCurrent(m_window, nullptr);
 	SDL_GL_DeleteContext(m_context);
 	SDL_DestroyWindow(m_window);
+#if defined(SDL_VIDEO_DRIVER_X11)
+	if (s_watched == this)
+	{
+		// The answers to the requests on a window that is gone arrive here, while they are still ours to drop.
+		const XSyncCall sync = xlibCall<XSyncCall>("XSync");
+		if (sync && m_x11Display)
+			sync(static_cast<Display*>(m_x11Display), False);
+		const XSetErrorHandlerCall setHandler = xlibCall<XSetErrorHandlerCall>("XSetErrorHandler");
+		const XErrorHandlerCall current = setHandler ? setHandler(s_previousHandler) : nullptr;
+		// Someone else's handler came after ours: it stays.
+		if (setHandler && current != &onXError)
+			setHandler(current);
+		s_watched = nullptr;
+		s_previousHandler = nullptr;
+	}
+#endif
 	SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void LinuxGLView::watchForDestruction()
+{
+	m_x11Window = 0;
+	SDL_SysWMinfo info;
+	SDL_VERSION(&info.version);
+	if (!SDL_GetWindowWMInfo(m_window, &info))
+		return;
+#if defined(SDL_VIDEO_DRIVER_X11)
+	if (info.subsystem != SDL_SYSWM_X11 || s_watched)
+		return;
+	const XSetErrorHandlerCall setHandler = xlibCall<XSetErrorHandlerCall>("XSetErrorHandler");
+	if (!setHandler)
+		return;
+	m_x11Window = static_cast<unsigned long>(info.info.x11.window);
+	m_x11Display = info.info.x11.display;
+	s_watched = this;
+	s_previousHandler = setHandler(&onXError);
+	// The window's own X events, among them its destruction.
+	SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+#endif
+}
+
+bool LinuxGLView::isDestroyedBy(const SDL_Event& event)
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+	if (event.type == SDL_SYSWMEVENT && event.syswm.msg && event.syswm.msg->subsystem == SDL_SYSWM_X11 && m_x11Window &&
+		event.syswm.msg->msg.x11.event.type == DestroyNotify && event.syswm.msg->msg.x11.event.xdestroywindow.window == m_x11Window)
+		markDestroyed();
+#else
+	(void)event;
+#endif
+	return m_destroyed;
 }
 
 unsigned LinuxGLView::windowID() const
@@ -112,9 +197,16 @@ void LinuxGLView::show()
 	SDL_RaiseWindow(m_window);
 }
 
+void LinuxGLView::takeFocus()
+{
+	// Drivers without a keyboard focus of their own answer with an error, ignored.
+	SDL_SetWindowInputFocus(m_window);
+}
+
 void LinuxGLView::present()
 {
-	SDL_GL_SwapWindow(m_window);
+	if (!m_destroyed)
+		SDL_GL_SwapWindow(m_window);
 }
 
 int LinuxGLView::drawableWidth() const
@@ -161,7 +253,7 @@ bool LinuxGLView::isGrabbed() const
 void LinuxGLView::warpMouse(int x, int y)
 {
 	const float scale = contentScale();
-	SDL_WarpMouseInWindow(m_window, static_cast<int>(x / scale), static_cast<int>(y / scale));
+	SDL_WarpMouseInWindow(m_window, static_cast<int>((x + m_surfaceLeft) / scale), static_cast<int>((y + m_surfaceTop) / scale));
 }
 
 int LinuxGLView::showMessageBox(const std::string& title, const std::string& message, const std::vector<std::string>& buttons)
@@ -184,6 +276,8 @@ void LinuxGLView::screenPosition(int& x, int& y) const
 
 unsigned long LinuxGLView::x11Window() const
 {
+	if (m_x11Window)
+		return m_x11Window;
 	SDL_SysWMinfo info;
 	SDL_VERSION(&info.version);
 	if (!SDL_GetWindowWMInfo(m_window, &info))

@@ -154,12 +154,27 @@ void LinuxHost::startUp()
 	// The screen as a portrait device reports it; a wider surface stands for a landscape status bar.
 	const int shortSide = std::min(m_options.width, m_options.height);
 	const int longSide = std::max(m_options.width, m_options.height);
+	m_startShortSide = std::max(1, shortSide);
+	m_startLongSide = std::max(1, longSide);
 	m_config.width = shortSide;
 	m_config.height = longSide;
 	m_config.orientation = m_options.width > m_options.height ? gr::Context::ORIENTATION_LANDSCAPE_RIGHT : gr::Context::ORIENTATION_PORTRAIT;
 	configure(m_config, *m_os);
 	if (!m_config.autoOrientations.empty() && !isAllowedContextOrientation(m_config, m_config.orientation))
-		m_config.orientation = m_config.autoOrientations.front();
+	{
+		// Another orientation of the same shape, or for a square either; a size of the other shape is
+		// the caller's mistake, told rather than turned.
+		const bool landscape = isLandscape(m_config.orientation);
+		const bool square = m_options.width == m_options.height;
+		const auto& allowed = m_config.autoOrientations;
+		const auto same = std::find_if(allowed.begin(), allowed.end(), [&](gr::Context::OrientationType o) {
+			return isAllowedContextOrientation(m_config, o) && (square || isLandscape(o) == landscape);
+		});
+		if (same == allowed.end())
+			lang::throwError(lang::Exception(lang::Format("The game is {0}: a {1}x{2} surface is {3}; ask for {2}x{1}",
+				landscape ? "portrait" : "landscape", m_options.width, m_options.height, landscape ? "landscape" : "portrait")));
+		m_config.orientation = *same;
+	}
 
 	// The surface takes the final orientation's shape.
 	const bool landscape = isLandscape(m_config.orientation);
@@ -353,7 +368,8 @@ void LinuxHost::terminate()
 
 bool LinuxHost::stopping() const
 {
-	return s_stopRequested || m_closed || m_terminated || (App::initialized() && App::get()->quitRequested());
+	return s_stopRequested || m_closed || m_terminated || (m_glView && m_glView->isDestroyed()) ||
+		(App::initialized() && App::get()->quitRequested());
 }
 
 void LinuxHost::requestStop()

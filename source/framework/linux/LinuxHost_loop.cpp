@@ -69,12 +69,15 @@ bool LinuxHost::tick()
 		update();
 		pace();
 	}
-	else
+	else if (m_pendingEvents.empty())
 	{
 		// Stopped: no frames, the loop waits for the events that may restart it.
 		SDL_Event event;
 		if (SDL_WaitEventTimeout(&event, 100))
-			handleEvent(event);
+		{
+			takeEvent(event);
+			drainEvents();
+		}
 	}
 	return !stopping();
 }

@@ -130,13 +130,18 @@ LinuxViewController::Touch LinuxViewController::fingerTouch(const SDL_Event& eve
 {
 	const float w = m_view ? static_cast<float>(m_view->drawableWidth()) : 0.f;
 	const float h = m_view ? static_cast<float>(m_view->drawableHeight()) : 0.f;
-	return Touch{fingerTouchId(event.tfinger.fingerId, allocate), event.tfinger.x * w, event.tfinger.y * h};
+	const float left = m_view ? static_cast<float>(m_view->surfaceLeft()) : 0.f;
+	const float top = m_view ? static_cast<float>(m_view->surfaceTop()) : 0.f;
+	return Touch{fingerTouchId(event.tfinger.fingerId, allocate), event.tfinger.x * w - left, event.tfinger.y * h - top};
 }
 
 LinuxViewController::Touch LinuxViewController::mouseTouch(int x, int y) const
 {
 	const float scale = m_view ? m_view->contentScale() : 1.f;
-	return Touch{MOUSE_TOUCH, static_cast<float>(x) * scale, static_cast<float>(y) * scale};
+	const float left = m_view ? static_cast<float>(m_view->surfaceLeft()) : 0.f;
+	const float top = m_view ? static_cast<float>(m_view->surfaceTop()) : 0.f;
+	// In the game's surface, which a letterbox moves off the window's corner.
+	return Touch{MOUSE_TOUCH, static_cast<float>(x) * scale - left, static_cast<float>(y) * scale - top};
 }
 
 void LinuxViewController::key(App::KeyType key, bool down)

@@ -247,12 +247,25 @@ int GL_Context::targetHeight() const
 	return m_renderTarget ? m_renderTarget->height() : height();
 }
 
+int GL_Context::targetLeft() const
+{
+	return m_renderTarget || m_framebufferHeight <= 0 ? 0 : m_screenLeft;
+}
+
+int GL_Context::targetFlip() const
+{
+	// GL counts rows from the bottom of the frame buffer; the surface's rows from its own top.
+	if (m_renderTarget || m_framebufferHeight <= 0)
+		return targetHeight();
+	return m_framebufferHeight - m_screenTop;
+}
+
 void GL_Context::setViewport(const Rect& rect)
 {
 	m_batcher.flush();
 	m_viewport = rect;
-	const int h = targetHeight();
-	GL_State::viewport(rect.left(), h - rect.bottom(), rect.right() - rect.left(), rect.bottom() - rect.top());
+	GL_State::viewport(targetLeft() + rect.left(), targetFlip() - rect.bottom(), rect.right() - rect.left(),
+		rect.bottom() - rect.top());
 	CHECK("setViewport");
 }
 
@@ -260,9 +273,40 @@ void GL_Context::setClipRect(const Rect& rect)
 {
 	m_batcher.flush();
 	GL_State::enable(GL_SCISSOR_TEST);
-	const int h = targetHeight();
-	GL_State::scissor(rect.left(), h - rect.bottom(), std::max(0, rect.right() - rect.left()), std::max(0, rect.bottom() - rect.top()));
+	Rect r = rect;
+	if (!m_renderTarget && m_framebufferHeight > 0)
+	{
+		// Letterboxed: nothing reaches the bars.
+		r = Rect(std::max(r.left(), 0), std::max(r.top(), 0), std::min(r.right(), m_width), std::min(r.bottom(), m_height));
+	}
+	GL_State::scissor(targetLeft() + r.left(), targetFlip() - r.bottom(), std::max(0, r.right() - r.left()),
+		std::max(0, r.bottom() - r.top()));
 	CHECK("setClipRect");
+}
+
+void GL_Context::setScreenPlacement(int left, int top, int framebufferWidth, int framebufferHeight)
+{
+	m_batcher.flush();
+	m_screenLeft = left;
+	m_screenTop = top;
+	m_framebufferWidth = framebufferWidth;
+	m_framebufferHeight = framebufferHeight;
+	if (!m_renderTarget)
+		setViewport(m_viewport);
+}
+
+void GL_Context::beginScene()
+{
+	if (m_renderTarget || m_framebufferHeight <= 0 ||
+		(m_screenLeft == 0 && m_screenTop == 0 && m_framebufferWidth == m_width && m_framebufferHeight == m_height))
+		return;
+	// The letterbox's bars: the game's own clears reach its surface only.
+	m_batcher.flush();
+	GL_State::disable(GL_SCISSOR_TEST);
+	GL_State::clearColor(0.f, 0.f, 0.f, 1.f);
+	gl.Clear(GL_COLOR_BUFFER_BIT);
+	CHECK("beginScene");
+	setClipRect(m_renderState.clipRect);
 }
 
 void GL_Context::setRenderTarget(Texture* texture)

@@ -42,7 +42,7 @@ void GL_Context::capture(io::OutputStream& out, io::FileFormat format)
 	m_batcher.flush();
 	const int w = m_renderTarget ? m_renderTarget->width() : width();
 	const int h = m_renderTarget ? m_renderTarget->height() : height();
-	const std::vector<uint8_t> pixels = GL_capturePixels(m_viewport.left(), h - m_viewport.bottom(), w, h);
+	const std::vector<uint8_t> pixels = GL_capturePixels(targetLeft() + m_viewport.left(), targetFlip() - m_viewport.bottom(), w, h);
 	const SurfaceFormat rgba(SurfaceFormat::SURFACE_A8B8G8R8);
 	img::ImageWriter::write(out, format, pixels.data(), w, h, rgba, rgba);
 }

@@ -5,7 +5,11 @@
 #include <pf/StateFile.h>
 #include <io/detail/paths.h>
 #include <lang/Debug.h>
+#include <pf/StateJournal.h>
+#include <pf/detail/DeliveryBatch.h>
 #include <cjson/cJSON.h>
+#include <climits>
+#include <cmath>
 #include <ctime>
 #include <deque>
 #include <fstream>
@@ -43,6 +47,8 @@ enum class State
 
 struct Transaction
 {
+	// The number of its id "T<number>".
+	long long number = 0;
 	std::string id;
 	std::string product;
 	unsigned quantity = 1;
@@ -68,8 +74,53 @@ enum class Answer
 	Products,
 	Refuse,
 	Restore,
-	Deliver
+	Deliver,
+	// A second purchase of a product that is owned already: the earlier one, as a restore gives it.
+	Owned
 };
+
+// Ids are counted in a JSON number: past 2^53 a double no longer counts in ones.
+constexpr long long kLastTransaction = 1LL << 53;
+
+// The number of an id "T<number>" (no leading zero, 1 to kLastTransaction), or 0.
+long long transactionNumber(const std::string& id)
+{
+	if (id.size() < 2 || id.size() > 17 || id[0] != 'T' || id[1] < '1' || id[1] > '9')
+		return 0;
+	long long n = 0;
+	for (size_t i = 1; i < id.size(); ++i)
+	{
+		if (id[i] < '0' || id[i] > '9')
+			return 0;
+		n = n * 10 + (id[i] - '0');
+	}
+	return n <= kLastTransaction ? n : 0;
+}
+
+// A whole number from low to high, or false: nothing outside that range is cast.
+bool wholeNumber(const cJSON* item, double low, double high, long long& value)
+{
+	if (!cJSON_IsNumber(item))
+		return false;
+	const double v = item->valuedouble;
+	if (!(v >= low && v <= high) || v != std::floor(v))
+		return false;
+	value = static_cast<long long>(v);
+	return true;
+}
+
+bool parseState(const std::string& name, State& state)
+{
+	for (State s : {State::Pending, State::Delivering, State::Finished})
+	{
+		if (name == stateName(s))
+		{
+			state = s;
+			return true;
+		}
+	}
+	return false;
+}
 
 struct Request
 {
@@ -128,8 +179,11 @@ public:
 	bool m_paymentsAllowed = true;
 	std::vector<Product> m_catalogue;
 	std::deque<Request> m_requests;
-	std::vector<Transaction> m_ledger;
+	// By number, which is the order they were bought in.
+	std::map<long long, Transaction> m_ledger;
 	long long m_nextTransaction = 1;
+	// Deliveries in the ledger's journal since the ledger was last written whole.
+	size_t m_journaled = 0;
 	// Purchases an earlier run did not see through; they wait for the product list so
 	// that they arrive with the item's quantity and receipt set.
 	std::vector<std::string> m_earlier;
@@ -143,10 +197,10 @@ public:
 			m_ids.push_back(productIds[i] ? productIds[i] : "");
 		loadCatalogue();
 		loadLedger();
-		for (const Transaction& t : m_ledger)
+		for (const auto& entry : m_ledger)
 		{
-			if (t.state != State::Finished)
-				m_earlier.push_back(t.id);
+			if (entry.second.state != State::Finished)
+				m_earlier.push_back(entry.second.id);
 		}
 	}
 
@@ -207,32 +261,112 @@ public:
 
 	std::string ledgerPath() const { return Folders::statePath() + "/store-ledger.json"; }
 
+	// Why the entry cannot be used, or "" with `t` filled.
+	std::string readTransaction(const cJSON* item, Transaction& t) const
+	{
+		if (!cJSON_IsObject(item))
+			return "it is not an object";
+		const cJSON* id = cJSON_GetObjectItemCaseSensitive(item, "id");
+		const cJSON* product = cJSON_GetObjectItemCaseSensitive(item, "product");
+		const cJSON* quantity = cJSON_GetObjectItemCaseSensitive(item, "quantity");
+		const cJSON* date = cJSON_GetObjectItemCaseSensitive(item, "date");
+		const cJSON* consumable = cJSON_GetObjectItemCaseSensitive(item, "consumable");
+		const cJSON* state = cJSON_GetObjectItemCaseSensitive(item, "state");
+		const cJSON* receipt = cJSON_GetObjectItemCaseSensitive(item, "receipt");
+		t.id = text(id);
+		t.number = transactionNumber(t.id);
+		if (t.number == 0)
+			return "its id is not T followed by a number from 1 to 2^53";
+		t.product = text(product);
+		if (t.product.empty())
+			return "it has no product";
+		// An empty catalogue cannot tell: the purchase then waits for its product.
+		if (!m_catalogue.empty() && !this->product(t.product))
+			return "its product " + t.product + " is not in the store catalogue";
+		long long count = 1;
+		if (quantity && !wholeNumber(quantity, 1, UINT_MAX, count))
+			return "its quantity is not a whole number from 1 to " + std::to_string(UINT_MAX);
+		t.quantity = static_cast<unsigned>(count);
+		if ((date && !cJSON_IsString(date)) || (receipt && !cJSON_IsString(receipt)))
+			return "its date or receipt is not a string";
+		if (consumable && !cJSON_IsBool(consumable))
+			return "its \"consumable\" is not true or false";
+		if (!parseState(text(state), t.state))
+			return cJSON_IsString(state) ? "it has the unknown state \"" + text(state) + "\"" : std::string("it has no state");
+		t.date = text(date);
+		t.consumable = cJSON_IsTrue(consumable);
+		t.receipt = text(receipt);
+		if (m_ledger.count(t.number))
+			return "its id is used by an earlier entry";
+		return std::string();
+	}
+
 	void loadLedger()
 	{
-		cJSON* root = StateFile(ledgerPath()).load(cJSON_Object);
-		if (!root)
-			return;
-		const cJSON* next = cJSON_GetObjectItemCaseSensitive(root, "nextTransaction");
-		if (cJSON_IsNumber(next) && next->valuedouble >= 1)
-			m_nextTransaction = static_cast<long long>(next->valuedouble);
-		const cJSON* item = nullptr;
-		cJSON_ArrayForEach(item, cJSON_GetObjectItemCaseSensitive(root, "transactions"))
+		const StateFile file(ledgerPath());
+		cJSON* root = file.load(cJSON_Object);
+		std::vector<std::string> faults;
+		long long next = 1;
+		long long stored = 0;
+		if (root)
 		{
-			Transaction t;
-			t.id = text(cJSON_GetObjectItemCaseSensitive(item, "id"));
-			t.product = text(cJSON_GetObjectItemCaseSensitive(item, "product"));
-			const cJSON* quantity = cJSON_GetObjectItemCaseSensitive(item, "quantity");
-			t.quantity = cJSON_IsNumber(quantity) && quantity->valuedouble >= 1 ? static_cast<unsigned>(quantity->valuedouble) : 1;
-			t.date = text(cJSON_GetObjectItemCaseSensitive(item, "date"));
-			t.consumable = cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(item, "consumable"));
-			const std::string state = text(cJSON_GetObjectItemCaseSensitive(item, "state"));
-			t.state = state == "finished" ? State::Finished : state == "delivering" ? State::Delivering : State::Pending;
-			t.receipt = text(cJSON_GetObjectItemCaseSensitive(item, "receipt"));
-			// Finished consumables (kept by older versions) are not needed for anything: the next save drops them.
-			if (!t.id.empty() && !t.product.empty() && !(t.consumable && t.state == State::Finished))
-				m_ledger.push_back(t);
+			const cJSON* nextItem = cJSON_GetObjectItemCaseSensitive(root, "nextTransaction");
+			if (nextItem && !wholeNumber(nextItem, 1, static_cast<double>(kLastTransaction), next))
+				faults.push_back("\"nextTransaction\" is not a whole number from 1 to 2^53; ids go on after the stored ones");
+			else if (nextItem)
+				stored = next;
+			const cJSON* list = cJSON_GetObjectItemCaseSensitive(root, "transactions");
+			if (list && !cJSON_IsArray(list))
+				faults.push_back("\"transactions\" is not a list");
+			const cJSON* item = nullptr;
+			int index = 0;
+			cJSON_ArrayForEach(item, (cJSON_IsArray(list) ? list : nullptr))
+			{
+				++index;
+				Transaction t;
+				const std::string fault = readTransaction(item, t);
+				if (!fault.empty())
+				{
+					const std::string id = text(cJSON_GetObjectItemCaseSensitive(item, "id"));
+					faults.push_back("transaction " + std::to_string(index) + (id.empty() ? "" : " (" + id + ")") + " is not delivered: " + fault);
+					// Its id stays used, whatever became of it.
+					const long long number = transactionNumber(id);
+					next = std::max(next, number + 1);
+					continue;
+				}
+				next = std::max(next, t.number + 1);
+				// Finished consumables (kept by older versions) are not needed for anything: the next save drops them.
+				if (!(t.consumable && t.state == State::Finished))
+					m_ledger[t.number] = t;
+			}
+			cJSON_Delete(root);
 		}
-		cJSON_Delete(root);
+		// The copy keeps the damaged entries as they were written; the ledger goes on without them.
+		const bool damaged = !faults.empty() && file.reportDamage(faults);
+		// Deliveries since the ledger was last written whole.
+		const bool journalSound = StateJournal(ledgerPath()).read([&](const cJSON& record) {
+			const long long number = transactionNumber(text(cJSON_GetObjectItemCaseSensitive(&record, "id")));
+			State state;
+			if (number == 0 || !parseState(text(cJSON_GetObjectItemCaseSensitive(&record, "state")), state))
+				return false;
+			++m_journaled;
+			next = std::max(next, number + 1);
+			const auto it = m_ledger.find(number);
+			// Only ever forward: a line applied a second time changes nothing.
+			if (it == m_ledger.end() || state <= it->second.state)
+				return true;
+			if (state == State::Finished && it->second.consumable)
+				m_ledger.erase(it);
+			else
+				it->second.state = state;
+			return true;
+		});
+		if (stored != 0 && stored < next)
+			lang::Debug::printf("%s: \"nextTransaction\" %lld is not above every id used; new ids start at T%lld\n", file.path().c_str(), stored, next);
+		m_nextTransaction = next;
+		// Written whole at once, so that the damage is not found again at the next start.
+		if (damaged || !journalSound)
+			saveLedger();
 	}
 
 	bool saveLedger()
@@ -241,8 +375,9 @@ public:
 		cJSON* root = cJSON_CreateObject();
 		cJSON_AddNumberToObject(root, "nextTransaction", static_cast<double>(m_nextTransaction));
 		cJSON* list = cJSON_AddArrayToObject(root, "transactions");
-		for (const Transaction& t : m_ledger)
+		for (const auto& entry : m_ledger)
 		{
+			const Transaction& t = entry.second;
 			cJSON* item = cJSON_CreateObject();
 			cJSON_AddStringToObject(item, "id", t.id.c_str());
 			cJSON_AddStringToObject(item, "product", t.product.c_str());
@@ -255,7 +390,24 @@ public:
 		}
 		const bool saved = StateFile(ledgerPath()).save(root);
 		cJSON_Delete(root);
+		// The journal goes only once the ledger holds what it said.
+		if (saved && StateJournal(ledgerPath()).clear())
+			m_journaled = 0;
 		return saved;
+	}
+
+	// A delivery's step: a line in the journal, however long the ledger is; the whole ledger when that fails.
+	void record(const Transaction& t)
+	{
+		cJSON* line = cJSON_CreateObject();
+		cJSON_AddStringToObject(line, "id", t.id.c_str());
+		cJSON_AddStringToObject(line, "state", stateName(t.state));
+		const bool appended = StateJournal(ledgerPath()).append(line);
+		cJSON_Delete(line);
+		if (appended)
+			++m_journaled;
+		else
+			saveLedger();
 	}
 
 	const Product* product(const std::string& id) const
@@ -270,10 +422,17 @@ public:
 
 	Transaction* transaction(const std::string& id)
 	{
-		for (Transaction& t : m_ledger)
+		const auto it = m_ledger.find(transactionNumber(id));
+		return it == m_ledger.end() ? nullptr : &it->second;
+	}
+
+	// The latest purchase of the product that the ledger holds.
+	const Transaction* held(const std::string& productId) const
+	{
+		for (auto it = m_ledger.rbegin(); it != m_ledger.rend(); ++it)
 		{
-			if (t.id == id)
-				return &t;
+			if (it->second.product == productId)
+				return &it->second;
 		}
 		return nullptr;
 	}
@@ -323,10 +482,15 @@ public:
 		Transaction* t = transaction(transactionId);
 		if (!t || t->state == State::Finished)
 			return;
+		if (!product(t->product))
+		{
+			lang::Debug::printf("Purchase %s of %s waits: its product is not in the store catalogue\n", t->id.c_str(), t->product.c_str());
+			return;
+		}
 		if (t->state == State::Delivering)
 			lang::Debug::printf("Purchase %s of %s is delivered again: the game did not acknowledge it\n", t->id.c_str(), t->product.c_str());
 		t->state = State::Delivering;
-		saveLedger();
+		record(*t);
 		const std::string product = t->product;
 		const unsigned quantity = t->quantity;
 		const std::vector<char> receipt(t->receipt.begin(), t->receipt.end());
@@ -342,18 +506,14 @@ public:
 
 	void finish(const std::string& transactionId)
 	{
-		for (auto it = m_ledger.begin(); it != m_ledger.end(); ++it)
-		{
-			if (it->id != transactionId || it->state == State::Finished)
-				continue;
-			// A consumed purchase is never restored: nothing of it needs keeping.
-			if (it->consumable)
-				m_ledger.erase(it);
-			else
-				it->state = State::Finished;
-			saveLedger();
+		const auto it = m_ledger.find(transactionNumber(transactionId));
+		if (it == m_ledger.end() || it->second.state == State::Finished)
 			return;
-		}
+		it->second.state = State::Finished;
+		record(it->second);
+		// A consumed purchase is never restored: nothing of it needs keeping.
+		if (it->second.consumable)
+			m_ledger.erase(it);
 	}
 
 	bool finishTransaction(const std::string& productId)
@@ -369,8 +529,14 @@ public:
 	// cannot lose it. False when the ledger could not be written.
 	bool accept(const Product& p)
 	{
+		if (m_nextTransaction > kLastTransaction)
+		{
+			lang::Debug::printf("%s: every transaction id is used\n", ledgerPath().c_str());
+			return false;
+		}
 		Transaction t;
-		t.id = "T" + std::to_string(m_nextTransaction++);
+		t.number = m_nextTransaction++;
+		t.id = "T" + std::to_string(t.number);
 		t.product = p.id;
 		t.date = isoDate();
 		t.consumable = p.consumable;
@@ -383,10 +549,11 @@ public:
 		t.receipt = printed ? printed : "";
 		cJSON_free(printed);
 		cJSON_Delete(receipt);
-		m_ledger.push_back(t);
+		m_ledger[t.number] = t;
 		if (!saveLedger())
 		{
-			m_ledger.pop_back();
+			m_ledger.erase(t.number);
+			--m_nextTransaction;
 			return false;
 		}
 		m_requests.push_back({Answer::Deliver, t.id});
@@ -427,10 +594,10 @@ public:
 	void restore()
 	{
 		std::vector<Transaction> replay;
-		for (const Transaction& t : m_ledger)
+		for (const auto& entry : m_ledger)
 		{
-			if (t.state == State::Finished && !t.consumable)
-				replay.push_back(t);
+			if (entry.second.state == State::Finished && !entry.second.consumable)
+				replay.push_back(entry.second);
 		}
 		for (const Transaction& t : replay)
 			notifySuccess(t.product, t.quantity, false, std::vector<char>());
@@ -438,21 +605,45 @@ public:
 			m_listener->paymentFinished("", CommerceListener::PAYMENT_COMPLETED, Commerce::ERROR_NONE);
 	}
 
+	// The answer to a second purchase of a non-consumable: no second transaction.
+	void answerHeld(const Transaction& t)
+	{
+		if (t.state == State::Finished)
+		{
+			lang::Debug::printf("%s is owned already (%s): answered as a restore\n", t.product.c_str(), t.id.c_str());
+			m_requests.push_back({Answer::Owned, t.id});
+		}
+		else
+			lang::Debug::printf("%s is being bought already (%s): that purchase is the answer\n", t.product.c_str(), t.id.c_str());
+	}
+
+	void owned(const std::string& transactionId)
+	{
+		if (const Transaction* t = transaction(transactionId))
+			notifySuccess(t->product, t->quantity, false, std::vector<char>());
+	}
+
 	void checkForCallback()
 	{
 		// Without a listener the answers wait: a purchase of an earlier run must not be lost before the game asks.
-		while (!m_requests.empty() && m_listener)
+		detail::DeliveryBatch batch;
+		while (!m_requests.empty() && m_listener && batch.more())
 		{
 			const Request request = m_requests.front();
 			m_requests.pop_front();
+			batch.counted();
 			switch (request.kind)
 			{
 			case Answer::Products: listProducts(); break;
 			case Answer::Refuse: refuse(request.value); break;
 			case Answer::Restore: restore(); break;
 			case Answer::Deliver: deliver(request.value); break;
+			case Answer::Owned: owned(request.value); break;
 			}
 		}
+		// Written whole once the backlog is through: while it lasts its progress is in the journal.
+		if (m_journaled > 0 && m_requests.empty())
+			saveLedger();
 	}
 };
 
@@ -502,6 +693,13 @@ bool Commerce::buyItemId(const std::string& productId, CommerceListener* listene
 	{
 		// The store turns it down at the next poll, as it would after showing its sheet.
 		m_this->m_requests.push_back({Answer::Refuse, productId});
+		return true;
+	}
+	// A non-consumable is bought once: owned, or on its way, the earlier purchase is the answer.
+	const Transaction* held = p->consumable ? nullptr : m_this->held(p->id);
+	if (held)
+	{
+		m_this->answerHeld(*held);
 		return true;
 	}
 	if (!m_this->accept(*p))

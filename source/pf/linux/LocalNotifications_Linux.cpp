@@ -3,13 +3,16 @@
 #include <pf/DeviceInfo.h>
 #include <pf/Folders.h>
 #include <pf/StateFile.h>
+#include <pf/StateJournal.h>
+#include <pf/detail/DeliveryBatch.h>
 #include <cjson/cJSON.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <deque>
 #include <functional>
-#include <limits>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace pf
 {
@@ -19,13 +22,75 @@ class LocalNotificationsImpl : public lang::Object
 
 namespace
 {
+typedef LocalNotifications::Pending Pending;
+
+// What a file looked like when this process last read or wrote it: another process's change shows as a difference.
+struct Stamp
+{
+	bool exists = false;
+	dev_t device = 0;
+	ino_t inode = 0;
+	off_t size = 0;
+	long long modified = 0;
+
+	bool operator!=(const Stamp& o) const
+	{
+		return exists != o.exists || device != o.device || inode != o.inode || size != o.size || modified != o.modified;
+	}
+};
+
+Stamp stampOf(const std::string& path)
+{
+	Stamp s;
+	struct stat st;
+	if (stat(path.c_str(), &st) != 0)
+		return s;
+	s.exists = true;
+	s.device = st.st_dev;
+	s.inode = st.st_ino;
+	s.size = st.st_size;
+	s.modified = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+	return s;
+}
+
+bool earlier(const Pending& a, const Pending& b)
+{
+	return a.fireTime < b.fireTime;
+}
+
+// Why the entry cannot be used, or "" with `p` filled.
+std::string readEntry(const cJSON* item, Pending& p)
+{
+	if (!cJSON_IsObject(item))
+		return "it is not an object";
+	const cJSON* name = cJSON_GetObjectItemCaseSensitive(item, "eventName");
+	const cJSON* fire = cJSON_GetObjectItemCaseSensitive(item, "fireTime");
+	const cJSON* text = cJSON_GetObjectItemCaseSensitive(item, "text");
+	const cJSON* sound = cJSON_GetObjectItemCaseSensitive(item, "sound");
+	if (!cJSON_IsString(name))
+		return "it has no event name";
+	// A number too large for a double reads as infinity, and would be written back as null.
+	if (!cJSON_IsNumber(fire) || !std::isfinite(fire->valuedouble))
+		return "its fire time is missing or out of range";
+	if (text && !cJSON_IsString(text))
+		return "its text is not a string";
+	if (sound && !cJSON_IsBool(sound))
+		return "its \"sound\" is not true or false";
+	p = {name->valuestring, fire->valuedouble, text ? text->valuestring : "", cJSON_IsTrue(sound) != 0};
+	return std::string();
+}
+
 struct Store
 {
 	std::mutex lock;
-	// The cache of the file: valid for `path`, with the earliest fire time at hand for the polls.
+	// The file and its journal as last read, in fire order; valid for `path` while their stamps hold.
 	std::string path;
-	std::vector<LocalNotifications::Pending> entries;
+	std::deque<Pending> entries;
 	bool loaded = false;
+	Stamp fileStamp;
+	Stamp journalStamp;
+	// Deliveries in the journal since the file was last written whole.
+	size_t journaled = 0;
 
 	std::vector<LocalNotificationsListener*> listeners;
 	std::mutex listenerLock;
@@ -36,34 +101,86 @@ struct Store
 	{
 		path = currentPath();
 		entries.clear();
+		journaled = 0;
 		loaded = true;
-		cJSON* root = StateFile(path).load(cJSON_Object);
-		if (!root)
-			return;
-		const cJSON* list = cJSON_GetObjectItemCaseSensitive(root, "notifications");
-		const cJSON* item = nullptr;
-		cJSON_ArrayForEach(item, list)
+		const StateFile file(path);
+		bool damaged = false;
+		if (cJSON* root = file.load(cJSON_Object))
 		{
-			const cJSON* name = cJSON_GetObjectItemCaseSensitive(item, "eventName");
-			const cJSON* fire = cJSON_GetObjectItemCaseSensitive(item, "fireTime");
-			const cJSON* text = cJSON_GetObjectItemCaseSensitive(item, "text");
-			if (!cJSON_IsString(name) || !cJSON_IsNumber(fire))
-				continue;
-			entries.push_back({name->valuestring, fire->valuedouble, cJSON_IsString(text) ? text->valuestring : "",
-				cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(item, "sound")) != 0});
+			std::vector<std::string> faults;
+			const cJSON* list = cJSON_GetObjectItemCaseSensitive(root, "notifications");
+			if (list && !cJSON_IsArray(list))
+				faults.push_back("\"notifications\" is not a list");
+			const cJSON* item = nullptr;
+			int index = 0;
+			cJSON_ArrayForEach(item, (cJSON_IsArray(list) ? list : nullptr))
+			{
+				++index;
+				Pending p;
+				const std::string fault = readEntry(item, p);
+				if (fault.empty())
+					entries.push_back(p);
+				else
+				{
+					const cJSON* name = cJSON_GetObjectItemCaseSensitive(item, "eventName");
+					faults.push_back("notification " + std::to_string(index) + (cJSON_IsString(name) ? " (" + std::string(name->valuestring) + ")" : "") +
+						" is not delivered: " + fault);
+				}
+			}
+			cJSON_Delete(root);
+			// The copy keeps the damaged entries as they were written; the file goes on without them.
+			damaged = !faults.empty() && file.reportDamage(faults);
 		}
-		cJSON_Delete(root);
-		sort();
+		std::stable_sort(entries.begin(), entries.end(), &earlier);
+		// Deliveries since the file was last written: each takes its entry out.
+		std::vector<bool> heard(entries.size(), false);
+		const bool journalSound = StateJournal(path).read([&](const cJSON& record) {
+			const cJSON* name = cJSON_GetObjectItemCaseSensitive(&record, "heard");
+			const cJSON* fire = cJSON_GetObjectItemCaseSensitive(&record, "fireTime");
+			if (!cJSON_IsString(name) || !cJSON_IsNumber(fire))
+				return false;
+			++journaled;
+			const Pending key{name->valuestring, fire->valuedouble, "", false};
+			const auto range = std::equal_range(entries.begin(), entries.end(), key, &earlier);
+			for (auto it = range.first; it != range.second; ++it)
+			{
+				const size_t i = static_cast<size_t>(it - entries.begin());
+				if (!heard[i] && it->eventName == key.eventName)
+				{
+					heard[i] = true;
+					break;
+				}
+			}
+			return true;
+		});
+		size_t kept = 0;
+		for (size_t i = 0; i < entries.size(); ++i)
+		{
+			if (heard[i])
+				continue;
+			if (kept != i)
+				entries[kept] = std::move(entries[i]);
+			++kept;
+		}
+		entries.resize(kept);
+		// Written whole at once, so that the damage is not found again at the next start.
+		if (damaged || !journalSound)
+			save();
+		else
+			stamp();
 	}
 
-	// Mutations start from the file, which another run of the game may have changed.
-	void reload() { load(); }
-
-	void sort()
+	// The file is read again only when it changed since this process last read or wrote it.
+	void refresh()
 	{
-		std::stable_sort(entries.begin(), entries.end(), [](const LocalNotifications::Pending& a, const LocalNotifications::Pending& b) {
-			return a.fireTime < b.fireTime;
-		});
+		if (!loaded || path != currentPath() || stampOf(path) != fileStamp || stampOf(StateJournal(path).path()) != journalStamp)
+			load();
+	}
+
+	void stamp()
+	{
+		fileStamp = stampOf(path);
+		journalStamp = stampOf(StateJournal(path).path());
 	}
 
 	void save()
@@ -71,7 +188,7 @@ struct Store
 		Folders::state();
 		cJSON* root = cJSON_CreateObject();
 		cJSON* list = cJSON_AddArrayToObject(root, "notifications");
-		for (const LocalNotifications::Pending& p : entries)
+		for (const Pending& p : entries)
 		{
 			cJSON* item = cJSON_CreateObject();
 			cJSON_AddStringToObject(item, "eventName", p.eventName.c_str());
@@ -80,9 +197,14 @@ struct Store
 			cJSON_AddBoolToObject(item, "sound", p.sound);
 			cJSON_AddItemToArray(list, item);
 		}
-		StateFile(path).save(root);
+		// The journal goes only once the file holds what it said.
+		if (StateFile(path).save(root) && StateJournal(path).clear())
+			journaled = 0;
 		cJSON_Delete(root);
+		stamp();
 	}
+
+	void insert(const Pending& p) { entries.insert(std::upper_bound(entries.begin(), entries.end(), p, &earlier), p); }
 
 	bool removeFirst(const std::string& eventName)
 	{
@@ -95,6 +217,45 @@ struct Store
 			}
 		}
 		return false;
+	}
+
+	// An entry is one name at one fire time: the game may schedule the same name again while hearing it.
+	std::deque<Pending>::iterator find(const Pending& p)
+	{
+		const auto range = std::equal_range(entries.begin(), entries.end(), p, &earlier);
+		for (auto it = range.first; it != range.second; ++it)
+		{
+			if (it->eventName == p.eventName)
+				return it;
+		}
+		return entries.end();
+	}
+
+	size_t dueCount(double now)
+	{
+		const Pending key{std::string(), now, std::string(), false};
+		return static_cast<size_t>(std::upper_bound(entries.begin(), entries.end(), key, &earlier) - entries.begin());
+	}
+
+	// Out of the file once the game heard it: a journal line now, the file written whole later.
+	void takeOut(const Pending& p)
+	{
+		const auto it = find(p);
+		if (it == entries.end())
+			return;
+		entries.erase(it);
+		cJSON* record = cJSON_CreateObject();
+		cJSON_AddStringToObject(record, "heard", p.eventName.c_str());
+		cJSON_AddNumberToObject(record, "fireTime", p.fireTime);
+		const bool appended = StateJournal(path).append(record);
+		cJSON_Delete(record);
+		if (!appended)
+		{
+			save();
+			return;
+		}
+		++journaled;
+		journalStamp = stampOf(StateJournal(path).path());
 	}
 };
 
@@ -141,10 +302,9 @@ bool LocalNotifications::addNotificationAfter(const std::string& eventName, floa
 	const bool sound = settings.getBoolean("notificationsSound");
 	Store& s = store();
 	std::lock_guard<std::mutex> guard(s.lock);
-	s.reload();
+	s.refresh();
 	s.removeFirst(eventName);
-	s.entries.push_back({eventName, nowSeconds() + seconds, text, sound});
-	s.sort();
+	s.insert({eventName, nowSeconds() + seconds, text, sound});
 	s.save();
 	return true;
 }
@@ -155,7 +315,7 @@ bool LocalNotifications::removeNotification(const std::string& eventName)
 		return false;
 	Store& s = store();
 	std::lock_guard<std::mutex> guard(s.lock);
-	s.reload();
+	s.refresh();
 	if (!s.removeFirst(eventName))
 		return false;
 	s.save();
@@ -168,7 +328,7 @@ void LocalNotifications::removeAllNotifications()
 		return;
 	Store& s = store();
 	std::lock_guard<std::mutex> guard(s.lock);
-	s.reload();
+	s.refresh();
 	if (s.entries.empty())
 		return;
 	s.entries.clear();
@@ -196,53 +356,43 @@ std::vector<LocalNotifications::Pending> LocalNotifications::pending()
 {
 	Store& s = store();
 	std::lock_guard<std::mutex> guard(s.lock);
-	s.reload();
-	return s.entries;
+	s.refresh();
+	return std::vector<Pending>(s.entries.begin(), s.entries.end());
 }
 
-size_t LocalNotifications::deliverDue(double now, const std::function<void(const std::string&)>& deliver)
+size_t LocalNotifications::deliverDue(double now, const std::function<void(const std::string&)>& deliver, const std::function<bool()>& listening)
 {
 	Store& s = store();
-	std::vector<Pending> due;
+	size_t due = 0;
 	{
 		std::lock_guard<std::mutex> guard(s.lock);
 		if (!s.loaded || s.path != Store::currentPath())
 			s.load();
+		// Nothing due by what this process knows: the poll touches no file.
 		if (s.entries.empty() || s.entries.front().fireTime > now)
 			return 0;
-		s.reload();
-		for (const Pending& p : s.entries)
-		{
-			if (p.fireTime > now)
-				break;
-			due.push_back(p);
-		}
+		s.refresh();
+		due = s.dueCount(now);
 	}
-	// An entry is one name at one fire time: the game may schedule the same name again while hearing it.
-	auto find = [&s](const Pending& p) {
-		return std::find_if(s.entries.begin(), s.entries.end(),
-			[&p](const Pending& e) { return e.eventName == p.eventName && e.fireTime == p.fireTime; });
-	};
-	size_t delivered = 0;
-	for (const Pending& p : due)
+	detail::DeliveryBatch batch;
+	// Capped at what was due on entry: one scheduled again while it is heard waits for the next turn.
+	while (batch.count() < due && batch.more() && (!listening || listening()))
 	{
+		Pending p;
 		{
 			std::lock_guard<std::mutex> guard(s.lock);
-			s.reload();
-			// Cancelled by an earlier delivery of this turn.
-			if (find(p) == s.entries.end())
-				continue;
+			s.refresh();
+			// Cancelled by an earlier delivery of this turn, or heard by another process.
+			if (s.entries.empty() || s.entries.front().fireTime > now)
+				break;
+			p = s.entries.front();
 		}
 		// Out of the file only once the game heard it: a run ending in between delivers it again
 		// at the next start. A delivery that throws counts as heard, or it would come back every turn.
 		auto takeOut = [&]() {
 			std::lock_guard<std::mutex> guard(s.lock);
-			s.reload();
-			const auto it = find(p);
-			if (it == s.entries.end())
-				return;
-			s.entries.erase(it);
-			s.save();
+			s.refresh();
+			s.takeOut(p);
 		};
 		try
 		{
@@ -254,14 +404,31 @@ size_t LocalNotifications::deliverDue(double now, const std::function<void(const
 			throw;
 		}
 		takeOut();
-		++delivered;
+		batch.counted();
 	}
-	return delivered;
+	std::lock_guard<std::mutex> guard(s.lock);
+	s.refresh();
+	// Written whole once the due ones are through: while a backlog lasts its progress is in the journal.
+	if (s.journaled > 0 && s.dueCount(now) == 0)
+		s.save();
+	return batch.count();
 }
 
-size_t LocalNotifications::deliverDue(const std::function<void(const std::string&)>& deliver)
+size_t LocalNotifications::deliverDue(const std::function<void(const std::string&)>& deliver, const std::function<bool()>& listening)
 {
-	return deliverDue(nowSeconds(), deliver);
+	return deliverDue(nowSeconds(), deliver, listening);
+}
+
+bool LocalNotifications::hasListener()
+{
+	Store& s = store();
+	std::lock_guard<std::mutex> guard(s.listenerLock);
+	for (LocalNotificationsListener* listener : s.listeners)
+	{
+		if (listener->isListening())
+			return true;
+	}
+	return false;
 }
 
 void LocalNotifications::notifyListeners(const std::string& eventName)

@@ -114,6 +114,20 @@ GstBusSyncReply onBusMessage(GstBus*, GstMessage* message, gpointer data)
 		if (error)
 			g_error_free(error);
 	}
+	else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_WARNING)
+	{
+		// Among them: no sink that can draw into the window, so the video plays without a picture.
+		GError* warning = nullptr;
+		gchar* details = nullptr;
+		gst_message_parse_warning(message, &warning, &details);
+		// The details end with the element's own words, plainer than the warning's.
+		std::string text = details ? details : "";
+		text = text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+		log("Video: " + (text.empty() ? std::string(warning ? warning->message : "unknown warning") : text));
+		g_free(details);
+		if (warning)
+			g_error_free(warning);
+	}
 	if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS || GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
 	{
 		std::weak_ptr<Playback> weak = target.playback;

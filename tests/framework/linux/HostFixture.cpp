@@ -205,3 +205,15 @@ void HostTest::tick()
 {
 	m_host->tick();
 }
+
+void HostTest::drain()
+{
+	for (int turns = 0; turns < 100; ++turns)
+	{
+		m_host->tick();
+		SDL_PumpEvents();
+		if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0 && m_host->pendingEvents() == 0)
+			return;
+	}
+	ADD_FAILURE() << "events still pending after 100 turns";
+}

@@ -78,6 +78,8 @@ public:
 	void pushFinger(Uint32 type, SDL_FingerID finger, float x, float y);
 	/** One turn of the loop: the pushed events, then a frame while the loop runs. */
 	void tick();
+	/** Turns of the loop until every pushed event has been handled (a press or a release ends a turn's input). */
+	void drain();
 };
 
 #endif

@@ -1,14 +1,27 @@
 #include "HostFixture.h"
 #include <framework/AppActivationListener.h>
 #include <lang/Exception.h>
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
 typedef std::vector<std::string> Calls;
 
-TEST_F(HostTest, APortraitSizeOpensTheWindowInTheAllowedLandscape)
+TEST_F(HostTest, TheWindowOpensInItsOwnShapeAndAPortraitOneForALandscapeGameIsRefused)
 {
-	RecordingApp* a = start(640, 960);
+	// A portrait size is told, never turned into the landscape one.
+	try
+	{
+		start(640, 960);
+		ADD_FAILURE() << "a portrait window for a landscape game opened";
+	}
+	catch (lang::Exception& e)
+	{
+		EXPECT_EQ("The game is landscape: a 640x960 surface is portrait; ask for 960x640", e.getMessage().format());
+	}
+	EXPECT_FALSE(framework::App::initialized());
+
+	RecordingApp* a = start(960, 640);
 	EXPECT_EQ(gr::Context::ORIENTATION_LANDSCAPE_RIGHT, m_host->config().orientation);
 	EXPECT_EQ(960, m_host->view()->drawableWidth());
 	EXPECT_EQ(640, m_host->view()->drawableHeight());
@@ -20,6 +33,14 @@ TEST_F(HostTest, APortraitSizeOpensTheWindowInTheAllowedLandscape)
 	EXPECT_EQ((Calls{"setMouseAvailable 1", "activate 1", "activateAudio 1"}), a->take());
 	EXPECT_TRUE(m_host->isActive());
 	EXPECT_TRUE(m_host->isUpdating());
+
+	// A game that takes portrait gets it.
+	m_host.reset();
+	configureWith([](framework::App::Configuration& c) { c.autoOrientations.push_back(gr::Context::ORIENTATION_PORTRAIT); });
+	start(640, 960);
+	EXPECT_EQ(gr::Context::ORIENTATION_PORTRAIT, m_host->config().orientation);
+	EXPECT_EQ(640, m_host->context()->width());
+	EXPECT_EQ(960, m_host->context()->height());
 }
 
 TEST_F(HostTest, TheRendererListIsWalkedInOrder)
@@ -296,6 +317,53 @@ TEST_F(HostTest, ASizeChangeReachesTheContextReadAsPortrait)
 	EXPECT_EQ(600, m_host->context()->height());
 	const Calls calls = a->take();
 	EXPECT_EQ(1, std::count(calls.begin(), calls.end(), "resolutionChanged"));
+}
+
+// The landscape game in a window resized to portrait keeps its shape between black bars; presses
+// reach it in its own pixels. Back to landscape, it fills the window again.
+TEST_F(HostTest, AWindowResizedToTheOtherShapeIsLetterboxed)
+{
+	RecordingApp* a = start();
+	typedef void (*ReadPixels)(int, int, int, int, unsigned, unsigned, void*);
+	const ReadPixels readPixels = reinterpret_cast<ReadPixels>(SDL_GL_GetProcAddress("glReadPixels"));
+	ASSERT_NE(nullptr, readPixels);
+	// The frame clears the game's surface to red; rows are read from the frame buffer's bottom.
+	std::vector<unsigned> rows;
+	a->onUpdate = [&] {
+		gr::Context* c = m_host->context();
+		gr::Context::RenderScene scene(c);
+		c->clear(0xFFFF0000, true, false, false);
+		c->flush();
+		rows.clear();
+		for (int y : {699 - 100, 699 - 350, 699 - 600})
+		{
+			unsigned char rgba[4] = {};
+			readPixels(10, y, 1, 1, 0x1908 /* GL_RGBA */, 0x1401 /* GL_UNSIGNED_BYTE */, rgba);
+			rows.push_back(unsigned(rgba[0]) << 16 | unsigned(rgba[1]) << 8 | rgba[2]);
+		}
+	};
+	SDL_SetWindowSize(m_host->view()->window(), 450, 700);
+	pushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED);
+	tick();
+	tick();
+	EXPECT_EQ(450, m_host->context()->width());
+	EXPECT_EQ(300, m_host->context()->height());
+	EXPECT_EQ(0, m_host->view()->surfaceLeft());
+	EXPECT_EQ(200, m_host->view()->surfaceTop());
+	EXPECT_EQ((std::vector<unsigned>{0x000000, 0xFF0000, 0x000000}), rows);
+	a->onUpdate = nullptr;
+	a->take();
+	pushMouseButton(SDL_BUTTON_LEFT, true, 10, 250);
+	drain();
+	const Calls calls = a->take();
+	EXPECT_NE(calls.end(), std::find(calls.begin(), calls.end(), "touchBegan 0 10 50"));
+
+	SDL_SetWindowSize(m_host->view()->window(), 800, 600);
+	pushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED);
+	tick();
+	EXPECT_EQ(800, m_host->context()->width());
+	EXPECT_EQ(600, m_host->context()->height());
+	EXPECT_EQ(0, m_host->view()->surfaceTop());
 }
 
 TEST_F(HostTest, TheWindowServesTheDesktopsOperations)

@@ -26,7 +26,7 @@ TEST_F(HostTest, OnlyTheFirstFingerDrivesTheMouse)
 	pushFinger(SDL_FINGERDOWN, 502, 0.1f, 0.1f);
 	pushFinger(SDL_FINGERMOTION, 502, 0.2f, 0.2f);
 	pushFinger(SDL_FINGERMOTION, 501, 0.75f, 0.5f);
-	tick();
+	drain();
 	EXPECT_EQ((Calls{"touchBegan 1 480 160", "mouseMove 480 160", "keyDown LBUTTON",
 		"touchBegan 2 96 64", "touchMoved 2 192 128",
 		"touchMoved 1 720 320", "mouseMove 720 320"}), input(a));
@@ -35,13 +35,13 @@ TEST_F(HostTest, OnlyTheFirstFingerDrivesTheMouse)
 	// The first finger up releases the button though the second is still down; the second never takes over.
 	pushFinger(SDL_FINGERUP, 501, 0.75f, 0.5f);
 	pushFinger(SDL_FINGERMOTION, 502, 0.3f, 0.3f);
-	tick();
+	drain();
 	EXPECT_EQ((Calls{"touchEnded 1 720 320", "mouseMove 720 320", "keyUp LBUTTON", "touchMoved 2 288 192"}), input(a));
 	EXPECT_FALSE(a->isKeyDown(framework::App::KEY_LBUTTON));
 	// The freed id is the lowest free one again, and a new finger starts a new single touch.
 	pushFinger(SDL_FINGERDOWN, 503, 0.f, 0.f);
 	pushFinger(SDL_FINGERUP, 502, 0.3f, 0.3f);
-	tick();
+	drain();
 	EXPECT_EQ((Calls{"touchBegan 1 0 0", "mouseMove 0 0", "keyDown LBUTTON", "touchEnded 2 288 192"}), input(a));
 	EXPECT_TRUE(a->isKeyDown(framework::App::KEY_LBUTTON));
 }
@@ -67,7 +67,7 @@ TEST_F(HostTest, TheLeftButtonIsTouchZeroAndOtherButtonsAreKeys)
 	pushMouseButton(SDL_BUTTON_RIGHT, true, 31, 41);
 	pushMouseButton(SDL_BUTTON_MIDDLE, true, 31, 41);
 	pushMouseButton(SDL_BUTTON_RIGHT, false, 31, 41);
-	tick();
+	drain();
 	EXPECT_EQ((Calls{"mouseMove 5 6",
 		"touchBegan 0 10 20", "mouseMove 10 20", "keyDown LBUTTON",
 		"touchMoved 0 30 40", "mouseMove 30 40",
@@ -79,7 +79,7 @@ TEST_F(HostTest, TheLeftButtonIsTouchZeroAndOtherButtonsAreKeys)
 	pushMouseButton(SDL_BUTTON_LEFT, true, 1, 1, SDL_TOUCH_MOUSEID);
 	pushMouseMotion(2, 2, 0, SDL_TOUCH_MOUSEID);
 	pushMouseButton(SDL_BUTTON_LEFT, false, 1, 1);
-	tick();
+	drain();
 	EXPECT_EQ(Calls{}, input(a));
 }
 
@@ -163,7 +163,7 @@ TEST_F(HostTest, AMousePressWhoseReleaseWasLostDoesNotSwallowTheNextPress)
 	a->take();
 	pushMouseButton(SDL_BUTTON_LEFT, true, 30, 40);
 	pushMouseButton(SDL_BUTTON_LEFT, false, 31, 41);
-	tick();
+	drain();
 	EXPECT_EQ((Calls{"touchBegan 0 30 40", "mouseMove 30 40", "keyDown LBUTTON",
 		"touchEnded 0 31 41", "mouseMove 31 41", "keyUp LBUTTON"}), input(a));
 	// A release after the reset, with no press of its own, is nothing.
@@ -176,6 +176,69 @@ TEST_F(HostTest, AMousePressWhoseReleaseWasLostDoesNotSwallowTheNextPress)
 	pushMouseButton(SDL_BUTTON_LEFT, false, 2, 2);
 	tick();
 	EXPECT_EQ(Calls{}, input(a));
+}
+
+// Events taken in one batch (a quick drag, a tap, or input sent faster than frames) still show the game
+// each press and release in a frame of its own, at the place it happened.
+TEST_F(HostTest, EachPressAndReleaseEndsTheFramesInput)
+{
+	RecordingApp* a = start();
+	a->take();
+	bool heldAtFrame = false;
+	a->onUpdate = [&] { heldAtFrame = a->isKeyDown(framework::App::KEY_LBUTTON); };
+	pushMouseMotion(5, 6, 0);
+	pushMouseButton(SDL_BUTTON_LEFT, true, 10, 20);
+	pushMouseMotion(90, 80, SDL_BUTTON_LMASK);
+	pushMouseButton(SDL_BUTTON_LEFT, false, 90, 80);
+	pushMouseMotion(200, 200, 0);
+	tick();
+	EXPECT_EQ((Calls{"mouseMove 5 6", "touchBegan 0 10 20", "mouseMove 10 20", "keyDown LBUTTON", "update"}), a->take());
+	EXPECT_TRUE(heldAtFrame);
+	tick();
+	EXPECT_EQ((Calls{"touchMoved 0 90 80", "mouseMove 90 80", "touchEnded 0 90 80", "mouseMove 90 80", "keyUp LBUTTON",
+		"update"}), a->take());
+	EXPECT_FALSE(heldAtFrame);
+	tick();
+	EXPECT_EQ((Calls{"mouseMove 200 200", "update"}), a->take());
+	// Fingers likewise; other buttons and keys do not end the frame's input.
+	pushKey(SDLK_MENU, true);
+	pushMouseButton(SDL_BUTTON_RIGHT, true, 1, 1);
+	pushFinger(SDL_FINGERDOWN, 9, 0.5f, 0.5f);
+	pushFinger(SDL_FINGERUP, 9, 0.25f, 0.25f);
+	tick();
+	EXPECT_EQ((Calls{"keyDown KEY_MENU", "keyDown RBUTTON", "touchBegan 1 480 320", "mouseMove 480 320", "keyDown LBUTTON",
+		"update"}), a->take());
+	tick();
+	EXPECT_EQ((Calls{"touchEnded 1 240 160", "mouseMove 240 160", "keyUp LBUTTON", "update"}), a->take());
+}
+
+// A press on the window while it has no focus: a window manager gives the focus just after the
+// press that asked for it, and without one no focus comes at all. Either way the press counts.
+TEST_F(HostTest, APressOnTheWindowWithoutFocusActivatesTheGameAndCounts)
+{
+	RecordingApp* a = start();
+	for (bool focusFollows : {true, false})
+	{
+		SCOPED_TRACE(focusFollows ? "focus follows the press" : "no focus comes");
+		pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+		tick();
+		ASSERT_FALSE(m_host->isUpdating());
+		a->take();
+		pushMouseButton(SDL_BUTTON_LEFT, true, 10, 20);
+		if (focusFollows)
+			pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+		drain();
+		EXPECT_TRUE(m_host->isActive());
+		EXPECT_TRUE(m_host->isUpdating());
+		EXPECT_TRUE(a->isKeyDown(framework::App::KEY_LBUTTON));
+		EXPECT_EQ(1u, a->touches().size());
+		const Calls calls = a->take();
+		EXPECT_EQ((Calls{"activate 1", "activateAudio 1", "touchBegan 0 10 20", "mouseMove 10 20", "keyDown LBUTTON"}),
+			Calls(calls.begin(), std::find(calls.begin(), calls.end(), "update")));
+		pushMouseButton(SDL_BUTTON_LEFT, false, 30, 40);
+		drain();
+		EXPECT_EQ((Calls{"touchEnded 0 30 40", "mouseMove 30 40", "keyUp LBUTTON"}), input(a));
+	}
 }
 
 TEST(LinuxViewController, TouchesAreTruncatedAndCancelForgetsTheSingleTouch)
