@@ -26,6 +26,6 @@ cd "$BUILD"
 # blocks are reported from an unknown module that no suppression can name. GTK and WebKit
 # keep their process-wide blocks to the end. Those tests run with every other check but
 # without the leak check.
-WINDOWED='^(LinuxWindowGame\.|DemoPlay\.|engine_window$|engine_web_demo$|pf_webkit$|gamecore_x11_window$)'
+WINDOWED='^(LinuxWindowGame\.|DemoPlay\.|engine_window$|engine_web_demo$|pf_webkit$|gamecore_x11_window$|starter_game_window$|first_game_guide$)'
 ctest --output-on-failure -j"$JOBS" -E "$WINDOWED"
 ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" ctest --output-on-failure -j"$JOBS" -R "$WINDOWED"

@@ -82,9 +82,10 @@ GameApp::GameApp(gr::Context* context, framework::OSInterface* os) :
 	m_gameLua->loadLuaFile(s_folders.scripts + "/gamecenter/iphone/achievements.lua", "", false, false);
 
 	m_gameLua->compile(s_folders.commonScripts + "/gamelogic.lua");
-	// Without the main script every callback would call nil: stop here, the cause is shown.
+	// Without the main script every callback would call nil: stop here, with the cause.
 	if (!m_gameLua->compileDone())
-		lang::throwError(lang::Exception(lang::Format("cannot load the main script {0}", path(s_folders.commonScripts + "/gamelogic.lua"))));
+		lang::throwError(lang::Exception(lang::Format("cannot load the main script {0}: {1}",
+			path(s_folders.commonScripts + "/gamelogic.lua"), m_gameLua->compileError())));
 
 	for (const std::string& name : m_gameLua->failedFiles())
 		m_gameLua->onLoadLuaFileFail(name);
@@ -221,7 +222,7 @@ void GameApp::resolutionChanged()
 	m_gameLua->setNumber("screenHeight", static_cast<float>(m_context->height()));
 	if (m_analytics)
 		m_analytics->setScreenSize(m_context->width(), m_context->height());
-	m_gameLua->call("resolutionChanged");
+	m_gameLua->callScript("resolutionChanged");
 }
 
 void GameApp::activate(bool active)

@@ -56,8 +56,13 @@ public:
 
 	/** Replaces the dialog; null restores the default: pf::Alert (the host's dialog, or a printed line). */
 	static void setAlertFunction(AlertFunction alert);
-	/** The state file's path: $XDG_STATE_HOME/<game>/gamecenter.json, or under ~/.local/state. */
+	/**
+	 * The state file's path: $XDG_STATE_HOME/<game>/gamecenter.json, or under ~/.local/state, where
+	 * <game> is the game's name (io::detail::gameName). Earlier versions kept it under the user
+	 * folder's name instead (legacyStateFilePath); that file is read while this one is missing.
+	 */
 	static std::string stateFilePath();
+	static std::string legacyStateFilePath();
 
 private:
 	struct Entry

@@ -134,18 +134,26 @@ bool GameCenter::isGameCenterAvailable()
 	return ::stat(catalogueFile().c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string GameCenter::stateFilePath()
+namespace
+{
+std::string stateBase()
 {
 	const char* xdg = std::getenv("XDG_STATE_HOME");
-	std::string base;
 	if (xdg && xdg[0] == '/')
-		base = xdg;
-	else
-	{
-		const char* home = std::getenv("HOME");
-		base = std::string(home && *home ? home : "/tmp") + "/.local/state";
-	}
-	return base + "/" + io::detail::appdataName() + "/" + STATE;
+		return xdg;
+	const char* home = std::getenv("HOME");
+	return std::string(home && *home ? home : "/tmp") + "/.local/state";
+}
+}
+
+std::string GameCenter::stateFilePath()
+{
+	return stateBase() + "/" + io::detail::gameName() + "/" + STATE;
+}
+
+std::string GameCenter::legacyStateFilePath()
+{
+	return stateBase() + "/" + io::detail::appdataName() + "/" + STATE;
 }
 
 void GameCenter::setAlertFunction(AlertFunction alert)
@@ -229,9 +237,16 @@ void GameCenter::loadCatalogue()
 
 void GameCenter::loadState()
 {
-	const std::string path = stateFilePath();
+	std::string path = stateFilePath();
 	std::string text;
-	if (readText(path, text))
+	bool read = readText(path, text);
+	bool earlier = false;
+	if (!read && legacyStateFilePath() != path && readText(legacyStateFilePath(), text))
+	{
+		path = legacyStateFilePath();
+		read = earlier = true;
+	}
+	if (read)
 	{
 		cJSON* root = cJSON_Parse(text.c_str());
 		const char* player = cJSON_IsObject(root) ? stringOf(root, "playerID") : nullptr;
@@ -271,6 +286,12 @@ void GameCenter::loadState()
 	if (m_playerID.empty())
 	{
 		m_playerID = newPlayerID();
+		saveState();
+	}
+	else if (earlier)
+	{
+		// A copy in the game's own place; the earlier file stays for whoever else read it.
+		lang::Debug::printf("GameCenter: state read from %s, kept from now on in %s.\n", path.c_str(), stateFilePath().c_str());
 		saveState();
 	}
 	m_alias = loginName();

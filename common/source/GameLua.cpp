@@ -8,6 +8,8 @@
 #include <lang/throwError.h>
 #include <lua/LuaException.h>
 #include <lua/LuaState.h>
+#include <lua/OperationCatalogue.h>
+#include <utility>
 
 namespace
 {
@@ -72,23 +74,20 @@ GameLua::GameLua(GameApp* app, game::Resources* resources, lua::LuaState* state,
 {
 	m_localNotifications.addListener(this);
 	nameOperationsInErrors();
-	registerWorld();
-	registerObjects();
-	registerBodies();
-	registerJoints();
-	registerSensors();
-	registerQueries();
-	registerAim();
-	registerTrails();
-	registerScene();
-	registerParticles();
-	registerDrawing();
-	registerFiles();
-	registerPurchases();
-	registerLeaderboards();
-	registerWorkers();
-	registerPlatform();
-	registerUtilities();
+	// By topic; the names label the reference of the operations (engine --list-operations).
+	static const std::pair<const char*, void (GameLua::*)()> topics[] = {{"world", &GameLua::registerWorld},
+		{"objects", &GameLua::registerObjects}, {"bodies", &GameLua::registerBodies}, {"joints", &GameLua::registerJoints},
+		{"sensors", &GameLua::registerSensors}, {"queries", &GameLua::registerQueries}, {"aim", &GameLua::registerAim},
+		{"trails", &GameLua::registerTrails}, {"scene", &GameLua::registerScene}, {"particles", &GameLua::registerParticles},
+		{"drawing", &GameLua::registerDrawing}, {"files", &GameLua::registerFiles},
+		{"purchases", &GameLua::registerPurchases}, {"leaderboards", &GameLua::registerLeaderboards},
+		{"workers", &GameLua::registerWorkers}, {"platform", &GameLua::registerPlatform},
+		{"utilities", &GameLua::registerUtilities}};
+	for (const auto& topic : topics)
+	{
+		lua::OperationCatalogue::section("", topic.first);
+		(this->*topic.second)();
+	}
 
 	setNumber("screenWidth", static_cast<float>(context->width()));
 	setNumber("screenHeight", static_cast<float>(context->height()));
@@ -145,7 +144,7 @@ GameLua::~GameLua()
 
 void GameLua::createAssets()
 {
-	call("createStartUpAssets");
+	callScript("createStartUpAssets");
 	// Without an output the script made none: there is nothing to limit.
 	if (audio::AudioOutput* output = m_resources->getAudioOutput())
 	{
@@ -161,12 +160,12 @@ void GameLua::activate(bool active)
 		return;
 	if (m_appSettings.isBoolean("notifications") && !m_appSettings.getBoolean("notifications"))
 		m_localNotifications.removeAllNotifications();
-	call(active ? "gameResumed" : "gamePaused");
+	callScript(active ? "gameResumed" : "gamePaused");
 }
 
 void GameLua::draw()
 {
-	call("draw");
+	callScript("draw");
 }
 
 void GameLua::requestExit()

@@ -31,6 +31,7 @@
 #include <lua/LuaTable.h>
 #include <map>
 #include <memory>
+#include <set>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -99,6 +100,28 @@ public:
 	bool safeToQuit() const { return m_safeToQuit; }
 	/** The script type of a global, without conversions (a numeric string stays a string). */
 	int typeOf(const char* key) const;
+
+	// --- Script callbacks: the functions the engine calls by name (GameLua_Callbacks.cpp) ---------
+	/** A function the engine calls: its name, its arguments, when it is called, and whether a game must have it. */
+	struct ScriptCallback
+	{
+		const char* name;
+		const char* arguments;
+		const char* when;
+		bool required;
+	};
+	/** Every function the engine calls by name on the game table, in the order of a game's life. */
+	static const std::vector<ScriptCallback>& scriptCallbacks();
+	/** "the game's script has no function NAME, called WHEN", one line each, for the required ones the script lacks. */
+	std::string missingRequiredCallbacks() const;
+	/**
+	 * Calls the script function name when the script defines it. A missing required one throws
+	 * lua::LuaException naming it and when it is called; a missing optional one is said once in
+	 * the log and skipped. callScriptNamed calls a function the script named itself (a purchase
+	 * or notification callback), described by when; a missing one throws.
+	 */
+	template <class... A> void callScript(const char* name, const A&... args);
+	template <class... A> void callScriptNamed(const std::string& name, const char* when, const A&... args);
 	enum { ROLLING_SOUND_COUNT = 3 };
 
 	// --- World: gravity, time scale, the enable switch, level limits (GameLua_World.cpp) -----------
@@ -343,6 +366,8 @@ public:
 	const std::vector<std::string>& failedFiles() const { return m_failedFiles; }
 	void clearFailedFiles() { m_failedFiles.clear(); }
 	bool compileDone() const { return m_compileDone; }
+	/** Why the main script did not load (empty when it did, or before it was tried). */
+	const std::string& compileError() const { return m_compileError; }
 	void importJSONToLuaTable(const std::string& json, const std::string& key);
 	std::string exportLuaTableAsJSON(const std::string& key);
 	std::string getJSONHash(const std::string& json);
@@ -552,6 +577,9 @@ private:
 	template <auto Method> static int worldDispatch(lua_State* lua);
 	// Hooks this platform has no counterpart for.
 	void ignoreCall() {}
+	void missingCallback(const char* name, const char* when);
+	/** The optional callbacks already said to be missing. */
+	std::set<std::string> m_skippedCallbacks;
 
 	// --- World: Box2D calls and the listeners' errors (GameLua_World.cpp) ---------------------------
 	void checkUnlocked(const std::string& name) const;
@@ -648,6 +676,7 @@ private:
 
 	std::vector<std::string> m_failedFiles;
 	bool m_compileDone;
+	std::string m_compileError;
 	bool m_contactsOff;
 	std::string m_levelName;
 	bool m_startingCameraSet;
@@ -780,7 +809,19 @@ template <auto Method> int GameLua::worldDispatch(lua_State* lua)
 template <auto Method> void GameLua::registerWorldMethod(const char* name)
 {
 	lua::LuaFunctor lf(this, Method);
-	registerClosure(name, &lf, &worldDispatch<Method>);
+	registerClosure(name, &lf, &worldDispatch<Method>, lua::typedSignature<decltype(Method)>());
+}
+
+template <class... A> void GameLua::callScript(const char* name, const A&... args)
+{
+	if (!callIfFunction(name, args...))
+		missingCallback(name, nullptr);
+}
+
+template <class... A> void GameLua::callScriptNamed(const std::string& name, const char* when, const A&... args)
+{
+	if (!callIfFunction(name.c_str(), args...))
+		missingCallback(name.c_str(), when);
 }
 
 /** A date table ("year", "month", "day", and "hour", "minutes", "seconds" when numbers) as a calendar record. */

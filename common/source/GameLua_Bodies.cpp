@@ -32,7 +32,7 @@ void GameLua::registerBodies()
 	registerWorldMethod<&GameLua::setAngularVelocity>("setAngularVelocity");
 	registerMethod<&GameLua::getAngularVelocity>("getAngularVelocity", this);
 	registerMethod<&GameLua::getVelocity>("getVelocity", this);
-	registerLuaMethod("getLinearVelocity", this, &GameLua::getLinearVelocity);
+	registerLuaMethod("getLinearVelocity", this, &GameLua::getLinearVelocity, "name -> vx, vy");
 	registerWorldMethod<&GameLua::setFixedRotation>("setFixedRotation");
 	registerWorldMethod<&GameLua::setAngularDamping>("setAngularDamping");
 	registerWorldMethod<&GameLua::setLinearDamping>("setLinearDamping");

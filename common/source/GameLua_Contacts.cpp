@@ -153,7 +153,7 @@ void GameLua::beginContact(b2Contact* contact)
 		sensorContact = true;
 		// Copies: the script may remove either object.
 		const std::string nameA = a->name, nameB = b->name;
-		call("enterCollision", nameA, nameB);
+		callScript("enterCollision", nameA, nameB);
 		bool damaging = false;
 		const std::pair<b2Fixture*, b2Fixture*> pairs[2] = {{fa, fb}, {fb, fa}};
 		for (const auto& pair : pairs)
@@ -188,7 +188,7 @@ void GameLua::beginContact(b2Contact* contact)
 			if (!o->noWobble && o->wobbleAmplitude < amp)
 				startWobble(*o, amp);
 		}
-		call("projectileCollision", a->name, b->name, impact, 0.f);
+		callScript("projectileCollision", a->name, b->name, impact, 0.f);
 		return;
 	}
 
@@ -260,7 +260,7 @@ void GameLua::beginContact(b2Contact* contact)
 			startWobble(p, amp);
 		if (t.wobbleStrength > 0.f && t.wobbleAmplitude < amp)
 			startWobble(t, amp);
-		call("projectileCollision", pName, tName, impact, std::floor(reported));
+		callScript("projectileCollision", pName, tName, impact, std::floor(reported));
 		// The script may have removed the projectile.
 		if (findObject(pName) == &p && p.flightTime < 0.f)
 			p.flightTime = 0.f;
@@ -328,7 +328,7 @@ void GameLua::beginContact(b2Contact* contact)
 			startWobble(*o, amp);
 	}
 	const float reported = sides[1].damaged ? sides[1].d : sides[0].damaged ? sides[0].d : 0.f;
-	call("blockCollision", nameA, nameB, impact, notBlocked, false, std::floor(reported));
+	callScript("blockCollision", nameA, nameB, impact, notBlocked, false, std::floor(reported));
 	if (total > 0.f && blockScore.hasTable())
 	{
 		float multiplier = 0.f;
@@ -348,7 +348,7 @@ void GameLua::endContact(b2Contact* contact)
 	fb->GetBody()->SetAwake(true);
 	if (fa->IsSensor() || fb->IsSensor())
 	{
-		call("exitCollision", a->name, b->name);
+		callScript("exitCollision", a->name, b->name);
 		sensorEndContact(fa, fb);
 		sensorEndContact(fb, fa);
 	}

@@ -15,19 +15,24 @@
 void GameLua::registerDrawing()
 {
 	registerMethod<&GameLua::drawRubberband>("drawRubberband", this);
-	registerLuaMethod("drawUITextNative", this, &GameLua::drawUITextNative);
-	registerLuaMethod("renderGravityVisualsNative", this, &GameLua::renderGravityVisualsNative);
+	registerLuaMethod("drawUITextNative", this, &GameLua::drawUITextNative,
+		"text table, x, y [, scaleX, scaleY [, angle [, alpha]]] (3 to 7)");
+	registerLuaMethod("renderGravityVisualsNative", this, &GameLua::renderGravityVisualsNative,
+		"sensor table, x, y, size (exactly 4)");
 	registerMethod<&GameLua::drawString3D>("drawString3D", this);
 	registerMethod<&GameLua::drawSelectedTexturizedObject>("drawSelectedTexturizedObject", this);
 	registerMethod<&GameLua::drawRect>("drawRect", this);
 	registerMethod<&GameLua::drawTexturedRect>("drawTexturedRect", this);
-	registerLuaMethod("setRenderState", this, &GameLua::setRenderState);
-	registerLuaMethod("drawTexturedLine2D", this, &GameLua::drawTexturedLine2D);
+	registerLuaMethod("setRenderState", this, &GameLua::setRenderState,
+		"x, y [, scaleX, scaleY [, angle [, pivotX, pivotY [, alpha]]]] (2 to 8 numbers)");
+	registerLuaMethod("drawTexturedLine2D", this, &GameLua::drawTexturedLine2D,
+		"sprite, x1, y1, x2, y2, width [, 4 unused numbers] (6 to 10)");
 	registerMethod<&GameLua::drawLine2D>("drawLine2D", this);
 	registerMethod<&GameLua::drawRectLines>("drawRectLines", this);
 	registerMethod<&GameLua::drawCompoSprite>("drawCompoSprite", this);
 	registerMethod<&GameLua::clipText>("clipText", this);
-	registerLuaMethod("drawBoxNative", this, &GameLua::drawBoxNative);
+	registerLuaMethod("drawBoxNative", this, &GameLua::drawBoxNative,
+		"nine-slice table, x, y, width, height, hanchor, vanchor [, colour table] (7 or 8)");
 	registerMethod<&GameLua::renderMaskedImageNative>("renderMaskedImageNative", this);
 }
 

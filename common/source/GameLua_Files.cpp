@@ -108,7 +108,8 @@ template <class F> void GameLua::readShippedFile(const std::string& name, F use)
 	bytes.setName(fileName);
 	lang::Ptr<io::ZipEntryInputStream> entry = firstArchiveEntry(bytes, fileName);
 	io::ByteArrayInputStream text(static_cast<io::InputStream&>(*entry));
-	text.setName(fileName);
+	// The chunk name: "@" makes the interpreter show the file itself, "path/levels/a.lua:3:".
+	text.setName("@" + fileName);
 	use(text, file);
 }
 
@@ -117,15 +118,21 @@ void GameLua::compile(const std::string& name)
 	try
 	{
 		readShippedFile(name, [&](io::InputStream& text, io::BundleInputStream& file) {
-			getState()->compile(text, file.toString(), this);
+			// "@": the interpreter then names the file itself in errors, "path/gamelogic.lua:12:".
+			getState()->compile(text, "@" + file.toString(), this);
 		});
-		call("updateValues");
+		// Every missing one at once, before the first of them would be called.
+		const std::string missing = missingRequiredCallbacks();
+		if (!missing.empty())
+			lang::throwError(lang::Exception(lang::Format("{0}", missing)));
+		callScript("updateValues");
 		m_compileDone = true;
 	}
 	catch (lang::Exception& e)
 	{
 		e.showExceptionDialog();
-		logEvent("Loading gamelogic failed", {{"Reason", e.getMessage().format()}});
+		m_compileError = e.getMessage().format();
+		logEvent("Loading gamelogic failed", {{"Reason", m_compileError}});
 	}
 }
 
@@ -630,9 +637,12 @@ void GameLua::onLoadLuaFileFail(const std::string& name)
 		lua::LuaStackRestore restore(state);
 		pushMember("onLoadLuaFileFail");
 		if (lua_iscfunction(state->getLua(), -1) || state->type(-1) != lua::LuaState::TYPE_FUNCTION)
+		{
+			missingCallback("onLoadLuaFileFail", nullptr);
 			return;
+		}
 	}
-	call("onLoadLuaFileFail", name);
+	callScript("onLoadLuaFileFail", name);
 }
 
 // Script, level and save files, JSON and Base64.
@@ -655,6 +665,7 @@ void GameLua::registerFiles()
 	registerMethod<&GameLua::getJSONHash>("getJSONHash", this);
 	registerMethod<&GameLua::GetJSONDiff>("GetJSONDiff", this);
 	registerMethod<&GameLua::decodeBase64>("decodeBase64", this);
-	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject);
+	registerLuaMethod("loadLuaFileToObject", this, &GameLua::loadLuaFileToObject,
+		"file, target table, key (exactly 3)");
 	registerWorldMethod<&GameLua::loadLuaFile>("loadLuaFile");
 }

@@ -65,10 +65,13 @@ struct MotorLimits
 
 void GameLua::registerJoints()
 {
-	registerLuaMethod("createJoint", this, &GameLua::createJointLua);
-	registerLuaMethod("createJoints", this, &GameLua::createJointsLua);
+	registerLuaMethod("createJoint", this, &GameLua::createJointLua,
+		"joint table {name, end1, end2, type, ...} [, 4 unused arguments, x1, y1, x2, y2 (world "
+		"anchors)]");
+	registerLuaMethod("createJoints", this, &GameLua::createJointsLua, "table of joint tables");
 	registerWorldMethod<&GameLua::destroyJoint>("destroyJoint");
-	registerLuaMethod("setJointParameters", this, &GameLua::setJointParametersLua);
+	registerLuaMethod("setJointParameters", this, &GameLua::setJointParametersLua,
+		"joint table {name, ...} with the parameters to change");
 	registerWorldMethod<&GameLua::removeJointsFromObject>("removeJointsFromObject");
 	registerWorldMethod<&GameLua::setRevoluteJointSpeed>("setRevoluteJointSpeed");
 	registerWorldMethod<&GameLua::removeBreakableJointsFromObject>("removeBreakableJointsFromObject");

@@ -183,14 +183,14 @@ void GameLua::prepareGameCenter(GameCenter* service, std::string playerID, std::
 	setTable("gameCenter", gc);
 	getLeaderboardCategories();
 	getAchievements();
-	call("enableGameCenter");
+	callScript("enableGameCenter");
 }
 
 void GameLua::removeGameCenter()
 {
 	setBoolean("gameCenterEnabled", false);
 	setNumber("localPlayerID", 0.f);
-	call("disableGameCenter");
+	callScript("disableGameCenter");
 }
 
 void GameLua::removeSupport()
@@ -198,12 +198,12 @@ void GameLua::removeSupport()
 	setBoolean("gameCenterEnabled", false);
 	setBoolean("gameCenterSupported", false);
 	setNumber("localPlayerID", 0.f);
-	call("disableGameCenter");
+	callScript("disableGameCenter");
 }
 
 void GameLua::hideLoadingInitGameCenter()
 {
-	call("hideLoadingInitGameCenter");
+	callScript("hideLoadingInitGameCenter");
 }
 
 namespace
@@ -280,7 +280,7 @@ void GameLua::setLeaderboardScores(std::vector<ScoreData> scores, std::string ca
 	{
 		lua::LuaTable gc = getTable("gameCenter");
 		if (gc.isBoolean("safeToRefresh") && gc.getBoolean("safeToRefresh"))
-			call("setIndicatorPositions");
+			callScript("setIndicatorPositions");
 	}
 }
 
@@ -331,7 +331,7 @@ void GameLua::setAchievements(std::vector<AchievementData> list)
 		entry.setNumber("percentComplete", a.percentComplete);
 	}
 	achievements.setBoolean("loading", false);
-	call("gameCenterAchievementsLoaded");
+	callScript("gameCenterAchievementsLoaded");
 }
 
 void GameLua::setAchievementsLoading(bool loading)
@@ -346,7 +346,7 @@ void GameLua::achievementRegistered(std::string id)
 	lua::LuaTable achievements(getState());
 	if (serviceTable(*this, "achievements", achievements) && achievements.isTable(id))
 		achievements.getTable(id).setBoolean("completed", true);
-	call("achievementRegisteredCallback", id);
+	callScript("achievementRegisteredCallback", id);
 }
 
 void GameLua::highScoresPosted(std::string category)
@@ -367,7 +367,7 @@ void GameLua::highScoresPosted(std::string category)
 void GameLua::stopMainMenuAnimation(std::string which)
 {
 	if (which == "leaderboard")
-		call("hideLoadingLeaderboards");
+		callScript("hideLoadingLeaderboards");
 	else if (which == "achievement")
-		call("hideLoadingAchievements");
+		callScript("hideLoadingAchievements");
 }

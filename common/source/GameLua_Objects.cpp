@@ -43,7 +43,10 @@ void GameLua::registerObjects()
 	registerWorldMethod<&GameLua::setCompoundShapeLinearDamping>("setCompoundShapeLinearDamping");
 	registerWorldMethod<&GameLua::setCompoundShapeParameter>("setCompoundShapeParameter");
 	registerWorldMethod<&GameLua::finalizeCompoundObject>("finalizeCompoundObject");
-	registerLuaMethod("createCompoundBodyFromTable", this, &GameLua::createCompoundBodyFromTable);
+	registerLuaMethod("createCompoundBodyFromTable", this, &GameLua::createCompoundBodyFromTable,
+		"table {name, x, y, angle, material = {density, friction, restitution}, children = {{x, y, "
+		"angle, blockData = {type (\"box\", \"circle\", \"polygon\" or \"line\"), sprite, width, "
+		"height, radius, worldVertices, vertices}}, ...}}");
 	registerWorldMethod<&GameLua::createBox>("createBox");
 	registerWorldMethod<&GameLua::createCircle>("createCircle");
 	registerWorldMethod<&GameLua::createPolygon>("createPolygon");

@@ -71,7 +71,7 @@ void GameLua::setNotificationCallback(const std::string& name)
 void GameLua::notificationReceived(const std::string& eventName)
 {
 	if (!m_notificationCallback.empty())
-		call(m_notificationCallback.c_str(), eventName);
+		callScriptNamed(m_notificationCallback, "when a local notification arrives (named by setNotificationCallback)", eventName);
 }
 
 bool GameLua::playVideo(const std::string& file)

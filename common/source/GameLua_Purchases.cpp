@@ -99,7 +99,8 @@ void GameLua::paymentFinished(const std::string& productId, pf::CommerceListener
 		return;
 	lang::Debug::printf("GameLua::paymentFinished(%s,%d,%d): calling callback: %s\n", productId.c_str(), static_cast<int>(status),
 		static_cast<int>(error), m_purchaseCallback.c_str());
-	call(m_purchaseCallback.c_str(), productId, static_cast<float>(status), static_cast<float>(error));
+	callScriptNamed(m_purchaseCallback, "when a purchase, restore or item list ends (named by iapBuyItem, iapRestoreItems or iapInitItemPurchase)",
+		productId, static_cast<float>(status), static_cast<float>(error));
 	// The script has had the purchase: the store must not hand it over again, whenever the run ends.
 	if (status == pf::CommerceListener::PAYMENT_COMPLETED && !productId.empty())
 		m_commerce.finishTransaction(productId);
@@ -109,7 +110,7 @@ void GameLua::initFinished(pf::CommerceListener::PaymentProviderStatus status)
 {
 	lang::Debug::printf("GameLua::initFinished(%d)\n", static_cast<int>(status));
 	if (status == pf::CommerceListener::PROVIDER_AVAILABLE)
-		call("inAppPurchasingBecameAvailable");
+		callScript("inAppPurchasingBecameAvailable");
 }
 
 void GameLua::getPurchaseHistoryFinished(const std::string&) {}

@@ -91,10 +91,14 @@ void pointArguments(lua::LuaState* state, std::string& name, b2Vec2& p)
 void GameLua::registerQueries()
 {
 	registerMethod<&GameLua::getAngle>("getAngle", this);
-	registerLuaMethod("getIntersectingObjects", this, &GameLua::getIntersectingObjects);
-	registerLuaMethod("getRayCastedObjects", this, &GameLua::getRayCastedObjects);
-	registerLuaMethod("getWorldPoint", this, &GameLua::getWorldPoint);
-	registerLuaMethod("getLocalPoint", this, &GameLua::getLocalPoint);
+	registerLuaMethod("getIntersectingObjects", this, &GameLua::getIntersectingObjects,
+		"table {x, y, left, right, down, up} -> {names}");
+	registerLuaMethod("getRayCastedObjects", this, &GameLua::getRayCastedObjects,
+		"table {x1, y1, x2, y2} -> {name, x, y, normalX, normalY, fraction, ...} (6 entries per hit)");
+	registerLuaMethod("getWorldPoint", this, &GameLua::getWorldPoint,
+		"name, x, y (in the object) -> x, y (in the world)");
+	registerLuaMethod("getLocalPoint", this, &GameLua::getLocalPoint,
+		"name, x, y (in the world) -> x, y (in the object)");
 }
 
 float GameLua::getAngle(const std::string& name)

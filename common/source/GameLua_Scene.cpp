@@ -10,7 +10,7 @@ using physics::scriptError;
 void GameLua::registerScene()
 {
 	registerMethod<&GameLua::setBGColor>("setBGColor", this);
-	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua);
+	registerLuaMethod("getBGColor", this, &GameLua::getBGColorLua, "-> r, g, b (0..255)");
 	registerMethod<&GameLua::createThemeSprite>("createThemeSprite", this);
 	registerMethod<&GameLua::removeThemeSprite>("removeThemeSprite", this);
 	registerMethod<&GameLua::modifyThemeSprite>("modifyThemeSprite", this);
@@ -36,7 +36,9 @@ void GameLua::registerScene()
 	registerMethod<&GameLua::drawForegroundNative>("drawForegroundNative", this);
 	registerMethod<&GameLua::setStartingCameraValue>("setStartingCameraValue", this);
 	registerMethod<&GameLua::setCameraLimits>("setCameraLimits", this);
-	registerLuaMethod("createThemeAnimation", this, &GameLua::createThemeAnimation);
+	registerLuaMethod("createThemeAnimation", this, &GameLua::createThemeAnimation,
+		"table {name, animation = {frame sprite names}, layer, spriteName, x, y, scaleX, scaleY, angle, "
+		"velX, velY, scaleSpeed, animDelay, startAnimTimer, startingDelay, isAnimation, bLoop}");
 	registerMethod<&GameLua::drawForeground>("drawForeground", this);
 }
 

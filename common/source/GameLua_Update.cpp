@@ -88,7 +88,7 @@ void GameLua::update(float dt)
 		m_accumulator += scaledDt;
 		stepPhysics(scaledDt, physicsMicros);
 		clearForces(*m_world, worldQuiet());
-		call("clearLuaForceFunctions");
+		callScript("clearLuaForceFunctions");
 		interpolatePoses(scaledDt);
 	}
 	setNumber("g_physicsUpdateMillis", static_cast<float>(static_cast<double>(physicsMicros) * 0.001));
@@ -98,7 +98,7 @@ void GameLua::update(float dt)
 	playRollingSounds();
 	deliverWorkerResults();
 
-	call("update", scaledDt, dt);
+	callScript("update", scaledDt, dt);
 	if (running)
 		m_particles->update(scaledDt, true, m_context);
 
@@ -175,7 +175,7 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 {
 	while (m_accumulator >= STEP)
 	{
-		call("applyForcesAtPhysicsStep");
+		callScript("applyForcesAtPhysicsStep");
 		for (RenderObjectData* op : worldQuiet() ? m_noObjects : objectOrder())
 		{
 			RenderObjectData& o = *op;
@@ -205,7 +205,7 @@ void GameLua::stepPhysics(float, int64_t& physicsMicros)
 		clearForces(*m_world, worldQuiet());
 		rethrowListenerError();
 
-		call("removeBlocks");
+		callScript("removeBlocks");
 		// Pending velocities first, then (in the pose window) the newest pose; per object, as neither reads the other.
 		const bool sample = m_accumulator <= POSE_WINDOW;
 		if (sample)
@@ -450,7 +450,7 @@ void GameLua::exportObjects(float scaledDt)
 				lua_pop(L, 1);
 			const std::string name = o->name;
 			const float direction = exported ? std::atan2(v.y, v.x) * 57.29578f : 0.f;
-			call("selectObjectAnimation", name, std::sqrt(speed2), direction, scaledDt);
+			callScript("selectObjectAnimation", name, std::sqrt(speed2), direction, scaledDt);
 			if (m_orderDirty)
 			{
 				// The script removed or made objects: go on after this name.

@@ -14,12 +14,15 @@ void GameLua::registerUtilities()
 	registerMethod<&GameLua::GetDate>("GetDate", this);
 	registerMethod<&GameLua::throwException>("throwException", this);
 	registerMethod<&GameLua::printGlobals>("printGlobals", this);
-	registerLuaMethod("setGameParameters", this, &GameLua::setGameParameters);
+	registerLuaMethod("setGameParameters", this, &GameLua::setGameParameters,
+		"table {deterministicPhysics = boolean} (anything else changes nothing)");
 	registerMethod<&GameLua::performBitwiseAnd>("performBitwiseAnd", this);
 	registerMethod<&GameLua::performBitwiseOr>("performBitwiseOr", this);
 	registerMethod<&GameLua::getCurrentTime>("getCurrentTime", this);
-	registerLuaMethod("getTimeDifference", this, &GameLua::getTimeDifference);
-	registerLuaMethod("getTimeDifferenceInSeconds", this, &GameLua::getTimeDifferenceInSeconds);
+	registerLuaMethod("getTimeDifference", this, &GameLua::getTimeDifference,
+		"date table a, date table b -> {days, hours, minutes, seconds} of the absolute difference");
+	registerLuaMethod("getTimeDifferenceInSeconds", this, &GameLua::getTimeDifferenceInSeconds,
+		"date table a, date table b -> seconds from b to a");
 }
 
 void getTimeAsStruct(const lua::LuaTable& date, tm& out)

@@ -176,7 +176,7 @@ void GameLua::checkURLCallbacks()
 		replies.swap(m_urlReplies);
 	}
 	for (const auto& reply : replies)
-		call("nativecallback_urlResponse", reply.first, reply.second);
+		callScript("nativecallback_urlResponse", reply.first, reply.second);
 }
 
 void GameLua::checkMainMenuAd(const std::string& url)
@@ -373,7 +373,7 @@ std::string GameLua::determineInstalledApps(std::string json)
 
 void GameLua::checkInstalledAppsOffline(const std::string& json)
 {
-	call("setInstalledAppsOffline", determineInstalledApps(json));
+	callScript("setInstalledAppsOffline", determineInstalledApps(json));
 }
 
 void GameLua::deliverWorkerResults()
@@ -392,7 +392,7 @@ void GameLua::deliverWorkerResults()
 			if (parseObject(reply).isNull())
 				malformed();
 			const std::string names = determineInstalledApps(reply);
-			call("setInstalledApps", names, m_appsTtl, reply);
+			callScript("setInstalledApps", names, m_appsTtl, reply);
 		}
 		catch (...)
 		{

@@ -15,7 +15,7 @@ void GameLua::registerWorld()
 	registerMethod<&GameLua::getDeltaTimeMultiplier>("getDeltaTimeMultiplier", this);
 	registerWorldMethod<&GameLua::setWorldGravity>("setWorldGravity");
 	registerWorldMethod<&GameLua::setPhysicsSimulationScale>("setPhysicsSimulationScale");
-	registerLuaMethod("setPhysicsEnabled", this, &GameLua::setPhysicsEnabledLua);
+	registerLuaMethod("setPhysicsEnabled", this, &GameLua::setPhysicsEnabledLua, "enabled (boolean) [, key (string)]");
 	registerMethod<&GameLua::isPhysicsEnabled>("isPhysicsEnabled", this);
 	registerMethod<&GameLua::setLevelLimits>("setLevelLimits", this);
 }

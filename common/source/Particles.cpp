@@ -37,6 +37,7 @@ Particles::Particles(lua::LuaState* state, GameLua* game, game::Resources* resou
 	lua::LuaObject(state), m_game(game), m_resources(resources), m_menuScale(1.f)
 {
 	nameOperationsInErrors();
+	lua::OperationCatalogue::section("particles", "particles");
 	registerMethod<&Particles::addParticles>("addParticles", this);
 	registerMethod<&Particles::addParticlesWithScale>("addParticlesWithScale", this);
 	registerMethod<&Particles::addParticlesWithProperties>("addParticlesWithProperties", this);

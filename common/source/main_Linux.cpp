@@ -1,5 +1,8 @@
 // The engine on Linux: runs the game headless for a number of frames, or in a window.
 #include "HostServices.h"
+#include "OperationReference.h"
+#include <gr/gl/EGLHeadlessView.h>
+#include <gr/gl/GL_createContext.h>
 #include <framework/linux/LinuxHost.h>
 #include <pf/Folders.h>
 #include <pf/LocalNotifications.h>
@@ -23,19 +26,81 @@ namespace
 {
 const char* const USAGE =
 	"usage: engine [--window] [--data DIR] [--user DIR] [--frames N] [--capture FILE] [--size WxH] [--url URL]\n"
-	"  --window        opens a window (default: headless)\n"
-	"  --data DIR      bundle root holding data_iphone/ (default: demo beside the executable)\n"
-	"  --user DIR      documents folder for save files\n"
-	"  --frames N      frames to run (default 60; in a window 0: until closed)\n"
-	"  --capture FILE  writes the last frame as an image file (in a window with --frames)\n"
-	"  --size WxH      surface size (default 960x640)\n"
-	"  --url URL       starts the game with this URL\n"
-	"  --help, -h      prints this text\n";
+	"       engine --list-operations\n"
+	"  --window           opens a window (default: headless)\n"
+	"  --data DIR         the game's folder, holding data_iphone/; its name is the game's name\n"
+	"                     (default: demo beside the executable, here %s)\n"
+	"  --user DIR         documents folder for save files\n"
+	"                     (default: $XDG_DATA_HOME/engine, else ~/.local/share/engine; here %s)\n"
+	"  --frames N         frames to run (default 60; in a window 0: until closed)\n"
+	"  --capture FILE     writes the last frame as an image file (in a window with --frames)\n"
+	"  --size WxH         surface size (default 960x640)\n"
+	"  --url URL          starts the game with this URL\n"
+	"  --list-operations  prints the reference of the script operations and callbacks (Markdown)\n"
+	"  --help, -h         prints this text\n";
+
+std::string defaultData()
+{
+	return io::detail::executableFolder() + "/demo";
+}
+
+/** The default user folder as it would be, without making it. */
+std::string defaultUser()
+{
+	const char* xdg = std::getenv("XDG_DATA_HOME");
+	if (xdg && xdg[0] == '/')
+		return std::string(xdg) + "/engine";
+	const char* home = std::getenv("HOME");
+	return std::string(home && *home ? home : "~") + "/.local/share/engine";
+}
+
+void printUsage(FILE* out)
+{
+	std::fprintf(out, USAGE, defaultData().c_str(), defaultUser().c_str());
+}
 
 int usage(const char* problem)
 {
-	std::fprintf(stderr, "engine: %s\n%s", problem, USAGE);
+	std::fprintf(stderr, "engine: %s\n", problem);
+	printUsage(stderr);
 	return 2;
+}
+
+/** The reference of the operations, from a game made on a headless context for the purpose. */
+int listOperations()
+{
+	try
+	{
+		lang::Ptr<gr::gl::EGLHeadlessView> view = new gr::gl::EGLHeadlessView(2, 64, 64);
+		lang::Ptr<gr::Context> context = gr::gles2::GL_createContext(64, 64, gr::Context::ORIENTATION_PORTRAIT,
+			&gr::gl::EGLHeadlessView::presentCurrent);
+		// The game's log lines of its making go to stderr: stdout holds the reference alone.
+		std::fflush(stdout);
+		const int out = ::dup(STDOUT_FILENO);
+		::dup2(STDERR_FILENO, STDOUT_FILENO);
+		std::string text;
+		try
+		{
+			text = scriptOperationReference(context);
+		}
+		catch (...)
+		{
+			std::fflush(stdout);
+			::dup2(out, STDOUT_FILENO);
+			::close(out);
+			throw;
+		}
+		std::fflush(stdout);
+		::dup2(out, STDOUT_FILENO);
+		::close(out);
+		std::fwrite(text.data(), 1, text.size(), stdout);
+		return 0;
+	}
+	catch (lang::Exception& e)
+	{
+		std::fprintf(stderr, "engine: %s\n", e.getMessage().format().c_str());
+		return 1;
+	}
 }
 
 bool parseInt(const char* text, int& value, int minimum)
@@ -76,16 +141,18 @@ void onSignal(int)
 int main(int argc, char** argv)
 {
 	framework::LinuxHost::Options options;
-	options.dataRoot = io::detail::executableFolder() + "/demo";
+	options.dataRoot = defaultData();
 	int frames = -1;
 	for (int i = 1; i < argc; ++i)
 	{
 		const std::string arg = argv[i];
 		if (arg == "--help" || arg == "-h")
 		{
-			std::fputs(USAGE, stdout);
+			printUsage(stdout);
 			return 0;
 		}
+		if (arg == "--list-operations")
+			return argc == 2 ? listOperations() : usage("--list-operations takes no other option");
 		if (arg == "--window")
 		{
 			options.window = true;

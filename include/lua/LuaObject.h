@@ -5,6 +5,7 @@
 #include <lua/LuaStackRestore.h>
 #include <lua/LuaState.h>
 #include <lua/LuaTable.h>
+#include <lua/OperationCatalogue.h>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,11 @@ public:
 	LuaObject(const LuaObject&) = delete;
 	LuaObject& operator=(const LuaObject&) = delete;
 
-	/** table[name] = a closure of f with the functor's three words as upvalues; lf must be made with this object. */
-	void registerClosure(const char* name, const LuaFunctor* lf, lua_CFunction f);
+	/**
+	 * table[name] = a closure of f with the functor's three words as upvalues; lf must be made with
+	 * this object. signature is what an operation catalogue notes of it (OperationCatalogue.h).
+	 */
+	void registerClosure(const char* name, const LuaFunctor* lf, lua_CFunction f, const OperationSignature& signature = {});
 
 	/**
 	 * Binds the member Method of obj, of any supported signature (see
@@ -40,13 +44,21 @@ public:
 	 */
 	template <auto Method, class T> void registerMethod(const char* name, T* obj);
 
-	/** Binds a member that reads its own arguments and returns how many results it pushed. */
-	template <class T> void registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*));
+	/**
+	 * Binds a member that reads its own arguments and returns how many results it pushed; words
+	 * say what it reads and pushes, for the reference of the operations ("name -> x, y").
+	 */
+	template <class T> void registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*), const char* words = nullptr);
 	/** The same with the member known when compiling: the closure carries only the object. */
-	template <auto Method, class T> void registerLuaMethod(const char* name, T* obj);
+	template <auto Method, class T> void registerLuaMethod(const char* name, T* obj, const char* words = nullptr);
 
 	/** Calls table[name] with no arguments and no results; a script error throws LuaException. */
 	void call(const char* name);
+	/**
+	 * Calls table[name] like call when it is a function; false, calling nothing, when it is not
+	 * (the caller names what is missing). A script error throws LuaException.
+	 */
+	template <class... A> bool callIfFunction(const char* name, const A&... args);
 
 protected:
 	/**

@@ -262,12 +262,12 @@ template <class T, auto Method> struct LuaRawMemberDispatcher
 	}
 };
 
-template <auto Method, class T> void LuaObject::registerLuaMethod(const char* name, T* obj)
+template <auto Method, class T> void LuaObject::registerLuaMethod(const char* name, T* obj, const char* words)
 {
 	static_assert(std::is_base_of<LuaObject, T>::value, "bound members belong to a LuaObject");
 	LANG_ASSERT(obj != 0);
 	LuaFunctor lf(obj, Method);
-	registerClosure(name, &lf, &LuaRawMemberDispatcher<T, Method>::dispatch);
+	registerClosure(name, &lf, &LuaRawMemberDispatcher<T, Method>::dispatch, rawSignature(words));
 }
 
 template <auto Method, class T> void LuaObject::registerMethod(const char* name, T* obj)
@@ -275,14 +275,14 @@ template <auto Method, class T> void LuaObject::registerMethod(const char* name,
 	static_assert(std::is_base_of<LuaObject, T>::value, "bound members belong to a LuaObject");
 	LANG_ASSERT(obj != 0);
 	LuaFunctor lf(obj, Method);
-	registerClosure(name, &lf, &LuaMemberDispatcher<T, Method>::dispatch);
+	registerClosure(name, &lf, &LuaMemberDispatcher<T, Method>::dispatch, typedSignature<decltype(Method)>());
 }
 
-template <class T> void LuaObject::registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*))
+template <class T> void LuaObject::registerLuaMethod(const char* name, T* obj, int (T::*func)(LuaState*), const char* words)
 {
 	LANG_ASSERT(func != 0 && obj != 0);
 	LuaFunctor lf(obj, func);
-	registerClosure(name, &lf, &LuaStateMethodDispatcher<T>::dispatch);
+	registerClosure(name, &lf, &LuaStateMethodDispatcher<T>::dispatch, rawSignature(words));
 }
 
 namespace detail
@@ -305,5 +305,18 @@ template <class A0, class... A> void LuaObject::call(const char* name, const A0&
 	detail::pushArg(lua, a0);
 	(detail::pushArg(lua, rest), ...);
 	state->call(1 + static_cast<int>(sizeof...(A)), 0);
+}
+
+template <class... A> bool LuaObject::callIfFunction(const char* name, const A&... args)
+{
+	LuaState* state = getState();
+	LuaStackRestore guard(state);
+	pushMember(name);
+	lua_State* lua = state->getLua();
+	if (lua_type(lua, -1) != LUA_TFUNCTION)
+		return false;
+	(detail::pushArg(lua, args), ...);
+	state->call(static_cast<int>(sizeof...(A)), 0);
+	return true;
 }
 }

@@ -61,8 +61,9 @@ LuaObject::~LuaObject()
 	}
 }
 
-void LuaObject::registerClosure(const char* name, const LuaFunctor* lf, lua_CFunction f)
+void LuaObject::registerClosure(const char* name, const LuaFunctor* lf, lua_CFunction f, const OperationSignature& signature)
 {
+	OperationCatalogue::note(name, signature);
 	LANG_ASSERT(lf->obj == this);
 	lua_State* lua = getState()->getLua();
 	LuaStackRestore guard(lua);

@@ -82,7 +82,8 @@ std::string stackTrace(lua_State* lua, int firstLevel)
 			break;
 		if (frames == 0)
 			trace += "\nCall stack:\n";
-		trace += ar.source ? ar.source : "?";
+		// A file's chunk name starts with "@"; the trace shows the file name alone.
+		trace += ar.source ? (ar.source[0] == '@' ? ar.source + 1 : ar.source) : "?";
 		trace += "(";
 		trace += std::to_string(ar.currentline);
 		trace += ")\n";

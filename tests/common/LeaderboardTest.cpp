@@ -4,6 +4,7 @@
 #include <pf/Alert.h>
 #include <cstdlib>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -266,6 +267,39 @@ TEST_F(LeaderboardTest, UnreadableStateFileIsKeptAside)
 	const std::vector<unsigned char> aside = readBytes(state + ".bad");
 	EXPECT_EQ("{ not json", std::string(aside.begin(), aside.end()));
 	EXPECT_TRUE(exists(state));
+}
+
+// The state belongs to the game, named by its folder, whatever the user folder is called; the file an
+// earlier version kept under the user folder's name is still read, and copied to the game's place.
+TEST_F(LeaderboardTest, StateIsKeptUnderTheGamesNameAndAnEarlierFileIsStillRead)
+{
+	auto lastPart = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
+	const std::string state = m_state.path() + "/" + lastPart(m_bundle.path()) + "/gamecenter.json";
+	const std::string earlier = m_state.path() + "/" + lastPart(m_dir.path()) + "/gamecenter.json";
+	EXPECT_EQ(state, GameCenter::stateFilePath());
+	EXPECT_EQ(earlier, GameCenter::legacyStateFilePath());
+
+	ASSERT_EQ(0, mkdir((m_state.path() + "/" + lastPart(m_dir.path())).c_str(), 0700));
+	const std::string text = R"({"playerID": "G:77", "scores": {"best": {"value": "400", "order": 0}}, "achievements": {}})";
+	std::ofstream(earlier) << text;
+	startSignedIn();
+	EXPECT_EQ("G:77", eval("gameCenter.localPlayerID"));
+	run("getLeaderboardScoresForRange('best', 1, 10)");
+	settle();
+	EXPECT_EQ("400", eval("gameCenter.leaderboards.best.localScore"));
+	const std::vector<unsigned char> copied = readBytes(state);
+	EXPECT_NE(std::string::npos, std::string(copied.begin(), copied.end()).find("G:77"));
+	const std::vector<unsigned char> kept = readBytes(earlier);
+	EXPECT_EQ(text, std::string(kept.begin(), kept.end()));
+
+	// From now on the game's own file is the one read.
+	run("postHighscore('best', 450)");
+	settle();
+	stop();
+	startSignedIn();
+	run("getLeaderboardScoresForRange('best', 1, 10)");
+	settle();
+	EXPECT_EQ("450", eval("gameCenter.leaderboards.best.localScore"));
 }
 
 TEST_F(LeaderboardTest, AnalyticsOperations)

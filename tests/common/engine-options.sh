@@ -22,6 +22,10 @@ expect 1 "cannot make a 100000x100000 frame buffer" --user "$work/user" --size 1
 expect 1 "The game is landscape: a 480x800 surface is portrait; ask for 800x480" --user "$work/user" --size 480x800 --frames 1
 # Help goes to standard output, complaints to standard error.
 test -n "$("$engine" --help 2>/dev/null)"
+# It gives where the game and the save files are looked for when not named.
+"$engine" --help | grep -qF "here $(cd "$(dirname "$engine")" && pwd)/demo)"
+"$engine" --help | grep -qF "here $XDG_DATA_HOME/engine)"
+expect 2 "--list-operations takes no other option" --list-operations --frames 2
 test -z "$("$engine" --bogus 2>/dev/null)" || exit 1
 
 # The demo bundle with its main script damaged: the engine says so and stops.

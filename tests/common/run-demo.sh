@@ -14,7 +14,9 @@ out=$("$engine" --user "$work/user" --frames 30 --capture "$work/frame.png")
 echo "$out"
 echo "$out" | grep -q "reportScoreWithCompletionHandler succeeded for demo.best!"
 echo "$out" | grep -q "demo: achievement demo.first"
-test -s "$work/state/user/gamecenter.json"
+# The leaderboard state goes under the game's name (its folder, demo), not the user folder's.
+test -s "$work/state/demo/gamecenter.json"
+test ! -e "$work/state/user/gamecenter.json"
 echo "$out" | grep -q "demo: start 1"
 # The first start buys the level pack, sees the notification and plays the video.
 echo "$out" | grep -q "demo: store com.tarvel.Zephyra.levelpackrimward 1 0"

@@ -13,6 +13,7 @@
 #include <lang/Exception.h>
 #include <lang/throwError.h>
 #include <gtest/gtest.h>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -273,6 +274,30 @@ TEST_F(FileStreams, DefaultUserFolderIsCreated)
 
 	oldHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
 	oldXdg ? setenv("XDG_DATA_HOME", xdg.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+}
+
+// The game's name is its bundle folder's, whatever the user folder is called.
+TEST(GameName, IsTheBundleFoldersName)
+{
+	const std::string bundle = io::detail::bundlePath(), user = io::detail::appdataPath();
+	io::detail::setAppdataPath("/home/someone/user");
+	char cwd[PATH_MAX];
+	ASSERT_NE(nullptr, getcwd(cwd, sizeof(cwd)));
+	const std::string here = std::string(cwd).substr(std::string(cwd).rfind('/') + 1);
+	const struct
+	{
+		const char* bundle;
+		std::string name;
+	} cases[] = {{"/games/mygame", "mygame"}, {"/games/mygame//", "mygame"}, {"relative/starter", "starter"},
+		{".", here.empty() ? "engine" : here}, {"/", "engine"}, {"", "engine"}};
+	for (const auto& c : cases)
+	{
+		io::detail::setBundlePath(c.bundle);
+		EXPECT_EQ(c.name, io::detail::gameName()) << c.bundle;
+	}
+	EXPECT_EQ("user", io::detail::appdataName());
+	io::detail::setBundlePath(bundle);
+	io::detail::setAppdataPath(user);
 }
 
 TEST(ScopedRoots, PutThePreviousRootsBack)

@@ -374,3 +374,57 @@ TEST(LuaObject, NamedErrorsStartWithTheOperation)
 	run(state, "ok = obj.twice(2) == 4 and pcall(obj.count, 1)");
 	EXPECT_TRUE(state.globals().getBoolean("ok"));
 }
+
+// The reference of the operations is made from what the registrations say; a game keeps nothing.
+TEST(LuaObject, ACatalogueNotesEachRegistrationWithItsArgumentsAndResults)
+{
+	LuaState state;
+	lua::OperationCatalogue::section("obj", "ignored");
+	{
+		Target silent(&state);
+	}
+	lua::OperationCatalogue catalogue;
+	EXPECT_TRUE(catalogue.entries().empty());
+	lua::OperationCatalogue::section("obj", "targets");
+	Target target(&state);
+	target.registerLuaMethod("sumAll", &target, &Target::sumAll, "numbers... -> sum, count");
+	target.registerMethod<&Target::twice>("set", &target);
+	const auto& entries = catalogue.entries();
+	ASSERT_EQ(13u, entries.size());
+	auto find = [&](const std::string& name) {
+		for (const auto& e : entries)
+		{
+			if (e.name == name)
+				return e;
+		}
+		ADD_FAILURE() << name;
+		return lua::OperationCatalogue::Entry{};
+	};
+	const struct
+	{
+		const char* name;
+		bool raw;
+		const char* arguments;
+		const char* results;
+	} cases[] = {
+		// Registered again: the first place, the last binding.
+		{"set", false, "number", "number"},
+		{"setInt", false, "integer", ""},
+		{"isOn", false, "", "boolean"},
+		{"greet", false, "string", "string"},
+		{"store", false, "string, table", ""},
+		{"sumAll", true, "numbers... -> sum, count", ""},
+		{"setByFunctor", true, "", ""},
+	};
+	for (const auto& c : cases)
+	{
+		SCOPED_TRACE(c.name);
+		const auto e = find(c.name);
+		EXPECT_EQ("obj", e.table);
+		EXPECT_EQ("targets", e.topic);
+		EXPECT_EQ(c.raw, e.raw);
+		EXPECT_EQ(c.arguments, e.arguments);
+		EXPECT_EQ(c.results, e.results);
+	}
+	EXPECT_EQ("set", entries.front().name);
+}

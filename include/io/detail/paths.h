@@ -22,8 +22,14 @@ void setAppdataPath(const std::string& path);
  * Throws io::IOException when it cannot be made.
  */
 std::string defaultAppdataPath(const std::string& game);
-/** The game's folder name: the last part of the user-file root, "engine" when it has none. */
+/** The user folder's name: the last part of the user-file root, "engine" when it has none. */
 std::string appdataName();
+/**
+ * The game's name, under which its state and settings are kept: the name of the bundle's folder
+ * (the one holding data_iphone/), its full path looked up when the path given has none ("."),
+ * "engine" when there is none at all.
+ */
+std::string gameName();
 /** The folder of the running executable; "." when it cannot be read. */
 std::string executableFolder();
 }

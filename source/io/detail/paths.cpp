@@ -32,17 +32,36 @@ std::string appdataPath() { return appdataRoot(); }
 void setBundlePath(const std::string& path) { bundleRoot() = path; }
 void setAppdataPath(const std::string& path) { appdataRoot() = path; }
 
+namespace
+{
+/** The last part of a folder's path; "" for ".", ".." and "/". */
+std::string lastPart(std::string path)
+{
+	while (path.size() > 1 && path.back() == '/')
+		path.pop_back();
+	const size_t slash = path.rfind('/');
+	if (slash != std::string::npos)
+		path = path.substr(slash + 1);
+	return path == "." || path == ".." || path == "/" ? "" : path;
+}
+}
+
 std::string appdataName()
 {
-	std::string game = appdataPath();
-	while (game.size() > 1 && game.back() == '/')
-		game.pop_back();
-	const size_t slash = game.rfind('/');
-	if (slash != std::string::npos)
-		game = game.substr(slash + 1);
-	if (game.empty() || game == "." || game == "..")
-		game = "engine";
-	return game;
+	const std::string game = lastPart(appdataPath());
+	return game.empty() ? "engine" : game;
+}
+
+std::string gameName()
+{
+	std::string game = lastPart(bundlePath());
+	if (game.empty())
+	{
+		char resolved[PATH_MAX];
+		if (realpath(bundlePath().c_str(), resolved))
+			game = lastPart(resolved);
+	}
+	return game.empty() ? "engine" : game;
 }
 
 std::string defaultAppdataPath(const std::string& game)

@@ -26,3 +26,8 @@ function draw() end
 function gameResumed() record("gameResumed") end
 function gamePaused() record("gamePaused") end
 function resolutionChanged() record("resolutionChanged") end
+function applyForcesAtPhysicsStep() end
+function removeBlocks() end
+function clearLuaForceFunctions() end
+-- A runtime error for the tests of error messages: they look for this file and this line.
+function raiseAnError() local missing = nil return missing.field end
