@@ -23,9 +23,12 @@ void addPlatformServices(framework::LinuxHost::Options& options)
 		// The services' questions become dialogs over the game window.
 		pf::Alert::setPresenter([window](const std::string& title, const std::string& message,
 			const std::vector<std::string>& buttons) { return window->showMessageBox(title, message, buttons); });
-		// Web pages are laid over the game window's rectangle.
+		// Web pages are laid over the game's surface: from the window's corner, past a letterbox's bars.
 		pf::WebView::setWindowLocator([window](int& x, int& y) {
 			window->screenPosition(x, y);
+			const float scale = window->contentScale() > 0.f ? window->contentScale() : 1.f;
+			x += static_cast<int>(static_cast<float>(window->surfaceLeft()) / scale);
+			y += static_cast<int>(static_cast<float>(window->surfaceTop()) / scale);
 			return true;
 		});
 		// Full-screen videos draw over the game in its own window (where it is an X11 one).

@@ -248,7 +248,7 @@ TEST(AudioReader, DemoSoundsAreClipsTheDemoOutputPlays)
 {
 	const std::string dir = std::string(ENGINE_BINARY_DIR) + "/demo/data_iphone/audio/";
 	std::vector<lang::Ptr<AudioClip>> jingle;
-	for (const char* name : {"hit.wav", "pop.wav", "whoosh.wav", "break.wav", "music.mp3", "jingle1.wav", "jingle2.wav", "jingle3.wav"})
+	for (const char* name : {"hit.wav", "pop.wav", "whoosh.wav", "break.wav", "lose.wav", "music.mp3", "jingle1.wav", "jingle2.wav", "jingle3.wav"})
 	{
 		const std::string path = dir + name;
 		lang::Ptr<AudioClip> clip = new AudioClip(nullptr, new io::FileInputStream(path), io::guessFileFormat(path));

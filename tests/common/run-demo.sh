@@ -26,7 +26,9 @@ if grep -q while-closed "$work/state/engine/notifications.json"*; then exit 1; f
 echo "$out" | grep -q "demo: video started"
 echo "$out" | grep -q "demo: paused"
 echo "$out" | grep -q "demo: resumed"
-echo "$out" | grep -q "demo: file failed File Created:settings.lua"
+echo "$out" | grep -q "demo: file created settings.lua"
+# First-start files are reported as made, never as failed.
+if echo "$out" | grep -q "demo: file failed"; then exit 1; fi
 echo "$out" | grep -q "demo: level level1 loaded"
 echo "$out" | grep -q "demo: title Physics Demo"
 echo "$out" | grep -q "demo: music playing true"
@@ -37,7 +39,7 @@ echo "$out" | grep -q "demo: start 2"
 # The second restores it instead.
 echo "$out" | grep -q "demo: store com.tarvel.Zephyra.levelpackrimward 3 0"
 if echo "$out" | grep -q "demo: store com.tarvel.Zephyra.levelpackrimward 1 0"; then exit 1; fi
-if echo "$out" | grep -q "File Created:settings.lua"; then exit 1; fi
+if echo "$out" | grep -q "demo: file created settings.lua"; then exit 1; fi
 # With DEMO_SERVER the main menu checks a URL and shows the advertisement.
 python3 "$(dirname "$0")/demo-server.py" "$work/server-url" &
 server=$!

@@ -25,16 +25,16 @@ unfocus() {
 
 set -- $(shot 1)
 # Press, drag and release in one go: they reach the engine within one frame.
-xdotool mousemove --window "$window" "$1" "$2" mousedown 1 mousemove --window "$window" $(($1 - 80)) $(($2 + 60)) mouseup 1
+xdotool mousemove --window "$window" "$1" "$2" mousedown 1 mousemove --window "$window" $(($1 - 50)) $(($2 + 40)) mouseup 1
 wait_for_lines "demo: launch" "$log" 1 20
 
 set -- $(shot 2)
 unfocus $(($(grep -ac "demo: paused" "$log") + 1))
-x11_drag "$1" "$2" $(($1 - 80)) $(($2 + 60))
+x11_drag "$1" "$2" $(($1 - 50)) $(($2 + 40))
 wait_for_lines "demo: launch" "$log" 2 20
 
 set -- $(shot 3)
-x11_drag "$1" "$2" $(($1 - 80)) $(($2 + 60))
+x11_drag "$1" "$2" $(($1 - 50)) $(($2 + 40))
 wait_for_lines "demo: level \(won\|lost\)" "$log" 1 60
 x11_tap 480 320
 wait_for_line "demo: level restarted" "$log" 20
@@ -50,7 +50,7 @@ if x11_wm; then
 	xdotool mousemove --window "$window" "$1" "$2" mousedown 1
 	for step in 1 2 3 4; do
 		sleep "$X11_STEP"
-		xdotool mousemove --window "$window" $(($1 - 20 * step)) $(($2 + 15 * step))
+		xdotool mousemove --window "$window" $(($1 - 12 * step)) $(($2 + 10 * step))
 	done
 	sleep "$X11_STEP"
 	xdotool mouseup 1

@@ -108,6 +108,17 @@ protected:
 		std::unique_ptr<std::string> result(view->executeJavaScript(script));
 		return result ? *result : "(null)";
 	}
+	/** A new view, over a game window at (40, 30) on the screen. */
+	void overAGameWindow()
+	{
+		pf::WebView::setWindowLocator([](int& x, int& y) {
+			x = 40;
+			y = 30;
+			return true;
+		});
+		view.reset(new pf::WebView(10, 10, 200, 100));
+		view->setObserver(&observer);
+	}
 	void loadPage()
 	{
 		view->loadLocalUrl("web/page.html");
@@ -237,13 +248,7 @@ namespace
 {
 TEST_F(WebKitPage, OverAGameWindowThePageWorksHiddenAndShown)
 {
-	pf::WebView::setWindowLocator([](int& x, int& y) {
-		x = 40;
-		y = 30;
-		return true;
-	});
-	view.reset(new pf::WebView(10, 10, 200, 100));
-	view->setObserver(&observer);
+	overAGameWindow();
 	// Loaded while hidden, then shown and hidden by the page itself.
 	loadPage();
 	view->show();
@@ -253,5 +258,40 @@ TEST_F(WebKitPage, OverAGameWindowThePageWorksHiddenAndShown)
 	js("callLuaFunction('still()'); 0");
 	ASSERT_TRUE(pump([this] { return !observer.calls.empty(); }));
 	EXPECT_EQ("still()", observer.calls[0]);
+}
+}
+
+namespace
+{
+/** Whether a popup page window of this process is on screen. */
+bool popupOnScreen()
+{
+	GdkScreen* screen = gdk_screen_get_default();
+	if (!screen)
+		return false;
+	GList* windows = gdk_screen_get_toplevel_windows(screen);
+	bool shown = false;
+	for (GList* w = windows; w; w = w->next)
+		if (gdk_window_get_window_type(GDK_WINDOW(w->data)) == GDK_WINDOW_TEMP && gdk_window_is_visible(GDK_WINDOW(w->data)))
+			shown = true;
+	g_list_free(windows);
+	return shown;
+}
+
+// Shown before it has loaded, a page over the game would be an empty grey window: it comes
+// on screen once its load has ended, and after that show and hide act at once.
+TEST_F(WebKitPage, OverAGameWindowAPageShownBeforeItsLoadAppearsOnceLoaded)
+{
+	overAGameWindow();
+	view->show();
+	pump([] { return false; }, 300);
+	EXPECT_TRUE(view->visible());
+	EXPECT_FALSE(popupOnScreen());
+	loadPage();
+	ASSERT_TRUE(pump(popupOnScreen));
+	view->hide();
+	EXPECT_FALSE(popupOnScreen());
+	view->show();
+	EXPECT_TRUE(popupOnScreen());
 }
 }

@@ -13,6 +13,8 @@ $S -n -r 44100 -c 1 -b 16 "$out/hit.wav" synth 0.12 brownnoise fade q 0 0.12 0.1
 $S -n -r 44100 -c 1 -b 16 "$out/pop.wav" synth 0.08 pluck C5 fade q 0 0.08 0.06 vol 0.7
 $S -n -r 44100 -c 1 -b 16 "$out/whoosh.wav" synth 0.5 pinknoise band -n 1200 800 fade h 0.2 0.5 0.3 vol 0.6
 $S -n -r 44100 -c 1 -b 16 "$out/break.wav" synth 0.25 square 180 square 113 fade q 0 0.25 0.2 vol 0.4
+# A lost level: a falling tone.
+$S -n -r 44100 -c 1 -b 16 "$out/lose.wav" synth 0.7 sine 440-180 fade q 0.01 0.7 0.3 vol 0.5
 
 # Music: a four-chord loop, two seconds per chord, encoded by lame.
 for chord in "C3 E3 G3" "A2 C3 E3" "F2 A2 C3" "G2 B2 D3"; do

@@ -42,8 +42,23 @@ sheets = {
 			{ name = "level_ground_tile", shape = "gradient", width = 64, height = 32, from = { 80, 160, 60 }, to = { 110, 80, 40 }, pivot = { 0, -580 } },
 			{ name = "level_crate", shape = "roundrect", width = 20, height = 20, radius = 3, color = { 190, 130, 60 } },
 			{ name = "level_shot", shape = "circle", radius = 10, color = { 200, 30, 30 } },
-			{ name = "level_target_small", shape = "ring", radius = 10, thickness = 4, color = { 40, 200, 80 } },
 			{ name = "level_post", shape = "rect", width = 40, height = 60, color = { 90, 90, 110 } },
+			-- Everything else the shot can hit: walls, the windmill, the spring's hook, the L-shaped
+			-- piece (level.compo), the slope (a band on posts) and the spring (a band), the targets
+			-- (level.compo), and the dots of the gravity field's pull.
+			{ name = "level_wall", shape = "gradient", width = 40, height = 360, from = { 95, 95, 110 }, to = { 140, 140, 155 }, direction = "horizontal" },
+			{ name = "level_blade", shape = "roundrect", width = 120, height = 8, radius = 3, color = { 110, 70, 40 } },
+			{ name = "level_hub", shape = "circle", radius = 6, color = { 55, 55, 65 } },
+			{ name = "level_piece_bar", shape = "roundrect", width = 60, height = 20, radius = 2, color = { 95, 110, 140 } },
+			{ name = "level_piece_leg", shape = "roundrect", width = 20, height = 40, radius = 2, color = { 95, 110, 140 } },
+			{ name = "level_slope", shape = "gradient", width = 32, height = 8, from = { 170, 125, 70 }, to = { 105, 70, 35 } },
+			{ name = "level_slope_post", shape = "rect", width = 8, height = 8, color = { 105, 75, 45 } },
+			{ name = "level_spring", shape = "gradient", width = 32, height = 4, from = { 60, 60, 70 }, to = { 150, 150, 165 } },
+			{ name = "level_target_ring", shape = "ring", radius = 10, thickness = 3, color = { 255, 255, 255 } },
+			{ name = "level_target_core", shape = "circle", radius = 7, color = { 30, 190, 70 } },
+			{ name = "level_target_eye", shape = "circle", radius = 3, color = { 255, 255, 255 } },
+			-- Its pivot lies 40 pixels below the dot: turned about it, the dots ring the field's centre.
+			{ name = "level_gravity_dot", shape = "circle", radius = 6, color = { 175, 135, 255, 220 }, pivot = { 6, 46 } },
 		},
 	},
 	-- The aiming stream and the shot trails.
@@ -51,6 +66,7 @@ sheets = {
 		file = "images/aim.sheet",
 		sprites = {
 			{ name = "aim_dot", shape = "circle", radius = 6, color = { 255, 230, 90 } },
+			{ name = "aim_end", shape = "ring", radius = 10, thickness = 3, color = { 255, 230, 90 } },
 			{ name = "trail_dot", shape = "circle", radius = 3, color = { 255, 255, 255, 220 } },
 			{ name = "trail_puff", shape = "ring", radius = 12, thickness = 3, color = { 240, 240, 240, 230 } },
 		},
@@ -58,6 +74,17 @@ sheets = {
 }
 
 composites = {
+	-- The L-shaped piece from the corner of its outline (its body's origin), and the targets' bullseye.
+	{
+		file = "images/level.compo",
+		version = 2,
+		items = {
+			{ name = "level_piece", parts = { { sprite = "level_piece_bar", x = 30, y = 10 }, { sprite = "level_piece_leg", x = 10, y = 40 } },
+				extras = {} },
+			{ name = "level_bullseye", parts = { { sprite = "level_target_ring", x = 0, y = 0 }, { sprite = "level_target_core", x = 0, y = 0 },
+				{ sprite = "level_target_eye", x = 0, y = 0 } }, extras = {} },
+		},
+	},
 	{
 		file = "images/logo.compo",
 		version = 2,
@@ -119,6 +146,7 @@ sheets[#sheets + 1] = {
 		{ name = "hud_panel_tr", shape = "roundrect", width = 12, height = 12, radius = 5, color = { 250, 210, 90 } },
 		{ name = "hud_panel_l", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },
 		{ name = "hud_panel_c", shape = "rect", width = 4, height = 4, color = { 20, 30, 60, 210 } },
+		{ name = "hud_target_mark", shape = "ring", radius = 32, thickness = 5, color = { 255, 225, 60, 230 } },
 		{ name = "hud_panel_r", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },
 		{ name = "hud_panel_bl", shape = "roundrect", width = 12, height = 12, radius = 5, color = { 250, 210, 90 } },
 		{ name = "hud_panel_b", shape = "rect", width = 4, height = 4, color = { 250, 210, 90 } },

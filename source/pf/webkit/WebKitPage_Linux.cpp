@@ -60,7 +60,7 @@ class WebKitPage : public WebPage
 {
 public:
 	WebKitPage(int x, int y, int w, int h) :
-		m_x(x), m_y(y), m_listener(nullptr), m_started(false), m_failed(false)
+		m_x(x), m_y(y), m_listener(nullptr), m_started(false), m_failed(false), m_loaded(false), m_wanted(false)
 	{
 		KeepCurrentContext keep;
 		int wx = 0, wy = 0;
@@ -138,11 +138,13 @@ public:
 	void setVisible(bool visible) override
 	{
 		KeepCurrentContext keep;
+		m_wanted = visible;
 		gtk_widget_set_opacity(m_window, visible ? 1.0 : 0.0);
 		if (!m_windowed)
 			return;
-		// Without a compositor opacity does nothing: a hidden page leaves the screen too.
-		if (visible)
+		// Without a compositor opacity does nothing: a hidden page leaves the screen too. A page
+		// shown before its first load has ended would be an empty grey window: it waits for it.
+		if (visible && m_loaded)
 		{
 			int wx = 0, wy = 0;
 			if (s_host->locateWindow(wx, wy))
@@ -179,6 +181,20 @@ private:
 	std::list<WebKitPolicyDecision*> m_decisions;
 	bool m_started;
 	bool m_failed;
+	/** A load has ended (or failed) since the page was made: it has something to show. */
+	bool m_loaded;
+	/** Shown by its owner (it may still wait for its first load). */
+	bool m_wanted;
+
+	/** The first load has ended: a page shown in the meantime comes on screen. */
+	void firstLoadEnded()
+	{
+		if (m_loaded)
+			return;
+		m_loaded = true;
+		if (m_wanted)
+			setVisible(true);
+	}
 
 	static void onEvaluated(GObject* source, GAsyncResult* result, gpointer data)
 	{
@@ -261,6 +277,7 @@ private:
 			// A failed load is followed by FINISHED as well: it was reported already.
 			const bool report = page->m_started && !page->m_failed;
 			page->m_started = false;
+			page->firstLoadEnded();
 			if (report)
 				page->m_listener->loadFinished();
 		}
@@ -273,6 +290,7 @@ private:
 			return FALSE;
 		page->m_failed = true;
 		page->m_started = false;
+		page->firstLoadEnded();
 		const bool cancelled = g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED);
 		page->m_listener->loadFailed(cancelled);
 		return TRUE;
