@@ -355,7 +355,8 @@ local function buildLevel(level)
 	return count
 end
 
--- Music loops on track 0; effects go to track 1, where the engine lets 4 sound at once.
+-- Music loops on track 0; effects go to track 1, where the engine lets 4 sound at once, and the
+-- end of a level to track 3.
 -- Effects follow the shot: its launch, its hits (louder the harder), a destroyed target and
 -- the end of the level. Hits count once a shot has been launched, so the level settling
 -- after a (re)start stays quiet.
@@ -372,9 +373,9 @@ local function startSound()
 	sound.ok = true
 end
 
-local function effect(name, volume)
+local function effect(name, volume, track)
 	if sound.ok then
-		res.playAudio(name, math.max(0, math.min(1, volume)), false, 1)
+		res.playAudio(name, math.max(0, math.min(1, volume)), false, track or 1)
 	end
 end
 
@@ -1273,7 +1274,8 @@ local function endLevel(won)
 	play.state = won and "won" or "lost"
 	stopAiming(false)
 	print(won and "demo: level won" or "demo: level lost")
-	effect(won and "jingle" or "lose", 1)
+	-- Track 3: the end of a level is heard even while four hits still sound on track 1.
+	effect(won and "jingle" or "lose", 1, 3)
 	if play.score > 0 and play.score >= bestScore() and type(highscores) == "table" then
 		highscores[demo.level] = play.score
 		_G.pcall(postHighscore, "demo.best", play.score)
