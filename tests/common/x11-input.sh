@@ -31,6 +31,8 @@
 
 # Beside this file: the caller's folder, or X11_INPUT_DIR for a caller elsewhere.
 . "${X11_INPUT_DIR:-$(dirname "$0")}/wait-for-line.sh"
+# stdbuf (line-buffered output to wait on) preloads its library ahead of the sanitizers' runtime.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 
 X11_STEP=${X11_STEP:-0.03}
 x11_server_pid=""
