@@ -138,11 +138,14 @@ namespace
 {
 std::string stateBase()
 {
-	const char* xdg = std::getenv("XDG_STATE_HOME");
-	if (xdg && xdg[0] == '/')
-		return xdg;
-	const char* home = std::getenv("HOME");
-	return std::string(home && *home ? home : "/tmp") + "/.local/state";
+	try
+	{
+		return io::detail::xdgBaseFolder("XDG_STATE_HOME", ".local/state");
+	}
+	catch (const io::IOException&)
+	{
+		return "/tmp/.local/state";
+	}
 }
 }
 

@@ -17,6 +17,13 @@ void setBundlePath(const std::string& path);
 void setAppdataPath(const std::string& path);
 
 /**
+ * An XDG base folder without a trailing slash: the variable's value when it is an absolute path
+ * (the base directory rules ignore relative ones), else the fallback (".local/share", ...) under
+ * the home folder ($HOME, else the password database). Throws io::IOException when there is no
+ * home folder.
+ */
+std::string xdgBaseFolder(const char* variable, const char* fallback);
+/**
  * The user-file folder of the named game: $XDG_DATA_HOME/<game>, or
  * ~/.local/share/<game>; created with its parents when missing.
  * Throws io::IOException when it cannot be made.

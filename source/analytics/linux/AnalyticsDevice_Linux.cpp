@@ -1,12 +1,12 @@
 #include <analytics/AnalyticsDevice.h>
 #include "../Classes/AnalyticsState.h"
+#include <io/IOException.h>
 #include <io/detail/paths.h>
 #include <pf/DeviceFacts.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits.h>
-#include <pwd.h>
 #include <unistd.h>
 
 #ifndef ENGINE_BUNDLE_VERSION
@@ -19,23 +19,18 @@ using detail::state;
 
 namespace
 {
-std::string homeFolder()
-{
-	const char* home = std::getenv("HOME");
-	if (home && home[0])
-		return home;
-	const passwd* pw = getpwuid(getuid());
-	return pw && pw->pw_dir ? pw->pw_dir : "";
-}
-
-// An XDG base folder: the variable when absolute, else the fallback under the home folder.
+// An XDG base folder; without a home folder a path under the root, where writing then fails and
+// the client records nothing.
 std::string xdgFolder(const char* variable, const char* fallback)
 {
-	const char* value = std::getenv(variable);
-	std::string base = value && value[0] == '/' ? std::string(value) : homeFolder() + "/" + fallback;
-	while (base.size() > 1 && base.back() == '/')
-		base.pop_back();
-	return base;
+	try
+	{
+		return io::detail::xdgBaseFolder(variable, fallback);
+	}
+	catch (const io::IOException&)
+	{
+		return std::string("/") + fallback;
+	}
 }
 } // namespace
 

@@ -64,11 +64,10 @@ std::string gameName()
 	return game.empty() ? "engine" : game;
 }
 
-std::string defaultAppdataPath(const std::string& game)
+std::string xdgBaseFolder(const char* variable, const char* fallback)
 {
 	std::string base;
-	const char* xdg = std::getenv("XDG_DATA_HOME");
-	// The base directory rules ignore relative values.
+	const char* xdg = std::getenv(variable);
 	if (xdg && xdg[0] == '/')
 	{
 		base = xdg;
@@ -82,12 +81,17 @@ std::string defaultAppdataPath(const std::string& game)
 			home = pw ? pw->pw_dir : nullptr;
 		}
 		if (!home || !home[0])
-			lang::throwError(IOException(lang::Format("No home folder for the user files of {0}", game)));
-		base = std::string(home) + "/.local/share";
+			lang::throwError(IOException(lang::Format("No home folder for ~/{0}, and {1} names no absolute path", fallback, variable)));
+		base = std::string(home) + "/" + fallback;
 	}
 	while (base.size() > 1 && base.back() == '/')
 		base.pop_back();
-	const std::string path = base + "/" + game;
+	return base;
+}
+
+std::string defaultAppdataPath(const std::string& game)
+{
+	const std::string path = xdgBaseFolder("XDG_DATA_HOME", ".local/share") + "/" + game;
 	makeFolders(path);
 	return path;
 }

@@ -1,6 +1,7 @@
 #include <pf/Folders.h>
 #include <io/Files.h>
 #include <io/IOException.h>
+#include <io/detail/paths.h>
 #include <lang/Debug.h>
 #include <lang/throwError.h>
 #include <algorithm>
@@ -12,7 +13,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
-#include <pwd.h>
 #include <string>
 #include <sys/file.h>
 #include <time.h>
@@ -23,31 +23,9 @@ namespace pf
 {
 namespace
 {
-std::string home()
-{
-	const char* home = std::getenv("HOME");
-	if (!home || !home[0])
-	{
-		const passwd* pw = getpwuid(getuid());
-		home = pw ? pw->pw_dir : nullptr;
-	}
-	if (!home || !home[0])
-		lang::throwError(io::IOException(lang::Format("No home folder for the engine's settings and state")));
-	return home;
-}
-
 std::string xdgFolder(const char* variable, const char* fallback)
 {
-	std::string base;
-	const char* xdg = std::getenv(variable);
-	// The base directory rules ignore relative values.
-	if (xdg && xdg[0] == '/')
-		base = xdg;
-	else
-		base = home() + "/" + fallback;
-	while (base.size() > 1 && base.back() == '/')
-		base.pop_back();
-	return base + "/engine";
+	return io::detail::xdgBaseFolder(variable, fallback) + "/engine";
 }
 
 /** The pid the holder wrote into its lock file, or "" while it has not. */
