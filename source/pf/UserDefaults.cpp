@@ -1,47 +1,20 @@
 #include <pf/UserDefaults.h>
 #include <pf/Folders.h>
 #include <pf/StateFile.h>
+#include <pf/detail/FileStamp.h>
 #include <cjson/cJSON.h>
 #include <cmath>
 #include <mutex>
-#include <sys/stat.h>
 
 namespace pf
 {
 namespace
 {
-struct Stamp
-{
-	bool exists = false;
-	off_t size = 0;
-	timespec mtime = {0, 0};
-	ino_t inode = 0;
-
-	bool operator==(const Stamp& o) const
-	{
-		return exists == o.exists && size == o.size && mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec && inode == o.inode;
-	}
-};
-
-Stamp stampOf(const std::string& path)
-{
-	Stamp s;
-	struct stat st;
-	if (stat(path.c_str(), &st) == 0)
-	{
-		s.exists = true;
-		s.size = st.st_size;
-		s.mtime = st.st_mtim;
-		s.inode = st.st_ino;
-	}
-	return s;
-}
-
 struct Defaults
 {
 	std::mutex lock;
 	std::string path;
-	Stamp stamp;
+	detail::FileStamp stamp;
 	cJSON* values = nullptr;
 	bool loaded = false;
 
@@ -51,7 +24,7 @@ struct Defaults
 	void refresh()
 	{
 		const std::string current = Folders::configPath() + "/defaults.json";
-		const Stamp now = stampOf(current);
+		const detail::FileStamp now = detail::FileStamp::of(current);
 		if (loaded && current == path && now == stamp)
 			return;
 		cJSON_Delete(values);
@@ -59,7 +32,7 @@ struct Defaults
 		if (!values)
 			values = cJSON_CreateObject();
 		path = current;
-		stamp = stampOf(current);
+		stamp = detail::FileStamp::of(current);
 		loaded = true;
 	}
 
@@ -77,7 +50,7 @@ struct Defaults
 	{
 		Folders::config();
 		const bool saved = StateFile(path).save(values);
-		stamp = stampOf(path);
+		stamp = detail::FileStamp::of(path);
 		return saved;
 	}
 

@@ -1,10 +1,10 @@
 #include <pf/LocalNotifications.h>
 #include <pf/AppSettings.h>
-#include <pf/DeviceInfo.h>
 #include <pf/Folders.h>
 #include <pf/StateFile.h>
 #include <pf/StateJournal.h>
 #include <pf/detail/DeliveryBatch.h>
+#include <pf/detail/FileStamp.h>
 #include <cjson/cJSON.h>
 #include <algorithm>
 #include <chrono>
@@ -12,7 +12,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <sys/stat.h>
 
 namespace pf
 {
@@ -23,35 +22,6 @@ class LocalNotificationsImpl : public lang::Object
 namespace
 {
 typedef LocalNotifications::Pending Pending;
-
-// What a file looked like when this process last read or wrote it: another process's change shows as a difference.
-struct Stamp
-{
-	bool exists = false;
-	dev_t device = 0;
-	ino_t inode = 0;
-	off_t size = 0;
-	long long modified = 0;
-
-	bool operator!=(const Stamp& o) const
-	{
-		return exists != o.exists || device != o.device || inode != o.inode || size != o.size || modified != o.modified;
-	}
-};
-
-Stamp stampOf(const std::string& path)
-{
-	Stamp s;
-	struct stat st;
-	if (stat(path.c_str(), &st) != 0)
-		return s;
-	s.exists = true;
-	s.device = st.st_dev;
-	s.inode = st.st_ino;
-	s.size = st.st_size;
-	s.modified = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-	return s;
-}
 
 bool earlier(const Pending& a, const Pending& b)
 {
@@ -87,8 +57,8 @@ struct Store
 	std::string path;
 	std::deque<Pending> entries;
 	bool loaded = false;
-	Stamp fileStamp;
-	Stamp journalStamp;
+	detail::FileStamp fileStamp;
+	detail::FileStamp journalStamp;
 	// Deliveries in the journal since the file was last written whole.
 	size_t journaled = 0;
 
@@ -173,14 +143,14 @@ struct Store
 	// The file is read again only when it changed since this process last read or wrote it.
 	void refresh()
 	{
-		if (!loaded || path != currentPath() || stampOf(path) != fileStamp || stampOf(StateJournal(path).path()) != journalStamp)
+		if (!loaded || path != currentPath() || detail::FileStamp::of(path) != fileStamp || detail::FileStamp::of(StateJournal(path).path()) != journalStamp)
 			load();
 	}
 
 	void stamp()
 	{
-		fileStamp = stampOf(path);
-		journalStamp = stampOf(StateJournal(path).path());
+		fileStamp = detail::FileStamp::of(path);
+		journalStamp = detail::FileStamp::of(StateJournal(path).path());
 	}
 
 	void save()
@@ -255,7 +225,7 @@ struct Store
 			return;
 		}
 		++journaled;
-		journalStamp = stampOf(StateJournal(path).path());
+		journalStamp = detail::FileStamp::of(StateJournal(path).path());
 	}
 };
 
