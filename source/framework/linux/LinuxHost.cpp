@@ -249,6 +249,14 @@ bool LinuxHost::isAllowedContextOrientation(const App::Configuration& config, gr
 	return std::find(config.autoOrientations.begin(), config.autoOrientations.end(), o) != config.autoOrientations.end();
 }
 
+bool LinuxHost::allowsShape(bool landscape) const
+{
+	const auto& allowed = m_config.autoOrientations;
+	return allowed.empty() || std::any_of(allowed.begin(), allowed.end(), [&](gr::Context::OrientationType o) {
+		return isAllowedContextOrientation(m_config, o) && isLandscape(o) == landscape;
+	});
+}
+
 bool LinuxHost::isAllowedDeviceOrientation(int device) const
 {
 	if (device < 1 || device > 4)

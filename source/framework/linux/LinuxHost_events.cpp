@@ -133,15 +133,6 @@ void LinuxHost::windowEvent(const SDL_Event& event)
 	}
 }
 
-bool LinuxHost::allowsShape(bool landscape) const
-{
-	const auto& allowed = m_config.autoOrientations;
-	return allowed.empty() || std::any_of(allowed.begin(), allowed.end(), [&](gr::Context::OrientationType o) {
-		return isAllowedContextOrientation(m_config, o) &&
-			(o == gr::Context::ORIENTATION_LANDSCAPE_RIGHT || o == gr::Context::ORIENTATION_LANDSCAPE_LEFT) == landscape;
-	});
-}
-
 void LinuxHost::sizeChanged()
 {
 	const int w = m_glView->drawableWidth();
