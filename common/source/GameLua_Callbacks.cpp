@@ -74,6 +74,9 @@ void GameLua::missingCallback(const char* name, const char* when)
 {
 	// A function the script named itself is always wanted: a purchase, for one, must not be
 	// finished unheard. A required one was there at start: the script has removed it since.
+	// Said once already: an optional one, skipped again without a search (some come every frame).
+	if (!when && m_skippedCallbacks.count(name))
+		return;
 	bool required = when != nullptr;
 	if (!when)
 	{
