@@ -9,7 +9,9 @@ JOBS=${ENGINE_JOBS:-$(nproc)}
 # -O1 keeps the checks and makes the instrumented tests several times faster than -O0.
 SANITIZERS="address,undefined,float-cast-overflow"
 FLAGS="-O1 -fsanitize=$SANITIZERS -fno-omit-frame-pointer -fno-sanitize-recover=undefined,float-cast-overflow"
+# Line tables only (-g1): reports keep file and line, the build is a quarter faster.
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
   -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
   -DENGINE_BUILD_BENCH=OFF -DENGINE_CHECK_HEADERS=OFF \
   -DCMAKE_C_FLAGS="$FLAGS" -DCMAKE_CXX_FLAGS="$FLAGS" \

@@ -5,7 +5,9 @@
 set -e
 cd "$(dirname "$0")/.."
 JOBS=${ENGINE_JOBS:-$(nproc)}
+# Line tables only (-g1): reports keep file and line, the build is faster.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENGINE_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
   -DENGINE_CHECK_HEADERS=OFF \
   -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 cmake --build build-tsan -j"$JOBS" --target audio_tests demo_audio analytics_tests net_tests gamecore_tests
