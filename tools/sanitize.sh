@@ -6,8 +6,6 @@ set -e
 cd "$(dirname "$0")/.."
 BUILD=${ENGINE_SANITIZE_BUILD:-build-asan}
 JOBS=${ENGINE_JOBS:-$(nproc)}
-# Test processes may be more than build jobs (ENGINE_TEST_JOBS): CI's other pass ends early.
-TEST_JOBS=${ENGINE_TEST_JOBS:-$JOBS}
 # -O1 keeps the checks and makes the instrumented tests several times faster than -O0.
 SANITIZERS="address,undefined,float-cast-overflow"
 FLAGS="-O1 -fsanitize=$SANITIZERS -fno-omit-frame-pointer -fno-sanitize-recover=undefined,float-cast-overflow"
@@ -32,5 +30,5 @@ cd "$BUILD"
 # process-wide blocks to the end. Those tests run with every other check but without the
 # leak check.
 WINDOWED='^(HostTest\.|LinuxWindowGame\.|DemoPlay\.|PlatformHostTurns\.VideosAreDrawnIntoTheGameWindow$|engine_x11_|engine_window$|engine_web_demo$|pf_webkit$|gamecore_x11_window$|starter_game_window$|first_game_guide$)'
-ctest --output-on-failure -j"$TEST_JOBS" -E "$WINDOWED"
-ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" ctest --output-on-failure -j"$TEST_JOBS" -R "$WINDOWED"
+ctest --output-on-failure -j"$JOBS" -E "$WINDOWED"
+ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" ctest --output-on-failure -j"$JOBS" -R "$WINDOWED"
